@@ -1,0 +1,226 @@
+#include "parser/url_helpers.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+
+namespace quillharbor {
+
+namespace {
+
+constexpr std::string_view kNameSeparators = "/\\";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+bool entryExists(const std::string& path) {
+    struct stat info;
+    // lstat: a dangling link also holds the name, and creating through it would land elsewhere.
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::string joinPath(std::string_view directory, std::string_view name) {
+    std::string path(directory);
+    path += name;
+    return path;
+}
+
+}  // namespace
+
+std::string StripFragment(std::string_view url) {
+    return std::string(url.substr(0, url.rfind('#')));
+}
+
+UrlType UrlKind(std::string_view url) {
+    const std::size_t stop = url.find_first_of(":/");
+    if (stop == std::string_view::npos || stop == 0 || url[stop] == '/') {
+        return UrlType::NoScheme;
+    }
+    const std::string_view scheme = url.substr(0, stop);
+    if (scheme == "ftp") {
+        return UrlType::Ftp;
+    }
+    if (scheme == "http") {
+        return UrlType::Http;
+    }
+    return UrlType::OtherScheme;
+}
+
+Protocol UrlProtocol(std::string_view url) {
+    switch (UrlKind(url)) {
+        case UrlType::Http:
+            return Protocol::Http;
+        case UrlType::Ftp:
+            return Protocol::Ftp;
+        case UrlType::NoScheme:
+            return url.starts_with("ftp") ? Protocol::Ftp : Protocol::Http;
+        case UrlType::OtherScheme:
+            break;
+    }
+    return Protocol::Other;
+}
+
+void AddScheme(std::string& url) {
+    if (UrlKind(url) != UrlType::NoScheme) {
+        return;
+    }
+    url.insert(0, UrlProtocol(url) == Protocol::Ftp ? "ftp://" : "http://");
+}
+
+std::string HostPart(std::string_view url) {
+    switch (UrlKind(url)) {
+        case UrlType::OtherScheme:
+            return {};
+        case UrlType::NoScheme:
+            return std::string(url.substr(0, url.find('/')));
+        case UrlType::Http:
+        case UrlType::Ftp:
+            break;
+    }
+    std::size_t slashes = 0;
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        if (url[i] == '/' && ++slashes == 3) {
+            return std::string(url.substr(0, i));
+        }
+    }
+    return std::string(url);
+}
+
+std::string DirPart(std::string_view url) {
+    const std::size_t slash = url.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(url.substr(0, slash + 1));
+}
+
+namespace {
+
+std::size_t ftpHostStart(std::string_view url) {
+    const std::size_t marker = url.find("//");
+    return marker == std::string_view::npos ? 0 : marker + 2;
+}
+
+}  // namespace
+
+std::string FtpHostOf(std::string_view url) {
+    const std::size_t start = ftpHostStart(url);
+    return std::string(url.substr(start, url.find('/', start) - start));
+}
+
+std::string FtpDirOf(std::string_view url) {
+    const std::size_t first = url.find('/', ftpHostStart(url));
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(url.substr(first, url.rfind('/') - first + 1));
+}
+
+std::string FileExtOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+}
+
+std::string NameWithoutExt(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) {
+        return std::string(name);
+    }
+    return std::string(name.substr(0, dot));
+}
+
+std::string LocalNameFromUrl(std::string_view url) {
+    const std::size_t separator = url.find_last_of(kNameSeparators);
+    if (separator == std::string_view::npos) {
+        return {};
+    }
+    if (url[separator] == '/' && separator > 0 && url[separator - 1] == '/') {
+        return {};
+    }
+    std::string name;
+    const std::string_view segment = url.substr(separator + 1);
+    for (std::size_t i = 0; i < segment.size(); ++i) {
+        const char c = segment[i];
+        if (c == '?' && i > 0) {
+            break;
+        }
+        // NUL joins the Windows set: on this system it would silently cut the path short.
+        const bool forbidden = c == '\0' || std::string_view("\\/:*?<>|'").find(c) !=
+                                                std::string_view::npos;
+        name += forbidden ? '-' : c;
+    }
+    // "." and ".." name directories here; as file names they would reach outside the task's own
+    // entries, so they are treated like a URL that ends with a slash.
+    if (name == "." || name == "..") {
+        return {};
+    }
+    return name;
+}
+
+std::string MakeUniqueName(std::string_view name, std::string_view directory) {
+    if (!entryExists(joinPath(directory, name))) {
+        return std::string(name);
+    }
+    const std::string stem = NameWithoutExt(name);
+    // A name whose only dot is its first character is all stem: repeating it as an extension
+    // would give ".profile-1.profile".
+    const std::string extension = stem.size() == name.size() ? std::string() : FileExtOf(name);
+    for (std::uint64_t n = 1;; ++n) {
+        std::string candidate = stem + "-" + std::to_string(n) + extension;
+        if (!entryExists(joinPath(directory, candidate))) {
+            return candidate;
+        }
+    }
+}
+
+void CleanTypedUrl(std::string& text) {
+    text.resize(std::min(text.find('\0'), text.size()));
+    std::size_t begin = 0;
+    while (begin < text.size() && isBlankOrControl(text[begin])) {
+        ++begin;
+    }
+    std::size_t end = text.size();
+    while (end > begin && isBlankOrControl(text[end - 1])) {
+        --end;
+    }
+    text = text.substr(begin, end - begin);
+    if (text.empty()) {
+        return;
+    }
+    switch (UrlKind(text)) {
+        case UrlType::OtherScheme:
+            text.clear();
+            return;
+        case UrlType::NoScheme:
+            if (text.find('/') == std::string::npos) {
+                text += '/';
+            }
+            AddScheme(text);
+            return;
+        case UrlType::Http:
+        case UrlType::Ftp:
+            if (std::ranges::count(text, '/') < 3) {
+                text += '/';
+            }
+            return;
+    }
+}
+
+std::int64_t FirstNumberIn(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isDigit(text[i])) {
+        ++i;
+    }
+    while (i < text.size() && !isDigit(text[i])) {
+        ++i;
+    }
+    std::size_t end = i;
+    while (end < text.size() && isDigit(text[end])) {
+        ++end;
+    }
+    std::int64_t value = 0;
+    const auto [stop, error] = std::from_chars(text.data() + i, text.data() + end, value);
+    return error == std::errc() && stop == text.data() + end ? value : 0;
+}
+
+}  // namespace quillharbor
