@@ -1,0 +1,302 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+namespace quillharbor {
+
+namespace {
+
+// Closes the descriptor on every path out of a function.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+    // Closes now, because close can report a write error that the caller must hear about.
+    int close() {
+        int result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+int openRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Returns 0, or the errno value of the failure.
+int writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+std::string directoryOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string temporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    std::size_t slash = path.rfind('/');
+    std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return directory + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+bool hasTaskFileName(const std::string& name) {
+    constexpr std::string_view extension = ".tsf";
+    return name.size() > extension.size() && name.ends_with(extension);
+}
+
+}  // namespace
+
+bool fileExists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+Result<std::uint64_t> fileSize(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) {
+        return systemError("read the size of", path, errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return systemError("read the size of", path, EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return systemError("read the size of", path, EINVAL);
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+Status createDirectories(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error) {
+        return systemError("create the directory", path, error.value());
+    }
+    // create_directories reports success for some paths it did not make (a trailing "/." on an
+    // existing file); only a directory that is there counts.
+    if (!std::filesystem::is_directory(path, error)) {
+        return systemError("create the directory", path, error ? error.value() : ENOTDIR);
+    }
+    return {};
+}
+
+Status renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return systemError("rename", from, errno);
+    }
+    // The file system cannot rename without replacing; a hard link refuses an existing target
+    // just as atomically.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) != 0) {
+            int code = errno;
+            ::unlink(to.c_str());
+            return systemError("rename", from, code);
+        }
+        return {};
+    }
+    if (errno != EPERM && errno != ENOTSUP) {
+        return systemError("rename", from, errno);
+    }
+    // Neither (FAT and similar): check, then rename. The window between the two is accepted
+    // because only this process writes into its download directories.
+    if (fileExists(to)) {
+        return systemError("rename", from, EEXIST);
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return systemError("rename", from, errno);
+    }
+    return {};
+}
+
+Status copyNoOverwrite(const std::string& from, const std::string& to) {
+    FileDescriptor source(openRetrying(from.c_str(), O_RDONLY));
+    if (!source.valid()) {
+        return systemError("open", from, errno);
+    }
+    struct stat info;
+    if (::fstat(source.get(), &info) != 0) {
+        return systemError("read", from, errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return systemError("copy", from, EISDIR);
+    }
+    FileDescriptor target(
+        openRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, info.st_mode & 0777));
+    if (!target.valid()) {
+        return systemError("create", to, errno);
+    }
+    auto fail = [&](std::string_view action, const std::string& path, int code) {
+        target.close();
+        ::unlink(to.c_str());
+        return systemError(action, path, code);
+    };
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t count = ::read(source.get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return fail("read", from, errno);
+        }
+        if (count == 0) {
+            break;
+        }
+        if (int code = writeAll(target.get(), {buffer, static_cast<std::size_t>(count)})) {
+            return fail("write", to, code);
+        }
+    }
+    if (target.close() != 0) {
+        int code = errno;
+        ::unlink(to.c_str());
+        return systemError("write", to, code);
+    }
+    return {};
+}
+
+Status deleteFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return systemError("delete", path, errno);
+    }
+    return {};
+}
+
+Result<std::vector<std::string>> listTaskFiles(const std::string& directory) {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(directory, error);
+    if (error) {
+        return systemError("list", directory, error.value());
+    }
+    std::vector<std::string> names;
+    for (; entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        if (error) {
+            return systemError("list", directory, error.value());
+        }
+        std::string name = entries->path().filename().string();
+        std::error_code typeError;
+        if (hasTaskFileName(name) && entries->is_regular_file(typeError)) {
+            names.push_back(std::move(name));
+        }
+    }
+    if (error) {
+        return systemError("list", directory, error.value());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Status replaceFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temporary;
+    int fd = -1;
+    // The name holds the process id and a counter, so a clash means a stray file from an earlier
+    // process with the same id; a few more numbers get past it.
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = temporaryNameFor(path);
+        fd = openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return systemError("create a temporary file for", path, errno);
+        }
+    }
+    if (fd < 0) {
+        return systemError("create a temporary file for", path, EEXIST);
+    }
+    FileDescriptor file(fd);
+    auto fail = [&](std::string_view action, int code) {
+        if (file.valid()) {
+            file.close();
+        }
+        ::unlink(temporary.c_str());
+        return systemError(action, path, code);
+    };
+    struct stat existing;
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ::fchmod(file.get(), existing.st_mode & 07777) != 0) {
+        return fail("keep the permissions of", errno);
+    }
+    if (int code = writeAll(file.get(), bytes)) {
+        return fail("write", code);
+    }
+    if (::fsync(file.get()) != 0) {
+        return fail("write", errno);
+    }
+    if (file.close() != 0) {
+        return fail("write", errno);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        return fail("replace", errno);
+    }
+    // Makes the rename itself durable. Its failure is not reported: the new contents are already
+    // in place, and a failure would make the caller believe the old ones still were.
+    FileDescriptor directory(openRetrying(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY));
+    if (directory.valid()) {
+        ::fsync(directory.get());
+    }
+    return {};
+}
+
+Result<std::string> readWholeFile(const std::string& path) {
+    FileDescriptor file(openRetrying(path.c_str(), O_RDONLY));
+    if (!file.valid()) {
+        return systemError("open", path, errno);
+    }
+    std::string contents;
+    char buffer[64 * 1024];
+    for (;;) {
+        ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return systemError("read", path, errno);
+        }
+        if (count == 0) {
+            return contents;
+        }
+        contents.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+}  // namespace quillharbor
