@@ -29,20 +29,10 @@ protected:
 
 TEST_F(SettingsFileTest, WithoutAFileTheBuiltInDefaultsHold) {
     load();
-    EXPECT_EQ(m_global.TaskRoot, m_dir.path() + "My Downloads/");
-    EXPECT_EQ(m_global.MaxHTTPConns, 10);
-    EXPECT_EQ(m_global.Pause, 500);
-    EXPECT_EQ(m_global.Notify, 2);
-    EXPECT_EQ(m_global.DefUser, "anonymous");
-    EXPECT_EQ(m_global.DefPassword, "user@void");
-    EXPECT_TRUE(m_global.ShowDropWindow);
-    EXPECT_FALSE(m_global.PasteLinksFromClipboard);
-    EXPECT_FALSE(m_global.SavePassword);
-    EXPECT_EQ(m_defaults.DirTemplate, "Task");
-    EXPECT_EQ(m_defaults.DownloadFrom, 2);
-    EXPECT_EQ(m_defaults.MaxLevels, 3);
-    EXPECT_EQ(m_defaults.MaxFiles, 300);
-    EXPECT_TRUE(m_defaults.SaveSeparate);
+    GlobalOptions expected;
+    expected.TaskRoot = m_dir.path() + "My Downloads/";
+    EXPECT_EQ(m_global, expected);
+    EXPECT_EQ(m_defaults, DefaultTaskOptions{});
     EXPECT_FALSE(fileExists(iniPath())) << "loading creates no file";
 }
 
