@@ -35,8 +35,7 @@ struct Command {
 ExitCode runSettings(const Invocation& invocation);
 
 constexpr Command kCommands[] = {
-    {"settings", "", "print the effective settings, one Section.Key=value line each",
-     runSettings},
+    {"settings", "", "print the effective settings, one Section.Key=value line each", runSettings},
 };
 
 void printUsage(std::ostream& out) {

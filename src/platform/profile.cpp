@@ -62,9 +62,13 @@ std::optional<Entry> entryOf(std::string_view line) {
     return Entry{key, line.substr(equals + 1)};
 }
 
-bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
+bool hasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != text.npos;
+}
 
-bool isWrittenAsRead(std::string_view name) { return !name.empty() && trimBlanks(name) == name; }
+bool isWrittenAsRead(std::string_view name) {
+    return !name.empty() && trimBlanks(name) == name;
+}
 
 std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
@@ -178,7 +182,9 @@ std::string Profile::text() const {
     return text;
 }
 
-Status Profile::save() const { return replaceFileAtomically(m_path, text()); }
+Status Profile::save() const {
+    return replaceFileAtomically(m_path, text());
+}
 
 Result<std::string> readProfileString(const std::string& path, std::string_view section,
                                       std::string_view key, std::string_view fallback) {

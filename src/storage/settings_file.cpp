@@ -113,9 +113,8 @@ void readFields(const Profile& profile, std::string_view section,
 // Writes the fields into the profile; a field that cannot be written keeps its old line and
 // is reported through firstError, and the rest go on.
 template <class Record>
-void writeFields(Profile& profile, std::string_view section,
-                 std::span<const Field<Record>> fields, const Record& record,
-                 std::string_view skippedKey, Status& firstError) {
+void writeFields(Profile& profile, std::string_view section, std::span<const Field<Record>> fields,
+                 const Record& record, std::string_view skippedKey, Status& firstError) {
     for (const Field<Record>& field : fields) {
         if (field.key == skippedKey) {
             continue;

@@ -13,9 +13,7 @@ namespace {
 class ProfileTest : public ::testing::Test {
 protected:
     std::string path() const { return m_dir / "test.ini"; }
-    void writeFile(std::string_view text) {
-        ASSERT_TRUE(replaceFileAtomically(path(), text).ok());
-    }
+    void writeFile(std::string_view text) { ASSERT_TRUE(replaceFileAtomically(path(), text).ok()); }
     std::string fileText() const { return readWholeFile(path()).valueOr("?"); }
     Profile loaded() const {
         Result<Profile> profile = Profile::load(path());

@@ -20,9 +20,9 @@ TEST(IniIntegerTest, ReadsDecimalAndBothHexadecimalForms) {
 }
 
 TEST(IniIntegerTest, AnythingElseIsNotANumber) {
-    for (const char* text : {"", " ", "abc", "12abc", "1.5", "1 2", "- 1", "--1", "0x", "$", "x1",
-                             "0x1G", "$-1", "4294967296", "0x100000000",
-                             "99999999999999999999999"}) {
+    for (const char* text :
+         {"", " ", "abc", "12abc", "1.5", "1 2", "- 1", "--1", "0x", "$", "x1", "0x1G", "$-1",
+          "4294967296", "0x100000000", "99999999999999999999999"}) {
         EXPECT_EQ(parseIniInteger(text), std::nullopt) << '"' << text << '"';
     }
 }
