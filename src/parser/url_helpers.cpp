@@ -6,15 +6,13 @@
 #include <charconv>
 #include <cstddef>
 
+#include "parser/ascii.h"
+
 namespace quillharbor {
 
 namespace {
 
 constexpr std::string_view kNameSeparators = "/\\";
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 bool entryExists(const std::string& path) {
     struct stat info;
@@ -208,14 +206,14 @@ void CleanTypedUrl(std::string& text) {
 
 std::int64_t FirstNumberIn(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && isDigit(text[i])) {
+    while (i < text.size() && isAsciiDigit(text[i])) {
         ++i;
     }
-    while (i < text.size() && !isDigit(text[i])) {
+    while (i < text.size() && !isAsciiDigit(text[i])) {
         ++i;
     }
     std::size_t end = i;
-    while (end < text.size() && isDigit(text[end])) {
+    while (end < text.size() && isAsciiDigit(text[end])) {
         ++end;
     }
     std::int64_t value = 0;
