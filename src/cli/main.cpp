@@ -15,7 +15,7 @@ namespace quillharbor {
 namespace {
 
 constexpr std::string_view kProgram = "quillharbor-cli";
-constexpr std::string_view kVersion = "0.1.0";
+constexpr std::string_view kVersion = QUILLHARBOR_VERSION;
 
 enum class ExitCode { Success = 0, Failure = 1, Usage = 2 };
 
