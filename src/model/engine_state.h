@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/download_queue.h"
+#include "model/ftp_slot.h"
+#include "model/host_excl_list.h"
+#include "model/http_slot.h"
+#include "model/seen_list.h"
+#include "model/task_list.h"
+#include "model/transfer_slot_factory.h"
+#include "platform/message.h"
+
+namespace quillharbor {
+
+// The engine's whole state, one instance, touched on the loop's thread only.
+//
+// Members are declared in an order that makes destruction safe: the slots go first (a busy slot
+// still finishes its object), then the queue and the seen list unlink their objects, then the
+// tasks free them.
+struct EngineState {
+    EngineState() = default;
+    EngineState(const EngineState&) = delete;
+    EngineState& operator=(const EngineState&) = delete;
+
+    quillharbor::TaskList TaskList;
+    quillharbor::HostExclList HostExclList;
+    DownloadQueue Queue;
+    quillharbor::SeenList SeenList;
+    // Sorted absolute URL prefixes that robots.txt files disallow, for all hosts together.
+    std::set<std::string> DisallowList;
+
+    std::int64_t BytesWindow = 0;  // received since the last statistics step
+    std::int64_t BytesTotal = 0;   // received since start-up
+    bool StopAllPending = false;
+
+    // Copies of the settings of the same names, refreshed whenever the settings are applied.
+    bool AlwaysRetrieve = false;
+    bool ForceFTPRetrieve = false;
+    bool RetryOnFails = false;
+    bool ObeyRobots = false;  // ObeyRobotExclusion
+    bool SaveSeparate = false;
+    std::string DefaultFtpUser;
+    std::string DefaultFtpPassword;
+
+    std::string AgentText;
+    Handle MainWindow = 0;  // the engine's handle: where every component posts its reports
+
+    std::vector<std::unique_ptr<HttpSlot>> HttpSlots;
+    std::vector<std::unique_ptr<FtpSlot>> FtpSlots;
+
+    // Fills both slot arrays from factory, each slot told its index; a factory that makes no
+    // slot of a kind leaves that array empty. Without a factory both stay empty.
+    void CreateSlots(TransferSlotFactory* factory, int httpCount, int ftpCount);
+    // Destroys every slot (busy ones abort first) and empties both arrays.
+    void FreeSlots();
+};
+
+}  // namespace quillharbor

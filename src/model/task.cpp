@@ -1,0 +1,49 @@
+#include "model/task.h"
+
+#include <utility>
+
+namespace quillharbor {
+
+std::unique_ptr<TTask> NewTask(std::string name, std::string url, std::string dir,
+                               std::int32_t maxFiles, std::string boundaryPrefix,
+                               std::int32_t maxLevels, std::int32_t flags,
+                               std::string defaultFtpUser, std::string defaultFtpPassword) {
+    auto task = std::make_unique<TTask>();
+    task->Name = std::move(name);
+    task->URL = std::move(url);
+    task->Dir = std::move(dir);
+    task->MaxFiles = maxFiles;
+    task->BoundaryPrefix = std::move(boundaryPrefix);
+    task->MaxLevels = maxLevels;
+    task->Flags = flags;
+    task->FtpUser = std::move(defaultFtpUser);
+    task->FtpPassword = std::move(defaultFtpPassword);
+    return task;
+}
+
+TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level) {
+    if (task.Objects.TaskFindObj(url) != nullptr) {
+        return nullptr;
+    }
+    auto object = std::make_unique<TDnObj>();
+    object->URL = std::move(url);
+    object->Level = level;
+    object->Task = &task;
+    ++task.Queued;
+    ++task.Total;
+    return &task.Objects.TaskObjInsert(std::move(object));
+}
+
+bool TaskHasFlag(const TTask& task, TaskFlag flag) {
+    return (task.Flags & static_cast<std::int32_t>(flag)) != 0;
+}
+
+void TaskSetFlag(TTask& task, TaskFlag flag) {
+    task.Flags |= static_cast<std::int32_t>(flag);
+}
+
+void TaskClearFlag(TTask& task, TaskFlag flag) {
+    task.Flags &= ~static_cast<std::int32_t>(flag);
+}
+
+}  // namespace quillharbor

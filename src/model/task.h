@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "model/task_flag.h"
+#include "model/task_object_list.h"
+#include "model/task_state.h"
+
+namespace quillharbor {
+
+// One download job started from one URL. The task list owns it; it owns its objects.
+struct TTask {
+    TTask() = default;
+    TTask(const TTask&) = delete;
+    TTask& operator=(const TTask&) = delete;
+
+    std::string URL;  // absolute, with scheme
+    std::string StartDocName;
+    // Key of the task list, fixed while the task is in it; also the task file's name.
+    std::string Name;
+    std::string Dir;             // ends with "/"; an object's local path is Dir + LocalName
+    std::string BoundaryPrefix;  // links must begin with it; empty means anywhere
+    std::string Extensions;      // " .gif .jpg " style; empty accepts every file
+    std::string FtpPassword;
+    std::string FtpUser;
+    std::int32_t MaxLevels = 0;  // 0 unlimited
+    std::int32_t Queued = 0;     // objects not finished for good
+    std::int32_t MaxFiles = 0;   // 0 unlimited
+    std::int32_t Total = 0;      // objects created
+    std::int32_t Flags = 0;      // TaskFlag bits
+    TaskState State = TaskState::Running;
+    TaskObjectList Objects;
+    // Owned by the task list.
+    TTask* Next = nullptr;
+    TTask* Prev = nullptr;
+    std::int32_t StartCountdown = 0;  // 200 ms ticks before a waiting task starts
+
+    // Given by the task list on insertion, never reused; 0 while the task is in no list.
+    std::uint32_t Serial = 0;
+};
+
+// A task with these fields, its FTP login taken from the given defaults, counters and state 0
+// and no objects. It is linked nowhere.
+std::unique_ptr<TTask> NewTask(std::string name, std::string url, std::string dir,
+                               std::int32_t maxFiles, std::string boundaryPrefix,
+                               std::int32_t maxLevels, std::int32_t flags,
+                               std::string defaultFtpUser, std::string defaultFtpPassword);
+
+// Creates the task's object for url at level: state Queued, counted in Queued and Total, in the
+// task's object list but in no queue. nullptr when the task already holds url.
+TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level);
+
+bool TaskHasFlag(const TTask& task, TaskFlag flag);
+void TaskSetFlag(TTask& task, TaskFlag flag);
+void TaskClearFlag(TTask& task, TaskFlag flag);
+
+}  // namespace quillharbor

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "model/engine_state.h"
+#include "model/message_identity.h"
+#include "model/task.h"
+
+namespace quillharbor {
+namespace {
+
+TEST(NewDnObjTest, CreatesOneObjectPerUrlAndCountsIt) {
+    auto task = NewTask("t", "http://h/", "/d/", 0, "", 0, 0, "anonymous", "user@void");
+    EXPECT_EQ(task->FtpUser, "anonymous");
+    EXPECT_EQ(task->FtpPassword, "user@void");
+
+    TDnObj* b = NewDnObj(*task, "http://h/b", 2);
+    TDnObj* a = NewDnObj(*task, "http://h/a", 1);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(task->Queued, 2);
+    EXPECT_EQ(task->Total, 2);
+    EXPECT_EQ(a->Task, task.get());
+    EXPECT_EQ(a->Icon, -1);
+    EXPECT_EQ(a->State, ObjectState::Queued);
+    EXPECT_EQ(task->Objects.head(), a);
+    EXPECT_EQ(a->TaskNext, b);
+
+    EXPECT_EQ(NewDnObj(*task, "http://h/a", 3), nullptr);
+    EXPECT_EQ(task->Queued, 2);
+    EXPECT_EQ(task->Total, 2);
+    EXPECT_EQ(task->Objects.size(), 2u);
+    // Case matters: this is another URL.
+    EXPECT_NE(NewDnObj(*task, "http://h/A", 1), nullptr);
+}
+
+TEST(TaskFlagTest, SetsAndClearsSingleBits) {
+    TTask task;
+    TaskSetFlag(task, TaskFlag::Parse);
+    TaskSetFlag(task, TaskFlag::FollowFTP);
+    TaskClearFlag(task, TaskFlag::FollowFTP);
+    EXPECT_EQ(task.Flags, 0x40);
+    EXPECT_TRUE(TaskHasFlag(task, TaskFlag::Parse));
+    EXPECT_FALSE(TaskHasFlag(task, TaskFlag::TrySlashes));
+}
+
+TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
+    TaskList tasks;
+    TTask& first = tasks.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
+    TTask& second = tasks.TaskInsert(NewTask("b", "http://h/", "/b/", 0, "", 0, 0, "", ""));
+    TDnObj* object = NewDnObj(second, "http://h/x", 1);
+    TDnObj* sibling = NewDnObj(second, "http://h/a", 1);
+    TDnObj* other = NewDnObj(first, "http://h/x", 1);
+    const std::uintptr_t objectId = identityOf(*object);
+    const std::uintptr_t taskId = identityOf(second);
+
+    EXPECT_EQ(objectByIdentity(tasks, objectId), object);
+    EXPECT_EQ(objectByIdentity(tasks, identityOf(*sibling)), sibling);
+    EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
+    EXPECT_EQ(taskByIdentity(tasks, taskId), &second);
+    EXPECT_EQ(objectByIdentity(tasks, 0), nullptr);
+    EXPECT_EQ(objectByIdentity(tasks, objectId + 5), nullptr);
+    // A task identity is no object identity and the reverse.
+    EXPECT_EQ(objectByIdentity(tasks, taskId), nullptr);
+    EXPECT_EQ(taskByIdentity(tasks, objectId), nullptr);
+
+    tasks.TaskRemove(second);
+    EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
+    EXPECT_EQ(taskByIdentity(tasks, taskId), nullptr);
+    EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
+}
+
+TEST(MessageIdentityTest, ObjectsOfATaskOutsideTheListHaveNone) {
+    auto task = NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", "");
+    EXPECT_EQ(identityOf(*NewDnObj(*task, "http://h/", 1)), 0u);
+}
+
+class CountingSlot : public HttpSlot {
+public:
+    explicit CountingSlot(std::vector<int>& destroyed, int index)
+        : m_destroyed(destroyed), m_index(index) {}
+    ~CountingSlot() override { m_destroyed.push_back(m_index); }
+    void Start(TDnObj&) override {}
+    bool ready() const override { return true; }
+    TDnObj* Obj() const override { return nullptr; }
+    void Finish() override {}
+    void abort() override {}
+    void abandon() override {}
+    void setProxy(const HttpProxySettings&) override {}
+
+private:
+    std::vector<int>& m_destroyed;
+    int m_index;
+};
+
+class HttpOnlyFactory : public TransferSlotFactory {
+public:
+    std::unique_ptr<HttpSlot> createHttpSlot(int index, const SlotContext& context) override {
+        contexts.push_back(context);
+        return std::make_unique<CountingSlot>(destroyed, index);
+    }
+    std::unique_ptr<FtpSlot> createFtpSlot(int, const SlotContext&) override { return nullptr; }
+
+    std::vector<SlotContext> contexts;
+    std::vector<int> destroyed;
+};
+
+TEST(EngineStateTest, CreatesSlotsWithTheirContextAndFreesThem) {
+    HttpOnlyFactory factory;
+    EngineState state;
+    state.AgentText = "Mozilla/3.0(compatible)";
+    state.MainWindow = 7;
+
+    state.CreateSlots(&factory, 3, 2);
+    EXPECT_EQ(state.HttpSlots.size(), 3u);
+    EXPECT_TRUE(state.FtpSlots.empty());
+    ASSERT_EQ(factory.contexts.size(), 3u);
+    EXPECT_EQ(factory.contexts[2].AgentText, "Mozilla/3.0(compatible)");
+    EXPECT_EQ(factory.contexts[2].MainWindow, 7u);
+
+    state.FreeSlots();
+    EXPECT_TRUE(state.HttpSlots.empty());
+    EXPECT_EQ(factory.destroyed, (std::vector<int>{0, 1, 2}));
+
+    state.CreateSlots(nullptr, 3, 2);
+    EXPECT_TRUE(state.HttpSlots.empty());
+}
+
+TEST(EngineStateTest, TearsDownWithObjectsStillQueuedAndSeen) {
+    auto state = std::make_unique<EngineState>();
+    TTask& task = state->TaskList.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
+    state->Queue.Enqueue(*NewDnObj(task, "http://h/1", 1));
+    state->SeenList.SeenInsert(*NewDnObj(task, "http://h/2", 1));
+    state.reset();  // AddressSanitizer and the object's own check catch a wrong order
+}
+
+}  // namespace
+}  // namespace quillharbor
