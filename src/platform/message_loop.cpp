@@ -292,19 +292,19 @@ bool MessageLoop::tickTimers() {
 }
 
 void MessageLoop::armTimerDescriptor() {
-    itimerspec spec{};
+    itimerspec setting{};
     if (const auto deadline = m_timers.nextDeadline()) {
         const auto since = deadline->time_since_epoch();
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-        spec.it_value.tv_sec = seconds.count();
-        spec.it_value.tv_nsec =
+        setting.it_value.tv_sec = seconds.count();
+        setting.it_value.tv_nsec =
             std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count();
         // An all-zero value would disarm the timer instead of expiring at once.
-        if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) {
-            spec.it_value.tv_nsec = 1;
+        if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) {
+            setting.it_value.tv_nsec = 1;
         }
     }
-    timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    timerfd_settime(m_timerFd, TFD_TIMER_ABSTIME, &setting, nullptr);
 }
 
 void MessageLoop::signalLocked() {

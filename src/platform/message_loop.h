@@ -29,8 +29,8 @@ namespace quillharbor {
 // target with the chosen number, wParam = the descriptor and lParam = makeSelectReply(kind,
 // errno value or 0). Every kind is reported once and then stays quiet until it is consumed:
 //  - FD_CONNECT once, when a non-blocking connect finishes, with its error. A failed connect
-//    reports nothing else. Call connect() right after watching the socket, before the loop runs
-//    again; a socket that is already connected gets no FD_CONNECT.
+//    reports nothing else. Watch the socket before calling connect(): a socket that is already
+//    connected when watched (an accepted one, say) gets no FD_CONNECT.
 //  - FD_WRITE once when the socket is first writable (after its connect), then only after
 //    reenableSocketEvents(fd, FD_WRITE), which the owner calls when a send would block.
 //  - FD_READ when data is waiting; the next one only after reenableSocketEvents(fd, FD_READ),

@@ -11,9 +11,9 @@ namespace quillharbor {
 // may be reported now, and how the socket's readiness (epoll bits) turns into event replies.
 //
 // A kind is reported once and then stays quiet: FD_READ, FD_WRITE, FD_OOB and FD_ACCEPT until
-// reenable(), FD_CONNECT and FD_CLOSE for the rest of the watch. The owner feeds readiness
-// edge-triggered, so a kind that is quiet while its condition holds is reported on the next
-// readiness after its reenable(), not lost.
+// reenable(), FD_CONNECT and FD_CLOSE for the rest of the watch. The owner registers the socket
+// edge-triggered and registers it again after every reenable(); that reports the readiness of
+// the moment, so a condition whose edge passed while its kind was quiet is not lost.
 class SocketWatch {
 public:
     // Looks at the socket once to learn its type and whether it listens or is still to connect,
