@@ -1,0 +1,70 @@
+#include "net/http_request_header.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "net/http_base64.h"
+
+namespace quillharbor {
+
+namespace {
+
+std::string clean(std::string_view value) {
+    std::string line(value);
+    std::erase_if(line, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    return line;
+}
+
+class Composer {
+public:
+    explicit Composer(const HttpCommandHook& onCommand) : m_onCommand(onCommand) {}
+
+    void line(std::string text) {
+        if (m_onCommand) {
+            m_onCommand(text);
+        }
+        m_request += text;
+        m_request += "\r\n";
+    }
+    void field(std::string_view name, std::string_view value) {
+        if (!value.empty()) {
+            line(std::string(name) + clean(value));
+        }
+    }
+    std::string take() { return std::move(m_request); }
+
+private:
+    const HttpCommandHook& m_onCommand;
+    std::string m_request;
+};
+
+}  // namespace
+
+std::string composeHttpRequest(const HttpRequestHeader& header, const HttpCommandHook& onCommand) {
+    Composer request(onCommand);
+    request.line("GET " + clean(header.requestPath) + " HTTP/1.0");
+    request.field("From: ", header.Sender);
+    request.field("Accept: ", header.Accept);
+    request.field("Referer: ", header.Reference);
+    request.field("User-Agent: ", header.Agent);
+    request.line("Host: " + clean(header.host));
+    if (header.NoCache) {
+        request.line("Pragma: no-cache");
+    }
+    if (!header.Username.empty()) {
+        request.line("Authorization: Basic " +
+                     base64Encode(header.Username + ":" + header.Password));
+    }
+    if (header.viaProxy && !header.ProxyUsername.empty()) {
+        request.line("Proxy-Authorization: Basic " +
+                     base64Encode(header.ProxyUsername + ":" + header.ProxyPassword));
+    }
+    if (!header.ContentRangeBegin.empty() || !header.ContentRangeEnd.empty()) {
+        request.line("Range: bytes=" + clean(header.ContentRangeBegin) + "-" +
+                     clean(header.ContentRangeEnd));
+    }
+    request.line("");
+    return request.take();
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace quillharbor {
+
+// Everything one GET request header is composed from. The fields named like the client's
+// properties hold their values; the client fills the others from the URL and the proxy.
+struct HttpRequestHeader {
+    std::string requestPath;  // the path, or the absolute URL when sent to a proxy
+    std::string host;         // sent as "Host: ", without a port
+    bool viaProxy = false;
+    std::string Sender;
+    std::string Accept;
+    std::string Reference;
+    std::string Agent;
+    bool NoCache = false;
+    std::string Username;
+    std::string Password;
+    std::string ProxyUsername;
+    std::string ProxyPassword;
+    std::string ContentRangeBegin;
+    std::string ContentRangeEnd;
+};
+
+// Called with every request line before it is stored; it may change the line.
+using HttpCommandHook = std::function<void(std::string& line)>;
+
+// The request text: the request line, the header lines in their fixed order, each ended by
+// CR LF, and the empty line. No "Connection" line: the end of the body is the end of the
+// connection. CR, LF and NUL bytes of the values are dropped, so that a hostile URL or referrer
+// cannot add lines of its own; the hook's result is taken as it is.
+std::string composeHttpRequest(const HttpRequestHeader& header, const HttpCommandHook& onCommand);
+
+}  // namespace quillharbor

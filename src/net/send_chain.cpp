@@ -1,0 +1,41 @@
+#include "net/send_chain.h"
+
+namespace quillharbor {
+
+void SendChain::append(const void* data, int length) {
+    const char* bytes = static_cast<const char*>(data);
+    if (m_chunks.empty())
+        m_chunks.emplace_back(m_chunkSize);
+    while (length > 0) {
+        const int taken = m_chunks.back().write(bytes, length);
+        bytes += taken;
+        length -= taken;
+        if (length > 0)
+            m_chunks.emplace_back(m_chunkSize);
+    }
+}
+
+const char* SendChain::front(int& length) {
+    length = 0;
+    while (!m_chunks.empty()) {
+        const char* bytes = m_chunks.front().peek(length);
+        if (bytes != nullptr || m_chunks.size() == 1)
+            return bytes;
+        m_chunks.pop_front();
+    }
+    return nullptr;
+}
+
+void SendChain::consume(int length) {
+    if (!m_chunks.empty())
+        m_chunks.front().remove(length);
+}
+
+bool SendChain::empty() const {
+    for (const TBuffer& chunk : m_chunks)
+        if (!chunk.empty())
+            return false;
+    return true;
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,334 @@
+#include "net/wsocket.h"
+
+#include "net/name_lookup.h"
+#include "net/name_resolution.h"
+#include "net/socket_error.h"
+#include "net/socket_exception.h"
+
+#include <atomic>
+
+namespace quillharbor {
+
+namespace {
+
+std::atomic<int> g_liveSockets{0};
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+TWSocket::TWSocket(MessageLoop& loop) : m_loop(loop) {
+    m_handle = m_loop.add(*this);
+    resetSession();
+    ++g_liveSockets;
+}
+
+TWSocket::~TWSocket() {
+    // No event reaches the owner from here: it may be half destroyed itself.
+    m_destroying = true;
+    CancelDnsLookup();
+    if (m_state != TSocketState::wsClosed || m_fd != -1)
+        internalClose(true, 0);
+    m_loop.remove(m_handle);
+    --g_liveSockets;
+}
+
+int TWSocket::liveCount() {
+    return g_liveSockets;
+}
+
+void TWSocket::Release(std::unique_ptr<TWSocket> socket) {
+    TWSocket& self = *socket;
+    self.m_released = std::move(socket);
+    self.m_loop.post(self.m_handle, WM_WSOCKET_RELEASE);
+}
+
+// ---- messages ----
+
+void TWSocket::onMessage(const Message& message) {
+    try {
+        dispatch(message);
+    } catch (const std::exception& e) {
+        fireBgException(e);
+    } catch (...) {
+        fireBgException(std::runtime_error("unknown exception"));
+    }
+}
+
+void TWSocket::dispatch(const Message& message) {
+    switch (message.number) {
+        case WM_ASYNCSELECT:
+            onSelect(static_cast<int>(message.wParam), selectReplyEvent(message.lParam),
+                     socketErrorFromErrno(static_cast<int>(selectReplyError(message.lParam))));
+            break;
+        case WM_ASYNCGETHOSTBYNAME:
+        case WM_ASYNCGETHOSTBYADDR:
+            onLookupDone(message.wParam, static_cast<int>(selectReplyError(message.lParam)));
+            break;
+        case WM_CLOSE_DELAYED:
+            Close();
+            break;
+        case WM_WSOCKET_RELEASE: {
+            // Destroyed when this handler returns; the loop does not touch a target after that.
+            const std::unique_ptr<TWSocket> doomed = std::move(m_released);
+            break;
+        }
+        case WM_TRIGGER_DATA_AVAILABLE:
+            redeliverBuffered();
+            break;
+        default:
+            break;
+    }
+}
+
+void TWSocket::fireBgException(const std::exception& e) {
+    const Lifetime lifetime = m_lifetime;
+    bool canClose = true;
+    if (OnBgException) {
+        try {
+            const auto handler = OnBgException;
+            handler(*this, e, canClose);
+        } catch (...) {
+            // A failing exception handler must not take the loop down with it.
+        }
+    }
+    if (alive(lifetime) && canClose)
+        Abort();
+}
+
+template <typename Event, typename... Args>
+bool TWSocket::fire(const Event& event, Args&&... args) {
+    if (!event || m_destroying)
+        return true;
+    const Lifetime lifetime = m_lifetime;
+    // A copy, so that a handler may assign its own event while it runs.
+    const Event handler = event;
+    handler(*this, std::forward<Args>(args)...);
+    return alive(lifetime);
+}
+
+void TWSocket::setState(TSocketState state) {
+    const TSocketState old = m_state;
+    m_state = state;
+    fire(OnChangeState, old, state);
+}
+
+// ---- failures ----
+
+void TWSocket::raiseException(const std::string& text) {
+    if (OnError) {
+        fire(OnError);
+        return;
+    }
+    throw ESocketException(text);
+}
+
+void TWSocket::socketError(const std::string& function, int code) {
+    if (code == WSAECONNRESET || code == WSAENOTCONN) {
+        closeHandle();
+        if (m_state != TSocketState::wsClosed)
+            setState(TSocketState::wsClosed);
+    }
+    m_lastError = code;
+    raiseException(socketErrorText(code, function));
+}
+
+// ---- name look-ups ----
+
+void TWSocket::DnsLookup(const std::string& host) {
+    if (host.empty()) {
+        const Lifetime lifetime = m_lifetime;
+        raiseException("DNS lookup: invalid host name.");
+        if (alive(lifetime))
+            fireLookupDone(WSAEINVAL);
+        return;
+    }
+    if (m_dnsRequest != 0) {
+        NameLookup::instance().cancel(m_dnsRequest);
+        m_dnsRequest = 0;
+    }
+    m_dnsResult.clear();
+    m_dnsResultList.clear();
+    if (const auto address = parseDottedAddress(host)) {
+        m_dnsResult = dottedAddress(*address);
+        fireLookupDone(0);
+        return;
+    }
+    m_dnsRequest =
+        NameLookup::instance().lookupHost(m_loop, m_handle, WM_ASYNCGETHOSTBYNAME, trimmed(host));
+}
+
+void TWSocket::ReverseDnsLookup(const std::string& address) {
+    if (address.empty()) {
+        const Lifetime lifetime = m_lifetime;
+        raiseException("DNS lookup: invalid host name.");
+        if (alive(lifetime))
+            fireLookupDone(WSAEINVAL);
+        return;
+    }
+    if (m_dnsRequest != 0) {
+        NameLookup::instance().cancel(m_dnsRequest);
+        m_dnsRequest = 0;
+    }
+    m_dnsResult.clear();
+    m_dnsResultList.clear();
+    const auto parsed = parseDottedAddress(address);
+    if (!parsed) {
+        m_lastError = WSAEINVAL;
+        raiseException(address + ": can't start DNS lookup, error #" + std::to_string(WSAEINVAL));
+        return;
+    }
+    m_dnsRequest =
+        NameLookup::instance().lookupAddress(m_loop, m_handle, WM_ASYNCGETHOSTBYADDR, *parsed);
+}
+
+void TWSocket::CancelDnsLookup() {
+    if (m_dnsRequest == 0)
+        return;
+    NameLookup::instance().cancel(m_dnsRequest);
+    m_dnsRequest = 0;
+    if (!m_destroying)
+        fireLookupDone(WSAEINTR);
+}
+
+void TWSocket::onLookupDone(std::uintptr_t request, int error) {
+    if (request == 0 || request != m_dnsRequest)
+        return;
+    m_dnsRequest = 0;
+    std::vector<std::string> result = NameLookup::instance().takeResult(request);
+    if (error == 0) {
+        m_dnsResultList = std::move(result);
+        if (!m_dnsResultList.empty())
+            m_dnsResult = m_dnsResultList.front();
+    }
+    fireLookupDone(error);
+}
+
+// ---- properties ----
+
+void TWSocket::setAddr(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Cannot change Addr if not closed");
+        return;
+    }
+    const std::string addr = trimmed(value);
+    // The same value again changes nothing, unless a close has unassigned it meanwhile.
+    if (addr == m_addr && m_addrAssigned)
+        return;
+    m_addr = addr;
+    m_addrAssigned = !addr.empty();
+    m_addrResolved = false;
+}
+
+void TWSocket::setPort(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Cannot change Port if not closed");
+        return;
+    }
+    const std::string port = trimmed(value);
+    if (port == m_port && m_portAssigned)
+        return;
+    m_port = port;
+    m_portAssigned = !port.empty();
+    m_portResolved = false;
+}
+
+void TWSocket::setProto(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Cannot change Proto if not closed");
+        return;
+    }
+    const std::string proto = trimmed(value);
+    if (proto == m_proto && m_protoAssigned)
+        return;
+    m_proto = proto;
+    m_protoAssigned = !proto.empty();
+    m_protoResolved = false;
+}
+
+void TWSocket::setLocalAddr(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Cannot change LocalAddr if not closed");
+        return;
+    }
+    if (trimmed(value).empty()) {
+        m_localAddr = "0.0.0.0";
+        return;
+    }
+    const auto address = parseDottedAddress(value);
+    if (!address) {
+        raiseException("SetLocalAddr(): Invalid IP address");
+        return;
+    }
+    m_localAddr = dottedAddress(*address);
+}
+
+void TWSocket::setLocalPort(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Cannot change LocalPort if not closed");
+        return;
+    }
+    m_localPort = trimmed(value);
+    m_localPortResolved = false;
+}
+
+void TWSocket::setSendFlags(TSocketSendFlags value) {
+    if (value != TSocketSendFlags::wsSendNormal && value != TSocketSendFlags::wsSendUrgent) {
+        raiseException("Invalid SendFlags");
+        return;
+    }
+    m_sendFlags = value;
+}
+
+bool TWSocket::hasComponentOption(TWSocketOption option) const {
+    return (m_componentOptions & static_cast<unsigned>(option)) != 0;
+}
+
+void TWSocket::setComponentOptions(std::initializer_list<TWSocketOption> options) {
+    m_componentOptions = 0;
+    for (const TWSocketOption option : options) m_componentOptions |= static_cast<unsigned>(option);
+}
+
+void TWSocket::setSocksLevel(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Can't change socks level if not closed");
+        return;
+    }
+    if (value != "4" && value != "4A" && value != "4a" && value != "5") {
+        raiseException("Invalid socks level. Must be 4, 4A or 5.");
+        return;
+    }
+    m_socksLevel = value == "4a" ? "4A" : value;
+}
+
+void TWSocket::setSocksServer(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Can't change socks server if not closed");
+        return;
+    }
+    m_socksServer = trimmed(value);
+}
+
+void TWSocket::setSocksPort(const std::string& value) {
+    if (m_state != TSocketState::wsClosed) {
+        raiseException("Can't change socks port if not closed");
+        return;
+    }
+    m_socksPort = trimmed(value);
+}
+
+void TWSocket::setLineMode(bool value) {
+    if (value == m_lineMode)
+        return;
+    m_lineMode = value;
+    // Bytes already collected are delivered again under the new mode.
+    if (!m_line.empty())
+        m_loop.post(m_handle, WM_TRIGGER_DATA_AVAILABLE);
+}
+
+}  // namespace quillharbor
