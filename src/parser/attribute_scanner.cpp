@@ -18,7 +18,9 @@ enum class ScanState {
     Skipping,
 };
 
-bool isQuote(char c) { return c == '"' || c == '\''; }
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
 
 std::size_t nextTagBoundary(const char* bytes, std::size_t p) {
     while (bytes[p] != '>' && bytes[p] != '<') {

@@ -9,23 +9,23 @@ namespace quillharbor {
 void ExtractLinks(const HtmlBuffer& buffer, std::vector<std::string>& links, bool rawMode,
                   std::string_view baseUrl) {
     std::string base(baseUrl);
-    forEachLinkAttribute(buffer, [&](std::string_view attribute, LinkAttributeRole role,
-                                     std::size_t& position) {
-        std::string value = GetAttrValue(buffer, attribute, position);
-        if (role == LinkAttributeRole::Base) {
-            ResolveLink(value, base);
-            if (!value.empty()) {
-                base = std::move(value);
+    forEachLinkAttribute(
+        buffer, [&](std::string_view attribute, LinkAttributeRole role, std::size_t& position) {
+            std::string value = GetAttrValue(buffer, attribute, position);
+            if (role == LinkAttributeRole::Base) {
+                ResolveLink(value, base);
+                if (!value.empty()) {
+                    base = std::move(value);
+                }
+                return;
             }
-            return;
-        }
-        if (!rawMode) {
-            ResolveLink(value, base);
-        }
-        if (!value.empty()) {
-            links.push_back(std::move(value));
-        }
-    });
+            if (!rawMode) {
+                ResolveLink(value, base);
+            }
+            if (!value.empty()) {
+                links.push_back(std::move(value));
+            }
+        });
 }
 
 }  // namespace quillharbor

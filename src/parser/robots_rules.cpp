@@ -26,7 +26,8 @@ std::string_view valueAfter(std::string_view line, std::size_t keywordLength) {
 }
 
 bool startsAgentRecord(std::string_view line) {
-    for (std::string_view keyword : {std::string_view("user-agent"), std::string_view("useragent")}) {
+    for (std::string_view keyword :
+         {std::string_view("user-agent"), std::string_view("useragent")}) {
         if (KeywordAt(line, keyword)) {
             return line.size() > keyword.size() && valueAfter(line, keyword.size()) == "*";
         }

@@ -1,24 +1,17 @@
 #include "parser/url_helpers.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
 
 #include "parser/ascii.h"
+#include "platform/files.h"
 
 namespace quillharbor {
 
 namespace {
 
 constexpr std::string_view kNameSeparators = "/\\";
-
-bool entryExists(const std::string& path) {
-    struct stat info;
-    // lstat: a dangling link also holds the name, and creating through it would land elsewhere.
-    return ::lstat(path.c_str(), &info) == 0;
-}
 
 std::string joinPath(std::string_view directory, std::string_view name) {
     std::string path(directory);
@@ -143,8 +136,8 @@ std::string LocalNameFromUrl(std::string_view url) {
             break;
         }
         // NUL joins the Windows set: on this system it would silently cut the path short.
-        const bool forbidden = c == '\0' || std::string_view("\\/:*?<>|'").find(c) !=
-                                                std::string_view::npos;
+        const bool forbidden =
+            c == '\0' || std::string_view("\\/:*?<>|'").find(c) != std::string_view::npos;
         name += forbidden ? '-' : c;
     }
     // "." and ".." name directories here; as file names they would reach outside the task's own
@@ -156,7 +149,7 @@ std::string LocalNameFromUrl(std::string_view url) {
 }
 
 std::string MakeUniqueName(std::string_view name, std::string_view directory) {
-    if (!entryExists(joinPath(directory, name))) {
+    if (!fileExists(joinPath(directory, name))) {
         return std::string(name);
     }
     const std::string stem = NameWithoutExt(name);
@@ -165,7 +158,7 @@ std::string MakeUniqueName(std::string_view name, std::string_view directory) {
     const std::string extension = stem.size() == name.size() ? std::string() : FileExtOf(name);
     for (std::uint64_t n = 1;; ++n) {
         std::string candidate = stem + "-" + std::to_string(n) + extension;
-        if (!entryExists(joinPath(directory, candidate))) {
+        if (!fileExists(joinPath(directory, candidate))) {
             return candidate;
         }
     }

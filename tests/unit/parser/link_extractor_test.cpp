@@ -25,9 +25,8 @@ TEST(ExtractLinksTest, TagsAndAttributesOfTheTable) {
     EXPECT_EQ(extract("<area href=1><body background=2><embed src=3><frame src=4>"
                       "<iframe src=5><input src=6><table background=7><td background=8>"
                       "<th background=9><link href=no><h1 href=no><tr background=no>"),
-              (Links{"http://H/d/1", "http://H/d/2", "http://H/d/3", "http://H/d/4",
-                     "http://H/d/5", "http://H/d/6", "http://H/d/7", "http://H/d/8",
-                     "http://H/d/9"}));
+              (Links{"http://H/d/1", "http://H/d/2", "http://H/d/3", "http://H/d/4", "http://H/d/5",
+                     "http://H/d/6", "http://H/d/7", "http://H/d/8", "http://H/d/9"}));
     EXPECT_EQ(extract("<img src='a.gif' lowsrc='b.gif' dynsrc='c.avi'>"),
               (Links{"http://H/d/a.gif", "http://H/d/b.gif", "http://H/d/c.avi"}));
     EXPECT_EQ(extract("<img lowsrc='b.gif' src='a.gif'>"),
@@ -64,9 +63,11 @@ TEST(ExtractLinksTest, BaseTagAndRawMode) {
 
 TEST(ExtractLinksTest, DegenerateDocuments) {
     for (std::string_view document :
-         {"", "<", "<a", "<a ", "<a href", "<a href=", "<a href='", "</", "<!", "<!-", "plain",
-          "<>", "<<<", ">>>", "<a href='x", "<img src=a lowsrc='b", "<script", "<comment>",
-          "</script", "<abcdefghijklmnopqrstuvwxyz href=x>"}) {
+         {"",        "<",         "<a",         "<a ",
+          "<a href", "<a href=",  "<a href='",  "</",
+          "<!",      "<!-",       "plain",      "<>",
+          "<<<",     ">>>",       "<a href='x", "<img src=a lowsrc='b",
+          "<script", "<comment>", "</script",   "<abcdefghijklmnopqrstuvwxyz href=x>"}) {
         const Links links = extract(document);
         EXPECT_LE(links.size(), 2u) << document;
     }

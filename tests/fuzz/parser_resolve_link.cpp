@@ -1,0 +1,33 @@
+// Links against bases. Input: the base, a line feed, then the link. A link with a backslash before
+// its fragment is dropped; against an http or ftp base every link kept must stay an http or ftp
+// URL.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "parser/link_resolver.h"
+#include "parser/url_helpers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quillharbor;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t split = input.find('\n');
+    const std::string_view base = input.substr(0, split);
+    std::string link(split == std::string_view::npos ? std::string_view()
+                                                     : input.substr(split + 1));
+    const bool hadBackslash = StripFragment(link).find('\\') != std::string::npos;
+
+    ResolveLink(link, base);
+    if (link.empty()) {
+        return 0;
+    }
+    const UrlType baseKind = UrlKind(base);
+    const UrlType kind = UrlKind(link);
+    if (hadBackslash || ((baseKind == UrlType::Http || baseKind == UrlType::Ftp) &&
+                         kind != UrlType::Http && kind != UrlType::Ftp)) {
+        std::abort();
+    }
+    return 0;
+}
