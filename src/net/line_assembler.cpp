@@ -18,10 +18,6 @@ void LineAssembler::setLineEnd(std::string lineEnd) {
 
 std::string LineAssembler::add(std::string_view bytes, bool edit, bool echo) {
     std::string echoed;
-    // A line end split across two additions starts before the old end.
-    const std::size_t oldEnd = m_bytes.size();
-    m_searchFrom = std::max(
-        {m_start, m_searchFrom, oldEnd >= m_lineEnd.size() ? oldEnd - m_lineEnd.size() : 0});
     if (!edit) {
         m_bytes.append(bytes);
         if (echo)

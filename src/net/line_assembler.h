@@ -52,7 +52,7 @@ private:
     std::string m_lineEnd;
     std::string m_bytes;
     std::size_t m_start = 0;       // bytes before this position were read out already
-    std::size_t m_searchFrom = 0;  // absolute position where the line-end search resumes
+    std::size_t m_searchFrom = 0;  // no line end starts before this position
     std::size_t m_offered = 0;
 };
 
