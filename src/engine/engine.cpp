@@ -1,0 +1,124 @@
+#include "engine/engine.h"
+
+#include <utility>
+
+#include "model/message_identity.h"
+#include "storage/settings_file.h"
+
+namespace quillharbor {
+
+namespace {
+
+constexpr const char* kAgentText = "Mozilla/3.0(compatible)";
+
+std::string asDirectory(std::string path) {
+    if (path.empty() || path.back() != '/') {
+        path += '/';
+    }
+    return path;
+}
+
+}  // namespace
+
+Engine::Engine(EngineServices services, std::string programDir)
+    : m_services(services),
+      m_programDir(asDirectory(std::move(programDir))),
+      m_handle(services.loop.add(*this)),
+      m_context{services, m_state, m_global, m_defaults, m_programDir, m_handle},
+      m_creator(m_context),
+      m_commands(m_context) {
+    m_services.drop.CreateDropWindow(m_handle);
+    SetDefaultSettings(m_global, m_defaults, m_programDir);
+    if (Status loaded = LoadSettings(m_global, m_defaults, m_programDir); !loaded) {
+        // The built-in defaults stay in effect; the user should know their settings were not.
+        m_services.view.ShowNotification(loaded.error().text);
+    }
+    // Both before the slots are made, so that every slot carries them.
+    m_state.AgentText = kAgentText;
+    m_state.MainWindow = m_handle;
+    ApplySettings();
+}
+
+Engine::~Engine() {
+    // First, so that nothing the teardown posts reaches a half-destroyed engine.
+    m_services.loop.remove(m_handle);
+    m_state.FreeSlots();
+    m_state.Queue.clear();
+    m_state.SeenList.clear();
+    m_state.TaskList.FreeTaskList();
+    m_state.HostExclList.HostExclClear();
+    m_state.DisallowList.clear();
+    m_services.drop.DestroyDropWindow();
+}
+
+void Engine::ApplySettings() {
+    m_state.RetryOnFails = m_global.RetryOnFails;
+    m_state.SaveSeparate = m_global.SaveSeparate;
+    m_state.AlwaysRetrieve = m_global.AlwaysRetrieve;
+    m_state.ForceFTPRetrieve = m_global.ForceFTPRetrieve;
+    m_state.ObeyRobots = m_global.ObeyRobotExclusion;
+    m_state.DisallowList.clear();
+    m_state.FreeSlots();
+    m_state.DefaultFtpPassword = m_global.DefPassword;
+    m_state.DefaultFtpUser = m_global.DefUser;
+    m_state.CreateSlots(m_services.slots, m_global.MaxHTTPConns, m_global.MaxFTPConns);
+
+    FtpSlotSettings ftp;
+    ftp.Timeout = m_global.FTPTimeout;
+    ftp.UserName = m_global.DefUser;
+    ftp.Password = m_global.DefPassword;
+    if (m_global.UseFTPProxy) {
+        ftp.ProxyServer = m_global.FTPProxyName;
+    }
+    for (const auto& slot : m_state.FtpSlots) {
+        slot->configure(ftp);
+    }
+    // The HTTP time-out is not the slot's: the scheduler enforces it.
+    HttpProxySettings proxy;
+    if (m_global.UseHTTPProxy) {
+        proxy = {m_global.HTTPProxyName, m_global.HTTPProxyPort, m_global.HTTPProxyPassword,
+                 m_global.HTTPProxyUser};
+    }
+    for (const auto& slot : m_state.HttpSlots) {
+        slot->setProxy(proxy);
+    }
+    m_defaults.SaveSeparate = m_global.SaveSeparate;
+}
+
+void Engine::onMessage(const Message& message) {
+    if (message.number < WM_USER) {
+        return;
+    }
+    switch (static_cast<EngineMessage>(message.number - WM_USER)) {
+        case EngineMessage::ApplySettings:
+            ApplySettings();
+            break;
+        case EngineMessage::CreateTask:
+            CreateTask();
+            break;
+        case EngineMessage::ApplyTaskEdit:
+            ApplyTaskEdit();
+            break;
+        case EngineMessage::RemoveSelectedTasks:
+            RemoveSelectedTasks();
+            break;
+        case EngineMessage::LinkDropped: {
+            // Anything but modes 0..4 does nothing; a negative size counts as no content.
+            const int mode = message.wParam <= 4 ? static_cast<int>(message.wParam) : -1;
+            const std::size_t size =
+                message.lParam > 0 ? static_cast<std::size_t>(message.lParam) : 0;
+            CreateTaskFromDrop(mode, size);
+            break;
+        }
+        case EngineMessage::ObjectExcluded:
+        case EngineMessage::FtpRestartComplete:
+            if (TDnObj* object = objectByIdentity(m_state.TaskList, message.wParam)) {
+                m_services.view.RefreshObjectRow(*object);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace quillharbor

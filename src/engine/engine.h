@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engine/engine_context.h"
+#include "engine/engine_services.h"
+#include "engine/new_task_params.h"
+#include "engine/task_commands.h"
+#include "engine/task_creator.h"
+#include "engine/task_edit_params.h"
+#include "model/engine_state.h"
+#include "platform/message_target.h"
+#include "storage/default_task_options.h"
+#include "storage/global_options.h"
+
+namespace quillharbor {
+
+// The download engine: owns the tasks and their objects, the queue, the seen list, the transfer
+// slots and the settings, and is a target of the message loop. Components report to it only by
+// posting the messages of engine_message.h to handle(); dialogs post their results the same way
+// after filling newTaskParams() or taskEditParams(). The operations may also be called directly.
+// Everything runs on the loop's thread; handlers tolerate being entered from a nested pump.
+class Engine final : public MessageTarget {
+public:
+    // Starts the engine in its fixed order: registers with the loop, creates the drop window,
+    // loads the built-in defaults and then the configuration file of programDir, sets the agent
+    // text, applies the settings (which creates the slots). The lists start empty.
+    Engine(EngineServices services, std::string programDir);
+    // Program end: the slots are freed, then every task with its objects; the drop window is
+    // destroyed. The view must not use any record afterwards.
+    ~Engine() override;
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    Handle handle() const { return m_handle; }
+    const std::string& programDir() const { return m_programDir; }
+    EngineState& state() { return m_state; }
+    GlobalOptions& globalOptions() { return m_global; }
+    DefaultTaskOptions& defaultTaskOptions() { return m_defaults; }
+    NewTaskParams& newTaskParams() { return m_newTaskParams; }
+    TaskEditParams& taskEditParams() { return m_taskEditParams; }
+
+    // Fills newTaskParams() from the defaults, all but its URL.
+    void PrepareNewTaskParams() { m_creator.PrepareNewTaskParams(m_newTaskParams); }
+    // Takes the global options into the engine and rebuilds the slots (busy ones abort).
+    void ApplySettings();
+    // From newTaskParams(); nullptr when the task was refused.
+    TTask* CreateTask() { return m_creator.CreateTask(m_newTaskParams); }
+    void CreateTaskFromDrop(int mode, std::size_t contentSize) {
+        m_creator.CreateTaskFromDrop(mode, contentSize);
+    }
+    void ApplyTaskEdit() { m_commands.ApplyTaskEdit(m_taskEditParams); }
+    void StartSelectedTasks() { m_commands.StartSelectedTasks(); }
+    void StopSelectedTasks() { m_commands.StopSelectedTasks(); }
+    void AbortSelectedTasks() { m_commands.AbortSelectedTasks(); }
+    void StopAllTasks() { m_commands.StopAllTasks(); }
+    void AbortAllTasks() { m_commands.AbortAllTasks(); }
+    void RemoveSelectedTasks() { m_commands.RemoveSelectedTasks(); }
+
+    // A message naming a task or an object that is gone is dropped here.
+    void onMessage(const Message& message) override;
+
+private:
+    EngineServices m_services;
+    std::string m_programDir;
+    GlobalOptions m_global;
+    DefaultTaskOptions m_defaults;
+    EngineState m_state;
+    NewTaskParams m_newTaskParams;
+    TaskEditParams m_taskEditParams;
+    Handle m_handle;
+    EngineContext m_context;
+    TaskCreator m_creator;
+    TaskCommands m_commands;
+};
+
+}  // namespace quillharbor

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/dn_obj.h"
+#include "model/task.h"
+
+namespace quillharbor {
+
+// What the engine needs from a screen: the desktop window and the command-line front end
+// implement it, tests record it. The engine calls it on the loop's thread after it has changed
+// tasks or objects, and reads nothing back but the selection. Records handed over stay valid
+// until the engine says otherwise: a task until DeleteTaskRow, its objects until ClearCurrentTask
+// or DeleteTaskRow of their task.
+class EngineView {
+public:
+    virtual ~EngineView() = default;
+
+    // The tasks whose rows are selected, in list order.
+    virtual std::vector<TTask*> SelectedTasks() = 0;
+
+    virtual void AddTaskRow(TTask& task) = 0;
+    // Makes the task's row the selected and focused one.
+    virtual void SelectTaskRow(TTask& task) = 0;
+    // The task is about to be freed with its objects: forget its row and everything of it.
+    virtual void DeleteTaskRow(TTask& task) = 0;
+    // Recomputes every task row's state image.
+    virtual void RefreshTaskIcons() = 0;
+    // No task is current any longer: the object lists are emptied and the task details show
+    // their bare captions.
+    virtual void ClearCurrentTask() = 0;
+
+    virtual void AddObjectRow(TDnObj& object) = 0;
+    virtual void RefreshObjectRow(TDnObj& object) = 0;
+    virtual void FillObjectLists() = 0;
+
+    // Recomputes which task, object and global commands are enabled.
+    virtual void UpdateCommands() = 0;
+
+    // Shows a message without waiting for the user.
+    virtual void ShowNotification(const std::string& text) = 0;
+    virtual void SetStatusText(int pane, const std::string& text) = 0;
+
+    // The New Task dialog, kept on top, with url filled in.
+    virtual void OpenNewTask(const std::string& url) = 0;
+    // The Edit Task dialog for task, kept on top.
+    virtual void OpenEditTask(TTask& task) = 0;
+};
+
+}  // namespace quillharbor

@@ -1,0 +1,180 @@
+#include "engine/task_commands.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "model/message_identity.h"
+#include "platform/files.h"
+
+namespace quillharbor {
+
+namespace {
+
+constexpr std::int32_t kTicksPerMinute = 300;
+
+// Runs action(slot, object) for every slot of slots that serves an object of task.
+template <class Slots, class Action>
+void forSlotsServing(const Slots& slots, const TTask& task, Action action) {
+    for (const auto& slot : slots) {
+        if (TDnObj* object = slot->Obj(); object != nullptr && object->Task == &task) {
+            action(*slot, *object);
+        }
+    }
+}
+
+void applyFlag(TTask& task, TaskFlag flag, bool on) {
+    if (on) {
+        TaskSetFlag(task, flag);
+    } else {
+        TaskClearFlag(task, flag);
+    }
+}
+
+bool leftAloneByAll(TaskState state) {
+    return state == TaskState::Aborted || state == TaskState::Stopped ||
+           state == TaskState::Finished;
+}
+
+}  // namespace
+
+void TaskCommands::ApplyTaskEdit(const TaskEditParams& params) {
+    TTask* task = taskByIdentity(m_context.state.TaskList, params.Task);
+    if (task == nullptr) {
+        return;
+    }
+    task->BoundaryPrefix = params.BoundaryPrefix;
+    task->Extensions = params.Extensions;
+    task->MaxFiles = params.MaxFilesInf ? 0 : params.MaxFiles;
+    task->MaxLevels = params.MaxLevelsInf ? 0 : params.MaxLevels;
+    task->StartCountdown = params.StartAfter * kTicksPerMinute;
+    applyFlag(*task, TaskFlag::FollowFTP, params.FollowFTP);
+    applyFlag(*task, TaskFlag::TrySlashes, params.TrySlashes);
+    applyFlag(*task, TaskFlag::Parse, params.Parse);
+    if (task->Queued <= 0) {
+        task->State = TaskState::Finished;
+    } else if (task->StartCountdown > 0) {
+        task->State = TaskState::Waiting;
+    } else {
+        task->State = TaskState::Stopped;
+    }
+    refresh();
+}
+
+void TaskCommands::StartSelectedTasks() {
+    for (TTask* task : m_context.services.view.SelectedTasks()) {
+        task->State = TaskState::Running;
+    }
+    refresh();
+}
+
+void TaskCommands::StopSelectedTasks() {
+    for (TTask* task : m_context.services.view.SelectedTasks()) {
+        task->State = TaskState::Stopped;
+        // With a transfer still running, its end reports the stop instead.
+        if (!isServed(*task)) {
+            m_context.services.view.ShowNotification("Task " + task->Name + " is stopped.");
+            if (TaskHasFlag(*task, TaskFlag::Parse)) {
+                m_context.post(EngineMessage::RewriteTaskLinks, identityOf(*task));
+            }
+        }
+    }
+    refresh();
+}
+
+void TaskCommands::AbortSelectedTasks() {
+    for (TTask* task : m_context.services.view.SelectedTasks()) {
+        task->State = TaskState::Aborted;
+        abortTransfers(*task);
+    }
+    refresh();
+}
+
+void TaskCommands::StopAllTasks() {
+    m_context.state.StopAllPending = true;
+    for (TTask& task : m_context.state.TaskList) {
+        if (!leftAloneByAll(task.State)) {
+            task.State = TaskState::Stopped;
+        }
+    }
+    refresh();
+}
+
+void TaskCommands::AbortAllTasks() {
+    for (TTask& task : m_context.state.TaskList) {
+        if (!leftAloneByAll(task.State)) {
+            task.State = TaskState::Aborted;
+            abortTransfers(task);
+        }
+    }
+    refresh();
+}
+
+void TaskCommands::RemoveSelectedTasks() {
+    EngineView& view = m_context.services.view;
+    // By identity, so that a task selected twice is removed once.
+    std::vector<std::uintptr_t> selected;
+    for (TTask* task : view.SelectedTasks()) {
+        selected.push_back(identityOf(*task));
+    }
+    view.ClearCurrentTask();
+    for (std::uintptr_t identity : selected) {
+        if (TTask* task = taskByIdentity(m_context.state.TaskList, identity)) {
+            removeTask(*task);
+        }
+    }
+    view.UpdateCommands();
+}
+
+bool TaskCommands::isServed(const TTask& task) const {
+    bool served = false;
+    const auto mark = [&served](TransferSlot&, TDnObj&) { served = true; };
+    forSlotsServing(m_context.state.HttpSlots, task, mark);
+    forSlotsServing(m_context.state.FtpSlots, task, mark);
+    return served;
+}
+
+void TaskCommands::abortTransfers(TTask& task) {
+    // An HTTP abort completes later, so the object is marked first; an FTP abort completes
+    // inside the call, so it is marked afterwards, over what the completion left.
+    forSlotsServing(m_context.state.HttpSlots, task, [](TransferSlot& slot, TDnObj& object) {
+        object.State = ObjectState::Incomplete;
+        slot.abort();
+    });
+    forSlotsServing(m_context.state.FtpSlots, task, [](TransferSlot& slot, TDnObj& object) {
+        slot.abort();
+        object.State = ObjectState::Incomplete;
+    });
+}
+
+void TaskCommands::removeTask(TTask& task) {
+    EngineState& state = m_context.state;
+    task.State = TaskState::Finished;
+    const auto abandon = [](TransferSlot& slot, TDnObj&) { slot.abandon(); };
+    forSlotsServing(state.HttpSlots, task, abandon);
+    forSlotsServing(state.FtpSlots, task, abandon);
+    for (TDnObj& object : task.Objects) {
+        switch (object.InList) {
+            case GlobalList::Queue:
+                state.Queue.QueueRemove(object);
+                break;
+            case GlobalList::Seen:
+                state.SeenList.SeenRemove(object);
+                break;
+            case GlobalList::None:
+                break;
+        }
+    }
+    if (Status deleted = deleteFile(m_context.taskFilePath(task));
+        !deleted && deleted.error().code != ENOENT) {
+        m_context.services.view.ShowNotification(deleted.error().text);
+    }
+    m_context.services.view.DeleteTaskRow(task);
+    state.TaskList.TaskRemove(task);
+}
+
+void TaskCommands::refresh() {
+    m_context.services.view.RefreshTaskIcons();
+    m_context.services.view.UpdateCommands();
+}
+
+}  // namespace quillharbor

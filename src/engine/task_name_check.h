@@ -1,0 +1,15 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "model/task_list.h"
+
+namespace quillharbor {
+
+// A task's name becomes its task file's name and, with separate directories, its directory's
+// name, and two tasks of one name would share both. Returns the notification that refuses name
+// for a new task, or nothing when the name may be used.
+std::optional<std::string> taskNameRefusal(const std::string& name, const TaskList& tasks);
+
+}  // namespace quillharbor

@@ -1,0 +1,173 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/drop_source.h"
+#include "engine/engine_view.h"
+#include "engine/task_file_writer.h"
+#include "model/engine_message.h"
+#include "model/message_identity.h"
+#include "model/transfer_slot_factory.h"
+#include "platform/files.h"
+#include "platform/message_loop.h"
+
+namespace quillharbor::test {
+
+// Records what the engine asked of the screen. Reading the records it is handed makes
+// AddressSanitizer catch a record used after it was freed.
+class RecordingView : public EngineView {
+public:
+    std::vector<TTask*> SelectedTasks() override { return selection; }
+    void AddTaskRow(TTask& task) override { calls.push_back("AddTaskRow " + task.Name); }
+    void SelectTaskRow(TTask& task) override { calls.push_back("SelectTaskRow " + task.Name); }
+    void DeleteTaskRow(TTask& task) override { calls.push_back("DeleteTaskRow " + task.Name); }
+    void RefreshTaskIcons() override { calls.push_back("RefreshTaskIcons"); }
+    void ClearCurrentTask() override { calls.push_back("ClearCurrentTask"); }
+    void AddObjectRow(TDnObj& object) override { calls.push_back("AddObjectRow " + object.URL); }
+    void RefreshObjectRow(TDnObj& object) override {
+        calls.push_back("RefreshObjectRow " + object.URL);
+    }
+    void FillObjectLists() override { calls.push_back("FillObjectLists"); }
+    void UpdateCommands() override { calls.push_back("UpdateCommands"); }
+    void ShowNotification(const std::string& text) override { notifications.push_back(text); }
+    void SetStatusText(int, const std::string&) override {}
+    void OpenNewTask(const std::string& url) override { calls.push_back("OpenNewTask " + url); }
+    void OpenEditTask(TTask& task) override { calls.push_back("OpenEditTask " + task.Name); }
+
+    std::vector<TTask*> selection;
+    std::vector<std::string> calls;
+    std::vector<std::string> notifications;
+};
+
+class FakeDropSource : public DropSource {
+public:
+    void CreateDropWindow(Handle reportTo) override { createdFor = reportTo; }
+    void DestroyDropWindow() override { destroyed = true; }
+    void ShowDropWindow() override {}
+    void HideDropWindow() override {}
+    bool IsDropWindowVisible() override { return false; }
+    void SetClipCheck(bool) override {}
+    void SetPasteMIState(bool) override {}
+    void SetDialogMIStates(bool) override {}
+    std::optional<std::string> GetDropURL() override { return url; }
+    std::string_view GetDropData() override { return content; }
+    void ReleaseDropData() override {
+        ++releases;
+        content = "(released)";
+    }
+
+    Handle createdFor = 0;
+    bool destroyed = false;
+    std::optional<std::string> url;
+    std::string content;
+    int releases = 0;
+};
+
+class RecordingTaskFiles : public TaskFileWriter {
+public:
+    Status WriteTaskFile(const TTask& task, const std::string& path) override {
+        written.push_back(path);
+        if (failWith) {
+            return *failWith;
+        }
+        return replaceFileAtomically(path, task.Name);
+    }
+
+    std::vector<std::string> written;
+    std::optional<Error> failWith;
+};
+
+// An HTTP slot whose abort completes later, from the loop, the way the real one does: the
+// completion marks the object it still holds and reports it (FtpRestartComplete stands in for
+// any result message the engine turns into a row refresh).
+class FakeHttpSlot : public HttpSlot, public MessageTarget {
+public:
+    FakeHttpSlot(MessageLoop& loop, Handle engine, std::vector<std::string>& log)
+        : m_loop(loop), m_engine(engine), m_log(log), m_self(loop.add(*this)) {}
+    ~FakeHttpSlot() override {
+        m_log.push_back("destroy http");
+        m_loop.remove(m_self);
+    }
+    void Start(TDnObj& object) override { m_object = &object; }
+    bool ready() const override { return m_object == nullptr; }
+    TDnObj* Obj() const override { return m_object; }
+    void Finish() override { m_object = nullptr; }
+    void abort() override {
+        m_log.push_back("abort http");
+        m_loop.post(m_self, WM_USER);
+    }
+    void abandon() override {
+        m_log.push_back("abandon http");
+        m_object = nullptr;
+    }
+    void setProxy(const HttpProxySettings& proxy) override { this->proxy = proxy; }
+    void onMessage(const Message&) override {
+        if (m_object != nullptr) {
+            m_object->State = ObjectState::Removed;
+            m_loop.post(m_engine, messageNumber(EngineMessage::FtpRestartComplete),
+                        identityOf(*m_object));
+            Finish();
+        }
+    }
+
+    HttpProxySettings proxy;
+
+private:
+    MessageLoop& m_loop;
+    Handle m_engine;
+    std::vector<std::string>& m_log;
+    Handle m_self;
+    TDnObj* m_object = nullptr;
+};
+
+// An FTP slot whose abort completes inside the call.
+class FakeFtpSlot : public FtpSlot {
+public:
+    explicit FakeFtpSlot(std::vector<std::string>& log) : m_log(log) {}
+    void Start(TDnObj& object) override { m_object = &object; }
+    bool ready() const override { return true; }
+    TDnObj* Obj() const override { return m_object; }
+    void Finish() override { m_object = nullptr; }
+    void abort() override {
+        m_log.push_back("abort ftp");
+        if (m_object != nullptr) {
+            m_object->State = ObjectState::FtpError;
+            Finish();
+        }
+    }
+    void abandon() override {
+        m_log.push_back("abandon ftp");
+        m_object = nullptr;
+    }
+    void configure(const FtpSlotSettings& settings) override { this->settings = settings; }
+    std::int32_t InUse() const override { return m_object != nullptr; }
+
+    FtpSlotSettings settings;
+
+private:
+    std::vector<std::string>& m_log;
+    TDnObj* m_object = nullptr;
+};
+
+class FakeSlotFactory : public TransferSlotFactory {
+public:
+    explicit FakeSlotFactory(MessageLoop& loop) : m_loop(loop) {}
+    std::unique_ptr<HttpSlot> createHttpSlot(int, const SlotContext& context) override {
+        contexts.push_back(context);
+        return std::make_unique<FakeHttpSlot>(m_loop, context.MainWindow, log);
+    }
+    std::unique_ptr<FtpSlot> createFtpSlot(int, const SlotContext&) override {
+        return std::make_unique<FakeFtpSlot>(log);
+    }
+
+    std::vector<SlotContext> contexts;
+    std::vector<std::string> log;
+
+private:
+    MessageLoop& m_loop;
+};
+
+}  // namespace quillharbor::test
