@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,77 +15,43 @@ TEST(UrlKindTest, SchemesAreExactAndCaseSensitive) {
     EXPECT_EQ(UrlKind("ftp://h/a"), UrlType::Ftp);
     EXPECT_EQ(UrlKind("HTTP://h/a"), UrlType::OtherScheme);
     EXPECT_EQ(UrlKind("https://h/a"), UrlType::OtherScheme);
-    EXPECT_EQ(UrlKind("mailto:x@h"), UrlType::OtherScheme);
     EXPECT_EQ(UrlKind("a/b:c"), UrlType::NoScheme);  // slash before the colon
     EXPECT_EQ(UrlKind(":x"), UrlType::NoScheme);
-    EXPECT_EQ(UrlKind("x.html"), UrlType::NoScheme);
-    EXPECT_EQ(UrlKind(""), UrlType::NoScheme);
-}
-
-TEST(UrlKindTest, ProtocolGuessesFtpOnlyFromALeadingFtp) {
     EXPECT_EQ(UrlProtocol("ftp.h.org/x"), Protocol::Ftp);
-    EXPECT_EQ(UrlProtocol("www.h.org/x"), Protocol::Http);
     EXPECT_EQ(UrlProtocol("FTP.h.org/x"), Protocol::Http);
-    EXPECT_EQ(UrlProtocol("ftp://h/"), Protocol::Ftp);
     EXPECT_EQ(UrlProtocol("news:x"), Protocol::Other);
-
-    std::string url = "ftp.h.org/x";
-    AddScheme(url);
-    EXPECT_EQ(url, "ftp://ftp.h.org/x");
-    url = "h.org/x";
-    AddScheme(url);
-    EXPECT_EQ(url, "http://h.org/x");
-    url = "mailto:x";
-    AddScheme(url);
-    EXPECT_EQ(url, "mailto:x");
 }
 
 TEST(UrlPartsTest, HostKeepsPortAndDirEndsWithSlash) {
     EXPECT_EQ(HostPart("http://h:8080/a/b.html"), "http://h:8080");
     EXPECT_EQ(HostPart("http://h"), "http://h");
-    EXPECT_EQ(HostPart("ftp://u@h/pub/"), "ftp://u@h");
     EXPECT_EQ(HostPart("h.org/a/b"), "h.org");
-    EXPECT_EQ(HostPart("x.html"), "x.html");
     EXPECT_EQ(HostPart("mailto:x@h"), "");
-
     EXPECT_EQ(DirPart("http://h/a/b.html"), "http://h/a/");
-    EXPECT_EQ(DirPart("http://h/a/"), "http://h/a/");
     EXPECT_EQ(DirPart("x.html"), "");
-}
-
-TEST(UrlPartsTest, FtpHostAndDirectory) {
     EXPECT_EQ(FtpHostOf("ftp://h:21/pub/dir/file"), "h:21");
-    EXPECT_EQ(FtpHostOf("ftp://h"), "h");
-    EXPECT_EQ(FtpHostOf("h/pub/file"), "h");
     EXPECT_EQ(FtpDirOf("ftp://h/pub/dir/file"), "/pub/dir/");
-    EXPECT_EQ(FtpDirOf("ftp://h/file"), "/");
     EXPECT_EQ(FtpDirOf("ftp://h"), "");
 }
 
 TEST(FileNameTest, ExtensionAndStem) {
     EXPECT_EQ(FileExtOf("a.tar.gz"), ".gz");
     EXPECT_EQ(FileExtOf("readme"), "");
-    EXPECT_EQ(FileExtOf(".profile"), ".profile");
     EXPECT_EQ(NameWithoutExt("a.tar.gz"), "a.tar");
     EXPECT_EQ(NameWithoutExt(".profile"), ".profile");
-    EXPECT_EQ(NameWithoutExt("a."), "a");
-    EXPECT_EQ(NameWithoutExt("readme"), "readme");
 }
 
 TEST(FileNameTest, LocalNameIsTheLastSegmentMadeSafe) {
     EXPECT_EQ(LocalNameFromUrl("http://h/a/b.html"), "b.html");
     EXPECT_EQ(LocalNameFromUrl("http://h/a/"), "");
     EXPECT_EQ(LocalNameFromUrl("http://h"), "");
-    EXPECT_EQ(LocalNameFromUrl("noslash"), "");
     EXPECT_EQ(LocalNameFromUrl("C:\\dir\\f.txt"), "f.txt");
-    EXPECT_EQ(LocalNameFromUrl("http://h/cgi/run.pl?a=1/b"), "b");  // last slash wins
     EXPECT_EQ(LocalNameFromUrl("http://h/cgi/run.pl?a=1&b=2"), "run.pl");
     EXPECT_EQ(LocalNameFromUrl("http://h/?a=1"), "-a=1");
     EXPECT_EQ(LocalNameFromUrl("http://h/a:b*c<d>e|f'g\"h"), "a-b-c-d-e-f-g\"h");
     EXPECT_EQ(LocalNameFromUrl(std::string("http://h/a\0b.exe", 16)), "a-b.exe");
     EXPECT_EQ(LocalNameFromUrl("http://h/a/.."), "");
     EXPECT_EQ(LocalNameFromUrl("http://h/a/."), "");
-    EXPECT_EQ(LocalNameFromUrl("http://h/a/..."), "...");
 }
 
 class MakeUniqueNameTest : public ::testing::Test {
@@ -111,13 +76,8 @@ TEST_F(MakeUniqueNameTest, NumbersBeforeTheExtension) {
     EXPECT_EQ(MakeUniqueName("README", m_dir), "README-1");
     touch(".profile");
     EXPECT_EQ(MakeUniqueName(".profile", m_dir), ".profile-1");
-}
-
-TEST_F(MakeUniqueNameTest, DirectoriesAndDanglingLinksAreTaken) {
     std::filesystem::create_directory(m_dir + "sub");
-    std::filesystem::create_symlink(m_dir + "missing", m_dir + "link.html");
     EXPECT_EQ(MakeUniqueName("sub", m_dir), "sub-1");
-    EXPECT_EQ(MakeUniqueName("link.html", m_dir), "link-1.html");
 }
 
 TEST(CleanTypedUrlTest, TrimsCutsAndCompletes) {
@@ -126,15 +86,12 @@ TEST(CleanTypedUrlTest, TrimsCutsAndCompletes) {
         return text;
     };
     EXPECT_EQ(clean(" \t\r\n "), "");
-    EXPECT_EQ(clean(""), "");
     EXPECT_EQ(clean("  www.h.org\r\n"), "http://www.h.org/");
     EXPECT_EQ(clean("ftp.h.org"), "ftp://ftp.h.org/");
     EXPECT_EQ(clean("h.org/a b"), "http://h.org/a b");
     EXPECT_EQ(clean(std::string("http://h/a\0junk", 15)), "http://h/a");
-    EXPECT_EQ(clean("mailto:x@h"), "");
     EXPECT_EQ(clean("HTTP://h/"), "");
     EXPECT_EQ(clean("http://h"), "http://h/");
-    EXPECT_EQ(clean("http://h/a"), "http://h/a");
     EXPECT_EQ(clean("\xe9t\xe9.org"), "http://\xe9t\xe9.org/");  // high bytes are not blanks
 }
 
@@ -142,8 +99,6 @@ TEST(FirstNumberInTest, SkipsLeadingDigits) {
     EXPECT_EQ(FirstNumberIn("213 1048576"), 1048576);
     EXPECT_EQ(FirstNumberIn("size: 5000000000 bytes"), 5000000000);
     EXPECT_EQ(FirstNumberIn("213"), 0);
-    EXPECT_EQ(FirstNumberIn("abc"), 0);
-    EXPECT_EQ(FirstNumberIn(""), 0);
     EXPECT_EQ(FirstNumberIn("x99999999999999999999"), 0);
 }
 
