@@ -101,17 +101,6 @@ void TWSocket::fireBgException(const std::exception& e) {
         Abort();
 }
 
-template <typename Event, typename... Args>
-bool TWSocket::fire(const Event& event, Args&&... args) {
-    if (!event || m_destroying)
-        return true;
-    const Lifetime lifetime = m_lifetime;
-    // A copy, so that a handler may assign its own event while it runs.
-    const Event handler = event;
-    handler(*this, std::forward<Args>(args)...);
-    return alive(lifetime);
-}
-
 void TWSocket::setState(TSocketState state) {
     const TSocketState old = m_state;
     m_state = state;

@@ -229,7 +229,7 @@ private:
     bool fireLookupDone(int error) { return fire(OnDnsLookupDone, error); }
     void fireBgException(const std::exception& e);
     void setState(TSocketState state);
-    bool alive(const Lifetime& lifetime) const { return !lifetime.expired(); }
+    static bool alive(const Lifetime& lifetime) { return !lifetime.expired(); }
 
     // failures
     void raiseException(const std::string& text);
@@ -328,5 +328,16 @@ private:
     bool m_lineEdit = false;
     LineAssembler m_line;
 };
+
+template <typename Event, typename... Args>
+bool TWSocket::fire(const Event& event, Args&&... args) {
+    if (!event || m_destroying)
+        return true;
+    const Lifetime lifetime = m_lifetime;
+    // A copy, so that a handler may assign its own event while it runs.
+    const Event handler = event;
+    handler(*this, std::forward<Args>(args)...);
+    return alive(lifetime);
+}
 
 }  // namespace quillharbor
