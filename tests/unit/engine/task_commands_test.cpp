@@ -99,14 +99,18 @@ TEST_F(TaskCommandsTest, AbortMarksServedObjectsIncompleteAndAbortsTheirTransfer
 }
 
 TEST_F(TaskCommandsTest, StopAllAndAbortAllLeaveStoppedAbortedAndFinishedTasksAlone) {
-    const std::vector<TaskState> before = {TaskState::Running,  TaskState::Stopped,
-                                           TaskState::Aborted,  TaskState::RewritePending,
-                                           TaskState::Finished, TaskState::Waiting};
+    using enum TaskState;
+    const std::vector<TaskState> before = {Running,        Stopped,  Aborted,
+                                           RewritePending, Finished, Waiting};
     std::vector<TTask*> tasks;
     for (std::size_t i = 0; i < before.size(); ++i) {
         tasks.push_back(create("t" + std::to_string(i)));
-        tasks.back()->State = before[i];
     }
+    const auto reset = [&] {
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            tasks[i]->State = before[i];
+        }
+    };
     const auto states = [&tasks] {
         std::vector<TaskState> now;
         for (TTask* task : tasks) {
@@ -115,18 +119,15 @@ TEST_F(TaskCommandsTest, StopAllAndAbortAllLeaveStoppedAbortedAndFinishedTasksAl
         return now;
     };
 
+    reset();
     engine().StopAllTasks();
     EXPECT_TRUE(state().StopAllPending);
-    EXPECT_THAT(states(), ElementsAre(TaskState::Stopped, TaskState::Stopped, TaskState::Aborted,
-                                      TaskState::Stopped, TaskState::Finished, TaskState::Stopped));
+    EXPECT_THAT(states(), ElementsAre(Stopped, Stopped, Aborted, Stopped, Finished, Stopped));
 
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        tasks[i]->State = before[i];
-    }
+    reset();
     serve(*tasks[0], httpSlot());
     engine().AbortAllTasks();
-    EXPECT_THAT(states(), ElementsAre(TaskState::Aborted, TaskState::Stopped, TaskState::Aborted,
-                                      TaskState::Aborted, TaskState::Finished, TaskState::Aborted));
+    EXPECT_THAT(states(), ElementsAre(Aborted, Stopped, Aborted, Aborted, Finished, Aborted));
     EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
 }
 

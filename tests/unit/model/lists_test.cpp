@@ -51,18 +51,6 @@ TEST(TaskListTest, KeepsNamesSortedWithEqualNamesInInsertionOrder) {
     EXPECT_EQ(secondB.Prev, tasks.head());
 }
 
-TEST(TaskListTest, SerialsAreNeverReused) {
-    TaskList tasks;
-    TTask& first = tasks.TaskInsert(taskNamed("a"));
-    const std::uint32_t firstSerial = first.Serial;
-    tasks.TaskRemove(first);
-    TTask& second = tasks.TaskInsert(taskNamed("a"));
-
-    EXPECT_NE(second.Serial, firstSerial);
-    EXPECT_EQ(tasks.bySerial(firstSerial), nullptr);
-    EXPECT_EQ(tasks.bySerial(second.Serial), &second);
-}
-
 // The design's own list operations, walked element by element, as the oracle for the indexed
 // lists: insert walks from the head while the key is >= the current one; find returns the
 // first element with the key.
@@ -151,22 +139,6 @@ TEST(SeenListTest, MatchesTheWalkingListUnderRandomInsertsAndRemovals) {
     }
     EXPECT_EQ(order, oracle.order());
     EXPECT_EQ(seen.size(), inList.size());
-}
-
-TEST(SeenListTest, RemovingTheHeadMovesTheHeadOn) {
-    TDnObj a, b;
-    a.URL = "http://a/";
-    b.URL = "http://b/";
-    SeenList seen;
-    seen.SeenInsert(b);
-    seen.SeenInsert(a);
-
-    EXPECT_EQ(seen.SeenRemove(a), &b);
-    EXPECT_EQ(seen.head(), &b);
-    EXPECT_EQ(b.QueuePrev, nullptr);
-    EXPECT_EQ(a.InList, GlobalList::None);
-    EXPECT_EQ(seen.SeenRemove(b), nullptr);
-    EXPECT_EQ(seen.head(), nullptr);
 }
 
 TEST(DownloadQueueTest, IsFirstInFirstOutAndRemovesAnywhere) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 #include "model/engine_state.h"
 #include "model/message_identity.h"
@@ -35,16 +34,6 @@ TEST(NewDnObjTest, CreatesOneObjectPerUrlAndCountsIt) {
     EXPECT_NE(NewDnObj(*task, "http://h/A", 1), nullptr);
 }
 
-TEST(TaskFlagTest, SetsAndClearsSingleBits) {
-    TTask task;
-    TaskSetFlag(task, TaskFlag::Parse);
-    TaskSetFlag(task, TaskFlag::FollowFTP);
-    TaskClearFlag(task, TaskFlag::FollowFTP);
-    EXPECT_EQ(task.Flags, 0x40);
-    EXPECT_TRUE(TaskHasFlag(task, TaskFlag::Parse));
-    EXPECT_FALSE(TaskHasFlag(task, TaskFlag::TrySlashes));
-}
-
 TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
     TaskList tasks;
     TTask& first = tasks.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
@@ -69,62 +58,15 @@ TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
     EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
     EXPECT_EQ(taskByIdentity(tasks, taskId), nullptr);
     EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
+    // A new task of the same name with the same URL is another task: serials are not reused.
+    NewDnObj(tasks.TaskInsert(NewTask("b", "http://h/", "/b/", 0, "", 0, 0, "", "")), "http://h/x",
+             1);
+    EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
 }
 
 TEST(MessageIdentityTest, ObjectsOfATaskOutsideTheListHaveNone) {
     auto task = NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", "");
     EXPECT_EQ(identityOf(*NewDnObj(*task, "http://h/", 1)), 0u);
-}
-
-class CountingSlot : public HttpSlot {
-public:
-    explicit CountingSlot(std::vector<int>& destroyed, int index)
-        : m_destroyed(destroyed), m_index(index) {}
-    ~CountingSlot() override { m_destroyed.push_back(m_index); }
-    void Start(TDnObj&) override {}
-    bool ready() const override { return true; }
-    TDnObj* Obj() const override { return nullptr; }
-    void Finish() override {}
-    void abort() override {}
-    void abandon() override {}
-    void setProxy(const HttpProxySettings&) override {}
-
-private:
-    std::vector<int>& m_destroyed;
-    int m_index;
-};
-
-class HttpOnlyFactory : public TransferSlotFactory {
-public:
-    std::unique_ptr<HttpSlot> createHttpSlot(int index, const SlotContext& context) override {
-        contexts.push_back(context);
-        return std::make_unique<CountingSlot>(destroyed, index);
-    }
-    std::unique_ptr<FtpSlot> createFtpSlot(int, const SlotContext&) override { return nullptr; }
-
-    std::vector<SlotContext> contexts;
-    std::vector<int> destroyed;
-};
-
-TEST(EngineStateTest, CreatesSlotsWithTheirContextAndFreesThem) {
-    HttpOnlyFactory factory;
-    EngineState state;
-    state.AgentText = "Mozilla/3.0(compatible)";
-    state.MainWindow = 7;
-
-    state.CreateSlots(&factory, 3, 2);
-    EXPECT_EQ(state.HttpSlots.size(), 3u);
-    EXPECT_TRUE(state.FtpSlots.empty());
-    ASSERT_EQ(factory.contexts.size(), 3u);
-    EXPECT_EQ(factory.contexts[2].AgentText, "Mozilla/3.0(compatible)");
-    EXPECT_EQ(factory.contexts[2].MainWindow, 7u);
-
-    state.FreeSlots();
-    EXPECT_TRUE(state.HttpSlots.empty());
-    EXPECT_EQ(factory.destroyed, (std::vector<int>{0, 1, 2}));
-
-    state.CreateSlots(nullptr, 3, 2);
-    EXPECT_TRUE(state.HttpSlots.empty());
 }
 
 TEST(EngineStateTest, TearsDownWithObjectsStillQueuedAndSeen) {
