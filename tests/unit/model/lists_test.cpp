@@ -51,7 +51,7 @@ TEST(TaskListTest, KeepsNamesSortedWithEqualNamesInInsertionOrder) {
     EXPECT_EQ(secondB.Prev, tasks.head());
 }
 
-// The design's own list operations, walked element by element, as the oracle for the indexed
+// The plain list operations, walked element by element, as the oracle for the indexed
 // lists: insert walks from the head while the key is >= the current one; find returns the
 // first element with the key.
 class WalkingOracle {
