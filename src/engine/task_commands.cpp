@@ -10,8 +10,6 @@ namespace quillharbor {
 
 namespace {
 
-constexpr std::int32_t kTicksPerMinute = 300;
-
 // Runs action(slot, object) for every slot of slots that serves an object of task.
 template <class Slots, class Action>
 void forSlotsServing(const Slots& slots, const TTask& task, Action action) {

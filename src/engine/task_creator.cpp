@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::string_view kDefaultStartingDoc = "Starting Document.html";
 constexpr std::string_view kPictureExtensions = " .gif .jpg .png .bmp .pcx ";
-constexpr std::int32_t kTicksPerMinute = 300;
 
 // Drop modes, as the drop window assigns them to gestures.
 constexpr int kDropCreate = 0;

@@ -10,6 +10,9 @@
 
 namespace quillharbor {
 
+// The scheduler ticks every 200 ms; start delays and time-outs are counted in its ticks.
+inline constexpr std::int32_t kTicksPerMinute = 300;
+
 // One download job started from one URL. The task list owns it; it owns its objects.
 struct TTask {
     TTask() = default;
