@@ -54,7 +54,6 @@ public:
     ~SortedList() { clear(); }
 
     T* head() const { return m_head; }
-    T* tail() const { return m_tail; }
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
     Iterator begin() const { return Iterator(m_head); }
