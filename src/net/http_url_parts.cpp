@@ -9,8 +9,8 @@ namespace {
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char p, char t) {
+               return static_cast<unsigned char>(p) == std::tolower(static_cast<unsigned char>(t));
            });
 }
 

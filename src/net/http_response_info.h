@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace quillharbor {
+
+// What the response headers of one request said. The values stay across the responses of a
+// request (a redirect's content type stays unless the final response sends its own); only
+// `location` belongs to the response being read.
+struct HttpResponseInfo {
+    // The kept header lines are bounded, so that a server sending header lines without end, or a
+    // redirect loop, cannot exhaust memory: past this many bytes the oldest lines are dropped.
+    static constexpr std::size_t MaxKeptHeaderBytes = 64 * 1024;
+
+    int statusCode = 0;
+    std::string reasonPhrase;
+    std::int64_t contentLength = -1;  // -1: none received
+    std::string contentType;          // lower-cased
+    std::string acceptRanges;
+    bool contentRangeSeen = false;
+    std::string contentRangeBegin;  // "100" of "bytes 100-199/1000"
+    std::string contentRangeEnd;    // "199" of it
+    std::optional<std::string> location;
+    std::deque<std::string> headerLines;  // every non-empty header line, oldest first
+    std::size_t headerBytes = 0;
+
+    void keepHeaderLine(std::string line);
+};
+
+}  // namespace quillharbor

@@ -1,0 +1,231 @@
+#include "net/http_response_parser.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+
+namespace quillharbor {
+
+namespace {
+
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    std::ranges::transform(lower, lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view upperPrefix) {
+    return text.size() >= upperPrefix.size() &&
+           std::equal(upperPrefix.begin(), upperPrefix.end(), text.begin(), [](char a, char b) {
+               return static_cast<unsigned char>(a) == std::toupper(static_cast<unsigned char>(b));
+           });
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// A content length that is no plain non-negative decimal number tells nothing; the end of the
+// body is the end of the connection anyway.
+void parseContentLength(std::string_view value, std::int64_t& length) {
+    while (!value.empty() && isBlank(value.back())) {
+        value.remove_suffix(1);
+    }
+    std::int64_t parsed = 0;
+    const char* end = value.data() + value.size();
+    if (value.empty() || !std::isdigit(static_cast<unsigned char>(value.front()))) {
+        return;
+    }
+    const auto [stop, error] = std::from_chars(value.data(), end, parsed);
+    if (error == std::errc() && stop == end) {
+        length = parsed;
+    }
+}
+
+}  // namespace
+
+const char* HttpResponseParser::toString(Phase phase) {
+    switch (phase) {
+        case Phase::Header:
+            return "Header";
+        case Phase::Body:
+            return "Body";
+        case Phase::Redirect:
+            return "Redirect";
+        case Phase::LineTooLong:
+            return "LineTooLong";
+        case Phase::BadStatusLine:
+            return "BadStatusLine";
+        case Phase::Halted:
+            return "Halted";
+    }
+    return "?";
+}
+
+void HttpResponseParser::startRequest() {
+    m_info = HttpResponseInfo();
+    startResponse();
+}
+
+void HttpResponseParser::startResponse() {
+    m_phase = Phase::Header;
+    m_fill = 0;
+    m_lineCount = 0;
+    m_info.location.reset();
+}
+
+void HttpResponseParser::halt() {
+    m_phase = Phase::Halted;
+    m_fill = 0;
+}
+
+std::size_t HttpResponseParser::feed(std::string_view bytes) {
+    std::size_t taken = 0;
+    while (taken < bytes.size() && room() > 0) {
+        const std::size_t count = std::min(room(), bytes.size() - taken);
+        std::memcpy(space(), bytes.data() + taken, count);
+        commit(count);
+        taken += count;
+    }
+    return taken;
+}
+
+void HttpResponseParser::commit(std::size_t count) {
+    m_fill += std::min(count, room());
+    if (m_phase == Phase::Header) {
+        takeLines();
+    } else if (m_phase == Phase::Body) {
+        deliverBuffer(0);
+    } else {
+        m_fill = 0;
+    }
+}
+
+void HttpResponseParser::takeLines() {
+    std::size_t start = 0;
+    while (m_phase == Phase::Header) {
+        const void* lineFeed = std::memchr(m_buffer.data() + start, '\n', m_fill - start);
+        if (lineFeed == nullptr) {
+            break;
+        }
+        const std::size_t next = static_cast<const char*>(lineFeed) - m_buffer.data() + 1;
+        std::size_t end = next - 1;
+        if (end > start && m_buffer[end - 1] == '\r') {
+            --end;
+        }
+        if (!headerLine(std::string(m_buffer.data() + start, end - start))) {
+            break;  // the line itself is the first of the body
+        }
+        start = next;
+    }
+    switch (m_phase) {
+        case Phase::Header:
+            std::memmove(m_buffer.data(), m_buffer.data() + start, m_fill - start);
+            m_fill -= start;
+            if (m_fill == BufferSize) {
+                m_phase = Phase::LineTooLong;
+                m_fill = 0;
+            }
+            break;
+        case Phase::Body:
+            deliverBuffer(start);
+            break;
+        default:
+            m_fill = 0;
+            break;
+    }
+}
+
+bool HttpResponseParser::headerLine(std::string line) {
+    if (m_lineCount++ == 0) {
+        m_handler.onHeaderBegin();
+        if (m_phase != Phase::Header) {
+            return true;
+        }
+    }
+    if (startsWithNoCase(line, "<HTML>")) {
+        if (m_info.contentType.empty()) {
+            m_info.contentType = "text/html";
+        }
+        m_phase = Phase::Body;
+        m_handler.onHeaderEnd();
+        return false;
+    }
+    if (line.empty()) {
+        endHeader();
+        return true;
+    }
+    m_info.keepHeaderLine(line);
+    if (line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) {
+        if (!applyStatusLine(line)) {
+            m_phase = Phase::BadStatusLine;
+            return true;
+        }
+    } else {
+        applyField(line);
+    }
+    m_handler.onHeaderData(line);
+    return true;
+}
+
+void HttpResponseParser::endHeader() {
+    m_phase = m_info.location ? Phase::Redirect : Phase::Body;
+    m_handler.onHeaderEnd();
+}
+
+bool HttpResponseParser::applyStatusLine(const std::string& line) {
+    // "HTTP/1.1 200 OK": the code stands in columns 10 to 12, the reason from column 14 on.
+    constexpr std::size_t CodeAt = 9;
+    constexpr std::size_t ReasonAt = 13;
+    if (line.size() < CodeAt + 3 || !std::all_of(line.begin() + CodeAt, line.begin() + CodeAt + 3,
+                                                 [](unsigned char c) { return std::isdigit(c); })) {
+        return false;
+    }
+    m_info.statusCode = std::stoi(line.substr(CodeAt, 3));
+    m_info.reasonPhrase = line.size() > ReasonAt ? line.substr(ReasonAt) : std::string();
+    return true;
+}
+
+void HttpResponseParser::applyField(const std::string& line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) {
+        return;
+    }
+    const std::string name = lowerCase(std::string_view(line).substr(0, colon));
+    std::string_view value = std::string_view(line).substr(colon + 1);
+    while (!value.empty() && isBlank(value.front())) {
+        value.remove_prefix(1);
+    }
+    if (name == "location") {
+        m_info.location = std::string(value);
+    } else if (name.starts_with("content-length") || name.starts_with("contentlength")) {
+        parseContentLength(value, m_info.contentLength);
+    } else if (name == "content-range") {
+        // "bytes 100-199/1000": the unit and its blank take the first six characters.
+        const std::string_view range = value.substr(std::min<std::size_t>(6, value.size()));
+        const std::size_t dash = range.find('-');
+        m_info.contentRangeSeen = true;
+        m_info.contentRangeBegin = range.substr(0, std::min(dash, range.find('/')));
+        m_info.contentRangeEnd.clear();
+        if (dash != std::string_view::npos) {
+            const std::string_view after = range.substr(dash + 1);
+            m_info.contentRangeEnd = after.substr(0, after.find('/'));
+        }
+    } else if (name == "accept-ranges") {
+        m_info.acceptRanges = value;
+    } else if (name == "content-type") {
+        m_info.contentType = lowerCase(value);
+    }
+}
+
+void HttpResponseParser::deliverBuffer(std::size_t from) {
+    const std::size_t length = m_fill - from;
+    m_fill = 0;
+    if (length > 0) {
+        m_handler.onBody(m_buffer.data() + from, length);
+    }
+}
+
+}  // namespace quillharbor

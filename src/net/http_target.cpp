@@ -1,0 +1,35 @@
+#include "net/http_target.h"
+
+#include "net/http_url_parts.h"
+
+namespace quillharbor {
+
+namespace {
+constexpr std::string_view DefaultPort = "80";
+}  // namespace
+
+HttpTarget makeHttpTarget(std::string_view url, std::string_view proxy,
+                          std::string_view proxyPort) {
+    const HttpUrlParts parts = splitHttpUrl(url);
+    HttpTarget target;
+    target.url = absoluteHttpUrl(parts);
+    target.path = parts.path;
+    target.targetHost = parts.host;
+    target.user = parts.user;
+    target.password = parts.password;
+    if (proxy.empty()) {
+        target.connectHost = parts.host;
+        target.connectPort = parts.port.empty() ? DefaultPort : parts.port;
+        target.requestPath = parts.path.empty() ? "/" : parts.path;
+    } else {
+        const HttpUrlParts proxyParts = splitHttpUrl(proxy);
+        target.connectHost = proxyParts.host;
+        target.connectPort = !proxyParts.port.empty() ? proxyParts.port
+                             : !proxyPort.empty()     ? std::string(proxyPort)
+                                                      : std::string(DefaultPort);
+        target.requestPath = target.url;
+    }
+    return target;
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillharbor {
+
+// Where one request goes (the server itself, or the proxy) and what its request line names.
+struct HttpTarget {
+    std::string url;          // the absolute URL fetched, the base for relative redirects
+    std::string path;         // the URL's path, for the document name
+    std::string connectHost;  // the server's host, or the proxy's
+    std::string connectPort;
+    std::string targetHost;   // sent as "Host: "
+    std::string requestPath;  // the path, or the absolute URL through a proxy; never empty
+    std::string user;         // credentials written in the URL itself
+    std::string password;
+};
+
+// A direct request when proxy is empty. The port is the URL's (or the proxy's) own, else the
+// default: 80 for the server, proxyPort (or 80 when that is empty too) for the proxy.
+HttpTarget makeHttpTarget(std::string_view url, std::string_view proxy, std::string_view proxyPort);
+
+}  // namespace quillharbor

@@ -1,0 +1,37 @@
+// Location values against bases. Input: the base, a line feed, then the value. A followed value
+// is an absolute http URL without fragment or dot segments, and resolving it again, against any
+// base, gives it back unchanged.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "net/http_redirect.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quillharbor;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t split = input.find('\n');
+    const std::string_view base = input.substr(0, split);
+    const std::string_view value =
+        split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
+
+    const auto url = resolveHttpRedirect(base, value);
+    if (!url) {
+        return 0;
+    }
+    const std::string_view withoutQuery = std::string_view(*url).substr(0, url->find('?'));
+    const std::size_t pathStart = withoutQuery.find('/', 7);
+    const std::string_view path =
+        pathStart == std::string_view::npos ? "/" : withoutQuery.substr(pathStart);
+    if (!url->starts_with("http://") || url->find('#') != std::string::npos ||
+        path.find("/./") != std::string_view::npos || path.find("/../") != std::string_view::npos ||
+        path.ends_with("/.") || path.ends_with("/..")) {
+        std::abort();
+    }
+    if (resolveHttpRedirect("http://other/x/y", *url) != url) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "net/http_base64.h"
+#include "net/http_doc_name.h"
+#include "net/http_redirect.h"
+#include "net/http_target.h"
+#include "net/http_url_parts.h"
+
+namespace quillharbor {
+namespace {
+
+// protocol|user|password|host|port|path
+std::string split(std::string_view text) {
+    const HttpUrlParts p = splitHttpUrl(text);
+    return p.protocol + "|" + p.user + "|" + p.password + "|" + p.host + "|" + p.port + "|" +
+           p.path;
+}
+
+TEST(HttpUrlTest, SplitsUrlsProxiesAndOddForms) {
+    EXPECT_EQ(split(""), "|||||");
+    EXPECT_EQ(split("http://u:pw@h.org:81/a/b?x=1"), "http|u|pw|h.org|81|/a/b?x=1");
+    EXPECT_EQ(split("http://h.org"), "http|||h.org||");
+    EXPECT_EQ(split("host"), "|||host||");
+    EXPECT_EQ(split("proxy.lan:3128"), "|||proxy.lan|3128|");
+    EXPECT_EQ(split("u@h:1"), "|u||h|1|");
+    EXPECT_EQ(split("a:b@c:d@e"), "|a|b@c:d|e||");  // last "@" and last ":" decide
+    EXPECT_EQ(split("/x/y"), "http|||||/x/y");
+    EXPECT_EQ(split("//h/x"), "http|||||/h/x");
+    EXPECT_EQ(split("HTTP:ab/c"), "http|||||ab/c");
+    EXPECT_EQ(split("http:"), "http|||||");
+    EXPECT_EQ(split("mailto:a@b.org"), "mailto|a||b.org||");
+}
+
+TEST(HttpUrlTest, AbsoluteUrlLeavesCredentialsOut) {
+    EXPECT_EQ(absoluteHttpUrl(splitHttpUrl("u:p@h:81")), "http://h:81/");
+    EXPECT_EQ(absoluteHttpUrl(splitHttpUrl("ftp://h/f")), "ftp://h/f");
+}
+
+TEST(HttpUrlTest, DocNames) {
+    EXPECT_EQ(docNameFromPath(""), "document.htm");
+    EXPECT_EQ(docNameFromPath("/"), "document.htm");
+    EXPECT_EQ(docNameFromPath("/?x"), "document.htm");
+    EXPECT_EQ(docNameFromPath("/dir/"), "dir");
+    EXPECT_EQ(docNameFromPath("/cgi/q.cgi?x=1"), "q.cgi");
+    EXPECT_EQ(docNameFromPath("/a?x=/b"), "a");
+    EXPECT_EQ(docNameFromPath("/" + std::string(300, 'n')), std::string(255, 'n'));
+    EXPECT_EQ(htmlDocName("setup.EXE", "text/html"), "setup.htm");
+    EXPECT_EQ(htmlDocName("setup.exe", "application/octet-stream"), "setup.exe");
+    EXPECT_EQ(htmlDocName("a.exe.zip", "text/html"), "a.exe.zip");
+}
+
+TEST(HttpUrlTest, Base64) {
+    EXPECT_EQ(base64Encode(""), "");
+    EXPECT_EQ(base64Encode("f"), "Zg==");
+    EXPECT_EQ(base64Encode("fo"), "Zm8=");
+    EXPECT_EQ(base64Encode("foobar"), "Zm9vYmFy");
+    EXPECT_EQ(base64Encode("Aladdin:open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
+    EXPECT_EQ(base64Encode("\xff\xfe"), "//4=");
+}
+
+TEST(HttpUrlTest, TargetsDirectAndThroughAProxy) {
+    HttpTarget t = makeHttpTarget("http://h.org:8080/a", "", "80");
+    EXPECT_EQ(t.connectHost, "h.org");
+    EXPECT_EQ(t.connectPort, "8080");
+    EXPECT_EQ(t.targetHost, "h.org");
+    EXPECT_EQ(t.requestPath, "/a");
+
+    t = makeHttpTarget("http://u:p@h.org", "", "80");
+    EXPECT_EQ(t.connectPort, "80");
+    EXPECT_EQ(t.requestPath, "/");
+    EXPECT_EQ(t.url, "http://h.org/");
+    EXPECT_EQ(t.user + ":" + t.password, "u:p");
+
+    t = makeHttpTarget("h.org:81/p", "proxy.lan:3128", "80");
+    EXPECT_EQ(t.connectHost, "proxy.lan");
+    EXPECT_EQ(t.connectPort, "3128");
+    EXPECT_EQ(t.targetHost, "h.org");
+    EXPECT_EQ(t.requestPath, "http://h.org:81/p");
+
+    EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "8000").connectPort, "8000");
+    EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "").connectPort, "80");
+}
+
+TEST(HttpUrlTest, RedirectsResolveAgainstTheCurrentUrl) {
+    const std::string base = "http://h:81/a/b/c.html?q";
+    const auto resolve = [&](std::string_view value) {
+        return resolveHttpRedirect(base, value).value_or("<not followed>");
+    };
+    EXPECT_EQ(resolve("http://o/z"), "http://o/z");
+    EXPECT_EQ(resolve("HTTP://O:82"), "http://O:82/");
+    EXPECT_EQ(resolve("//cdn/x"), "http://cdn/x");
+    EXPECT_EQ(resolve("/x/../y"), "http://h:81/y");
+    EXPECT_EQ(resolve("d.html"), "http://h:81/a/b/d.html");
+    EXPECT_EQ(resolve("./"), "http://h:81/a/b/");
+    EXPECT_EQ(resolve("../d"), "http://h:81/a/d");
+    EXPECT_EQ(resolve("../../../../d"), "http://h:81/d");
+    EXPECT_EQ(resolve("?r"), "http://h:81/a/b/c.html?r");
+    EXPECT_EQ(resolve(" x#frag "), "http://h:81/a/b/x");
+    EXPECT_EQ(resolve("d?u=/../v"), "http://h:81/a/b/d?u=/../v");
+    for (const char* unfollowable :
+         {"https://h/", "ftp://h/", "mailto:x@y", "", "#top", "http:f"}) {
+        EXPECT_EQ(resolve(unfollowable), "<not followed>") << unfollowable;
+    }
+}
+
+}  // namespace
+}  // namespace quillharbor
