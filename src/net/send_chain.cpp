@@ -26,9 +26,28 @@ const char* SendChain::front(int& length) {
     return nullptr;
 }
 
+int SendChain::gather(iovec* runs, int max, std::size_t& bytes) const {
+    int count = 0;
+    for (const TBuffer& chunk : m_chunks) {
+        if (count == max)
+            break;
+        int length = 0;
+        const char* data = chunk.peek(length);
+        if (data == nullptr)
+            continue;
+        runs[count++] = iovec{const_cast<char*>(data), static_cast<std::size_t>(length)};
+        bytes += static_cast<std::size_t>(length);
+    }
+    return count;
+}
+
 void SendChain::consume(int length) {
-    if (!m_chunks.empty())
-        m_chunks.front().remove(length);
+    while (!m_chunks.empty()) {
+        length -= m_chunks.front().remove(length);
+        if (length <= 0 || m_chunks.size() == 1)
+            return;
+        m_chunks.pop_front();
+    }
 }
 
 bool SendChain::empty() const {

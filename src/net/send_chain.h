@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <deque>
 
+#include <sys/uio.h>
+
 namespace quillharbor {
 
 // Outgoing bytes waiting for the network, in order, as a chain of fixed-size TBuffer chunks.
@@ -21,7 +23,11 @@ public:
     // chunks in front are freed on the way, except the last one.
     const char* front(int& length);
 
-    // Marks `length` bytes of the front chunk as sent.
+    // Up to `max` runs of unsent bytes, oldest first, for one gathering send; returns how many
+    // runs there are and adds their length to `bytes`.
+    int gather(iovec* runs, int max, std::size_t& bytes) const;
+
+    // Marks the oldest `length` bytes as sent; drained chunks are freed, except the last one.
     void consume(int length);
 
     // True when no unsent byte is queued.

@@ -7,6 +7,7 @@
 #include "platform/message_loop.h"
 
 #include <netinet/in.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <exception>
@@ -250,6 +251,7 @@ private:
     // data
     void queueSend(const void* data, int length);
     void tryToSend();
+    ssize_t sendSome(int flags, std::size_t& offered);
     int receiveRaw(void* buffer, int size);
     int lowerReceive(void* buffer, int size);
     int networkReceive(void* buffer, int size);

@@ -16,6 +16,7 @@ namespace {
 // How long a pump waits for work before it looks at its own condition again.
 constexpr std::chrono::milliseconds PumpWait{100};
 constexpr int DiscardSize = 1024;
+constexpr int GatherLimit = 64;
 
 int lastSocketError() {
     return socketErrorFromErrno(errno);
@@ -239,24 +240,20 @@ void TWSocket::queueSend(const void* data, int length) {
 void TWSocket::tryToSend() {
     if (m_fd == -1 || m_sendChain.chunkCount() == 0)
         return;
-    const Lifetime lifetime = m_lifetime;
     const int flags = MSG_NOSIGNAL | (m_sendFlags == TSocketSendFlags::wsSendUrgent ? MSG_OOB : 0);
     for (;;) {
-        int length = 0;
-        const char* bytes = m_sendChain.front(length);
-        if (bytes == nullptr) {
+        std::size_t offered = 0;
+        const ssize_t sent = sendSome(flags, offered);
+        if (offered == 0) {
             m_allSent = true;
             return;
         }
-        const ssize_t sent = m_socketType == SOCK_DGRAM
-                                 ? ::sendto(m_fd, bytes, static_cast<std::size_t>(length), flags,
-                                            reinterpret_cast<const sockaddr*>(&m_sin), sizeof m_sin)
-                                 : ::send(m_fd, bytes, static_cast<std::size_t>(length), flags);
         if (sent < 0) {
             const int code = lastSocketError();
             if (code == WSAEWOULDBLOCK) {
                 m_loop.reenableSocketEvents(m_fd, FD_WRITE);
             } else if (endsSession(code)) {
+                const Lifetime lifetime = m_lifetime;
                 m_closeInvoked = true;
                 Close();
                 if (alive(lifetime))
@@ -271,12 +268,34 @@ void TWSocket::tryToSend() {
         m_sendChain.consume(static_cast<int>(sent));
         if (!fire(OnSendData, static_cast<int>(sent)) || m_fd == -1)
             return;
-        if (sent < length) {
+        if (static_cast<std::size_t>(sent) < offered) {
             // The rest goes at the next write notification.
             m_loop.reenableSocketEvents(m_fd, FD_WRITE);
             return;
         }
     }
+}
+
+ssize_t TWSocket::sendSome(int flags, std::size_t& offered) {
+    if (m_socketType == SOCK_DGRAM) {
+        // One chunk is one datagram.
+        int length = 0;
+        const char* bytes = m_sendChain.front(length);
+        offered = static_cast<std::size_t>(length);
+        if (bytes == nullptr)
+            return 0;
+        return ::sendto(m_fd, bytes, offered, flags, reinterpret_cast<const sockaddr*>(&m_sin),
+                        sizeof m_sin);
+    }
+    // A stream takes several chunks in one call: the chunks stay small and are reused, but the
+    // system is not asked once per 1514 bytes.
+    iovec runs[GatherLimit];
+    msghdr message{};
+    message.msg_iov = runs;
+    message.msg_iovlen = static_cast<std::size_t>(m_sendChain.gather(runs, GatherLimit, offered));
+    if (offered == 0)
+        return 0;
+    return ::sendmsg(m_fd, &message, flags);
 }
 
 int TWSocket::SendTo(const sockaddr_in& to, const void* data, int length) {

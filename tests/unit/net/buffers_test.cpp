@@ -69,5 +69,23 @@ TEST(SendChain, KeepsOrderAcrossChunksAndReusesTheLastChunk) {
     EXPECT_EQ(length, 0);
 }
 
+TEST(SendChain, GathersRunsAndConsumesAcrossChunks) {
+    SendChain chain(4);
+    chain.append("abcdefghij", 10);
+    iovec runs[8];
+    std::size_t bytes = 0;
+    ASSERT_EQ(chain.gather(runs, 2, bytes), 2);
+    EXPECT_EQ(bytes, 8u);
+    EXPECT_EQ(std::string(static_cast<char*>(runs[1].iov_base), runs[1].iov_len), "efgh");
+    chain.consume(6);
+    bytes = 0;
+    ASSERT_EQ(chain.gather(runs, 8, bytes), 2);
+    EXPECT_EQ(std::string(static_cast<char*>(runs[0].iov_base), runs[0].iov_len), "gh");
+    EXPECT_EQ(bytes, 4u);
+    chain.consume(4);
+    EXPECT_TRUE(chain.empty());
+    EXPECT_EQ(chain.chunkCount(), 1u);
+}
+
 }  // namespace
 }  // namespace quillharbor

@@ -150,7 +150,7 @@ TEST_F(WSocketTest, DataSentComesFromTheLoopAfterPartialSends) {
     received += test::readAvailable(peer);
     EXPECT_EQ(dataSent, 1);
     EXPECT_EQ(handedOver, static_cast<long>(payload.size()));
-    EXPECT_GE(sendCalls, static_cast<int>(payload.size() / TWSocket::ChunkSize));
+    EXPECT_GT(sendCalls, 1);
     EXPECT_TRUE(received == payload);
 
     // A send that goes out at once still reports from the loop; an empty one reports nothing.
