@@ -27,12 +27,13 @@ namespace quillharbor {
 //
 // Threads: a socket belongs to the thread of its loop; no call may come from another thread.
 //
-// Events are fired only when assigned, always from the loop, with two exceptions the owner
+// Events are fired only when assigned, always from the loop, with these exceptions the owner
 // relies on: DnsLookup of a dotted address or of an empty name and CancelDnsLookup report
-// OnDnsLookupDone within the call, and a send failure found inside Send can report
-// OnSessionClosed within it. Handlers may call anything on the socket, assign events (the
-// handler running keeps running), and destroy the socket; handlers can also be entered from the
-// pumps inside Flush, WaitForClose and WaitUntilReady.
+// OnDnsLookupDone within the call, a datagram Connect or Listen reports OnSessionConnected within
+// it, and a send failure found inside Send can report OnSessionClosed within it. Handlers may call
+// anything on the socket, assign events (the handler running keeps running), and destroy the
+// socket; handlers can also be entered from the pumps inside Flush, WaitForClose and
+// WaitUntilReady.
 //
 // Failures are reported in one of two ways. Misuse and failures of the owner's own calls are
 // "raised": OnError fires when assigned (LastError holds the code where there is one), else
