@@ -1,0 +1,225 @@
+#include "storage/task_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+#include "platform/files.h"
+#include "platform/temp_directory.h"
+#include "storage/task_file_value.h"
+
+namespace quillharbor {
+namespace {
+
+TDnObj& addObject(TTask& task, const std::string& url, ObjectState state, std::int64_t bytes) {
+    TDnObj& object = *NewDnObj(task, url, 2);
+    object.State = state;
+    object.Received = object.Size = bytes;
+    object.Status = 200;
+    object.Referrer = task.URL;
+    object.LocalName = url.substr(url.rfind('/') + 1);
+    object.ContentType = "text/html";
+    return object;
+}
+
+std::unique_ptr<TTask> sampleTask(const std::string& name = "site") {
+    auto task = NewTask(name, "http://h/", "/d/" + name + "/", 300, "http://h/", 3, 0x50, "u", "p");
+    task->Extensions = " .gif ";
+    task->StartDocName = "Starting Document.html";
+    addObject(*task, "http://h/b.html", ObjectState::Done, 10).ContentType = "text/html Parsed";
+    addObject(*task, "http://h/", ObjectState::Retrieved, 7).LocalName = "Starting Document.html";
+    addObject(*task, "http://h/robots.txt", ObjectState::RobotsRequest, 0);
+    return task;
+}
+
+// The sample task's file, one element per line.
+std::vector<std::string> sampleLines() {
+    const std::string text =
+        "# Download Task file v 0.0.1 |# do not modify|#|0|site|http://h/|/d/site/|http://h/|"
+        " .gif |3|300|80|Starting Document.html|"
+        "#|http://h/||http://h/|Starting Document.html|text/html|1|2|7|7|200|"
+        "#|http://h/b.html||http://h/|b.html|text/html Parsed|12|2|10|10|200|";
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, bar; (bar = text.find('|', start)) != std::string::npos;
+         start = bar + 1) {
+        lines.push_back(text.substr(start, bar - start));
+    }
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines, std::string_view end = "\r\n") {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + std::string(end);
+    }
+    return text;
+}
+
+class TaskFileTest : public ::testing::Test {
+protected:
+    TaskFileTest() { m_settings.DefUser = "ftpuser"; }
+
+    std::string rejection(std::string_view text) {
+        Result<std::unique_ptr<TTask>> task = parseTaskFile(text, m_settings);
+        return task ? "accepted" : task.error().text;
+    }
+    std::set<std::string> filesInDir() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    test::TempDirectory m_dir;
+    GlobalOptions m_settings;
+};
+
+TEST_F(TaskFileTest, ReadsBackEveryValueEvenWithLineBreaksBackslashesAndLargeCounts) {
+    auto task = sampleTask();
+    task->Name = "two\r\nlines";
+    task->Dir = " /d/x\\n/";
+    TDnObj& object = addObject(*task, "http://h/a\nb", ObjectState::Incomplete, 5'000'000'000);
+    object.Location = "\r";
+    object.Referrer = "http://h/\\";
+    object.Status = -1;
+
+    const std::string text = composeTaskFile(*task);
+    EXPECT_EQ(std::ranges::count(text, '\n'), 13 + 3 * 11) << "one line per value";
+    Result<std::unique_ptr<TTask>> loaded = parseTaskFile(text, m_settings);
+    ASSERT_TRUE(loaded.ok()) << loaded.error().text;
+    const TTask& read = *loaded.value();
+    EXPECT_EQ(read.State, TaskState::Stopped) << "a running task comes back stopped";
+    EXPECT_EQ(read.Name, "two\r\nlines");
+    EXPECT_EQ(read.FtpUser, "ftpuser");
+    EXPECT_EQ(read.Queued, 3);
+    EXPECT_EQ(read.Total, 3);
+    const TDnObj* readObject = read.Objects.TaskFindObj("http://h/a\nb");
+    ASSERT_NE(readObject, nullptr);
+    EXPECT_EQ(readObject->Received, 5'000'000'000);
+    EXPECT_EQ(readObject->Task, &read);
+
+    task->State = TaskState::Stopped;
+    EXPECT_EQ(composeTaskFile(read), composeTaskFile(*task)) << "every field reads back";
+}
+
+TEST_F(TaskFileTest, ValuesKeepTheirBytesThroughEscaping) {
+    for (std::string value : {"", "\\", "\\\\", "\\n", "a\\", "\\\r", "\r\n", "x\\r\ny"}) {
+        const std::string line = escapeTaskFileValue(value);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        EXPECT_EQ(unescapeTaskFileValue(line), value) << line;
+    }
+    EXPECT_EQ(unescapeTaskFileValue("C:\\dir\\x"), "C:\\dir\\x") << "other backslashes stand";
+}
+
+TEST_F(TaskFileTest, ReadsHandMadeFilesWithLfLinesOtherHeadersAndBlankLines) {
+    std::vector<std::string> lines = sampleLines();
+    lines[0] = "anything";
+    lines[3] = "  6";
+    lines[9] = "\n\n 3 levels";
+    lines[24] = "\n# ";
+    lines.push_back("\r\n  ");
+    Result<std::unique_ptr<TTask>> task = parseTaskFile(joined(lines, "\n"), m_settings);
+    ASSERT_TRUE(task.ok()) << task.error().text;
+    EXPECT_EQ(task.value()->State, TaskState::Finished);
+    EXPECT_EQ(task.value()->MaxLevels, 3);
+    EXPECT_EQ(task.value()->Extensions, " .gif ") << "string lines are taken whole";
+    EXPECT_EQ(task.value()->Objects.size(), 2u);
+}
+
+TEST_F(TaskFileTest, RejectsUnsoundValuesNamingTheirLine) {
+    const std::tuple<std::size_t, std::string, std::string> cases[] = {
+        {3, "x", "line 4: the task state is not a number"},
+        {3, "3", "line 4: 3 is not a task state"},
+        {6, "/d/site", "line 7: the task directory does not end with \"/\""},
+        {9, "-1", "line 10: the link level limit is out of range"},
+        {11, "12abc", "line 12: the task flags is not a number"},
+        {13, "x", "line 14: an object group does not begin with \"#\""},
+        {14, "http://h/b.html", "line 26: the object URL is already one of the task's objects"},
+        {17, "../x", "line 18: the local name leads out of the task directory"},
+        {17, "a/../../b", "line 18: the local name leads out of the task directory"},
+        {19, "8", "line 20: 8 is not an object state of a file"},
+        {21, "-5", "line 22: the received byte count is out of range"},
+        {21, "9223372036854775808", "line 22: the received byte count is out of range"},
+        {23, "2147483648", "line 24: the object status is out of range"},
+    };
+    for (const auto& [index, line, error] : cases) {
+        std::vector<std::string> lines = sampleLines();
+        lines[index] = line;
+        EXPECT_EQ(rejection(joined(lines)), error) << line;
+    }
+    EXPECT_EQ(rejection(""), "line 1: the file ends inside its header");
+}
+
+TEST_F(TaskFileTest, AFileCutAnywhereButAtTheEndOfAGroupIsRejected) {
+    std::vector<std::string> lines = sampleLines();
+    lines[3] = "1";
+    const std::string text = joined(lines);
+    const std::size_t endOfTask = text.find("#\r\nhttp");
+    const std::size_t endOfFirstGroup = text.find("#\r\nhttp", endOfTask + 1);
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+        const std::string prefix = text.substr(0, cut);
+        Result<std::unique_ptr<TTask>> task = parseTaskFile(prefix, m_settings);
+        if (cut == endOfTask || cut == endOfFirstGroup || cut == text.size()) {
+            ASSERT_TRUE(task.ok()) << cut << ": " << task.error().text;
+            EXPECT_EQ(composeTaskFile(*task.value()), prefix);
+        } else {
+            EXPECT_FALSE(task.ok()) << "accepted when cut at " << cut;
+        }
+    }
+}
+
+// The header, the task, then each object but robots.txt requests, in URL order.
+TEST_F(TaskFileTest, WriteReplacesTheFileWholeAndLeavesNothingElse) {
+    ASSERT_TRUE(replaceFileAtomically(m_dir / "site.tsf", "old and longer than nothing").ok());
+    ASSERT_TRUE(WriteTaskFile(*sampleTask(), m_dir.path()).ok());
+    EXPECT_EQ(readWholeFile(m_dir / "site.tsf").valueOr("?"), joined(sampleLines()));
+    EXPECT_EQ(filesInDir(), std::set<std::string>{"site.tsf"});
+    EXPECT_FALSE(WriteTaskFile(*sampleTask(), m_dir / "missing/").ok());
+}
+
+TEST_F(TaskFileTest, LoadingTakesTheGoodFilesAndLeavesTheBadOnesAsTheyWere) {
+    ASSERT_TRUE(WriteTaskFile(*sampleTask("b"), m_dir.path()).ok());
+    ASSERT_TRUE(WriteTaskFile(*sampleTask("a"), m_dir.path()).ok());
+    const std::string junk("\0\xff\n\n\n\n", 6);
+    ASSERT_TRUE(replaceFileAtomically(m_dir / "junk.tsf", junk).ok());
+    const std::string copy = composeTaskFile(*sampleTask("a"));
+    ASSERT_TRUE(replaceFileAtomically(m_dir / "copy.tsf", copy).ok());
+    ASSERT_TRUE(replaceFileAtomically(m_dir / "notes.txt", "not a task file").ok());
+
+    LoadedTaskFiles loaded = readAllTaskFiles(m_dir.path(), m_settings);
+    ASSERT_EQ(loaded.tasks.size(), 2u);
+    EXPECT_EQ(loaded.tasks[0]->Name, "a");
+    EXPECT_EQ(loaded.tasks[1]->Name, "b");
+    ASSERT_EQ(loaded.errors.size(), 2u);
+    const std::string rejected = "cannot load the task file '" + m_dir.path();
+    EXPECT_EQ(loaded.errors[0].text, rejected + "copy.tsf': it holds the task \"a\"");
+    EXPECT_EQ(loaded.errors[1].text,
+              rejected + "junk.tsf': line 5: the file ends before the task state");
+    EXPECT_EQ(readWholeFile(m_dir / "junk.tsf").valueOr("?"), junk);
+    EXPECT_EQ(readWholeFile(m_dir / "copy.tsf").valueOr("?"), copy);
+
+    LoadedTaskFiles none = readAllTaskFiles(m_dir / "missing/", m_settings);
+    EXPECT_TRUE(none.tasks.empty());
+    ASSERT_EQ(none.errors.size(), 1u);
+    EXPECT_EQ(none.errors[0].code, ENOENT);
+}
+
+TEST_F(TaskFileTest, SavesEveryTaskOrOnlyTheRunningOnesAndReportsEachFailure) {
+    TaskList tasks;
+    tasks.TaskInsert(sampleTask("running"));
+    tasks.TaskInsert(sampleTask("stopped")).State = TaskState::Stopped;
+    EXPECT_TRUE(SaveRunningTasks(tasks, m_dir.path()).empty());
+    EXPECT_EQ(filesInDir(), std::set<std::string>{"running.tsf"});
+    EXPECT_TRUE(SaveAllTasks(tasks, m_dir.path()).empty());
+    EXPECT_EQ(filesInDir(), (std::set<std::string>{"running.tsf", "stopped.tsf"}));
+    EXPECT_EQ(SaveAllTasks(tasks, m_dir / "missing/").size(), 2u);
+}
+
+}  // namespace
+}  // namespace quillharbor
