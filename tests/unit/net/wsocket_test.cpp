@@ -417,6 +417,7 @@ TEST_F(WSocketTest, HandlersAndPumpsMayDestroyTheSocket) {
         if (pump == 0) {
             socket->WaitForClose();
         } else if (pump == 1) {
+            socket->setSyncTimeout(10000);
             EXPECT_EQ(socket->WaitUntilReady(never), SyncWaitTimeout);
         } else {
             const int small = 4096;
@@ -439,6 +440,7 @@ TEST_F(WSocketTest, SynchronousWaitsAndDelayedClose) {
     const int peer = adopt(socket);
     bool received = false;
     socket.OnDataAvailable = [&](TWSocket& s, int) { received = !s.ReceiveStr().empty(); };
+    socket.setSyncTimeout(10000);
     EXPECT_EQ(socket.Synchronize([&] { test::writeAll(peer, "now"); }, received), 0);
     bool never = false;
     socket.setSyncTimeout(5);
