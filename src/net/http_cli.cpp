@@ -1,0 +1,300 @@
+#include "net/http_cli.h"
+
+#include <array>
+#include <utility>
+
+#include "net/http_doc_name.h"
+#include "net/http_exception.h"
+#include "net/http_redirect.h"
+#include "net/http_socket_transport.h"
+#include "net/socket_error.h"
+
+namespace quillharbor {
+
+namespace {
+constexpr int AbortedError = 3;
+constexpr int ClientFailureStatus = 800;
+constexpr int LookupOrAbortStatus = 801;
+}  // namespace
+
+THttpCli::THttpCli(MessageLoop& loop)
+    : THttpCli(loop, std::make_unique<HttpSocketTransport>(loop)) {}
+
+THttpCli::THttpCli(MessageLoop& loop, std::unique_ptr<HttpTransport> transport)
+    : m_loop(loop), m_handle(loop.add(*this)), m_transport(std::move(transport)) {
+    m_fields.Agent = "Mozilla/3.0 (compatible)";
+    m_fields.Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+    m_transport->setEvents(*this);
+}
+
+THttpCli::~THttpCli() {
+    m_loop.remove(m_handle);
+    m_transport.reset();
+}
+
+template <typename... Args>
+void THttpCli::fire(const std::function<void(THttpCli&, Args...)>& event, Args... args) {
+    if (event) {
+        event(*this, args...);
+    }
+}
+
+void THttpCli::setState(THttpState state) {
+    if (state == m_state) {
+        return;
+    }
+    m_state = state;
+    fire(OnStateChange);
+    if (state == THttpState::httpReady) {
+        m_loop.post(m_handle, WM_HTTP_REQUEST_DONE, m_request,
+                    static_cast<std::intptr_t>(m_requestDoneError));
+    }
+}
+
+void THttpCli::GetASync() {
+    if (m_state != THttpState::httpReady) {
+        throw EHttpException("HTTP component is busy", 1);
+    }
+    ++m_request;
+    m_requestType = THttpRequest::httpGET;
+    m_requestDoneError = 0;
+    m_redirecting = false;
+    m_finished = false;
+    m_parser.startRequest();
+    setState(THttpState::httpNotConnected);
+    m_rcvdCount = 0;
+    m_bodyPieces = 0;
+    m_location = m_url;
+    m_target = makeHttpTarget(m_url, m_proxy, m_proxyPort);
+    m_docName = docNameFromPath(m_target.path);
+
+    m_requestFields = m_fields;
+    m_requestFields.viaProxy = !m_proxy.empty();
+    if (!m_target.user.empty()) {
+        m_requestFields.Username = m_target.user;
+    }
+    if (!m_target.password.empty()) {
+        m_requestFields.Password = m_target.password;
+    }
+    m_requestFields.ContentRangeBegin = std::exchange(m_contentRangeBegin, {});
+    m_requestFields.ContentRangeEnd = std::exchange(m_contentRangeEnd, {});
+    startLookup();
+}
+
+void THttpCli::startLookup() {
+    setState(THttpState::httpDnsLookup);
+    m_transport->lookup(m_target.connectHost);
+}
+
+void THttpCli::onLookupDone(int error, const std::string& address) {
+    if (m_state != THttpState::httpDnsLookup) {
+        return;  // a cancelled look-up
+    }
+    if (error != 0) {
+        fail(LookupOrAbortStatus, "can't resolve hostname to IP address", error);
+        return;
+    }
+    setState(THttpState::httpDnsLookupDone);
+    m_transport->connect(address, m_target.connectPort);
+}
+
+void THttpCli::onConnected(int error) {
+    if (m_state != THttpState::httpDnsLookupDone) {
+        return;
+    }
+    if (error != 0) {
+        fail(error, socketErrorDesc(error) + " (Error #" + std::to_string(error) + ")", error);
+        return;
+    }
+    setState(THttpState::httpConnected);
+    fire(OnSessionConnected);
+    if (m_state != THttpState::httpConnected) {
+        return;  // aborted from the handler
+    }
+    setState(THttpState::httpWaitingHeader);
+    sendRequest();
+}
+
+void THttpCli::sendRequest() {
+    fire(OnRequestHeaderBegin);
+    HttpRequestHeader header = m_requestFields;
+    header.requestPath = m_target.requestPath;
+    header.host = m_target.targetHost;
+    HttpCommandHook hook;
+    if (OnCommand) {
+        hook = [this](std::string& line) { OnCommand(*this, line); };
+    }
+    const std::string request = composeHttpRequest(header, hook);
+    info().acceptRanges.clear();
+    fire(OnRequestHeaderEnd);
+    m_transport->send(request);
+}
+
+void THttpCli::onDataAvailable() {
+    std::array<char, 1024> discard{};
+    const bool wanted = m_parser.reading() && (m_state == THttpState::httpWaitingHeader ||
+                                               m_state == THttpState::httpWaitingBody);
+    if (!wanted) {
+        // Taken all the same, so that the socket reports the next bytes and its close.
+        m_transport->receive(discard.data(), discard.size());
+        return;
+    }
+    const std::size_t count = m_transport->receive(m_parser.space(), m_parser.room());
+    if (count == 0) {
+        return;
+    }
+    m_parser.commit(count);
+    if (m_finished) {
+        return;
+    }
+    if (m_parser.phase() == HttpResponseParser::Phase::LineTooLong) {
+        fail(ClientFailureStatus, "Header line too long", 0);
+    } else if (m_parser.phase() == HttpResponseParser::Phase::BadStatusLine) {
+        fail(ClientFailureStatus, "Invalid status line", 0);
+    }
+}
+
+void THttpCli::onHeaderBegin() {
+    fire(OnHeaderBegin);
+}
+
+void THttpCli::onHeaderData(const std::string&) {
+    if (info().contentRangeSeen) {
+        m_contentRangeBegin = info().contentRangeBegin;
+        m_contentRangeEnd = info().contentRangeEnd;
+    }
+    fire(OnHeaderData);
+    // Nothing more of an error response is read; what came with its status line still is.
+    if (info().statusCode >= 400 && !m_finished) {
+        closeConnection();
+    }
+}
+
+void THttpCli::onHeaderEnd() {
+    if (m_parser.phase() == HttpResponseParser::Phase::Redirect) {
+        fire(OnHeaderEnd);
+        if (!m_finished && m_state != THttpState::httpAborting) {
+            followRedirect();
+        }
+        return;
+    }
+    m_docName = htmlDocName(m_docName, info().contentType);
+    setState(THttpState::httpWaitingBody);
+    fire(OnHeaderEnd);
+}
+
+void THttpCli::followRedirect() {
+    const auto next = resolveHttpRedirect(m_target.url, info().location.value_or(""));
+    if (!next) {
+        // Another scheme or nothing at all: the request ends here with the redirect's status.
+        closeConnection();
+        return;
+    }
+    const HttpTarget target = makeHttpTarget(*next, m_proxy, m_proxyPort);
+    if (target.targetHost != m_target.targetHost) {
+        // Credentials belong to the host they were given for.
+        m_requestFields.Username.clear();
+        m_requestFields.Password.clear();
+    }
+    m_target = target;
+    m_location = m_target.url;
+    m_redirecting = true;
+    closeConnection();
+}
+
+void THttpCli::onBody(const char* data, std::size_t length) {
+    if (m_bodyPieces++ == 0) {
+        fire(OnDocBegin);
+    }
+    m_rcvdCount += static_cast<std::int64_t>(length);
+    fire(OnDocData, data, length);
+}
+
+void THttpCli::closeConnection() {
+    if (m_transport->open()) {
+        m_transport->close();  // onClosed follows within
+    } else {
+        onClosed(0);
+    }
+}
+
+void THttpCli::onClosed(int) {
+    if (m_finished) {
+        return;
+    }
+    if (!m_redirecting) {
+        finish();
+        return;
+    }
+    m_redirecting = false;
+    fire(OnLocationChange);
+    m_loop.post(m_handle, WM_HTTP_LOCATION, m_request);
+}
+
+void THttpCli::fail(int statusCode, std::string reasonPhrase, int requestDoneError) {
+    if (m_finished) {
+        return;
+    }
+    info().statusCode = statusCode;
+    info().reasonPhrase = std::move(reasonPhrase);
+    m_requestDoneError = requestDoneError;
+    m_redirecting = false;
+    m_parser.halt();
+    closeConnection();
+}
+
+void THttpCli::finish() {
+    m_finished = true;
+    if (m_bodyPieces > 0) {
+        fire(OnDocEnd);
+    }
+    m_loop.post(m_handle, WM_HTTP_SET_READY, m_request);
+}
+
+void THttpCli::Abort() {
+    if (m_state == THttpState::httpReady) {
+        if (m_transport->open()) {
+            m_transport->close();
+        }
+        return;
+    }
+    if (m_state == THttpState::httpAborting) {
+        return;
+    }
+    const bool wasLookingUp = m_state == THttpState::httpDnsLookup;
+    setState(THttpState::httpAborting);
+    if (wasLookingUp) {
+        m_transport->cancelLookup();
+    }
+    // A request whose connection is already over keeps the status it ended with.
+    if (!m_finished) {
+        fail(LookupOrAbortStatus, "Connection aborted on request", AbortedError);
+    }
+    m_requestDoneError = AbortedError;
+    setState(THttpState::httpReady);
+}
+
+void THttpCli::onMessage(const Message& message) {
+    // Messages of a request that is over are stale: a late "ready" must not end the next one.
+    const bool current = message.wParam == m_request;
+    switch (message.number) {
+        case WM_HTTP_SET_READY:
+            if (current) {
+                setState(THttpState::httpReady);
+            }
+            break;
+        case WM_HTTP_REQUEST_DONE:
+            fire(OnRequestDone, m_requestType, static_cast<int>(message.lParam));
+            break;
+        case WM_HTTP_LOCATION:
+            if (current && m_state != THttpState::httpReady && !m_finished) {
+                m_parser.startResponse();
+                startLookup();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,372 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/http_cli.h"
+#include "net/http_exception.h"
+#include "platform/loop_fixture.h"
+
+namespace quillharbor {
+namespace {
+
+// A scripted connection: records what the client asks of it, and the test plays the network.
+class FakeTransport : public HttpTransport {
+public:
+    void setEvents(Events& events) override { this->events = &events; }
+    void lookup(const std::string& host) override { calls.push_back("lookup " + host); }
+    void cancelLookup() override { calls.push_back("cancel"); }
+    void connect(const std::string& address, const std::string& port) override {
+        calls.push_back("connect " + address + ":" + port);
+        isOpen = true;
+        incoming.clear();
+    }
+    void send(const std::string& bytes) override { sent.push_back(bytes); }
+    std::size_t receive(char* buffer, std::size_t size) override {
+        const std::size_t count = incoming.copy(buffer, size);
+        incoming.erase(0, count);
+        return count;
+    }
+    void close() override {
+        calls.push_back("close");
+        if (isOpen) {
+            isOpen = false;
+            events->onClosed(0);
+        }
+    }
+    bool open() const override { return isOpen; }
+    TWSocket* socket() override { return nullptr; }
+
+    // The server's bytes arrive and are read the way the socket's receive loop reads them.
+    void arrive(const std::string& bytes) {
+        incoming += bytes;
+        while (!incoming.empty() && isOpen) {
+            const std::size_t before = incoming.size();
+            events->onDataAvailable();
+            if (incoming.size() == before) {
+                break;
+            }
+        }
+    }
+    void peerCloses() {
+        if (isOpen) {
+            isOpen = false;
+            events->onClosed(0);
+        }
+    }
+
+    Events* events = nullptr;
+    std::vector<std::string> calls;
+    std::vector<std::string> sent;
+    std::string incoming;
+    bool isOpen = false;
+};
+
+class HttpCliTest : public LoopTest {
+protected:
+    HttpCliTest() {
+        auto owned = std::make_unique<FakeTransport>();
+        net = owned.get();
+        cli = std::make_unique<THttpCli>(loop, std::move(owned));
+        const auto note = [this](const char* what) {
+            return [this, what](THttpCli&) { log += what; };
+        };
+        cli->OnSessionConnected = note("C");
+        cli->OnHeaderBegin = note("[");
+        cli->OnHeaderData = note("d");
+        cli->OnHeaderEnd = note("]");
+        cli->OnDocBegin = note("<");
+        cli->OnDocData = [this](THttpCli&, const char* data, std::size_t length) {
+            body.append(data, length);
+            log += "b";
+        };
+        cli->OnDocEnd = note(">");
+        cli->OnLocationChange = [this](THttpCli& c) { log += "L(" + c.Location() + ")"; };
+        cli->OnRequestDone = [this](THttpCli&, THttpRequest, int error) {
+            log += "D";
+            doneErrors.push_back(error);
+        };
+    }
+    void TearDown() override {
+        cli.reset();
+        LoopTest::TearDown();
+    }
+
+    // Runs the loop until nothing is left to do.
+    void settle() {
+        for (int i = 0; i < 100 && loop.processPending(); ++i) {
+        }
+    }
+    // Starts a GET and lets the look-up and the connect succeed.
+    void startConnected(const std::string& url) {
+        cli->setURL(url);
+        cli->GetASync();
+        net->events->onLookupDone(0, "127.0.0.1");
+        net->events->onConnected(0);
+    }
+
+    FakeTransport* net = nullptr;
+    std::unique_ptr<THttpCli> cli;
+    std::string log;
+    std::string body;
+    std::vector<int> doneErrors;
+};
+
+TEST_F(HttpCliTest, DocumentFromStartToEnd) {
+    std::vector<THttpState> states;
+    cli->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
+    cli->setContentRangeBegin("3000000000");
+    cli->setURL("http://h.org:8080/dir/setup.exe?x=1");
+    cli->GetASync();
+    EXPECT_EQ(cli->ContentRangeBegin(), "");
+    EXPECT_EQ(net->calls, std::vector<std::string>{"lookup h.org"});
+    net->events->onLookupDone(0, "127.0.0.1");
+    EXPECT_EQ(net->calls.back(), "connect 127.0.0.1:8080");
+    net->events->onConnected(0);
+    ASSERT_EQ(net->sent.size(), 1u);
+    EXPECT_EQ(net->sent[0],
+              "GET /dir/setup.exe?x=1 HTTP/1.0\r\n"
+              "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+              "User-Agent: Mozilla/3.0 (compatible)\r\n"
+              "Host: h.org\r\n"
+              "Range: bytes=3000000000-\r\n\r\n");
+    net->arrive(
+        "HTTP/1.1 206 Partial\r\nContent-Type: TEXT/HTML\r\nContent-Length: 5000000000\r\n"
+        "Content-Range: bytes 3000000000-7999999999/8000000000\r\nAccept-Ranges: bytes\r\n\r\n"
+        "abc");
+    net->arrive("def");
+    net->peerCloses();
+    EXPECT_EQ(log, "C[ddddd]<bb>");
+    EXPECT_EQ(cli->State(), THttpState::httpWaitingBody);  // ready only from the loop
+    settle();
+    EXPECT_EQ(log, "C[ddddd]<bb>D");
+    EXPECT_EQ(doneErrors, std::vector<int>{0});
+    EXPECT_EQ(body, "abcdef");
+    EXPECT_EQ(cli->StatusCode(), 206);
+    EXPECT_EQ(cli->ContentLength(), 5000000000);
+    EXPECT_EQ(cli->ContentType(), "text/html");
+    EXPECT_EQ(cli->ContentRangeBegin(), "3000000000");
+    EXPECT_EQ(cli->ContentRangeEnd(), "7999999999");
+    EXPECT_EQ(cli->AcceptRanges(), "bytes");
+    EXPECT_EQ(cli->RcvdCount(), 6);
+    EXPECT_EQ(cli->DocName(), "setup.htm");
+    EXPECT_EQ(cli->Location(), "http://h.org:8080/dir/setup.exe?x=1");
+    EXPECT_EQ(states,
+              (std::vector<THttpState>{THttpState::httpNotConnected, THttpState::httpDnsLookup,
+                                       THttpState::httpDnsLookupDone, THttpState::httpConnected,
+                                       THttpState::httpWaitingHeader, THttpState::httpWaitingBody,
+                                       THttpState::httpReady}));
+}
+
+TEST_F(HttpCliTest, BusyWhileARequestRuns) {
+    cli->setURL("http://h/");
+    cli->GetASync();
+    try {
+        cli->GetASync();
+        FAIL() << "a second start was accepted";
+    } catch (const EHttpException& e) {
+        EXPECT_EQ(e.code(), 1);
+        EXPECT_STREQ(e.what(), "HTTP component is busy");
+    }
+    EXPECT_EQ(net->calls.size(), 1u);
+    cli->Abort();
+    settle();
+}
+
+TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
+    cli->setUsername("u");
+    cli->setPassword("p");
+    cli->setContentRangeBegin("100");
+    startConnected("http://a.org/old.htm");
+    EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
+    net->arrive("HTTP/1.0 302 Found\r\nLocation: http://b.org:81/new.htm\r\n\r\nmoved");
+    EXPECT_EQ(log, "C[dd]L(http://b.org:81/new.htm)");
+    EXPECT_EQ(net->calls.back(), "close");
+    settle();  // the next location is looked up from the loop
+    EXPECT_EQ(net->calls.back(), "lookup b.org");
+    net->events->onLookupDone(0, "127.0.0.1");
+    EXPECT_EQ(net->calls.back(), "connect 127.0.0.1:81");
+    net->events->onConnected(0);
+    EXPECT_EQ(net->sent[1],
+              "GET /new.htm HTTP/1.0\r\n"
+              "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+              "User-Agent: Mozilla/3.0 (compatible)\r\n"
+              "Host: b.org\r\n"
+              "Range: bytes=100-\r\n\r\n");
+    net->arrive("HTTP/1.0 200 OK\r\n\r\nnew");
+    net->peerCloses();
+    settle();
+    EXPECT_EQ(log, "C[dd]L(http://b.org:81/new.htm)C[d]<b>D");
+    EXPECT_EQ(body, "new");
+    EXPECT_EQ(cli->Location(), "http://b.org:81/new.htm");
+    EXPECT_EQ(cli->RcvdHeader().size(), 3u);
+    EXPECT_EQ(cli->DocName(), "old.htm");
+}
+
+TEST_F(HttpCliTest, RelativeAndUnfollowableRedirects) {
+    startConnected("http://a.org/d/x.html");
+    net->arrive("HTTP/1.0 301 Moved\r\nLocation: ../y/z.html\r\n\r\n");
+    settle();
+    EXPECT_EQ(cli->Location(), "http://a.org/y/z.html");
+    net->events->onLookupDone(0, "127.0.0.1");
+    net->events->onConnected(0);
+    EXPECT_TRUE(net->sent[1].starts_with("GET /y/z.html HTTP/1.0\r\n"));
+    net->arrive("HTTP/1.0 302 Found\r\nLocation: https://a.org/y/z.html\r\n\r\n");
+    settle();
+    EXPECT_EQ(log, "C[dd]L(http://a.org/y/z.html)C[dd]D");
+    EXPECT_EQ(cli->StatusCode(), 302);
+    EXPECT_EQ(cli->Location(), "http://a.org/y/z.html");
+}
+
+TEST_F(HttpCliTest, ThroughAProxy) {
+    cli->setProxy("proxy.lan:3128");
+    cli->setProxyUsername("pu");
+    cli->setProxyPassword("pp");
+    startConnected("http://a.org:81/x");
+    EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup proxy.lan", "connect 127.0.0.1:3128"}));
+    EXPECT_TRUE(net->sent[0].starts_with("GET http://a.org:81/x HTTP/1.0\r\n"));
+    EXPECT_NE(net->sent[0].find("Host: a.org\r\n"), std::string::npos);
+    EXPECT_NE(net->sent[0].find("Proxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos);
+    net->arrive("HTTP/1.0 302 Found\r\nLocation: /y\r\n\r\n");
+    settle();
+    EXPECT_EQ(net->calls.back(), "lookup proxy.lan");
+    net->events->onLookupDone(0, "127.0.0.1");
+    net->events->onConnected(0);
+    EXPECT_TRUE(net->sent[1].starts_with("GET http://a.org:81/y HTTP/1.0\r\n"));
+    cli->Abort();
+    settle();
+}
+
+TEST_F(HttpCliTest, ErrorStatusClosesAtOnceButHandlesWhatCameWithIt) {
+    startConnected("http://h/missing.gif");
+    net->arrive("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<p>gone</p>");
+    EXPECT_EQ(net->calls.back(), "close");
+    EXPECT_EQ(log, "C[dd]<b");
+    settle();
+    EXPECT_EQ(log, "C[dd]<bD");
+    EXPECT_EQ(doneErrors, std::vector<int>{0});
+    EXPECT_EQ(cli->StatusCode(), 404);
+    EXPECT_EQ(cli->ReasonPhrase(), "Not Found");
+    EXPECT_EQ(body, "<p>gone</p>");
+}
+
+TEST_F(HttpCliTest, FailuresOfLookupConnectAndHeader) {
+    cli->setURL("http://nowhere.invalid/");
+    cli->GetASync();
+    net->events->onLookupDone(11001, "");
+    settle();
+    EXPECT_EQ(cli->StatusCode(), 801);
+    EXPECT_EQ(cli->ReasonPhrase(), "can't resolve hostname to IP address");
+    EXPECT_EQ(doneErrors, std::vector<int>{11001});
+
+    cli->GetASync();
+    net->events->onLookupDone(0, "127.0.0.1");
+    net->events->onConnected(10061);
+    net->events->onClosed(10061);  // the socket closes after a failed connect
+    settle();
+    EXPECT_EQ(cli->StatusCode(), 10061);
+    EXPECT_EQ(cli->ReasonPhrase(), "Connection refused (Error #10061)");
+    EXPECT_EQ(doneErrors, (std::vector<int>{11001, 10061}));
+
+    startConnected("http://h/");
+    net->arrive("HTTP/1.0 200 OK\r\nX-Long: " + std::string(9000, 'x') + "\r\n\r\nbody");
+    settle();
+    EXPECT_EQ(cli->StatusCode(), 800);
+    EXPECT_FALSE(net->isOpen);
+
+    startConnected("http://h/");
+    net->arrive("HTTP/1.0 2OO OK\r\n\r\nbody");
+    settle();
+    EXPECT_EQ(cli->StatusCode(), 800);
+    EXPECT_EQ(log, "DDC[dDC[D");
+    EXPECT_EQ(doneErrors, (std::vector<int>{11001, 10061, 0, 0}));
+}
+
+TEST_F(HttpCliTest, AbortDuringLookupReportsOnceAndIgnoresTheLateAnswer) {
+    cli->setURL("http://h/");
+    cli->GetASync();
+    cli->Abort();
+    EXPECT_EQ(net->calls.back(), "cancel");
+    EXPECT_EQ(cli->State(), THttpState::httpReady);
+    EXPECT_EQ(log, "");  // never inside the call
+    net->events->onLookupDone(0, "127.0.0.1");
+    settle();
+    EXPECT_EQ(log, "D");
+    EXPECT_EQ(doneErrors, std::vector<int>{3});
+    EXPECT_EQ(cli->StatusCode(), 801);
+    EXPECT_EQ(cli->ReasonPhrase(), "Connection aborted on request");
+}
+
+TEST_F(HttpCliTest, AbortFromInsideTheBodyStopsItThere) {
+    cli->OnDocData = [this](THttpCli& c, const char*, std::size_t) {
+        log += "b";
+        c.Abort();
+    };
+    startConnected("http://h/");
+    net->arrive("HTTP/1.0 200 OK\r\n\r\n" + std::string(3 * HttpResponseParser::BufferSize, 'x'));
+    settle();
+    EXPECT_EQ(log, "C[d]<b>D");
+    EXPECT_EQ(doneErrors, std::vector<int>{3});
+    // The first read held the status line too.
+    EXPECT_EQ(cli->RcvdCount(), static_cast<std::int64_t>(HttpResponseParser::BufferSize - 19));
+}
+
+TEST_F(HttpCliTest, ARestartRightAfterAbortIsNotEndedByTheOldRequest) {
+    startConnected("http://h/a");
+    net->arrive("HTTP/1.0 200 OK\r\n\r\nxx");
+    cli->Abort();
+    cli->GetASync();  // before the loop delivered anything of the aborted request
+    settle();
+    EXPECT_EQ(log, "C[d]<b>D");
+    EXPECT_EQ(cli->State(), THttpState::httpDnsLookup);
+    net->events->onLookupDone(0, "127.0.0.1");
+    net->events->onConnected(0);
+    net->arrive("HTTP/1.0 200 OK\r\n\r\nyy");
+    net->peerCloses();
+    settle();
+    EXPECT_EQ(log, "C[d]<b>DC[d]<b>D");
+    EXPECT_EQ(doneErrors, (std::vector<int>{3, 0}));
+}
+
+TEST_F(HttpCliTest, ResponseWithoutHeaderAndResponseWithoutBody) {
+    startConnected("http://h/");
+    net->arrive("<HTML>\r\n<body>old</body>");
+    net->peerCloses();
+    settle();
+    EXPECT_EQ(log, "C[]<b>D");
+    EXPECT_EQ(body, "<HTML>\r\n<body>old</body>");
+    EXPECT_EQ(cli->StatusCode(), 0);
+    EXPECT_EQ(cli->ContentType(), "text/html");
+
+    log.clear();
+    startConnected("http://h/");
+    net->arrive("HTTP/1.0 204 No Content\r\n\r\n");
+    net->peerCloses();
+    settle();
+    EXPECT_EQ(log, "C[d]D");
+    EXPECT_EQ(cli->ContentType(), "");  // reset by the new request
+}
+
+TEST_F(HttpCliTest, EndlessRedirectsStayBoundedUntilAborted) {
+    startConnected("http://h/0");
+    for (int i = 1; i <= 2000; ++i) {
+        net->arrive("HTTP/1.0 302 Found\r\nX-Pad: " + std::string(200, 'p') + "\r\nLocation: /" +
+                    std::to_string(i) + "\r\n\r\n");
+        settle();
+        net->events->onLookupDone(0, "127.0.0.1");
+        net->events->onConnected(0);
+    }
+    EXPECT_EQ(cli->Location(), "http://h/2000");
+    std::size_t kept = 0;
+    for (const std::string& line : cli->RcvdHeader()) {
+        kept += line.size();
+    }
+    EXPECT_LE(kept, HttpResponseInfo::MaxKeptHeaderBytes);
+    cli->Abort();
+    settle();
+    EXPECT_EQ(doneErrors, std::vector<int>{3});
+}
+
+}  // namespace
+}  // namespace quillharbor
