@@ -1,0 +1,280 @@
+#include <arpa/inet.h>
+
+#include "net/ftp_client.h"
+#include "net/ftp_commands.h"
+#include "net/ftp_reply.h"
+#include "net/name_resolution.h"
+#include "net/socket_error.h"
+#include "net/socket_exception.h"
+#include "platform/files.h"
+
+namespace quillharbor {
+
+// The data connection: PORT or PASV, REST, RETR, and the bytes of the file.
+
+namespace {
+
+constexpr std::uint32_t Loopback = 0x7F000001;  // 127.0.0.1, host order
+constexpr int DataLingerSeconds = 10;
+
+std::string dataConnectionFailure(int code) {
+    return "Unable to establish data connection, error #" + std::to_string(code);
+}
+
+}  // namespace
+
+void TFtpClient::startPort() {
+    if (!m_connected) {
+        componentFailure("FTP component not connected");
+        return;
+    }
+    m_requestDone = false;
+    closeData();
+    std::string command = "PASV";
+    try {
+        m_data->setProto("tcp");
+        m_data->setPort("0");
+        if (m_connectionType != TFtpConnectionType::ftpDirect) {
+            m_data->setAddr("0.0.0.0");
+        } else {
+            sockaddr_in local{};
+            sockaddr_in peer{};
+            if (m_control->GetSockName(local) != 0 || m_control->GetPeerName(peer) != 0)
+                throw ESocketException("getsockname");
+            // Only the server's side of the control connection can reach this address; a
+            // listener on every interface would take a connection from anyone.
+            m_data->setAddr(dottedAddress(local.sin_addr.s_addr));
+            m_data->setLingerOnOff(TSocketLingerOnOff::wsLingerOn);
+            m_data->setLingerTimeout(DataLingerSeconds);
+            m_data->Listen();
+            const int port = std::stoi(m_data->GetXPort());
+            const std::uint32_t address = ntohl(peer.sin_addr.s_addr) == Loopback
+                                              ? Loopback
+                                              : ntohl(local.sin_addr.s_addr);
+            command = portCommand(address, static_cast<std::uint16_t>(port));
+        }
+    } catch (const std::exception&) {
+        // A failed listen, or "error" for the port of a socket that is not listening.
+        const int error = m_data->LastError() != 0 ? m_data->LastError() : WSAEINVAL;
+        m_statusCode = DataFailedCode;
+        fail(DataFailedCode, dataConnectionFailure(error));
+        return;
+    }
+    m_byteCount = 0;
+    runCommandStep(command, {200, 227});
+}
+
+void TFtpClient::startRestartOffset() {
+    const Result<std::uint64_t> size = quillharbor::fileSize(m_localFileName);
+    m_restartOffset = size.ok() ? static_cast<std::int64_t>(size.value()) : -1;
+    if (m_restartOffset < 1) {
+        m_requestDone = false;
+        reportStepDone(0);
+        return;
+    }
+    runCommandStep(restartCommand(m_restartOffset), {});
+}
+
+void TFtpClient::startRetrieve() {
+    if (!m_connected) {
+        componentFailure(m_transferCommand + ": not connected");
+        return;
+    }
+    if (m_localFileName.empty()) {
+        componentFailure("LocalFileName empty");
+        return;
+    }
+    m_transferCommand = "RETR";
+    m_finalReplyReceived = false;
+    m_dataClosed = false;
+    m_requestDone = false;
+    m_byteCount = 0;
+    m_dataCloseError = 0;
+    m_transferError = 0;
+    if (m_connectionType == TFtpConnectionType::ftpDirect)
+        m_data->OnSessionAvailable = [this](TWSocket&, int error) {
+            onDataSessionAvailable(error);
+        };
+    if (!openLocalFile())
+        return;
+    if (m_connectionType != TFtpConnectionType::ftpDirect && !connectPassive())
+        return;
+    setState(TFtpState::WaitingReply);
+    m_next = ReplyHandler::TransferStarted;
+    sendCommand(m_hostFileName.empty() ? m_transferCommand
+                                       : m_transferCommand + " " + m_hostFileName);
+}
+
+bool TFtpClient::openLocalFile() {
+    const Status opened = m_restartOffset > 0 ? m_localFile.openAt(m_localFileName, m_restartOffset)
+                                              : m_localFile.create(m_localFileName);
+    if (opened)
+        return true;
+    // Nothing is asked of the server: a passive server would wait for a connection that never
+    // comes, and no time-out would end the request.
+    display("! " + opened.error().text);
+    m_statusCode = DataFailedCode;
+    fail(DataFailedCode, opened.error().text);
+    return false;
+}
+
+bool TFtpClient::connectPassive() {
+    const std::optional<std::uint16_t> port = passivePortFromReply(m_passiveReply);
+    if (!port) {
+        onDataConnected(WSAEINVAL);
+        return false;
+    }
+    try {
+        // Through SOCKS the control connection's peer is the SOCKS server; its Addr is the
+        // server itself.
+        const bool socks = m_connectionType != TFtpConnectionType::ftpProxy;
+        m_data->setAddr(socks ? m_control->Addr() : m_control->PeerAddr());
+        m_data->setPort(std::to_string(*port));
+        m_data->setProto("tcp");
+        m_data->setLingerOnOff(TSocketLingerOnOff::wsLingerOff);
+        applySocks(*m_data);
+        m_data->OnSessionConnected = [this](TWSocket&, int error) { onDataConnected(error); };
+        m_data->Connect();
+    } catch (const ESocketException&) {
+        const int error = m_data->LastError();
+        onDataConnected(error != 0 ? error : WSAEINVAL);
+        return false;
+    }
+    return true;
+}
+
+void TFtpClient::onDataConnected(int error) {
+    if (error == 0) {
+        watchTransfer();
+        return;
+    }
+    m_lastResponse = dataConnectionFailure(error);
+    m_statusCode = DataFailedCode;
+    fail(DataFailedCode, m_lastResponse);
+}
+
+void TFtpClient::onDataSessionAvailable(int) {
+    m_data->OnSessionAvailable = nullptr;
+    int fd = -1;
+    try {
+        fd = m_data->Accept();
+        // One connection per transfer: the listener goes, and the accepted one takes its place.
+        m_data->Close();
+        if (fd >= 0)
+            m_data->Dup(fd);
+    } catch (const ESocketException&) {
+        fd = -1;
+    }
+    if (fd < 0 || m_data->State() != TSocketState::wsConnected) {
+        const int error = m_data->LastError();
+        onDataConnected(error != 0 ? error : WSAENOTCONN);
+        return;
+    }
+    watchTransfer();
+}
+
+void TFtpClient::watchTransfer() {
+    m_data->OnDataAvailable = [this](TWSocket&, int) { onDataReceived(); };
+    m_data->OnSessionClosed = [this](TWSocket&, int error) { onDataClosed(error); };
+    m_transferStart = Clock::now();
+}
+
+void TFtpClient::onTransferStarted(const FtpReplyLine& line) {
+    if (line.code == 150 || line.code == 125) {
+        m_next = ReplyHandler::TransferEnded;
+        return;
+    }
+    m_restartOffset = 0;
+    fail(line.code, line.text);
+}
+
+void TFtpClient::onTransferEnded(const FtpReplyLine& line) {
+    if (line.code == 125 || line.code == 226 || line.code == 250) {
+        m_finalReplyReceived = true;
+        tryToFinishTransfer();
+        return;
+    }
+    display("! " + m_transferCommand + " Failed");
+    fail(line.code, line.text);
+}
+
+void TFtpClient::onDataReceived() {
+    bool abort = false;
+    if (!fire(OnProgress, m_byteCount + m_restartOffset, abort))
+        return;
+    m_deadline = Clock::now() + std::chrono::seconds(m_timeout);
+    // The handler may have aborted the session.
+    if (m_data->State() != TSocketState::wsConnected)
+        return;
+    if (abort) {
+        display("! Abort requested");
+        transferFailed(AbortedCode, "426 Operation aborted.");
+        return;
+    }
+    char buffer[DataBlockSize];
+    const int received = m_data->Receive(buffer, DataBlockSize);
+    if (received > 0) {
+        m_byteCount += received;
+        if (!m_localFile.isOpen())
+            return;
+        const Status written =
+            m_localFile.write(std::string_view(buffer, static_cast<std::size_t>(received)));
+        if (!written) {
+            display("! Error writing local file");
+            transferFailed(DataFailedCode, written.error().text);
+        }
+    } else if (received < 0 && m_data->LastError() != WSAEWOULDBLOCK) {
+        const int error = m_data->LastError();
+        display("! Data: Receive error " + std::to_string(error));
+        transferFailed(error, "Data: Receive error " + std::to_string(error));
+    }
+}
+
+// A transfer that cannot go on: the data connection is closed at once, and the request fails with
+// code when the final reply comes, even a 226: the file is not what the server sent.
+void TFtpClient::transferFailed(int code, const std::string& text) {
+    if (m_transferError == 0)
+        m_transferError = code;
+    if (m_errorMessage.empty())
+        m_errorMessage = text;
+    m_localFile.close();
+    m_data->Close();
+}
+
+void TFtpClient::onDataClosed(int error) {
+    m_localFile.close();
+    m_dataClosed = true;
+    m_dataCloseError = error;
+    tryToFinishTransfer();
+}
+
+// The transfer is over only when both the final reply and the close of the data connection were
+// seen, in either order.
+void TFtpClient::tryToFinishTransfer() {
+    if (!m_finalReplyReceived || !m_dataClosed || m_requestDone)
+        return;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_transferStart);
+    display(transferStatistics(m_byteCount, elapsed.count()));
+    m_restartOffset = 0;
+    const int error = m_transferError != 0 ? m_transferError : m_dataCloseError;
+    if (error == 0) {
+        m_next = ReplyHandler::None;
+        reportStepDone(0);
+        return;
+    }
+    m_statusCode = error;
+    fail(error, "Data connection closed, error #" + std::to_string(error));
+}
+
+void TFtpClient::closeData() {
+    // Quietly: what the data connection would report belongs to a transfer that is over.
+    m_data->OnSessionAvailable = nullptr;
+    m_data->OnSessionConnected = nullptr;
+    m_data->OnDataAvailable = nullptr;
+    m_data->OnSessionClosed = nullptr;
+    if (m_data->State() != TSocketState::wsClosed)
+        m_data->Close();
+}
+
+}  // namespace quillharbor
