@@ -354,8 +354,15 @@ TEST_F(WSocketTest, NameLookups) {
     loop.runOnce(10ms);
     EXPECT_EQ(done.size(), 4u);
 
-    socket.DnsLookup("no-such-host.invalid");
+    socket.ReverseDnsLookup("127.0.0.1");
     EXPECT_TRUE(pumpUntil([&] { return done.size() == 5; }));
+    EXPECT_EQ(done.back(), 0);
+    EXPECT_EQ(socket.DnsResultList().size(), 1u);
+    EXPECT_EQ(socket.DnsResult(), socket.DnsResultList().front());
+    EXPECT_FALSE(socket.DnsResult().empty());
+
+    socket.DnsLookup("no-such-host.invalid");
+    EXPECT_TRUE(pumpUntil([&] { return done.size() == 6; }));
     EXPECT_GT(done.back(), 11000);
     EXPECT_TRUE(socket.DnsResultList().empty());
 
