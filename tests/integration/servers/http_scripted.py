@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""A small HTTP server for what nginx will not do, for the integration tests.
+
+Usage: http_scripted.py PORT
+Listens on 127.0.0.1 and answers by path; a request line with an absolute URL (as sent to a
+proxy) is answered by the path of that URL. Every answer ends by closing the connection.
+  /echo            200 text/plain, the request head as the body
+  /cross           302 to http://localhost:PORT/target.html
+  /relative        301 to sub/../target.html
+  /target.html     200 text/html
+  /https           302 to https://127.0.0.1:PORT/target.html
+  /loop            302 to /loop, for ever
+  /noheader        no status line and no header: "<HTML>" and the document
+  /longheader      a header line of 9000 bytes
+  /drop            announces 100000 bytes, sends 1000 and resets the connection
+  /range-ignored   200 and the whole document, whatever Range asked for
+  /huge            206, 3000000000 bytes from offset 2500000000 of 6000000000; sends 65536
+  /silence         a header, then nothing until the client leaves
+  /endless         a body without end until the client leaves
+"""
+import socket
+import socketserver
+import struct
+import sys
+import time
+
+PORT = int(sys.argv[1])
+DOCUMENT = b"<html><body>" + b"0123456789" * 100 + b"</body></html>\n"
+
+
+def head(status, fields=()):
+    lines = [f"HTTP/1.0 {status}"] + [f"{name}: {value}" for name, value in fields]
+    return ("\r\n".join(lines) + "\r\n\r\n").encode()
+
+
+class Handler(socketserver.BaseRequestHandler):
+    def read_head(self):
+        data = b""
+        while b"\r\n\r\n" not in data and len(data) < 65536:
+            chunk = self.request.recv(4096)
+            if not chunk:
+                break
+            data += chunk
+        return data.split(b"\r\n\r\n")[0] + b"\r\n\r\n"
+
+    def handle(self):
+        request = self.read_head()
+        target = request.split(b"\r\n")[0].split(b" ")[1].decode() if b" " in request else "/"
+        if "://" in target:
+            target = "/" + target.split("://", 1)[1].split("/", 1)[1]
+        send = self.request.sendall
+        if target == "/echo":
+            send(head("200 OK", [("Content-Type", "text/plain")]) + request)
+        elif target == "/cross":
+            send(head("302 Found", [("Location", f"http://localhost:{PORT}/target.html")]) + b"moved")
+        elif target == "/relative":
+            send(head("301 Moved Permanently", [("Location", "sub/../target.html")]))
+        elif target == "/target.html":
+            send(head("200 OK", [("Content-Type", "text/html"), ("Content-Length", len(DOCUMENT))]) + DOCUMENT)
+        elif target == "/https":
+            send(head("302 Found", [("Location", f"https://127.0.0.1:{PORT}/target.html")]))
+        elif target == "/loop":
+            send(head("302 Found", [("Location", "/loop")]))
+        elif target == "/noheader":
+            send(b"<HTML>\r\n<body>no header</body>\r\n</HTML>\r\n")
+        elif target == "/longheader":
+            send(head("200 OK", [("X-Long", "x" * 9000)]) + b"body")
+        elif target == "/drop":
+            send(head("200 OK", [("Content-Length", 100000)]) + b"d" * 1000)
+            time.sleep(0.3)
+            self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        elif target == "/range-ignored":
+            send(head("200 OK", [("Content-Type", "text/html"), ("Content-Length", len(DOCUMENT))]) + DOCUMENT)
+        elif target == "/huge":
+            got = [line for line in request.split(b"\r\n") if line.startswith(b"Range: ")]
+            send(head("206 Partial Content", [
+                ("Content-Length", 3000000000),
+                ("Content-Range", "bytes 2500000000-5499999999/6000000000"),
+                ("X-Asked", got[0].decode() if got else "none")]) + b"h" * 65536)
+        elif target == "/silence":
+            send(head("200 OK", [("Content-Type", "text/plain")]))
+            self.wait_for_close()
+        elif target == "/endless":
+            send(head("200 OK", [("Content-Type", "application/octet-stream")]))
+            try:
+                for _ in range(100000):  # bounded: 6.5 GB at most, the client leaves long before
+                    send(b"e" * 65536)
+            except OSError:
+                pass
+        else:
+            send(head("404 Not Found", [("Content-Type", "text/html")]) + b"<p>not here</p>")
+
+    def wait_for_close(self):
+        self.request.settimeout(30)
+        try:
+            while self.request.recv(4096):
+                pass
+        except OSError:
+            pass
+
+
+class Server(socketserver.ThreadingTCPServer):
+    allow_reuse_address = True
+    daemon_threads = True
+
+
+if __name__ == "__main__":
+    with Server(("127.0.0.1", PORT), Handler) as server:
+        server.serve_forever()

@@ -1,0 +1,32 @@
+#!/usr/bin/python3
+"""Starts a private tinyproxy for the integration tests, in the foreground.
+
+Usage: http_tinyproxy.py PORT WORKDIR USER PASSWORD
+Listens on 127.0.0.1:PORT, serves loopback clients only and asks for Basic authentication with
+USER and PASSWORD. Its configuration lives in WORKDIR; it logs to its standard error.
+"""
+import os
+import sys
+
+
+def main():
+    port, workdir, user, password = sys.argv[1:5]
+    config = os.path.join(workdir, "tinyproxy.conf")
+    with open(config, "w") as out:
+        out.write(f"""Port {port}
+Listen 127.0.0.1
+Timeout 30
+MaxClients 16
+Allow 127.0.0.1
+BasicAuth {user} {password}
+DisableViaHeader Yes
+LogLevel Notice
+PidFile "{workdir}/tinyproxy.pid"
+""")
+        if os.geteuid() == 0:
+            out.write("User nobody\nGroup nogroup\n")
+    os.execvp("tinyproxy", ["tinyproxy", "-d", "-c", config])
+
+
+if __name__ == "__main__":
+    main()
