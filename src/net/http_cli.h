@@ -188,7 +188,7 @@ private:
     std::int64_t m_rcvdCount = 0;
     std::int64_t m_bodyPieces = 0;
     bool m_redirecting = false;  // the close of the connection leads to the next location
-    bool m_finished = false;
+    bool m_finished = true;      // the connection of the current request is over (none runs yet)
 };
 
 }  // namespace quillharbor

@@ -137,6 +137,7 @@ TEST_F(HttpScripted, RedirectToAnotherSchemeIsNotFollowed) {
     EXPECT_TRUE(locations.empty());
     EXPECT_EQ(cli->StatusCode(), 302);
     EXPECT_EQ(cli->RcvdCount(), 0);
+    EXPECT_EQ(docEnds, 0);
     EXPECT_EQ(doneErrors, std::vector<int>{0});
 }
 

@@ -329,25 +329,6 @@ TEST_F(HttpCliTest, ARestartRightAfterAbortIsNotEndedByTheOldRequest) {
     EXPECT_EQ(doneErrors, (std::vector<int>{3, 0}));
 }
 
-TEST_F(HttpCliTest, ResponseWithoutHeaderAndResponseWithoutBody) {
-    startConnected("http://h/");
-    net->arrive("<HTML>\r\n<body>old</body>");
-    net->peerCloses();
-    settle();
-    EXPECT_EQ(log, "C[]<b>D");
-    EXPECT_EQ(body, "<HTML>\r\n<body>old</body>");
-    EXPECT_EQ(cli->StatusCode(), 0);
-    EXPECT_EQ(cli->ContentType(), "text/html");
-
-    log.clear();
-    startConnected("http://h/");
-    net->arrive("HTTP/1.0 204 No Content\r\n\r\n");
-    net->peerCloses();
-    settle();
-    EXPECT_EQ(log, "C[d]D");
-    EXPECT_EQ(cli->ContentType(), "");  // reset by the new request
-}
-
 TEST_F(HttpCliTest, EndlessRedirectsStayBoundedUntilAborted) {
     startConnected("http://h/0");
     for (int i = 1; i <= 2000; ++i) {

@@ -35,16 +35,6 @@ TEST(HttpRequestHeaderTest, EveryLineInItsPlace) {
               "\r\n");
 }
 
-TEST(HttpRequestHeaderTest, EmptyValuesAreLeftOut) {
-    HttpRequestHeader h;
-    h.requestPath = "/";
-    h.host = "h";
-    h.ProxyUsername = "unused without a proxy";
-    h.ContentRangeBegin = "1000";
-    EXPECT_EQ(composeHttpRequest(h, nullptr),
-              "GET / HTTP/1.0\r\nHost: h\r\nRange: bytes=1000-\r\n\r\n");
-}
-
 TEST(HttpRequestHeaderTest, HostileValuesCannotAddLines) {
     HttpRequestHeader h;
     h.requestPath = "/a\r\nX-Injected: 1";

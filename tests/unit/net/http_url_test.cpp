@@ -33,11 +33,6 @@ TEST(HttpUrlTest, SplitsUrlsProxiesAndOddForms) {
     EXPECT_EQ(split("mailto:a@b.org"), "mailto|a||b.org||");
 }
 
-TEST(HttpUrlTest, AbsoluteUrlLeavesCredentialsOut) {
-    EXPECT_EQ(absoluteHttpUrl(splitHttpUrl("u:p@h:81")), "http://h:81/");
-    EXPECT_EQ(absoluteHttpUrl(splitHttpUrl("ftp://h/f")), "ftp://h/f");
-}
-
 TEST(HttpUrlTest, DocNames) {
     EXPECT_EQ(docNameFromPath(""), "document.htm");
     EXPECT_EQ(docNameFromPath("/"), "document.htm");
