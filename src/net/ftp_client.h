@@ -230,7 +230,7 @@ private:
     bool connectPassive();
     void onTransferStarted(const FtpReplyLine& line);
     void onTransferEnded(const FtpReplyLine& line);
-    void onDataSessionAvailable(int error);
+    void onDataSessionAvailable();
     void onDataConnected(int error);
     void onDataReceived();
     void onDataClosed(int error);

@@ -30,6 +30,8 @@ void TFtpClient::startPort() {
     }
     m_requestDone = false;
     closeData();
+    m_dataClosed = false;
+    m_dataCloseError = 0;
     std::string command = "PASV";
     try {
         m_data->setProto("tcp");
@@ -47,6 +49,8 @@ void TFtpClient::startPort() {
             m_data->setLingerOnOff(TSocketLingerOnOff::wsLingerOn);
             m_data->setLingerTimeout(DataLingerSeconds);
             m_data->Listen();
+            // Some servers connect as soon as they have the PORT command, before RETR.
+            m_data->OnSessionAvailable = [this](TWSocket&, int) { onDataSessionAvailable(); };
             const int port = std::stoi(m_data->GetXPort());
             const std::uint32_t address = ntohl(peer.sin_addr.s_addr) == Loopback
                                               ? Loopback
@@ -86,15 +90,9 @@ void TFtpClient::startRetrieve() {
     }
     m_transferCommand = "RETR";
     m_finalReplyReceived = false;
-    m_dataClosed = false;
     m_requestDone = false;
     m_byteCount = 0;
-    m_dataCloseError = 0;
     m_transferError = 0;
-    if (m_connectionType == TFtpConnectionType::ftpDirect)
-        m_data->OnSessionAvailable = [this](TWSocket&, int error) {
-            onDataSessionAvailable(error);
-        };
     if (!openLocalFile())
         return;
     if (m_connectionType != TFtpConnectionType::ftpDirect && !connectPassive())
@@ -153,7 +151,7 @@ void TFtpClient::onDataConnected(int error) {
     fail(DataFailedCode, m_lastResponse);
 }
 
-void TFtpClient::onDataSessionAvailable(int) {
+void TFtpClient::onDataSessionAvailable() {
     m_data->OnSessionAvailable = nullptr;
     int fd = -1;
     try {

@@ -1,0 +1,47 @@
+#!/usr/bin/python3
+"""Starts a private pyftpdlib FTP server for the integration tests, in the foreground.
+
+Usage: ftp_pyftpdlib.py PORT ROOT [--refuse-size]
+Listens on 127.0.0.1 only. User "anna" with password "secret" may read and write ROOT; user
+"guest" is logged in by USER alone (230, no PASS). With --refuse-size every SIZE is answered
+"500 SIZE not understood.". Active and passive data connections are both allowed.
+"""
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+class Handler(FTPHandler):
+    refuse_size = False
+
+    def ftp_USER(self, line):
+        if line == "guest" and not self.authenticated:
+            self.username = line
+            self.handle_auth_success(self.authorizer.get_home_dir(line), "", "Guest, no password needed.")
+            return
+        return super().ftp_USER(line)
+
+    def ftp_SIZE(self, path):
+        if self.refuse_size:
+            self.respond("500 SIZE not understood.")
+            return
+        return super().ftp_SIZE(path)
+
+
+def main():
+    port, root = int(sys.argv[1]), sys.argv[2]
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("anna", "secret", root, perm="elradfmwMT")
+    authorizer.add_user("guest", "unused", root, perm="elr")
+    Handler.authorizer = authorizer
+    Handler.refuse_size = "--refuse-size" in sys.argv[3:]
+    logging.basicConfig(level=logging.INFO)
+    server = FTPServer(("127.0.0.1", port), Handler)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
