@@ -1,0 +1,62 @@
+#include "model/link_admission.h"
+
+#include <algorithm>
+#include <string>
+
+#include "parser/ascii.h"
+#include "parser/url_helpers.h"
+#include "platform/files.h"
+
+namespace quillharbor {
+
+namespace {
+
+bool holdsControlByte(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 32; });
+}
+
+bool insideBoundary(std::string_view link, const std::string& prefix) {
+    return prefix.empty() || link.starts_with(prefix);
+}
+
+}  // namespace
+
+bool LinkAccepted(std::string_view link, const TTask& task) {
+    if (holdsControlByte(link)) {
+        return false;
+    }
+    const bool accepted =
+        UrlProtocol(link) == Protocol::Ftp
+            ? !LocalNameFromUrl(link).empty() && TaskHasFlag(task, TaskFlag::FollowFTP)
+            : insideBoundary(link, task.BoundaryPrefix);
+    if (task.Extensions.empty()) {
+        return accepted;
+    }
+    // Taken from the whole link: a directory link on a dotted host name gets the host's last
+    // label, and a query stays part of the extension.
+    std::string extension = FileExtOf(link);
+    if (extension.empty()) {
+        return false;
+    }
+    std::transform(extension.begin(), extension.end(), extension.begin(), toLowerAscii);
+    extension += ' ';
+    return accepted && task.Extensions.find(extension) != std::string::npos;
+}
+
+bool ShouldParse(const TDnObj& object) {
+    const TTask& task = *object.Task;
+    if (object.LocalName.empty()) {
+        return false;
+    }
+    const bool html = !object.ContentType.empty()
+                          ? object.ContentType.find("htm") != std::string::npos
+                          : object.URL.find('.') == std::string::npos ||
+                                FileExtOf(object.URL).find("htm") != std::string::npos;
+    const bool withinLimits = (task.MaxLevels == 0 || task.MaxLevels > object.Level) &&
+                              (task.MaxFiles == 0 || task.MaxFiles > task.Total);
+    // The file test last: it is the only one that asks the file system.
+    return html && withinLimits && fileExists(task.Dir + object.LocalName);
+}
+
+}  // namespace quillharbor

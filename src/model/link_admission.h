@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string_view>
+
+#include "model/dn_obj.h"
+#include "model/task.h"
+
+namespace quillharbor {
+
+// The two tests that decide how far a task grows.
+//
+// LinkAccepted: may this link, found in one of the task's documents, become an object of the
+// task? It is refused when it holds a byte below 32. An FTP link needs a file name and the
+// task's FollowFTP flag (the boundary is not applied to it); any other link must begin with the
+// task's BoundaryPrefix (byte-wise, case-sensitive) unless that is empty. A task with Extensions
+// also wants the link's extension: the text from the last "." anywhere in the link to its end,
+// lower-cased, followed by one blank, must occur in Extensions; a link without a "." is refused.
+bool LinkAccepted(std::string_view link, const TTask& task);
+
+// ShouldParse: is this saved document scanned for links? Only when its file Dir + LocalName
+// exists, it is HTML (its ContentType holds "htm"; without a content type its URL's extension
+// holds "htm" or its URL has no "." at all), its Level is below the task's MaxLevels and the task
+// has created fewer than MaxFiles objects (0 is no limit for both). So with MaxLevels n the
+// documents of levels 1 to n - 1 are scanned and objects up to level n are created. The object
+// must belong to a task.
+bool ShouldParse(const TDnObj& object);
+
+}  // namespace quillharbor
