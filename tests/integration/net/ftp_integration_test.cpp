@@ -281,7 +281,10 @@ TEST_F(FtpIntegrationTest, AFileBeyond2GiBResumesAtTheRightOffset) {
     client->setLocalFileName(local("huge.bin"));
     client->setPort(std::to_string(server->port));
     std::vector<std::int64_t> counts;
-    client->OnProgress = [&](TFtpClient&, std::int64_t count, bool&) { counts.push_back(count); };
+    client->OnProgress = [&](TFtpClient& sender, std::int64_t count, bool&) {
+        counts.push_back(count);
+        EXPECT_EQ(sender.LocalStreamSize(), count);
+    };
     // pyftpdlib answers SIZE only in binary mode, which the file-size request does not set.
     onDone = [this](TFtpRequest request, int error) {
         if (error != 0)
@@ -331,6 +334,11 @@ TEST_F(FtpIntegrationTest, RetrOfAMissingFileFailsWith550) {
     ASSERT_TRUE(runUntilDone());
     EXPECT_EQ(done[0], (Done{TFtpRequest::Receive, 550}));
     EXPECT_EQ(client->ErrorMessage().substr(0, 4), "550 ");
+    // The reply before QUIT is the one reported.
+    EXPECT_EQ(client->LastResponse(), client->ErrorMessage());
+    EXPECT_EQ(client->StatusCode(), 550);
+    EXPECT_TRUE(wasShown("> QUIT"));
+    EXPECT_TRUE(std::filesystem::exists(local("file.bin")));
     EXPECT_EQ(fileContents(local("file.bin")), "");
 }
 
@@ -364,15 +372,23 @@ TEST_F(FtpIntegrationTest, AbortDuringARetrievalEndsItWith426) {
     client->OnProgress = [&](TFtpClient& sender, std::int64_t count, bool&) {
         if (count > 100000 && !aborted) {
             aborted = true;
-            sender.Abort();
+            // Ready at once; the request is reported later, from the loop.
+            EXPECT_FALSE(sender.Abort());
+            EXPECT_EQ(sender.State(), TFtpState::Ready);
+            EXPECT_TRUE(done.empty());
         }
     };
+    std::vector<std::string> errors;
+    client->OnError = [&](TFtpClient&, std::string& text) { errors.push_back(text); };
     client->receive();
     ASSERT_TRUE(runUntilDone());
     EXPECT_TRUE(aborted);
     EXPECT_EQ(done[0], (Done{TFtpRequest::Receive, 426}));
     EXPECT_EQ(client->ErrorMessage(), "426 Operation aborted.");
-    EXPECT_EQ(client->State(), TFtpState::Ready);
+    EXPECT_FALSE(client->Connected());
+    // The connection is gone: a QUIT after the abort is refused.
+    client->quit();
+    EXPECT_EQ(errors, (std::vector<std::string>{"FTP component not connected"}));
     EXPECT_LT(std::filesystem::file_size(local("file.bin")), std::uintmax_t{20} << 20);
 }
 
