@@ -166,10 +166,17 @@ void TFtpClient::onControlClosed(int error) {
 void TFtpClient::applySocks(TWSocket& socket) {
     const char* level = nullptr;
     switch (m_connectionType) {
-        case TFtpConnectionType::ftpSocks4: level = "4"; break;
-        case TFtpConnectionType::ftpSocks4A: level = "4A"; break;
-        case TFtpConnectionType::ftpSocks5: level = "5"; break;
-        default: return;
+        case TFtpConnectionType::ftpSocks4:
+            level = "4";
+            break;
+        case TFtpConnectionType::ftpSocks4A:
+            level = "4A";
+            break;
+        case TFtpConnectionType::ftpSocks5:
+            level = "5";
+            break;
+        default:
+            return;
     }
     socket.setSocksServer(m_socksServer);
     socket.setSocksPort(m_socksPort);

@@ -9,10 +9,11 @@ namespace {
 
 TFtpRequest requestOf(int step) {
     constexpr TFtpRequest requests[] = {
-        TFtpRequest::Open,          TFtpRequest::User,      TFtpRequest::Password,
-        TFtpRequest::ChangeDirectory, TFtpRequest::Type,    TFtpRequest::Port,
-        TFtpRequest::RestartOffset, TFtpRequest::Retrieve,  TFtpRequest::Size,
-        TFtpRequest::Quit,
+        TFtpRequest::Open,          TFtpRequest::User,
+        TFtpRequest::Password,      TFtpRequest::ChangeDirectory,
+        TFtpRequest::Type,          TFtpRequest::Port,
+        TFtpRequest::RestartOffset, TFtpRequest::Retrieve,
+        TFtpRequest::Size,          TFtpRequest::Quit,
     };
     return requests[step];
 }
@@ -61,9 +62,9 @@ void TFtpClient::connect() {
     startRequest(TFtpRequest::Connect, {Step::Open, Step::User, Step::Password});
 }
 void TFtpClient::receive() {
-    startRequest(TFtpRequest::Receive, {Step::Open, Step::User, Step::Password,
-                                        Step::ChangeDirectory, Step::Type, Step::Port,
-                                        Step::Retrieve, Step::Quit});
+    startRequest(TFtpRequest::Receive,
+                 {Step::Open, Step::User, Step::Password, Step::ChangeDirectory, Step::Type,
+                  Step::Port, Step::Retrieve, Step::Quit});
 }
 void TFtpClient::restartReceive() {
     startRequest(TFtpRequest::RestartReceive,
@@ -199,9 +200,8 @@ void TFtpClient::runStep(Step step) {
                 break;
             }
             runCommandStep("USER " + m_userName +
-                               (m_connectionType == TFtpConnectionType::ftpProxy
-                                    ? "@" + m_hostName
-                                    : std::string()),
+                               (m_connectionType == TFtpConnectionType::ftpProxy ? "@" + m_hostName
+                                                                                 : std::string()),
                            {331, 230});
             break;
         case Step::Password:
@@ -264,11 +264,10 @@ void TFtpClient::sendCommand(std::string command) {
 
 void TFtpClient::evaluateReply(const FtpReplyLine& line) {
     m_next = ReplyHandler::None;
-    const bool accepted =
-        m_acceptedCodes.empty()
-            ? line.code < 500
-            : std::find(m_acceptedCodes.begin(), m_acceptedCodes.end(), line.code) !=
-                  m_acceptedCodes.end();
+    const bool accepted = m_acceptedCodes.empty()
+                              ? line.code < 500
+                              : std::find(m_acceptedCodes.begin(), m_acceptedCodes.end(),
+                                          line.code) != m_acceptedCodes.end();
     if (line.code == 227 && m_connectionType != TFtpConnectionType::ftpDirect)
         m_passiveReply = line.text;
     if (!accepted) {

@@ -52,9 +52,8 @@ void TFtpClient::startPort() {
             // Some servers connect as soon as they have the PORT command, before RETR.
             m_data->OnSessionAvailable = [this](TWSocket&, int) { onDataSessionAvailable(); };
             const int port = std::stoi(m_data->GetXPort());
-            const std::uint32_t address = ntohl(peer.sin_addr.s_addr) == Loopback
-                                              ? Loopback
-                                              : ntohl(local.sin_addr.s_addr);
+            const std::uint32_t address =
+                ntohl(peer.sin_addr.s_addr) == Loopback ? Loopback : ntohl(local.sin_addr.s_addr);
             command = portCommand(address, static_cast<std::uint16_t>(port));
         }
     } catch (const std::exception&) {

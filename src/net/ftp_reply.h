@@ -9,8 +9,8 @@ namespace quillharbor {
 
 // One line received on the control connection, classified.
 struct FtpReplyLine {
-    std::string text;   // without its line end: every trailing CR and LF is removed
-    int code = -1;      // the leading number, -1 when the line does not start with a digit
+    std::string text;        // without its line end: every trailing CR and LF is removed
+    int code = -1;           // the leading number, -1 when the line does not start with a digit
     bool endsReply = false;  // the last (or only) line of a reply: the client acts on it
 };
 

@@ -12,7 +12,8 @@ const char* lineEndFor(bool acceptLF) {
 
 }  // namespace
 
-FtpReplyReader::FtpReplyReader(bool acceptLF) : m_acceptLF(acceptLF), m_lines(lineEndFor(acceptLF)) {}
+FtpReplyReader::FtpReplyReader(bool acceptLF)
+    : m_acceptLF(acceptLF), m_lines(lineEndFor(acceptLF)) {}
 
 void FtpReplyReader::setAcceptLF(bool acceptLF) {
     m_acceptLF = acceptLF;

@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cut = input.empty() ? 0 : data[0] % (input.size() + 1);
 
     const std::vector<FtpReplyLine> whole = readAll(acceptLF, input, {});
-    const std::vector<FtpReplyLine> split = readAll(acceptLF, input.substr(0, cut), input.substr(cut));
+    const std::vector<FtpReplyLine> split =
+        readAll(acceptLF, input.substr(0, cut), input.substr(cut));
     check(whole.size() == split.size());
     for (std::size_t i = 0; i < whole.size(); ++i) {
         const FtpReplyLine& line = whole[i];

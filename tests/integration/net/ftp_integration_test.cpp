@@ -23,8 +23,8 @@ namespace {
 
 using test::freePort;
 using test::haveProgram;
-using test::serverScript;
 using test::ServerProcess;
+using test::serverScript;
 
 constexpr const char* Python = "/usr/bin/python3";
 constexpr const char* Pyftpdlib = "/usr/lib/python3/dist-packages/pyftpdlib";
@@ -116,28 +116,28 @@ protected:
     Server* vsftpd() {
         if (!haveProgram(Vsftpd))
             return nullptr;
-        Server& server = start(s_vsftpd,
-                               {Python, serverScript("ftp_vsftpd.py"), "PORT", root(),
-                                s_directory + "/vsftpd"},
-                               "vsftpd.log");
+        Server& server =
+            start(s_vsftpd,
+                  {Python, serverScript("ftp_vsftpd.py"), "PORT", root(), s_directory + "/vsftpd"},
+                  "vsftpd.log");
         EXPECT_TRUE(server.started) << "vsftpd did not start";
         return &server;
     }
     Server* ftpProxy(std::uint16_t serverPort) {
         if (!haveProgram(FtpProxy))
             return nullptr;
-        Server& server = start(s_proxy,
-                               {Python, serverScript("ftp_proxy.py"), "PORT",
-                                std::to_string(serverPort), s_directory},
-                               "ftp-proxy-start.log");
+        Server& server = start(
+            s_proxy,
+            {Python, serverScript("ftp_proxy.py"), "PORT", std::to_string(serverPort), s_directory},
+            "ftp-proxy-start.log");
         EXPECT_TRUE(server.started) << "ftp-proxy did not start";
         return &server;
     }
     Server* socks() {
         if (!haveProgram(Microsocks))
             return nullptr;
-        Server& server = start(s_socks, {Microsocks, "-i", "127.0.0.1", "-p", "PORT"},
-                               "microsocks.log");
+        Server& server =
+            start(s_socks, {Microsocks, "-i", "127.0.0.1", "-p", "PORT"}, "microsocks.log");
         EXPECT_TRUE(server.started) << "microsocks did not start";
         return &server;
     }

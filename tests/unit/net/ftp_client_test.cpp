@@ -142,7 +142,8 @@ std::string fileContents(const std::string& path) {
 
 std::string pattern(std::size_t size) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
     return bytes;
 }
 
@@ -335,8 +336,9 @@ TEST_F(FtpClientTest, ProxyModeLogsInAsUserAtHostAndConnectsToTheControlPeerOnly
     client->setConnectionType(TFtpConnectionType::ftpDirect);
     EXPECT_EQ(errors, (std::vector<std::string>{"FTP component connected"}));
     client->AbortAsync();
-    EXPECT_EQ(server.commands(), (std::vector<std::string>{"USER anna@ftp.example.org",
-                                                           "PASS secret", "PASV", "RETR file.bin"}));
+    EXPECT_EQ(server.commands(),
+              (std::vector<std::string>{"USER anna@ftp.example.org", "PASS secret", "PASV",
+                                        "RETR file.bin"}));
 }
 
 // With no local file nothing is resumed; a REST answered with anything but 350 is not trusted.
@@ -388,9 +390,9 @@ INSTANTIATE_TEST_SUITE_P(LocalFileOrNot, FtpRestartRefused, ::testing::Bool());
 TEST_F(FtpClientTest, AFailedStepInAReceiveIsFollowedByQuitAndReportsTheFailure) {
     ScriptedServer server([](ServerSession& s) {
         s.reply("220 ready");
-        const std::string quit =
-            s.answer({{"USER", "331 Password required"}, {"PASS", "230 Logged in"},
-                      {"CWD", "550 /nowhere: No such directory"}});
+        const std::string quit = s.answer({{"USER", "331 Password required"},
+                                           {"PASS", "230 Logged in"},
+                                           {"CWD", "550 /nowhere: No such directory"}});
         if (quit == "QUIT")
             s.reply("221 Bye");
     });
@@ -402,8 +404,8 @@ TEST_F(FtpClientTest, AFailedStepInAReceiveIsFollowedByQuitAndReportsTheFailure)
     EXPECT_EQ(done[0], (Done{TFtpRequest::Receive, 550}));
     EXPECT_EQ(client->LastResponse(), "550 /nowhere: No such directory");
     EXPECT_EQ(client->ErrorMessage(), "550 /nowhere: No such directory");
-    EXPECT_EQ(server.commands(), (std::vector<std::string>{"USER anna", "PASS secret",
-                                                           "CWD /nowhere", "QUIT"}));
+    EXPECT_EQ(server.commands(),
+              (std::vector<std::string>{"USER anna", "PASS secret", "CWD /nowhere", "QUIT"}));
 }
 
 // Runs a function when its message arrives.
@@ -534,8 +536,8 @@ TEST_F(FtpClientTest, DataConnectionFailures) {
     EXPECT_EQ(done[2], (Done{TFtpRequest::Retrieve, 550}));
     EXPECT_EQ(client->LastResponse(), "Unable to establish data connection, error #10022");
     client->AbortAsync();
-    EXPECT_EQ(server.commands(), (std::vector<std::string>{"USER anna@127.0.0.1", "PASS secret",
-                                                           "PASV", "PASV"}));
+    EXPECT_EQ(server.commands(),
+              (std::vector<std::string>{"USER anna@127.0.0.1", "PASS secret", "PASV", "PASV"}));
 }
 
 TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
@@ -548,8 +550,8 @@ TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
         client->connect();
         client->connect();
         client->size();
-        EXPECT_EQ(errors, (std::vector<std::string>{"FTP component not ready",
-                                                    "FTP component not ready"}));
+        EXPECT_EQ(errors,
+                  (std::vector<std::string>{"FTP component not ready", "FTP component not ready"}));
         ASSERT_TRUE(runUntilDone());
         client->connect();
         client->setLocalFileName("");

@@ -56,9 +56,12 @@ TEST(FtpReplyReader, MultiLineReplyEndsOnlyAtItsOwnCodeFollowedByABlank) {
         "220 ready\r\n"
         "331 Password required\r\n");
     const std::vector<Seen> expected = {
-        {"220-Welcome", 220, false},      {"150 files at most", 150, false},
-        {"220-still the banner", 220, false}, {" indented text", -1, false},
-        {"220 ready", 220, true},          {"331 Password required", 331, true},
+        {"220-Welcome", 220, false},
+        {"150 files at most", 150, false},
+        {"220-still the banner", 220, false},
+        {" indented text", -1, false},
+        {"220 ready", 220, true},
+        {"331 Password required", 331, true},
     };
     EXPECT_EQ(lines, expected);
 }
@@ -131,7 +134,8 @@ TEST(FtpCommands, PortRestAndStatisticsTexts) {
     EXPECT_EQ(restartCommand(2147483748LL), "REST 2147483748");
     EXPECT_EQ(controlFailureReply(11001), "500 Host not found (Winsock error #11001)");
     EXPECT_EQ(transferStatistics(1000, 0), "! 1000 bytes received/sent in 0 seconds");
-    EXPECT_EQ(transferStatistics(1000, 3), "! 1000 bytes received/sent in 0 seconds (333333 Bytes/sec)");
+    EXPECT_EQ(transferStatistics(1000, 3),
+              "! 1000 bytes received/sent in 0 seconds (333333 Bytes/sec)");
     // From 32768 bytes on the rate is divided first, as it always was.
     EXPECT_EQ(transferStatistics(40000, 3000),
               "! 40000 bytes received/sent in 3 seconds (13000 Bytes/sec)");
