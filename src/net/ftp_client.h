@@ -199,6 +199,7 @@ private:
     bool skipStep(Step step);
     void runStep(Step step);
     void runCommandStep(const std::string& command, std::initializer_list<int> accepted);
+    bool checkCommand(const std::string& command);
     void sendCommand(std::string command);
     void evaluateReply(const FtpReplyLine& line);
     void interpretReply(const std::string& line);

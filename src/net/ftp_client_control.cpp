@@ -74,7 +74,7 @@ void TFtpClient::controlFailed(int socketError) {
 void TFtpClient::onControlData() {
     char buffer[FtpReplyReader::BufferSize];
     const int received = m_control->Receive(buffer, static_cast<int>(m_reader.room()));
-    // Nothing more will come: the server hung up, or a line outgrew the reply buffer.
+    // Nothing more will come: the server hung up.
     if (received == 0) {
         m_control->Close();
         return;
@@ -89,6 +89,9 @@ void TFtpClient::onControlData() {
         if (!alive(lifetime) || m_control->State() == TSocketState::wsClosed)
             return;
     }
+    // A line that outgrew the reply buffer: the server does not speak FTP.
+    if (m_reader.room() == 0)
+        m_control->Close();
 }
 
 void TFtpClient::onControlLine(const FtpReplyLine& line) {

@@ -246,11 +246,21 @@ void TFtpClient::runCommandStep(const std::string& command, std::initializer_lis
         componentFailure("FTP component not connected");
         return;
     }
+    if (!checkCommand(command))
+        return;
     m_acceptedCodes.assign(accepted);
     m_requestDone = false;
     m_next = ReplyHandler::Evaluate;
     setState(TFtpState::WaitingReply);
     sendCommand(command);
+}
+
+// Names come from URLs and settings: a line end inside one would smuggle in another command.
+bool TFtpClient::checkCommand(const std::string& command) {
+    if (command.find_first_of("\r\n") == std::string::npos)
+        return true;
+    componentFailure("FTP command contains a line end");
+    return false;
 }
 
 void TFtpClient::sendCommand(std::string command) {

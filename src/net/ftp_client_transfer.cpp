@@ -88,6 +88,10 @@ void TFtpClient::startRetrieve() {
         return;
     }
     m_transferCommand = "RETR";
+    const std::string command =
+        m_hostFileName.empty() ? m_transferCommand : m_transferCommand + " " + m_hostFileName;
+    if (!checkCommand(command))
+        return;
     m_finalReplyReceived = false;
     m_requestDone = false;
     m_byteCount = 0;
@@ -98,8 +102,7 @@ void TFtpClient::startRetrieve() {
         return;
     setState(TFtpState::WaitingReply);
     m_next = ReplyHandler::TransferStarted;
-    sendCommand(m_hostFileName.empty() ? m_transferCommand
-                                       : m_transferCommand + " " + m_hostFileName);
+    sendCommand(command);
 }
 
 bool TFtpClient::openLocalFile() {

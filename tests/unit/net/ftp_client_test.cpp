@@ -480,7 +480,7 @@ TEST_F(FtpClientTest, ControlConnectionFailures) {
     {
         // A line that never ends within the reply buffer.
         ScriptedServer server([](ServerSession& s) {
-            s.raw(std::string(5000, '2'));
+            s.raw(std::string(4095, '2'));
             s.command();
         });
         client->setPort(server.port());
@@ -558,6 +558,9 @@ TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
         client->retrieve();
         EXPECT_EQ(errors.at(2), "FTP component already connected");
         EXPECT_EQ(errors.at(3), "LocalFileName empty");
+        client->setHostDirName("/pub\r\nDELE precious.txt");
+        client->changeDirectory();
+        EXPECT_EQ(errors.at(4), "FTP command contains a line end");
         client->OnError = nullptr;
         EXPECT_THROW(client->receive(), FtpException);
         client->AbortAsync();
