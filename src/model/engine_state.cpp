@@ -6,7 +6,7 @@ void EngineState::CreateSlots(TransferSlotFactory* factory, int httpCount, int f
     if (factory == nullptr) {
         return;
     }
-    const SlotContext context{AgentText, MainWindow};
+    const SlotContext context{AgentText, MainWindow, this};
     for (int index = 0; index < httpCount; ++index) {
         if (auto slot = factory->createHttpSlot(index, context)) {
             HttpSlots.push_back(std::move(slot));
