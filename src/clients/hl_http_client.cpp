@@ -1,0 +1,428 @@
+#include "clients/hl_http_client.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "clients/http_local_name.h"
+#include "clients/http_resume.h"
+#include "clients/robots_body.h"
+#include "model/link_admission.h"
+#include "model/message_identity.h"
+#include "net/http_socket_transport.h"
+#include "parser/url_helpers.h"
+#include "platform/files.h"
+
+namespace quillharbor {
+
+namespace {
+
+constexpr int kErrorStatus = 400;
+constexpr int kNotFound = 404;
+constexpr int kAborted = 801;  // the component's status for an abort or a failed look-up
+constexpr int kSocketErrorBase = 10000;
+
+std::unique_ptr<HttpTransport> transportOrSocket(MessageLoop& loop,
+                                                 std::unique_ptr<HttpTransport> transport) {
+    return transport ? std::move(transport) : std::make_unique<HttpSocketTransport>(loop);
+}
+
+}  // namespace
+
+THLHTTPClient::THLHTTPClient(MessageLoop& loop, int slotIndex, const SlotContext& context,
+                             std::unique_ptr<HttpTransport> transport)
+    : m_loop(loop),
+      m_state(*context.State),
+      m_mainWindow(context.MainWindow),
+      m_slotIndex(slotIndex),
+      m_cli(loop, transportOrSocket(loop, std::move(transport))) {
+    m_cli.setAgent(context.AgentText);
+    m_cli.setAccept("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
+    m_cli.OnDocBegin = [this](THttpCli&) { OnDocBegin(); };
+    m_cli.OnDocData = [this](THttpCli&, const char* data, std::size_t length) {
+        OnDocData(data, length);
+    };
+    m_cli.OnDocEnd = [this](THttpCli&) { OnDocEnd(); };
+    m_cli.OnRequestDone = [this](THttpCli&, THttpRequest, int) { OnRequestDone(); };
+    m_cli.OnLocationChange = [this](THttpCli&) { OnLocationChange(); };
+    // The control socket's own failures need no handler here: the component turns each of them
+    // into the end of the request, with a status that OnRequestDone settles.
+}
+
+THLHTTPClient::~THLHTTPClient() {
+    if (m_cli.State() != THttpState::httpReady) {
+        m_cli.Abort();
+    }
+    Finish();
+}
+
+void THLHTTPClient::setProxy(const HttpProxySettings& proxy) {
+    m_cli.setProxy(proxy.Proxy);
+    m_cli.setProxyPort(proxy.ProxyPort);
+    m_cli.setProxyUsername(proxy.ProxyUser);
+    m_cli.setProxyPassword(proxy.ProxyPassword);
+}
+
+bool THLHTTPClient::ready() const {
+    return m_cli.State() == THttpState::httpReady && !m_requestOpen;
+}
+
+void THLHTTPClient::Start(TDnObj& object) {
+    m_obj = &object;
+    IdleTicks = 0;
+    BusyTicks = 0;
+    m_savedErrorPage = false;
+    m_startDocument = false;
+    m_announcedSize = -1;
+    m_cli.setURL(object.URL);
+    m_cli.setReference(object.Referrer);
+    object.Status = 0;
+    // A redirect of this request names its target afresh.
+    object.Location.clear();
+
+    if (object.Received > 0) {
+        const Result<std::uint64_t> size = fileSize(pathOf(object));
+        const auto present = static_cast<std::int64_t>(size.valueOr(0));
+        // A file that already holds the whole document is fetched again: the range after its
+        // end could only be refused.
+        object.Received = object.Size > 0 && present >= object.Size ? 0 : present;
+    }
+    if (object.Received > 0) {
+        m_cli.setContentRangeBegin(std::to_string(object.Received));
+        m_cli.setContentRangeEnd(object.Size > 0 ? std::to_string(object.Size) : std::string());
+    } else {
+        m_cli.setContentRangeBegin({});
+        m_cli.setContentRangeEnd({});
+    }
+
+    if (object.State != ObjectState::RobotsRequest) {
+        object.State = ObjectState::Retrieving;
+    }
+    post(EngineMessage::ObjectStarted, identityOf(object));
+    m_requestOpen = true;
+    m_cli.GetASync();
+}
+
+void THLHTTPClient::OnDocBegin() {
+    if (m_obj == nullptr) {
+        return;
+    }
+    TDnObj& object = *m_obj;
+    if (object.State == ObjectState::RobotsRequest) {
+        m_memory = std::make_unique<std::string>();
+        return;
+    }
+    if (object.Received != 0 ? !openForResume(object) : !openFresh(object)) {
+        return;
+    }
+    // An error page's length says nothing of the document's.
+    if (!m_savedErrorPage && object.Size < 1) {
+        object.Size = m_announcedSize;
+    }
+    post(EngineMessage::ObjectReceiving, identityOf(object));
+}
+
+bool THLHTTPClient::openForResume(TDnObj& object) {
+    const std::string path = pathOf(object);
+    const std::int64_t length = m_cli.ContentLength();
+    switch (classifyResumeAnswer(object.Received, m_cli.StatusCode(), m_cli.ContentRangeBegin())) {
+        case ResumeAnswer::Append: {
+            // The file must still end where the range begins.
+            const Result<std::uint64_t> size = fileSize(path);
+            if (!size || static_cast<std::int64_t>(size.value()) != object.Received ||
+                !m_file.openAt(path, object.Received)) {
+                m_cli.Abort();
+                return false;
+            }
+            m_announcedSize = length >= 0 ? object.Received + length : -1;
+            return true;
+        }
+        case ResumeAnswer::Restart:
+            if (!m_file.create(path)) {
+                m_cli.Abort();
+                return false;
+            }
+            object.Received = 0;
+            // The document may have changed since its size was taken.
+            object.Size = length;
+            m_announcedSize = length;
+            return true;
+        case ResumeAnswer::Refuse:
+            // An error page keeps the request's own status; a range that does not fit ends
+            // the request as stopped, the partial file untouched.
+            if (m_cli.StatusCode() < kErrorStatus) {
+                m_cli.Abort();
+            }
+            return false;
+    }
+    return false;
+}
+
+bool THLHTTPClient::openFresh(TDnObj& object) {
+    const TTask& task = *object.Task;
+    std::string name = DocumentName(object.URL);
+    if (task.Total == 1 && !task.StartDocName.empty()) {
+        name = task.StartDocName;
+        m_startDocument = true;
+    }
+    // The object's own earlier file is written over rather than left behind under its name.
+    if (name != object.LocalName) {
+        name = MakeUniqueName(name, task.Dir);
+    }
+    object.LocalName = name;
+    if (!m_file.create(pathOf(object))) {
+        m_cli.Abort();
+        return false;
+    }
+    m_savedErrorPage = m_cli.StatusCode() >= kErrorStatus;
+    m_announcedSize = m_cli.ContentLength();
+    return true;
+}
+
+void THLHTTPClient::OnDocData(const char* data, std::size_t length) {
+    BusyTicks = 0;
+    if (m_obj == nullptr) {
+        return;
+    }
+    TDnObj& object = *m_obj;
+    if (object.State == ObjectState::RobotsRequest) {
+        if (m_memory) {
+            const std::size_t room = kRobotsBodyLimit - std::min(kRobotsBodyLimit, m_memory->size());
+            m_memory->append(data, std::min(room, length));
+        }
+        return;
+    }
+    if (!m_file.isOpen()) {
+        return;
+    }
+    if (!m_file.write(std::string_view(data, length))) {
+        m_cli.Abort();
+        return;
+    }
+    m_state.BytesWindow += m_file.size() - object.Received;
+    object.Received = m_file.size();
+    post(EngineMessage::ObjectProgress, identityOf(object));
+}
+
+void THLHTTPClient::OnLocationChange() {
+    if (m_obj != nullptr) {
+        m_obj->Location = m_cli.Location();
+    }
+}
+
+void THLHTTPClient::OnDocEnd() {
+    if (m_obj == nullptr) {
+        return;
+    }
+    TDnObj& object = *m_obj;
+    if (object.State == ObjectState::RobotsRequest) {
+        robotsDocEnd(object);
+        return;
+    }
+    // Error answers and aborts are settled by OnRequestDone; the file stays open until then.
+    if (m_cli.StatusCode() >= kErrorStatus) {
+        return;
+    }
+    if (m_file.isOpen()) {
+        object.Received = m_file.size();
+        if (object.Size < 1) {
+            object.Size = m_announcedSize;
+        }
+        if (object.Size > object.Received) {
+            object.State = ObjectState::Incomplete;
+        }
+        if (object.Size < 1) {
+            object.Size = object.Received;
+        }
+        m_file.close();
+    }
+    TTask& task = *object.Task;
+    switch (object.State) {
+        case ObjectState::Failed:
+            post(EngineMessage::NetworkError, identityOf(object));
+            --task.Queued;
+            break;
+        case ObjectState::Retrieving:
+        case ObjectState::Incomplete:
+            object.Status = m_cli.StatusCode();
+            if (object.State == ObjectState::Incomplete) {
+                post(EngineMessage::TransferAborted, identityOf(object));
+            } else {
+                object.State = ObjectState::Retrieved;
+                post(EngineMessage::ObjectDone, identityOf(object), object.Received);
+            }
+            object.ContentType = m_cli.ContentType();
+            correctNames(object);
+            handOver(object);
+            break;
+        default:
+            break;
+    }
+    postTaskEndedWhenIdle(task);
+    m_obj = nullptr;
+}
+
+void THLHTTPClient::robotsDocEnd(TDnObj& object) {
+    const int status = m_cli.StatusCode();
+    const std::uintptr_t identity = identityOf(object);
+    if (status >= kErrorStatus) {
+        post(EngineMessage::HttpError, identity, status);
+    }
+    std::unique_ptr<std::string> body = std::move(m_memory);
+    if (status < kErrorStatus && body && !body->empty()) {
+        const std::uintptr_t parameter = releaseRobotsBody(std::move(body));
+        if (!m_loop.post(m_mainWindow, messageNumber(EngineMessage::RobotsAnswer), parameter,
+                         static_cast<std::intptr_t>(identity))) {
+            adoptRobotsBody(parameter);
+        }
+    } else {
+        post(EngineMessage::RobotsAnswer, 0, static_cast<std::intptr_t>(identity));
+    }
+    m_obj = nullptr;
+}
+
+void THLHTTPClient::correctNames(TDnObj& object) {
+    // Naming the starting document after its redirect target would lose StartDocName.
+    if (!object.Location.empty() && !m_startDocument) {
+        const std::string target = DocumentName(object.Location);
+        // Already under that name (a resumed file): a unique name would only move it away.
+        if (target != object.LocalName) {
+            renameTo(object, MakeUniqueName(target, object.Task->Dir));
+        }
+    }
+    if (object.ContentType.find("htm") != std::string::npos) {
+        if (const std::string html = HtmlNameFor(object.LocalName); !html.empty()) {
+            renameTo(object, MakeUniqueName(html, object.Task->Dir));
+        }
+    }
+}
+
+void THLHTTPClient::renameTo(TDnObj& object, const std::string& name) {
+    // A failed rename keeps the old name, which still names the file.
+    if (renameNoReplace(pathOf(object), object.Task->Dir + name)) {
+        object.LocalName = name;
+    }
+}
+
+void THLHTTPClient::handOver(TDnObj& object) {
+    if (ShouldParse(object)) {
+        // The link scanner settles the count when it is done.
+        post(EngineMessage::ScanLinks, identityOf(object));
+        return;
+    }
+    --object.Task->Queued;
+    if (object.State != ObjectState::Incomplete) {
+        object.State = ObjectState::Done;
+    }
+}
+
+void THLHTTPClient::OnRequestDone() {
+    m_requestOpen = false;
+    if (m_obj == nullptr) {
+        return;
+    }
+    trySlashlessUrl(*m_obj);
+    Finish();
+}
+
+void THLHTTPClient::trySlashlessUrl(TDnObj& object) {
+    TTask& task = *object.Task;
+    if (m_cli.StatusCode() != kNotFound || !TaskHasFlag(task, TaskFlag::TrySlashes) ||
+        object.URL.empty() || object.URL.back() != '/') {
+        return;
+    }
+    if (object.InList == GlobalList::Seen) {
+        m_state.SeenList.SeenRemove(object);
+    }
+    TDnObj* replacement =
+        NewDnObj(task, object.URL.substr(0, object.URL.size() - 1), object.Level);
+    if (replacement != nullptr) {
+        replacement->Referrer = object.Referrer;
+        // It stands in for this object in the count of files.
+        --task.Total;
+        m_state.Queue.Enqueue(*replacement);
+    }
+}
+
+void THLHTTPClient::Finish() {
+    if (m_obj == nullptr) {
+        return;
+    }
+    TDnObj& object = *m_obj;
+    const std::uintptr_t identity = identityOf(object);
+    const int code = m_cli.StatusCode();
+    if (object.State == ObjectState::RobotsRequest) {
+        post(EngineMessage::RobotsAnswer, 0, static_cast<std::intptr_t>(identity));
+        m_memory.reset();
+        m_obj = nullptr;
+        return;
+    }
+    TTask& task = *object.Task;
+    --task.Queued;
+    if (m_savedErrorPage) {
+        // The file holds the server's error page, nothing of the document to resume from.
+        object.Received = 0;
+    }
+    // Received counts the bytes of the file, whether this request wrote them or an earlier one.
+    const bool partial = object.Received > 0;
+    if (code < kErrorStatus) {
+        object.State = partial ? ObjectState::Incomplete : ObjectState::Failed;
+        post(EngineMessage::NetworkError, identity);
+    } else {
+        const bool retry =
+            code > kSocketErrorBase && m_state.RetryOnFails && object.Retried == 0;
+        object.Status = code > kSocketErrorBase && !retry ? kAborted : code;
+        if (retry) {
+            object.Retried = 1;
+            object.State = ObjectState::Queued;
+            if (object.InList == GlobalList::Seen) {
+                m_state.SeenList.SeenRemove(object);
+            }
+            m_state.Queue.Enqueue(object);
+            ++task.Queued;
+            post(EngineMessage::NetworkError, identity, code);
+        } else {
+            if (code != kAborted) {
+                object.State = ObjectState::ProtocolError;
+            } else {
+                object.State = partial ? ObjectState::Incomplete : ObjectState::Removed;
+            }
+            post(EngineMessage::HttpError, identity, code);
+        }
+    }
+    m_file.close();
+    postTaskEndedWhenIdle(task);
+    // Only a page this request saved is renamed: a partial file being resumed keeps its name.
+    if (code == kNotFound && m_savedErrorPage && ErrorPageNeedsHtmlName(object.LocalName)) {
+        renameTo(object, MakeUniqueName(object.LocalName + ".html", task.Dir));
+    }
+    m_obj = nullptr;
+}
+
+void THLHTTPClient::abort() {
+    m_cli.Abort();
+}
+
+void THLHTTPClient::abandon() {
+    m_obj = nullptr;
+    m_memory.reset();
+    m_file.close();
+    if (m_cli.State() != THttpState::httpReady) {
+        m_cli.Abort();
+    }
+}
+
+std::string THLHTTPClient::pathOf(const TDnObj& object) const {
+    return object.Task->Dir + object.LocalName;
+}
+
+void THLHTTPClient::post(EngineMessage message, std::uintptr_t wParam, std::intptr_t lParam) {
+    m_loop.post(m_mainWindow, messageNumber(message), wParam, lParam);
+}
+
+void THLHTTPClient::postTaskEndedWhenIdle(const TTask& task) {
+    if (task.Queued == 0) {
+        post(EngineMessage::TaskEnded, identityOf(task));
+    }
+}
+
+}  // namespace quillharbor

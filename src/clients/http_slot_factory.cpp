@@ -1,0 +1,15 @@
+#include "clients/http_slot_factory.h"
+
+#include "clients/hl_http_client.h"
+
+namespace quillharbor {
+
+std::unique_ptr<HttpSlot> HttpSlotFactory::createHttpSlot(int index, const SlotContext& context) {
+    return std::make_unique<THLHTTPClient>(m_loop, index, context);
+}
+
+std::unique_ptr<FtpSlot> HttpSlotFactory::createFtpSlot(int, const SlotContext&) {
+    return nullptr;
+}
+
+}  // namespace quillharbor

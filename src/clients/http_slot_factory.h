@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+
+#include "model/transfer_slot_factory.h"
+#include "platform/message_loop.h"
+
+namespace quillharbor {
+
+// Makes the engine's HTTP slots (THLHTTPClient) on a loop; it makes no FTP slot, so an engine
+// given only this factory dispatches HTTP objects alone. The front ends create one and hand it
+// to the engine's services; the loop must outlive every slot made.
+class HttpSlotFactory final : public TransferSlotFactory {
+public:
+    explicit HttpSlotFactory(MessageLoop& loop) : m_loop(loop) {}
+
+    // context.State is required.
+    std::unique_ptr<HttpSlot> createHttpSlot(int index, const SlotContext& context) override;
+    std::unique_ptr<FtpSlot> createFtpSlot(int index, const SlotContext& context) override;
+
+private:
+    MessageLoop& m_loop;
+};
+
+}  // namespace quillharbor
