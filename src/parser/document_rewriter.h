@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parser/html_buffer.h"
+
+namespace quillharbor {
+
+// One link of a document that a rewrite replaces: the bytes through StartPos are kept, the link
+// goes in, and copying resumes at EndPos (see GetAttrValuePos).
+struct TParseURLInfo {
+    std::string URL;  // the link as it is looked up: absolute, or as written in a rewritten page
+    std::size_t StartPos = 0;
+    std::size_t EndPos = 0;
+};
+
+// The links of a document that a rewrite replaces, found by the same walk as ExtractLinks. Each
+// value is resolved against the base (which a "base" tag replaces) unless the document was
+// rewritten before; only results holding a slash are taken, so local names written by an earlier
+// pass, fragments, and mail, script and other links that cannot be followed stay as written.
+// The result is in ascending order of StartPos and never overlaps (StartPos < EndPos <= the
+// next StartPos, the last EndPos <= size()): of two values that share bytes, which malformed
+// attributes of one img tag can give, only the first in the document is taken.
+std::vector<TParseURLInfo> FindRewritableLinks(const HtmlBuffer& buffer, std::string_view base,
+                                               bool alreadyRewritten);
+
+// The local file name of the object retrieved from a URL, or empty when the URL names none.
+using LocalNameLookup = std::function<std::string_view(std::string_view url)>;
+
+// The document with each link of links (as FindRewritableLinks gives them) replaced by the local
+// name of its object, or by its URL when it has none. A local name is written as a relative URL:
+// '%', '#' and '?' are percent-encoded, so that a browser opens the file of that very name.
+// In both, blanks, control bytes, quotes, '<' and '>' are percent-encoded, so that the link can
+// neither end its attribute value nor its tag. Every byte outside the replaced values is kept.
+std::string SpliceLinks(std::string_view document, const std::vector<TParseURLInfo>& links,
+                        const LocalNameLookup& localNameOf);
+
+// FindRewritableLinks and SpliceLinks in one: the rewritten bytes of the document.
+std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base,
+                            bool alreadyRewritten, const LocalNameLookup& localNameOf);
+
+}  // namespace quillharbor

@@ -1,0 +1,82 @@
+#include "parser/document_rewriter.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace quillharbor {
+namespace {
+
+using LocalNames = std::map<std::string, std::string, std::less<>>;
+
+const LocalNames kRetrieved = {
+    {"http://H/d/sub/b.html", "b.html"},
+    {"http://H/d/sub/c.html", "c.html"},
+    {"http://H/d/a.gif", "A.gif"},
+    {"http://H/d/b.gif", "b-1.gif"},
+};
+
+std::string rewrite(std::string_view page, bool alreadyRewritten = false,
+                    const LocalNames& names = kRetrieved,
+                    std::string_view base = "http://H/d/p.html") {
+    return RewriteDocument(HtmlBuffer(page), base, alreadyRewritten, [&](std::string_view url) {
+        const auto found = names.find(url);
+        return found == names.end() ? std::string_view() : std::string_view(found->second);
+    });
+}
+
+TEST(RewriteDocumentTest, LinksBecomeLocalNamesOrAbsoluteUrls) {
+    EXPECT_EQ(rewrite("<p><a href='sub/b.html'>b</a>"), "<p><a href='b.html'>b</a>");
+    EXPECT_EQ(rewrite("<a href=\"other.html\">"), "<a href=\"http://H/d/other.html\">");
+    EXPECT_EQ(rewrite("<a href='sub/c.html#part'>"), "<a href='c.html#part'>");
+    EXPECT_EQ(rewrite("<a href=sub/c.html#part>"), "<a href=c.html#part>");
+    EXPECT_EQ(rewrite("<a href=sub/b.html>x"), "<a href=b.html>x");
+    EXPECT_EQ(rewrite("<A HREF = sub/b.html title=t>"), "<A HREF = b.html title=t>");
+    EXPECT_EQ(rewrite("<img src=\"a.gif\" lowsrc='b.gif'>"), "<img src=\"A.gif\" lowsrc='b-1.gif'>");
+    EXPECT_EQ(rewrite("<img lowsrc='b.gif' src=a.gif>"), "<img lowsrc='b-1.gif' src=A.gif>");
+    EXPECT_EQ(rewrite("<base href='http://O/z/'><a href='sub/b.html'>"),
+              "<base href='http://O/z/'><a href='http://O/z/sub/b.html'>");
+}
+
+TEST(RewriteDocumentTest, LinksThatCannotBeFollowedStayAsWritten) {
+    for (std::string_view page : {
+             "<a href='mailto:m@h'><a href=\"javascript:go()\"><a href='news:x'>",
+             "<a href='#top'><a href=''><a href='../../../x.html'><a href='a\\b.html'>",
+             "<script>document.write(\"<a href='sub/b.html'>\")</script>",
+             "<!-- <a href='sub/b.html'> --><comment><a href=x></comment>",
+             "<a title='a>b' href='sub/b.html'>",
+             "no markup at all",
+         }) {
+        EXPECT_EQ(rewrite(page), page);
+    }
+}
+
+TEST(RewriteDocumentTest, RewrittenPagesKeepTheirLocalNames) {
+    const std::string_view page =
+        "<a href='b.html'><a href='http://H/d/sub/c.html#p'><a href=\"http://H/d/new.html\">";
+    EXPECT_EQ(rewrite(page, true),
+              "<a href='b.html'><a href='c.html#p'><a href=\"http://H/d/new.html\">");
+    // Resolving it again would turn the local name into a URL of the site.
+    EXPECT_EQ(rewrite("<a href='b.html'>"), "<a href='http://H/d/b.html'>");
+}
+
+TEST(RewriteDocumentTest, WrittenLinksCannotBreakOutOfTheirAttribute) {
+    const LocalNames names = {{"http://H/d/1", "a b%20c#?.html"}, {"http://H/d/2", "x\"<>.html"}};
+    EXPECT_EQ(rewrite("<a href='1'><a href=2>", false, names),
+              "<a href='a%20b%2520c%23%3F.html'><a href=x%22%3C%3E.html>");
+    EXPECT_EQ(rewrite("<a href='x.html'><a href=y>", false, {}, "http://h/it's a/p"),
+              "<a href='http://h/it%27s%20a/x.html'><a href=http://h/it%27s%20a/y>");
+}
+
+TEST(RewriteDocumentTest, ValuesSharingBytesAreSplicedOnce) {
+    // lowsrc takes "src=a.gif" as its value, src takes "a.gif" inside it.
+    const HtmlBuffer buffer("<img lowsrc src=a.gif>");
+    const auto links = FindRewritableLinks(buffer, "http://H/d/p.html", false);
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].URL, "http://H/d/src=a.gif");
+    EXPECT_EQ(rewrite("<img lowsrc src=a.gif>"), "<img lowsrc http://H/d/src=a.gif>");
+}
+
+}  // namespace
+}  // namespace quillharbor
