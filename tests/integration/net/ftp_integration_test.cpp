@@ -237,7 +237,11 @@ TEST_P(FtpServers, ReceiveFetchesTheFileByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(ActiveAndPassive, FtpServers,
                          ::testing::Combine(::testing::Values("pyftpdlib", "vsftpd"),
-                                            ::testing::Bool()));
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param)) +
+                                    (std::get<1>(info.param) ? "Passive" : "Active");
+                         });
 
 TEST_F(FtpIntegrationTest, UserAnsweredWith230SendsNoPass) {
     for (Server* server : {pyftpdlib(), vsftpd()}) {
