@@ -3,7 +3,8 @@
 
 Usage: http_nginx.py PORT WORKDIR ROOT
 Serves the static tree ROOT on 127.0.0.1:PORT as one process (no master, no workers), with its
-configuration, logs, pid file and temporary directories in WORKDIR. SIGTERM stops it.
+configuration, logs, pid file and temporary directories in WORKDIR. SIGTERM stops it. Each line
+of WORKDIR/access.log gives a request line, its Range header, the status and the body bytes sent.
 """
 import os
 import sys
@@ -19,7 +20,8 @@ pid {workdir}/nginx.pid;
 error_log {workdir}/error.log;
 events {{ worker_connections 64; }}
 http {{
-    access_log {workdir}/access.log;
+    log_format ranges '$request "$http_range" $status $body_bytes_sent';
+    access_log {workdir}/access.log ranges;
     client_body_temp_path {workdir}/client_body;
     proxy_temp_path {workdir}/proxy;
     fastcgi_temp_path {workdir}/fastcgi;

@@ -17,6 +17,10 @@ proxy) is answered by the path of that URL. Every answer ends by closing the con
   /huge            206, 3000000000 bytes from offset 2500000000 of 6000000000; sends 65536
   /silence         a header, then nothing until the client leaves
   /endless         a body without end until the client leaves
+  /flaky           a 5000-byte document: without Range 1000 bytes of it and a reset connection,
+                   with "Range: bytes=N-" a 206 with the rest from N
+  /big-resume      as /huge when Range asks from 2500000000 on, 416 otherwise
+  /html/...        200 text/html, any path and query under /html/
 """
 import socket
 import socketserver
@@ -26,6 +30,7 @@ import time
 
 PORT = int(sys.argv[1])
 DOCUMENT = b"<html><body>" + b"0123456789" * 100 + b"</body></html>\n"
+FLAKY = bytes((i * 7 + i // 251) % 256 for i in range(5000))
 
 
 def head(status, fields=()):
@@ -49,6 +54,8 @@ class Handler(socketserver.BaseRequestHandler):
         if "://" in target:
             target = "/" + target.split("://", 1)[1].split("/", 1)[1]
         send = self.request.sendall
+        ranges = [line[len(b"Range: bytes="):].decode() for line in request.split(b"\r\n")
+                  if line.startswith(b"Range: bytes=")]
         if target == "/echo":
             send(head("200 OK", [("Content-Type", "text/plain")]) + request)
         elif target == "/cross":
@@ -87,6 +94,23 @@ class Handler(socketserver.BaseRequestHandler):
                     send(b"e" * 65536)
             except OSError:
                 pass
+        elif target == "/flaky" and ranges:
+            start = int(ranges[0].split("-")[0])
+            send(head("206 Partial Content", [
+                ("Content-Length", len(FLAKY) - start),
+                ("Content-Range", f"bytes {start}-{len(FLAKY) - 1}/{len(FLAKY)}")]) + FLAKY[start:])
+        elif target == "/flaky":
+            send(head("200 OK", [("Content-Length", len(FLAKY))]) + FLAKY[:1000])
+            time.sleep(0.3)
+            self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        elif target == "/big-resume" and ranges and ranges[0].startswith("2500000000-"):
+            send(head("206 Partial Content", [
+                ("Content-Length", 3000000000),
+                ("Content-Range", "bytes 2500000000-5499999999/6000000000")]) + b"h" * 65536)
+        elif target == "/big-resume":
+            send(head("416 Range Not Satisfiable", [("Content-Type", "text/html")]) + b"<p>no</p>")
+        elif target.startswith("/html/"):
+            send(head("200 OK", [("Content-Type", "text/html")]) + DOCUMENT)
         else:
             send(head("404 Not Found", [("Content-Type", "text/html")]) + b"<p>not here</p>")
 
