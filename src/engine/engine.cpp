@@ -1,8 +1,8 @@
 #include "engine/engine.h"
 
+#include <chrono>
 #include <utility>
 
-#include "model/message_identity.h"
 #include "storage/settings_file.h"
 
 namespace quillharbor {
@@ -26,7 +26,12 @@ Engine::Engine(EngineServices services, std::string programDir)
       m_handle(services.loop.add(*this)),
       m_context{services, m_state, m_global, m_defaults, m_programDir, m_handle},
       m_creator(m_context),
-      m_commands(m_context) {
+      m_commands(m_context),
+      m_objects(m_context),
+      m_dialUp(m_context, m_commands),
+      m_taskEnd(m_context, m_dialUp),
+      m_results(m_context, m_dialUp),
+      m_scheduler(m_context) {
     m_services.drop.CreateDropWindow(m_handle);
     SetDefaultSettings(m_global, m_defaults, m_programDir);
     if (Status loaded = LoadSettings(m_global, m_defaults, m_programDir); !loaded) {
@@ -85,39 +90,9 @@ void Engine::ApplySettings() {
     m_defaults.SaveSeparate = m_global.SaveSeparate;
 }
 
-void Engine::onMessage(const Message& message) {
-    if (message.number < WM_USER) {
-        return;
-    }
-    switch (static_cast<EngineMessage>(message.number - WM_USER)) {
-        case EngineMessage::ApplySettings:
-            ApplySettings();
-            break;
-        case EngineMessage::CreateTask:
-            CreateTask();
-            break;
-        case EngineMessage::ApplyTaskEdit:
-            ApplyTaskEdit();
-            break;
-        case EngineMessage::RemoveSelectedTasks:
-            RemoveSelectedTasks();
-            break;
-        case EngineMessage::LinkDropped: {
-            // Anything but modes 0..4 does nothing; a negative size counts as no content.
-            const int mode = message.wParam <= 4 ? static_cast<int>(message.wParam) : -1;
-            const std::size_t size =
-                message.lParam > 0 ? static_cast<std::size_t>(message.lParam) : 0;
-            CreateTaskFromDrop(mode, size);
-            break;
-        }
-        case EngineMessage::ObjectExcluded:
-        case EngineMessage::FtpRestartComplete:
-            if (TDnObj* object = objectByIdentity(m_state.TaskList, message.wParam)) {
-                m_services.view.RefreshObjectRow(*object);
-            }
-            break;
-        default:
-            break;
+void Engine::StartScheduler() {
+    if (m_timer == 0) {
+        m_timer = m_services.loop.startTimer(m_handle, std::chrono::milliseconds(200));
     }
 }
 

@@ -3,12 +3,17 @@
 #include <cstddef>
 #include <string>
 
+#include "engine/dial_up_watch.h"
 #include "engine/engine_context.h"
 #include "engine/engine_services.h"
 #include "engine/new_task_params.h"
+#include "engine/object_commands.h"
+#include "engine/result_handlers.h"
+#include "engine/scheduler.h"
 #include "engine/task_commands.h"
 #include "engine/task_creator.h"
 #include "engine/task_edit_params.h"
+#include "engine/task_end.h"
 #include "model/engine_state.h"
 #include "platform/message_target.h"
 #include "storage/default_task_options.h"
@@ -57,6 +62,16 @@ public:
     void StopAllTasks() { m_commands.StopAllTasks(); }
     void AbortAllTasks() { m_commands.AbortAllTasks(); }
     void RemoveSelectedTasks() { m_commands.RemoveSelectedTasks(); }
+    void RetryFailedLinks() { m_objects.RetryFailedLinks(); }
+    void StartSelectedObjects() { m_objects.StartSelectedObjects(); }
+    void StopSelectedObjects() { m_objects.StopSelectedObjects(); }
+    void RemoveSelectedFromQueue() { m_objects.RemoveSelectedFromQueue(); }
+
+    // Starts the scheduler's 200 ms tick; the front end calls it once its lists are filled.
+    // Calling it again does nothing.
+    void StartScheduler();
+    // One tick of the scheduler, as the timer runs it.
+    void Timer1Timer() { m_scheduler.Timer1Timer(); }
 
     // A message naming a task or an object that is gone is dropped here.
     void onMessage(const Message& message) override;
@@ -73,6 +88,12 @@ private:
     EngineContext m_context;
     TaskCreator m_creator;
     TaskCommands m_commands;
+    ObjectCommands m_objects;
+    DialUpWatch m_dialUp;
+    TaskEnd m_taskEnd;
+    ResultHandlers m_results;
+    Scheduler m_scheduler;
+    unsigned m_timer = 0;
 };
 
 }  // namespace quillharbor

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/engine_services.h"
+#include "engine/notify_bit.h"
 #include "model/engine_message.h"
 #include "model/engine_state.h"
 #include "model/task.h"
@@ -26,6 +27,10 @@ struct EngineContext {
         services.loop.post(handle, messageNumber(message), wParam, lParam);
     }
     std::string taskFilePath(const TTask& task) const { return programDir + task.Name + ".tsf"; }
+    // Whether the Notify setting asks for this kind of notification.
+    bool notifies(NotifyBit bit) const {
+        return (global.Notify & static_cast<std::uint16_t>(bit)) != 0;
+    }
 };
 
 }  // namespace quillharbor

@@ -3,6 +3,8 @@
 #include "engine/dial_up.h"
 #include "engine/drop_source.h"
 #include "engine/engine_view.h"
+#include "engine/link_intake.h"
+#include "engine/link_rewrite_queue.h"
 #include "engine/task_file_writer.h"
 #include "model/transfer_slot_factory.h"
 #include "platform/message_loop.h"
@@ -16,6 +18,8 @@ struct EngineServices {
     DropSource& drop;
     DialUp& dialUp;
     TaskFileWriter& taskFiles;
+    LinkIntake& intake;                    // NullLinkIntake: documents are not scanned
+    LinkRewriteQueue& rewriter;            // NullLinkRewriteQueue: links are not rewritten
     TransferSlotFactory* slots = nullptr;  // nullptr: no transfers, the slot arrays stay empty
 };
 

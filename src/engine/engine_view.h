@@ -8,6 +8,13 @@
 
 namespace quillharbor {
 
+// The three object lists of the current task.
+enum class ObjectListPage {
+    Saved,
+    BeingRetrieved,
+    Queued,
+};
+
 // What the engine needs from a screen: the desktop window and the command-line front end
 // implement it, tests record it. The engine calls it on the loop's thread after it has changed
 // tasks or objects, and reads nothing back but the selection. Records handed over stay valid
@@ -19,6 +26,8 @@ public:
 
     // The tasks whose rows are selected, in list order.
     virtual std::vector<TTask*> SelectedTasks() = 0;
+    // The objects whose rows are selected in one object list, in list order.
+    virtual std::vector<TDnObj*> SelectedObjects(ObjectListPage page) = 0;
 
     virtual void AddTaskRow(TTask& task) = 0;
     // Makes the task's row the selected and focused one.
@@ -34,6 +43,14 @@ public:
     virtual void AddObjectRow(TDnObj& object) = 0;
     virtual void RefreshObjectRow(TDnObj& object) = 0;
     virtual void FillObjectLists() = 0;
+    // A transfer of the object began: its row is refreshed and marked as started.
+    virtual void ShowObjectStarted(TDnObj& object) = 0;
+    // The object's body began to arrive, or more of it arrived: when its task is the current one
+    // its row (added to the Being retrieved list when missing) shows its name and byte counts.
+    virtual void ShowObjectReceiving(TDnObj& object) = 0;
+    virtual void ShowObjectProgress(TDnObj& object) = 0;
+    // The task's Queued or Total changed: when it is the current task its details follow.
+    virtual void ShowTaskCounters(TTask& task) = 0;
 
     // Recomputes which task, object and global commands are enabled.
     virtual void UpdateCommands() = 0;

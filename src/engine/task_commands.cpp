@@ -3,22 +3,13 @@
 #include <cerrno>
 #include <vector>
 
+#include "engine/slot_holders.h"
 #include "model/message_identity.h"
 #include "platform/files.h"
 
 namespace quillharbor {
 
 namespace {
-
-// Runs action(slot, object) for every slot of slots that serves an object of task.
-template <class Slots, class Action>
-void forSlotsServing(const Slots& slots, const TTask& task, Action action) {
-    for (const auto& slot : slots) {
-        if (TDnObj* object = slot->Obj(); object != nullptr && object->Task == &task) {
-            action(*slot, *object);
-        }
-    }
-}
 
 void applyFlag(TTask& task, TaskFlag flag, bool on) {
     if (on) {

@@ -38,6 +38,12 @@ struct EngineState {
     std::int64_t BytesTotal = 0;   // received since start-up
     bool StopAllPending = false;
 
+    // Dial-up watching, never both true; both false when dial-up control is off. RasWatching:
+    // the feature is usable and no connection has been seen up since it last went down.
+    // RasConnected: a connection has been seen up.
+    bool RasWatching = false;
+    bool RasConnected = false;
+
     // Copies of the settings of the same names, refreshed whenever the settings are applied.
     bool AlwaysRetrieve = false;
     bool ForceFTPRetrieve = false;

@@ -14,7 +14,9 @@ class TransferSlot {
 public:
     virtual ~TransferSlot() = default;
 
-    // Begins serving object; the slot holds it until Finish.
+    // Begins serving object; the slot holds it until Finish. The scheduler has taken the object
+    // out of the queue and put it into the seen list; the slot marks it being retrieved (a
+    // robots.txt request keeps its state), resets its tick counters and reports ObjectStarted.
     virtual void Start(TDnObj& object) = 0;
     // HTTP: no request is in progress. FTP: the protocol component is ready.
     virtual bool ready() const = 0;

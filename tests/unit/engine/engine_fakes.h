@@ -1,12 +1,16 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/dial_up.h"
 #include "engine/drop_source.h"
 #include "engine/engine_view.h"
+#include "engine/link_intake.h"
+#include "engine/link_rewrite_queue.h"
 #include "engine/task_file_writer.h"
 #include "model/engine_message.h"
 #include "model/message_identity.h"
@@ -21,6 +25,9 @@ namespace quillharbor::test {
 class RecordingView : public EngineView {
 public:
     std::vector<TTask*> SelectedTasks() override { return selection; }
+    std::vector<TDnObj*> SelectedObjects(ObjectListPage page) override {
+        return objectSelection[page];
+    }
     void AddTaskRow(TTask& task) override { calls.push_back("AddTaskRow " + task.Name); }
     void SelectTaskRow(TTask& task) override { calls.push_back("SelectTaskRow " + task.Name); }
     void DeleteTaskRow(TTask& task) override { calls.push_back("DeleteTaskRow " + task.Name); }
@@ -31,15 +38,29 @@ public:
         calls.push_back("RefreshObjectRow " + object.URL);
     }
     void FillObjectLists() override { calls.push_back("FillObjectLists"); }
+    void ShowObjectStarted(TDnObj& object) override {
+        calls.push_back("ShowObjectStarted " + object.URL);
+    }
+    void ShowObjectReceiving(TDnObj& object) override {
+        calls.push_back("ShowObjectReceiving " + object.URL);
+    }
+    void ShowObjectProgress(TDnObj& object) override {
+        calls.push_back("ShowObjectProgress " + object.URL);
+    }
+    void ShowTaskCounters(TTask& task) override {
+        calls.push_back("ShowTaskCounters " + task.Name);
+    }
     void UpdateCommands() override { calls.push_back("UpdateCommands"); }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
-    void SetStatusText(int, const std::string&) override {}
+    void SetStatusText(int pane, const std::string& text) override { status[pane] = text; }
     void OpenNewTask(const std::string& url) override { calls.push_back("OpenNewTask " + url); }
     void OpenEditTask(TTask& task) override { calls.push_back("OpenEditTask " + task.Name); }
 
     std::vector<TTask*> selection;
+    std::map<ObjectListPage, std::vector<TDnObj*>> objectSelection;
     std::vector<std::string> calls;
     std::vector<std::string> notifications;
+    std::map<int, std::string> status;
 };
 
 class FakeDropSource : public DropSource {
@@ -76,13 +97,45 @@ public:
         return replaceFileAtomically(path, task.Name);
     }
 
+    std::vector<Error> SaveRunningTasks(const TaskList& tasks,
+                                        const std::string& programDir) override {
+        std::vector<Error> errors;
+        for (const TTask& task : tasks) {
+            if (task.State == TaskState::Running) {
+                if (Status written = WriteTaskFile(task, programDir + task.Name + ".tsf");
+                    !written) {
+                    errors.push_back(written.error());
+                }
+            }
+        }
+        return errors;
+    }
+
     std::vector<std::string> written;
     std::optional<Error> failWith;
 };
 
+class RecordingLinkIntake : public LinkIntake {
+public:
+    void ScanLinks(TDnObj& object) override { scanned.push_back(object.URL); }
+    void RobotsAnswer(std::uintptr_t body, TDnObj* object) override {
+        robots.emplace_back(body, object);
+    }
+
+    std::vector<std::string> scanned;
+    std::vector<std::pair<std::uintptr_t, TDnObj*>> robots;
+};
+
+class RecordingRewriteQueue : public LinkRewriteQueue {
+public:
+    void QueueTaskForParsing(TTask& task) override { queued.push_back(task.Name); }
+
+    std::vector<std::string> queued;
+};
+
 // An HTTP slot whose abort completes later, from the loop, the way the real one does: the
 // completion marks the object it still holds and reports it (FtpRestartComplete stands in for
-// any result message the engine turns into a row refresh).
+// any result message the engine turns into a row refresh). Tests end a transfer with complete().
 class FakeHttpSlot : public HttpSlot, public MessageTarget {
 public:
     FakeHttpSlot(MessageLoop& loop, Handle engine, std::vector<std::string>& log)
@@ -91,7 +144,14 @@ public:
         m_log.push_back("destroy http");
         m_loop.remove(m_self);
     }
-    void Start(TDnObj& object) override { m_object = &object; }
+    void Start(TDnObj& object) override {
+        m_object = &object;
+        IdleTicks = 0;
+        BusyTicks = 0;
+        if (object.State != ObjectState::RobotsRequest) {
+            object.State = ObjectState::Retrieving;
+        }
+    }
     bool ready() const override { return m_object == nullptr; }
     TDnObj* Obj() const override { return m_object; }
     void Finish() override { m_object = nullptr; }
@@ -112,6 +172,14 @@ public:
             Finish();
         }
     }
+    // A block of data arrived.
+    void receive() { BusyTicks = 0; }
+    // The request ended with the object in state; the slot is idle again.
+    void complete(ObjectState state, std::string localName = "") {
+        m_object->State = state;
+        m_object->LocalName = std::move(localName);
+        Finish();
+    }
 
     HttpProxySettings proxy;
 
@@ -123,16 +191,22 @@ private:
     TDnObj* m_object = nullptr;
 };
 
-// An FTP slot whose abort completes inside the call.
+// An FTP slot whose abort completes inside the call. Its component is busy from Start until
+// the test calls answer(); the slot still holds the object until Finish.
 class FakeFtpSlot : public FtpSlot {
 public:
     explicit FakeFtpSlot(std::vector<std::string>& log) : m_log(log) {}
-    void Start(TDnObj& object) override { m_object = &object; }
-    bool ready() const override { return true; }
+    void Start(TDnObj& object) override {
+        m_object = &object;
+        m_busy = true;
+        object.State = ObjectState::Retrieving;
+    }
+    bool ready() const override { return !m_busy; }
     TDnObj* Obj() const override { return m_object; }
     void Finish() override { m_object = nullptr; }
     void abort() override {
         m_log.push_back("abort ftp");
+        m_busy = false;
         if (m_object != nullptr) {
             m_object->State = ObjectState::FtpError;
             Finish();
@@ -140,16 +214,30 @@ public:
     }
     void abandon() override {
         m_log.push_back("abandon ftp");
+        m_busy = false;
         m_object = nullptr;
     }
     void configure(const FtpSlotSettings& settings) override { this->settings = settings; }
     std::int32_t InUse() const override { return m_object != nullptr; }
+    // The component's request ended; the object stays held.
+    void answer() { m_busy = false; }
 
     FtpSlotSettings settings;
 
 private:
     std::vector<std::string>& m_log;
     TDnObj* m_object = nullptr;
+    bool m_busy = false;
+};
+
+class FakeDialUp : public DialUp {
+public:
+    bool IsRASInstalled() override { return false; }
+    bool IsRASConnected() override { return connected; }
+    void Hangup() override { ++hangups; }
+
+    bool connected = false;
+    int hangups = 0;
 };
 
 class FakeSlotFactory : public TransferSlotFactory {

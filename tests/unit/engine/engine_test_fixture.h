@@ -7,7 +7,6 @@
 
 #include "engine/engine.h"
 #include "engine/engine_fakes.h"
-#include "engine/null_dial_up.h"
 #include "platform/files.h"
 #include "platform/temp_directory.h"
 
@@ -21,8 +20,10 @@ protected:
         ASSERT_TRUE(replaceFileAtomically(m_dir / "Quillharbor.ini", ini).ok());
     }
     Engine& start() {
-        m_engine = std::make_unique<Engine>(
-            EngineServices{m_loop, m_view, m_drop, m_dialUp, m_taskFiles, &m_slots}, m_dir.path());
+        m_engine =
+            std::make_unique<Engine>(EngineServices{m_loop, m_view, m_drop, m_dialUp, m_taskFiles,
+                                                    m_intake, m_rewriter, &m_slots},
+                                     m_dir.path());
         return *m_engine;
     }
     Engine& engine() { return *m_engine; }
@@ -49,8 +50,10 @@ protected:
     MessageLoop m_loop;
     RecordingView m_view;
     FakeDropSource m_drop;
-    NullDialUp m_dialUp;
+    FakeDialUp m_dialUp;
     RecordingTaskFiles m_taskFiles;
+    RecordingLinkIntake m_intake;
+    RecordingRewriteQueue m_rewriter;
     FakeSlotFactory m_slots{m_loop};
     std::unique_ptr<Engine> m_engine;
 };

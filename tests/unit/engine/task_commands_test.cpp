@@ -22,7 +22,6 @@ protected:
     TDnObj& serve(TTask& task, TransferSlot& slot) {
         TDnObj& object = *task.Objects.head();
         state().Queue.QueueRemove(object);
-        object.State = ObjectState::Retrieving;
         state().SeenList.SeenInsert(object);
         slot.Start(object);
         return object;

@@ -1,0 +1,136 @@
+#include "engine/engine.h"
+#include "model/message_identity.h"
+
+namespace quillharbor {
+
+namespace {
+
+// Reports that may name no object (wParam 0) tell the user so; a report whose object is gone is
+// stale and dropped. Returns whether to handle the report, with object the live record or null.
+bool resolveOptional(const TaskList& tasks, std::uintptr_t identity, TDnObj*& object) {
+    object = objectByIdentity(tasks, identity);
+    return object != nullptr || identity == 0;
+}
+
+}  // namespace
+
+void Engine::onMessage(const Message& message) {
+    if (message.number == WM_TIMER) {
+        if (m_timer != 0 && message.wParam == m_timer) {
+            Timer1Timer();
+        }
+        return;
+    }
+    if (message.number < WM_USER) {
+        return;
+    }
+    const TaskList& tasks = m_state.TaskList;
+    TDnObj* object = objectByIdentity(tasks, message.wParam);
+    TTask* task = taskByIdentity(tasks, message.wParam);
+    switch (static_cast<EngineMessage>(message.number - WM_USER)) {
+        case EngineMessage::ObjectDone:
+            if (object != nullptr) {
+                m_results.ObjectDone(*object);
+            }
+            break;
+        case EngineMessage::ObjectStarted:
+            if (object != nullptr) {
+                m_results.ObjectStarted(*object);
+            }
+            break;
+        case EngineMessage::ObjectReceiving:
+            if (object != nullptr) {
+                m_results.ObjectReceiving(*object);
+            }
+            break;
+        case EngineMessage::ObjectProgress:
+            if (object != nullptr) {
+                m_results.ObjectProgress(*object);
+            }
+            break;
+        case EngineMessage::FtpSizeKnown:
+            if (object != nullptr) {
+                m_results.FtpSizeKnown(*object);
+            }
+            break;
+        case EngineMessage::ObjectExcluded:
+        case EngineMessage::FtpRestartComplete:
+            if (object != nullptr) {
+                m_services.view.RefreshObjectRow(*object);
+            }
+            break;
+        case EngineMessage::NetworkError:
+            if (resolveOptional(tasks, message.wParam, object)) {
+                m_results.NetworkError(object);
+            }
+            break;
+        case EngineMessage::HttpError:
+            if (resolveOptional(tasks, message.wParam, object)) {
+                m_results.HttpError(object);
+            }
+            break;
+        case EngineMessage::TransferAborted:
+            if (resolveOptional(tasks, message.wParam, object)) {
+                m_results.TransferAborted(object);
+            }
+            break;
+        case EngineMessage::FtpError:
+            if (resolveOptional(tasks, message.wParam, object)) {
+                m_results.FtpError(object);
+            }
+            break;
+        case EngineMessage::ScanLinks:
+            if (object != nullptr) {
+                m_services.intake.ScanLinks(*object);
+            }
+            break;
+        case EngineMessage::RobotsAnswer:
+            // The body travels in wParam and the object in lParam; the body is released even
+            // when its object is gone.
+            m_services.intake.RobotsAnswer(
+                message.wParam,
+                objectByIdentity(tasks, static_cast<std::uintptr_t>(message.lParam)));
+            break;
+        case EngineMessage::TaskEnded:
+            if (task != nullptr) {
+                m_taskEnd.TaskEnded(*task);
+            }
+            break;
+        case EngineMessage::RewriteTaskLinks:
+            if (task != nullptr) {
+                m_results.RewriteTaskLinks(*task);
+            }
+            break;
+        case EngineMessage::StopAllDone:
+            m_scheduler.StopAllDone();
+            break;
+        case EngineMessage::SaveRunningTasks:
+            m_scheduler.SaveRunningTasks();
+            break;
+        case EngineMessage::ApplySettings:
+            ApplySettings();
+            break;
+        case EngineMessage::CreateTask:
+            CreateTask();
+            break;
+        case EngineMessage::ApplyTaskEdit:
+            ApplyTaskEdit();
+            break;
+        case EngineMessage::RemoveSelectedTasks:
+            RemoveSelectedTasks();
+            break;
+        case EngineMessage::LinkDropped: {
+            // Anything but modes 0..4 does nothing; a negative size counts as no content.
+            const int mode = message.wParam <= 4 ? static_cast<int>(message.wParam) : -1;
+            const std::size_t size =
+                message.lParam > 0 ? static_cast<std::size_t>(message.lParam) : 0;
+            CreateTaskFromDrop(mode, size);
+            break;
+        }
+        case EngineMessage::FtpLoggedIn:
+        case EngineMessage::NotificationClosed:
+            break;
+    }
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,69 @@
+#include "engine/object_picker.h"
+
+#include <utility>
+
+#include "engine/retrieved_copy.h"
+#include "model/link_admission.h"
+#include "model/message_identity.h"
+
+namespace quillharbor {
+
+TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
+    EngineState& state = m_context.state;
+    TDnObj* at = walk.started ? walk.next : state.Queue.head();
+    if (at != nullptr && at->InList != GlobalList::Queue) {
+        // Where the last pick stopped left the queue while a slot started: begin again.
+        at = state.Queue.head();
+    }
+    walk.started = true;
+    while (at != nullptr) {
+        TDnObj& object = *at;
+        at = object.QueueNext;
+        // The task's state first: it is what passes over the long runs of a stopped task's
+        // objects without reading their URLs.
+        if (object.Task->State != TaskState::Running || UrlProtocol(object.URL) != protocol) {
+            continue;
+        }
+        if (duplicateTestApplies(protocol, object)) {
+            RetrievedCopy copy = findRetrievedCopy(state.SeenList, object.URL);
+            const bool duplicate = copy.kind != RetrievedCopy::Kind::None &&
+                                   (protocol != Protocol::Http || !ShouldParse(object));
+            if (duplicate && copy.kind == RetrievedCopy::Kind::Found) {
+                settleAsCopy(object, std::move(copy.path));
+                continue;
+            }
+            if (duplicate) {
+                continue;
+            }
+        }
+        walk.next = at;
+        return &object;
+    }
+    walk.next = nullptr;
+    return nullptr;
+}
+
+bool ObjectPicker::duplicateTestApplies(Protocol protocol, const TDnObj& object) const {
+    const EngineState& state = m_context.state;
+    // A robots.txt request feeds the robots rules from memory; a saved copy cannot stand in.
+    if (state.AlwaysRetrieve || object.State == ObjectState::RobotsRequest) {
+        return false;
+    }
+    return protocol != Protocol::Ftp || !state.ForceFTPRetrieve;
+}
+
+void ObjectPicker::settleAsCopy(TDnObj& object, std::string location) {
+    EngineState& state = m_context.state;
+    TTask& task = *object.Task;
+    object.State = ObjectState::RetrievedByOther;
+    object.Location = std::move(location);
+    --task.Queued;
+    m_context.post(EngineMessage::ObjectDone, identityOf(object));
+    if (task.Queued == 0) {
+        m_context.post(EngineMessage::TaskEnded, identityOf(task));
+    }
+    state.Queue.QueueRemove(object);
+    state.SeenList.SeenInsert(object);
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "engine/engine_context.h"
+#include "model/dn_obj.h"
+#include "parser/url_helpers.h"
+
+namespace quillharbor {
+
+// Chooses the object a free slot starts, walking the global queue from its head. An object is
+// eligible for a slot when its URL's protocol (UrlProtocol) is the slot's and its task is
+// running; objects that are not eligible stay queued where they are.
+//
+// An eligible object whose URL another task already has (findRetrievedCopy) is a duplicate and
+// is settled on the spot instead of being started: state 10 (RetrievedByOther), Location the
+// other copy's path, its task's Queued - 1, ObjectDone posted and TaskEnded when that count
+// reached 0; it moves from the queue to the seen list. The test is skipped with AlwaysRetrieve,
+// for FTP objects also with ForceFTPRetrieve, for the engine's own robots.txt requests always,
+// and for an HTTP object whose own file is already there to be scanned (ShouldParse). An object
+// whose copy is still being retrieved under no name yet stays queued until that transfer names
+// its file or fails.
+//
+// One picker serves one tick: each pick goes on where the previous pick of the same protocol
+// stopped, since nothing before that point can have become eligible within the tick. So a tick
+// walks the queue at most once per protocol, however many slots are free.
+class ObjectPicker {
+public:
+    explicit ObjectPicker(EngineContext& context) : m_context(context) {}
+
+    // The object to start on a free slot, still in the queue; nullptr when there is none.
+    TDnObj* PickHttp() { return pick(Protocol::Http, m_http); }
+    TDnObj* PickFtp() { return pick(Protocol::Ftp, m_ftp); }
+
+private:
+    struct Walk {
+        bool started = false;
+        TDnObj* next = nullptr;
+    };
+
+    TDnObj* pick(Protocol protocol, Walk& walk);
+    bool duplicateTestApplies(Protocol protocol, const TDnObj& object) const;
+    void settleAsCopy(TDnObj& object, std::string location);
+
+    EngineContext& m_context;
+    Walk m_http;
+    Walk m_ftp;
+};
+
+}  // namespace quillharbor

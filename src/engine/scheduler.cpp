@@ -1,0 +1,145 @@
+#include "engine/scheduler.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "model/task.h"
+
+namespace quillharbor {
+
+namespace {
+
+constexpr std::int32_t kStatisticsTicks = 10;  // 2 s
+constexpr std::int32_t kSaveTicks = 900;       // 3 minutes
+constexpr std::int32_t kTickMilliseconds = 200;
+
+// Hours keep counting past a day: the work time is a duration, not a time of day.
+std::string formatWorkTime(std::chrono::steady_clock::duration elapsed) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+// Everything that has left the queue is in the seen list, where other tasks look for copies.
+void startOn(EngineState& state, TransferSlot& slot, TDnObj& object) {
+    state.Queue.QueueRemove(object);
+    state.SeenList.SeenInsert(object);
+    slot.Start(object);
+}
+
+}  // namespace
+
+void Scheduler::Timer1Timer() {
+    updateStatistics();
+    countPeriodicSave();
+    bool idle = true;
+    startWaitingTasks();
+    ObjectPicker picker(m_context);
+    serveHttpSlots(picker, idle);
+    serveFtpSlots(picker, idle);
+    if (m_context.state.StopAllPending && idle) {
+        m_context.post(EngineMessage::StopAllDone);
+    }
+}
+
+void Scheduler::StopAllDone() {
+    m_context.state.StopAllPending = false;
+    m_context.services.view.ShowNotification("All tasks are stopped.");
+}
+
+void Scheduler::SaveRunningTasks() {
+    EngineView& view = m_context.services.view;
+    for (const Error& error : m_context.services.taskFiles.SaveRunningTasks(
+             m_context.state.TaskList, m_context.programDir)) {
+        view.ShowNotification(error.text);
+    }
+}
+
+void Scheduler::updateStatistics() {
+    if (++m_statTicks < kStatisticsTicks) {
+        return;
+    }
+    m_statTicks = 0;
+    EngineState& state = m_context.state;
+    state.BytesTotal += state.BytesWindow;
+    // The window spans 2 seconds.
+    const std::int64_t bytesPerSec = state.BytesWindow / 2;
+    state.BytesWindow = 0;
+    EngineView& view = m_context.services.view;
+    view.SetStatusText(0, "bytes/sec: " + std::to_string(bytesPerSec));
+    view.SetStatusText(
+        2, "work time: " + formatWorkTime(std::chrono::steady_clock::now() - m_startTime));
+    view.SetStatusText(3, "bytes total: " + std::to_string(state.BytesTotal));
+}
+
+void Scheduler::countPeriodicSave() {
+    if (++m_saveTicks < kSaveTicks) {
+        return;
+    }
+    m_saveTicks = 0;
+    m_context.post(EngineMessage::SaveRunningTasks);
+}
+
+void Scheduler::startWaitingTasks() {
+    bool started = false;
+    for (TTask& task : m_context.state.TaskList) {
+        if (task.State != TaskState::Waiting) {
+            continue;
+        }
+        if (--task.StartCountdown < 1 && !m_context.state.StopAllPending) {
+            if (m_context.notifies(NotifyBit::TaskStarted)) {
+                m_context.services.view.ShowNotification("Task " + task.Name + " is starsted.");
+            }
+            task.State = TaskState::Running;
+            started = true;
+        }
+    }
+    if (started) {
+        m_context.services.view.RefreshTaskIcons();
+        m_context.services.view.UpdateCommands();
+    }
+}
+
+void Scheduler::serveHttpSlots(ObjectPicker& picker, bool& idle) {
+    EngineState& state = m_context.state;
+    const std::int32_t pauseTicks = m_context.global.Pause / kTickMilliseconds;
+    // The options dialog never offers less than a minute; a configuration file that says 0
+    // would otherwise abort every request on its first busy tick.
+    const std::int32_t timeoutTicks =
+        std::max<std::int32_t>(m_context.global.HTTPTimeout, 1) * kTicksPerMinute;
+    for (const auto& slot : state.HttpSlots) {
+        if (!slot->ready()) {
+            idle = false;
+            if (++slot->BusyTicks >= timeoutTicks) {
+                slot->abort();
+                slot->BusyTicks = 0;
+            }
+        } else if (slot->IdleTicks < pauseTicks) {
+            ++slot->IdleTicks;
+        } else if (TDnObj* object = picker.PickHttp()) {
+            startOn(state, *slot, *object);
+        }
+    }
+}
+
+void Scheduler::serveFtpSlots(ObjectPicker& picker, bool& idle) {
+    EngineState& state = m_context.state;
+    for (const auto& slot : state.FtpSlots) {
+        // A request that ended without reaching its quit leaves the slot holding the object.
+        if (slot->ready() && slot->Obj() != nullptr) {
+            slot->Finish();
+        }
+        if (slot->ready() && slot->InUse() == 0) {
+            if (TDnObj* object = picker.PickFtp()) {
+                startOn(state, *slot, *object);
+            }
+        } else {
+            idle = false;
+        }
+    }
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "engine/engine_context.h"
+#include "engine/object_picker.h"
+
+namespace quillharbor {
+
+// The engine's heartbeat: Timer1Timer runs every 200 ms once the front end has started it. Each
+// tick, in this order: every 10th tick the byte statistics and three status texts; every 900th
+// tick a SaveRunningTasks request posted to the engine; waiting tasks counted down and started;
+// each HTTP slot, in index order, either advanced (busy: its time-out; resting: its Pause) or
+// given the first eligible queued object; each FTP slot finished when its transfer ended and
+// given an object when free; and during a Stop All, StopAllDone posted once no slot is busy.
+//
+// The tick never waits: an HTTP slot that times out is aborted and its completion arrives later.
+// Main thread only.
+class Scheduler {
+public:
+    explicit Scheduler(EngineContext& context)
+        : m_context(context), m_startTime(std::chrono::steady_clock::now()) {}
+
+    void Timer1Timer();
+    // StopAllDone (WM_USER+418): the Stop All has ended; the user is told whatever Notify says.
+    void StopAllDone();
+    // SaveRunningTasks (WM_USER+420): the task files of the running tasks are written; each
+    // file that fails is reported.
+    void SaveRunningTasks();
+
+private:
+    void updateStatistics();
+    void countPeriodicSave();
+    void startWaitingTasks();
+    void serveHttpSlots(ObjectPicker& picker, bool& idle);
+    void serveFtpSlots(ObjectPicker& picker, bool& idle);
+
+    EngineContext& m_context;
+    std::int32_t m_statTicks = 0;  // 0..9
+    std::int32_t m_saveTicks = 0;  // 0..899
+    std::chrono::steady_clock::time_point m_startTime;
+};
+
+}  // namespace quillharbor
