@@ -72,7 +72,6 @@ public:
     void setProxy(const HttpProxySettings& proxy) override;
 
     int SlotIndex() const { return m_slotIndex; }
-    const THttpCli& HttpCli() const { return m_cli; }
 
 private:
     void OnDocBegin();

@@ -1,0 +1,175 @@
+// Downloads a 1 GiB file from a private nginx on loopback with one HTTP slot, driven as the
+// scheduler drives it, and with curl, in the same run, and prints both rates and their ratio.
+// Every message the slot posts is resolved to its object the way the engine resolves it.
+//
+// Usage: bench_clients_http [MiB]   (default 1024)
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "clients/hl_http_client.h"
+#include "model/message_identity.h"
+
+extern char** environ;
+
+namespace quillharbor {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const fs::path kServers = fs::path(__FILE__).parent_path().parent_path() / "integration/servers";
+
+std::uint16_t freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool accepts(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// The engine's part in a transfer: every report is resolved to its live object.
+class ResolvingTarget : public MessageTarget {
+public:
+    explicit ResolvingTarget(const TaskList& tasks) : m_tasks(tasks) {}
+    void onMessage(const Message& message) override {
+        if (objectByIdentity(m_tasks, message.wParam) != nullptr) {
+            ++resolved;
+        }
+    }
+    long resolved = 0;
+
+private:
+    const TaskList& m_tasks;
+};
+
+double slotSeconds(const std::string& url, const std::string& dir) {
+    MessageLoop loop;
+    EngineState state;
+    TTask& task = state.TaskList.TaskInsert(NewTask("bench", url, dir, 0, "", 1, 0, "", ""));
+    ResolvingTarget target(state.TaskList);
+    const Handle handle = loop.add(target);
+    double seconds = -1;
+    {
+        THLHTTPClient slot(loop, 0, SlotContext{"Mozilla/3.0(compatible)", handle, &state});
+        TDnObj& object = *NewDnObj(task, url, 1);
+        state.SeenList.SeenInsert(object);
+        const auto begin = Clock::now();
+        slot.Start(object);
+        while (!slot.ready()) {
+            loop.runOnce(std::chrono::milliseconds(100));
+        }
+        seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+        if (object.State != ObjectState::Done) {
+            std::fprintf(stderr, "slot: object ended in state %d, status %d\n",
+                         static_cast<int>(object.State), object.Status);
+            seconds = -1;
+        }
+        fs::remove(dir + object.LocalName);
+    }
+    loop.remove(handle);
+    return seconds;
+}
+
+double curlSeconds(const std::string& url, const std::string& dir) {
+    const std::string out = dir + "curl.bin";
+    const std::string command = "curl -s -f -o '" + out + "' '" + url + "'";
+    const auto begin = Clock::now();
+    const int status = std::system(command.c_str());
+    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    fs::remove(out);
+    return status == 0 ? seconds : -1;
+}
+
+int run(std::uintmax_t mebibytes) {
+    char pattern[] = "/tmp/quillharbor-bench-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    const fs::path work = pattern;
+    fs::create_directories(work / "www");
+    fs::create_directories(work / "nginx");
+    fs::create_directories(work / "task");
+    // Sparse: the source costs nothing to make; both clients write every byte.
+    std::ofstream(work / "www/big.bin");
+    fs::resize_file(work / "www/big.bin", mebibytes << 20);
+
+    const std::uint16_t port = freePort();
+    const std::string script = (kServers / "http_nginx.py").string();
+    const std::string portText = std::to_string(port);
+    const std::string nginxDir = (work / "nginx").string();
+    const std::string root = (work / "www").string();
+    const char* argv[] = {"python3", script.c_str(), portText.c_str(), nginxDir.c_str(),
+                          root.c_str(), nullptr};
+    pid_t nginx = -1;
+    if (::posix_spawnp(&nginx, "python3", nullptr, nullptr, const_cast<char**>(argv), environ)) {
+        return 1;
+    }
+    for (int attempt = 0; attempt < 200 && !accepts(port); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+
+    const std::string url = "http://127.0.0.1:" + portText + "/big.bin";
+    const std::string dir = (work / "task").string() + "/";
+    double bestSlot = 0;
+    double bestCurl = 0;
+    for (int round = 0; round < 2; ++round) {
+        const double curl = curlSeconds(url, dir);
+        const double slot = slotSeconds(url, dir);
+        const double size = static_cast<double>(mebibytes) * 1.048576;  // MB
+        if (curl > 0) {
+            bestCurl = std::max(bestCurl, size / curl);
+        }
+        if (slot > 0) {
+            bestSlot = std::max(bestSlot, size / slot);
+        }
+        std::printf("round %d: curl %.1f MB/s, HTTP slot %.1f MB/s\n", round + 1,
+                    curl > 0 ? size / curl : 0.0, slot > 0 ? size / slot : 0.0);
+    }
+    std::printf("%ju MiB from nginx on loopback, best of 2: curl %.1f MB/s, HTTP slot %.1f MB/s, "
+                "slot/curl %.2f\n",
+                mebibytes, bestCurl, bestSlot, bestCurl > 0 ? bestSlot / bestCurl : 0.0);
+
+    ::kill(nginx, SIGTERM);
+    ::waitpid(nginx, nullptr, 0);
+    fs::remove_all(work);
+    return bestSlot > 0 && bestCurl > 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace quillharbor
+
+int main(int argc, char** argv) {
+    const std::uintmax_t mebibytes = argc > 1 ? std::strtoumax(argv[1], nullptr, 10) : 1024;
+    return quillharbor::run(mebibytes);
+}
