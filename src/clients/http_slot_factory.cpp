@@ -1,5 +1,6 @@
 #include "clients/http_slot_factory.h"
 
+#include "clients/hl_ftp_client.h"
 #include "clients/hl_http_client.h"
 
 namespace quillharbor {
@@ -8,8 +9,8 @@ std::unique_ptr<HttpSlot> HttpSlotFactory::createHttpSlot(int index, const SlotC
     return std::make_unique<THLHTTPClient>(m_loop, index, context);
 }
 
-std::unique_ptr<FtpSlot> HttpSlotFactory::createFtpSlot(int, const SlotContext&) {
-    return nullptr;
+std::unique_ptr<FtpSlot> HttpSlotFactory::createFtpSlot(int index, const SlotContext& context) {
+    return std::make_unique<THLFTPClient>(m_loop, index, context);
 }
 
 }  // namespace quillharbor

@@ -7,9 +7,9 @@
 
 namespace quillharbor {
 
-// Makes the engine's HTTP slots (THLHTTPClient) on a loop; it makes no FTP slot, so an engine
-// given only this factory dispatches HTTP objects alone. The front ends create one and hand it
-// to the engine's services; the loop must outlive every slot made.
+// Makes the engine's transfer slots on a loop: THLHTTPClient for HTTP, THLFTPClient for FTP. The
+// front ends create one and hand it to the engine's services; the loop must outlive every slot
+// made.
 class HttpSlotFactory final : public TransferSlotFactory {
 public:
     explicit HttpSlotFactory(MessageLoop& loop) : m_loop(loop) {}

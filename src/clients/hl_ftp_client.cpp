@@ -1,0 +1,262 @@
+#include "clients/hl_ftp_client.h"
+
+#include <algorithm>
+
+#include "clients/ftp_host_port.h"
+#include "clients/http_local_name.h"
+#include "model/message_identity.h"
+#include "net/ftp_local_file.h"
+#include "parser/url_helpers.h"
+#include "platform/files.h"
+
+namespace quillharbor {
+
+namespace {
+
+constexpr std::int32_t kSecondsPerMinute = 60;
+// Reply codes have three digits; a failed look-up or connect reports a socket code instead.
+constexpr int kLargestReplyCode = 999;
+
+bool isSingleStep(TFtpRequest request) {
+    return request == TFtpRequest::ChangeDirectory || request == TFtpRequest::Type ||
+           request == TFtpRequest::Size || request == TFtpRequest::Quit;
+}
+
+}  // namespace
+
+THLFTPClient::THLFTPClient(MessageLoop& loop, int slotIndex, const SlotContext& context)
+    : m_loop(loop),
+      m_state(*context.State),
+      m_mainWindow(context.MainWindow),
+      m_slotIndex(slotIndex),
+      m_ftpCli(loop) {
+    m_ftpCli.OnRequestDone = [this](TFtpClient&, TFtpRequest request, int error) {
+        onRequestDone(request, error);
+    };
+    m_ftpCli.OnProgress = [this](TFtpClient&, std::int64_t, bool&) { onProgress(); };
+    m_ftpCli.OnError = [this](TFtpClient&, std::string&) { onError(); };
+    m_ftpCli.OnBgException = [this](TFtpClient&, const std::exception&, bool&) { onBgException(); };
+}
+
+THLFTPClient::~THLFTPClient() {
+    m_ftpCli.AbortAsync();
+    if (m_obj != nullptr && m_obj->State == ObjectState::Retrieving) {
+        m_obj->State = m_obj->Received > 0 ? ObjectState::Incomplete : ObjectState::Failed;
+    }
+    Finish();
+}
+
+void THLFTPClient::configure(const FtpSlotSettings& settings) {
+    m_ftpCli.setTimeout(settings.Timeout * kSecondsPerMinute);
+    m_ftpCli.setUserName(settings.UserName);
+    m_ftpCli.setPassWord(settings.Password);
+    const FtpHostPort proxy = splitFtpHostPort(settings.ProxyServer);
+    m_ftpCli.setProxyServer(proxy.host);
+    m_proxyPort = proxy.port;
+}
+
+bool THLFTPClient::ready() const {
+    return m_ftpCli.State() == TFtpState::Ready && m_awaiting == TFtpRequest::None;
+}
+
+void THLFTPClient::Start(TDnObj& object) {
+    m_inUse = kInUse;
+    m_obj = &object;
+    object.ContentType = "unknown";
+
+    const bool throughProxy = !m_ftpCli.ProxyServer().empty();
+    const std::string hostPart = FtpHostOf(object.URL);
+    const FtpHostPort server = splitFtpHostPort(hostPart);
+    m_ftpCli.setHostName(throughProxy ? hostPart : server.host);
+    m_ftpCli.setPort(throughProxy ? m_proxyPort : server.port);
+    m_ftpCli.setHostDirName(FtpDirOf(object.URL));
+    m_ftpCli.setHostFileName(LocalNameFromUrl(object.URL));
+    const TTask& task = *object.Task;
+    m_ftpCli.setPassWord(task.FtpPassword);
+    m_ftpCli.setUserName(task.FtpUser);
+
+    object.State = ObjectState::Retrieving;
+    post(EngineMessage::ObjectStarted, identityOf(object));
+    if (object.InList == GlobalList::None) {
+        m_state.SeenList.SeenInsert(object);
+    }
+    // A session that ended without QUIT may still hold its connection, which would refuse the
+    // connect; the mode may only change while nothing is connected.
+    if (m_ftpCli.Connected()) {
+        m_ftpCli.AbortAsync();
+    }
+    m_ftpCli.setConnectionType(throughProxy ? TFtpConnectionType::ftpProxy
+                                            : TFtpConnectionType::ftpDirect);
+    startRequest(TFtpRequest::Connect, &TFtpClient::connect);
+}
+
+void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
+    // Any other report belongs to a request that was aborted under an object already let go.
+    if (request != m_awaiting) {
+        return;
+    }
+    m_awaiting = TFtpRequest::None;
+    if (m_obj == nullptr) {
+        return;
+    }
+    TDnObj& object = *m_obj;
+    if (request == TFtpRequest::Quit) {
+        // Whether the server answered QUIT or not, the object's result is already settled, and
+        // its Status keeps the code of the work rather than QUIT's.
+        Finish();
+        return;
+    }
+    object.Status = error > 0 && error <= kLargestReplyCode ? error : m_ftpCli.StatusCode();
+    if (error != 0) {
+        post(EngineMessage::FtpError, identityOf(object), error);
+        object.State = ObjectState::FtpError;
+        if (request == TFtpRequest::Connect) {
+            Finish();
+            // A refused USER or PASS leaves the session connected: nothing of it is wanted.
+            m_ftpCli.AbortAsync();
+        } else {
+            startRequest(TFtpRequest::Quit, &TFtpClient::quit);
+        }
+        return;
+    }
+    switch (request) {
+        case TFtpRequest::Connect:
+            post(EngineMessage::FtpLoggedIn, identityOf(object));
+            startRequest(TFtpRequest::ChangeDirectory, &TFtpClient::changeDirectory);
+            break;
+        case TFtpRequest::ChangeDirectory:
+            startRequest(TFtpRequest::Type, &TFtpClient::binaryType);
+            break;
+        case TFtpRequest::Type:
+            startRequest(TFtpRequest::Size, &TFtpClient::size);
+            break;
+        case TFtpRequest::Size:
+            sizeDone(object);
+            break;
+        case TFtpRequest::Retrieve:
+        case TFtpRequest::RestartRetrieve:
+            retrieveDone(object, request);
+            break;
+        default:
+            break;
+    }
+}
+
+void THLFTPClient::sizeDone(TDnObj& object) {
+    const TTask& task = *object.Task;
+    object.Size = FirstNumberIn(m_ftpCli.LastResponse());
+    const bool named = !object.LocalName.empty();
+    if (!named) {
+        object.LocalName = MakeUniqueName(DocumentName(object.URL), task.Dir);
+    }
+    const std::string path = task.Dir + object.LocalName;
+    m_ftpCli.setLocalFileName(path);
+    post(EngineMessage::FtpSizeKnown, identityOf(object));
+
+    const Result<std::uint64_t> present = fileSize(path);
+    const bool resume =
+        named && present.ok() &&
+        (object.Size < 1 || present.value() <= static_cast<std::uint64_t>(object.Size));
+    if (!named) {
+        // Claims the name at once. A file that cannot be created fails the retrieval, which
+        // creates it again.
+        static_cast<void>(FtpLocalFile().create(path));
+    }
+    object.Received = resume ? static_cast<std::int64_t>(present.value()) : 0;
+    if (resume) {
+        startRequest(TFtpRequest::RestartRetrieve, &TFtpClient::restartRetrieve);
+    } else {
+        startRequest(TFtpRequest::Retrieve, &TFtpClient::retrieve);
+    }
+}
+
+void THLFTPClient::retrieveDone(TDnObj& object, TFtpRequest request) {
+    post(request == TFtpRequest::RestartRetrieve ? EngineMessage::FtpRestartComplete
+                                                 : EngineMessage::ObjectDone,
+         identityOf(object));
+    object.State = ObjectState::Retrieved;
+    // Progress is reported before each read, so the last block is counted only here.
+    const Result<std::uint64_t> size = fileSize(object.Task->Dir + object.LocalName);
+    if (size.ok()) {
+        countReceived(object, static_cast<std::int64_t>(size.value()));
+    }
+    startRequest(TFtpRequest::Quit, &TFtpClient::quit);
+}
+
+void THLFTPClient::onProgress() {
+    if (m_obj == nullptr) {
+        return;
+    }
+    countReceived(*m_obj, m_ftpCli.LocalStreamSize());
+    post(EngineMessage::ObjectProgress, identityOf(*m_obj));
+}
+
+void THLFTPClient::countReceived(TDnObj& object, std::int64_t fileSize) {
+    m_state.BytesWindow += std::max<std::int64_t>(0, fileSize - object.Received);
+    object.Received = fileSize;
+}
+
+void THLFTPClient::onError() {
+    componentFailed();
+    // The failing step may have left the session logged in, and the next connect would be
+    // refused as "already connected".
+    m_ftpCli.AbortAsync();
+}
+
+void THLFTPClient::onBgException() {
+    // The component aborts the session itself afterwards.
+    componentFailed();
+}
+
+void THLFTPClient::componentFailed() {
+    // A single step refused before it started is never reported; a high-level request always is.
+    if (isSingleStep(m_awaiting) && m_ftpCli.State() == TFtpState::Ready) {
+        m_awaiting = TFtpRequest::None;
+    }
+    if (m_obj == nullptr) {
+        return;
+    }
+    post(EngineMessage::NetworkError, identityOf(*m_obj));
+    m_obj->State = ObjectState::Failed;
+    Finish();
+}
+
+void THLFTPClient::Finish() {
+    m_inUse = 0;
+    m_ftpCli.setUserName(m_state.DefaultFtpUser);
+    m_ftpCli.setPassWord(m_state.DefaultFtpPassword);
+    if (m_obj == nullptr) {
+        return;
+    }
+    TDnObj& object = *m_obj;
+    m_obj = nullptr;
+    object.ContentType = "noparsing";
+    TTask& task = *object.Task;
+    if (--task.Queued == 0) {
+        post(EngineMessage::TaskEnded, identityOf(task));
+    }
+    if (object.Received < object.Size) {
+        object.State = ObjectState::Incomplete;
+    }
+}
+
+void THLFTPClient::abort() {
+    m_ftpCli.Abort();
+}
+
+void THLFTPClient::abandon() {
+    m_obj = nullptr;
+    m_inUse = 0;
+    m_ftpCli.AbortAsync();
+}
+
+void THLFTPClient::startRequest(TFtpRequest request, void (TFtpClient::*call)()) {
+    m_awaiting = request;
+    (m_ftpCli.*call)();
+}
+
+void THLFTPClient::post(EngineMessage message, std::uintptr_t wParam, std::intptr_t lParam) {
+    m_loop.post(m_mainWindow, messageNumber(message), wParam, lParam);
+}
+
+}  // namespace quillharbor
