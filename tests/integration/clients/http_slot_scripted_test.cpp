@@ -8,21 +8,15 @@
 namespace quillharbor::test {
 namespace {
 
-const std::string kDocument = "<html><body>" + [] {
-    std::string digits;
-    for (int i = 0; i < 100; ++i) {
-        digits += "0123456789";
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
     }
-    return digits;
-}() + "</body></html>\n";
-
-std::string flakyDocument() {
-    std::string bytes;
-    for (int i = 0; i < 5000; ++i) {
-        bytes += static_cast<char>((i * 7 + i / 251) % 256);
-    }
-    return bytes;
+    return out;
 }
+
+const std::string kDocument = "<html><body>" + repeat("0123456789", 100) + "</body></html>\n";
 
 class HttpSlotScriptedTest : public HttpSlotTest {
 protected:
@@ -30,92 +24,68 @@ protected:
         ASSERT_TRUE(servers.startScripted());
         HttpSlotTest::SetUp();
     }
-    std::string scripted(const std::string& path) const { return at(servers.scriptedPort, path); }
+    TDnObj& fetched(const std::string& path) {
+        TDnObj& target = object(at(servers.scriptedPort, path));
+        EXPECT_TRUE(fetch(target)) << path;
+        return target;
+    }
 };
 
-TEST_F(HttpSlotScriptedTest, RedirectsNameTheFileAfterTheirTarget) {
-    TDnObj& cross = object(scripted("/cross"));
-    ASSERT_TRUE(fetch(cross));
+TEST_F(HttpSlotScriptedTest, NamesComeFromRedirectTargetsAndHtmlTypes) {
+    TDnObj& cross = fetched("/cross");
     EXPECT_EQ(cross.Location,
               "http://localhost:" + std::to_string(servers.scriptedPort) + "/target.html");
     EXPECT_EQ(cross.LocalName, "target.html");
     EXPECT_EQ(local(cross), kDocument);
-    EXPECT_FALSE(std::filesystem::exists(taskDir + "cross"));
+    EXPECT_EQ(fetched("/relative").LocalName, "target-1.html");
+    EXPECT_EQ(fetched("/html/b.cgi?x=1").LocalName, "b.cgi");
+    EXPECT_EQ(fetched("/html/run?x").LocalName, "run.html");
+    EXPECT_EQ(fetched("/html/..").LocalName, "index.html");
 
-    TDnObj& relative = object(scripted("/relative"));
-    ASSERT_TRUE(fetch(relative));
-    EXPECT_EQ(relative.Location, scripted("/target.html"));
-    EXPECT_EQ(relative.LocalName, "target-1.html");
-}
-
-TEST_F(HttpSlotScriptedTest, HtmlGetsAnExtensionOnlyWhenItHasNoFittingOne) {
-    TDnObj& cgi = object(scripted("/html/b.cgi?x=1"));
-    TDnObj& run = object(scripted("/html/run?x"));
-    TDnObj& dots = object(scripted("/html/.."));
-    ASSERT_TRUE(fetch(cgi));
-    ASSERT_TRUE(fetch(run));
-    ASSERT_TRUE(fetch(dots));
-    EXPECT_EQ(cgi.LocalName, "b.cgi");
-    EXPECT_EQ(run.LocalName, "run.html");
-    EXPECT_EQ(dots.LocalName, "index.html");
-    EXPECT_EQ(local(dots), kDocument);
-}
-
-TEST_F(HttpSlotScriptedTest, DocumentWithoutHeaderIsSavedAsHtml) {
-    TDnObj& bare = object(scripted("/noheader"));
-    ASSERT_TRUE(fetch(bare));
+    TDnObj& bare = fetched("/noheader");
     EXPECT_EQ(bare.Status, 0);
-    EXPECT_EQ(bare.State, ObjectState::Retrieved);
     EXPECT_EQ(bare.LocalName, "noheader.html");
     EXPECT_EQ(local(bare), "<HTML>\r\n<body>no header</body>\r\n</HTML>\r\n");
-    EXPECT_EQ(bare.Size, bare.Received);
-}
 
-TEST_F(HttpSlotScriptedTest, HeaderLineLongerThanTheBufferIsAProtocolError) {
-    TDnObj& longHeader = object(scripted("/longheader"));
-    ASSERT_TRUE(fetch(longHeader));
+    TDnObj& longHeader = fetched("/longheader");
     EXPECT_EQ(longHeader.Status, 800);
     EXPECT_EQ(longHeader.State, ObjectState::ProtocolError);
-    EXPECT_EQ(reports.lParamOf(EngineMessage::HttpError), 800);
 }
 
 TEST_F(HttpSlotScriptedTest, DroppedConnectionLeavesAPartialFileThatAResumeCompletes) {
-    TDnObj& flaky = object(scripted("/flaky"));
-    ASSERT_TRUE(fetch(flaky));
+    TDnObj& flaky = fetched("/flaky");
     EXPECT_EQ(flaky.State, ObjectState::Incomplete);
     EXPECT_EQ(flaky.Received, 1000);
     EXPECT_EQ(flaky.Size, 5000);
-    EXPECT_TRUE(reports.has(EngineMessage::TransferAborted));
-    EXPECT_EQ(task->Queued, 0);
+    EXPECT_EQ(reported(EngineMessage::TransferAborted), 0);
 
     ++task->Queued;  // queued again, as a retry does
     ASSERT_TRUE(fetch(flaky));
     EXPECT_EQ(flaky.State, ObjectState::Done);
-    EXPECT_EQ(flaky.Received, 5000);
-    EXPECT_EQ(checksum(local(flaky)), checksum(flakyDocument()));
+    std::string document;
+    for (int i = 0; i < 5000; ++i) {
+        document += static_cast<char>((i * 7 + i / 251) % 256);
+    }
+    EXPECT_EQ(std::hash<std::string>()(local(flaky)), std::hash<std::string>()(document));
 }
 
 TEST_F(HttpSlotScriptedTest, WholeDocumentAnsweringARangeStartsTheFileAgain) {
     writeFile(taskDir + "range-ignored", std::string(300, 'x'));
-    TDnObj& page = object(scripted("/range-ignored"));
+    TDnObj& page = object(at(servers.scriptedPort, "/range-ignored"));
     page.LocalName = "range-ignored";
     page.Received = 300;
     ASSERT_TRUE(fetch(page));
-    EXPECT_EQ(page.State, ObjectState::Retrieved);
     EXPECT_EQ(page.LocalName, "range-ignored.html");
     EXPECT_EQ(local(page), kDocument);
-    EXPECT_EQ(page.Received, static_cast<std::int64_t>(kDocument.size()));
     EXPECT_EQ(page.Size, static_cast<std::int64_t>(kDocument.size()));
 }
 
 TEST_F(HttpSlotScriptedTest, ResumeBeyondTwoGibibytesCountsIn64Bits) {
     constexpr std::int64_t kOffset = 2500000000;
-    const std::string path = taskDir + "big-resume";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
+    const int fd = ::open((taskDir + "big-resume").c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_EQ(::ftruncate(fd, kOffset), 0);  // sparse: nothing of it is written
     ::close(fd);
-    TDnObj& big = object(scripted("/big-resume"));
+    TDnObj& big = object(at(servers.scriptedPort, "/big-resume"));
     big.LocalName = "big-resume";
     big.Received = kOffset;
     ASSERT_TRUE(fetch(big));
@@ -123,52 +93,46 @@ TEST_F(HttpSlotScriptedTest, ResumeBeyondTwoGibibytesCountsIn64Bits) {
     EXPECT_EQ(big.Received, kOffset + 65536);
     EXPECT_EQ(big.Size, kOffset + 3000000000);
     EXPECT_EQ(big.State, ObjectState::Incomplete);
-    EXPECT_EQ(std::filesystem::file_size(path), static_cast<std::uintmax_t>(kOffset + 65536));
-    EXPECT_EQ(state.BytesWindow, 65536);
+    EXPECT_EQ(std::filesystem::file_size(taskDir + "big-resume"),
+              static_cast<std::uintmax_t>(kOffset + 65536));
 }
 
 TEST_F(HttpSlotScriptedTest, RefusedConnectionIsQueuedAgainOnceThenEndsWith801) {
     state.RetryOnFails = true;
     TDnObj& refused = object(at(freePort(), "/x"));
     ASSERT_TRUE(fetch(refused));
-    EXPECT_EQ(refused.State, ObjectState::Queued);
     EXPECT_EQ(refused.InList, GlobalList::Queue);
-    EXPECT_EQ(refused.Retried, 1);
     EXPECT_EQ(task->Queued, 1);
-    EXPECT_EQ(reports.lParamOf(EngineMessage::NetworkError), 10061);
+    EXPECT_EQ(reported(EngineMessage::NetworkError), 10061);
 
     ASSERT_TRUE(fetch(refused));
     EXPECT_EQ(refused.Status, 801);
     EXPECT_EQ(refused.State, ObjectState::ProtocolError);
-    EXPECT_EQ(reports.lParamOf(EngineMessage::HttpError), 10061);
-    EXPECT_EQ(reports.offsets.back(), 134u);
+    EXPECT_EQ(reported(EngineMessage::HttpError), 10061);
+    EXPECT_EQ(reports.back(), 134u);
 }
 
-TEST_F(HttpSlotScriptedTest, RobotsBodyGoesToTheEngineNotToAFile) {
-    TDnObj& robots = object(scripted("/html/robots.txt"));
-    robots.State = ObjectState::RobotsRequest;
-    ASSERT_TRUE(fetch(robots));
-    ASSERT_EQ(reports.robotsBodies.size(), 1u);
-    ASSERT_NE(reports.robotsBodies[0], nullptr);
-    EXPECT_EQ(*reports.robotsBodies[0], kDocument);
-    EXPECT_TRUE(std::filesystem::is_empty(taskDir));
-}
-
-TEST_F(HttpSlotScriptedTest, AbortedEndlessBodyKeepsWhatCameAsAPartialFile) {
-    TDnObj& endless = object(scripted("/endless"));
-    state.SeenList.SeenInsert(endless);
-    slot->Start(endless);
-    for (int i = 0; i < 400 && endless.Received < 1000000; ++i) {
-        loop.runOnce(std::chrono::milliseconds(50));
-    }
+TEST_F(HttpSlotScriptedTest, EndlessBodyStreamsToDiskUntilAbortedOrAbandoned) {
+    TDnObj& aborted = object(at(servers.scriptedPort, "/endless"));
+    start(aborted);
+    ASSERT_TRUE(runUntil([&] { return aborted.Received > 1000000; }));
     slot->abort();
-    for (int i = 0; i < 100 && !slot->ready(); ++i) {
-        loop.runOnce(std::chrono::milliseconds(50));
-    }
-    EXPECT_EQ(endless.Status, 801);
-    EXPECT_EQ(endless.State, ObjectState::Incomplete);
-    EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(taskDir + endless.LocalName)),
-              endless.Received);
+    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
+    EXPECT_EQ(aborted.Status, 801);
+    EXPECT_EQ(aborted.State, ObjectState::Incomplete);
+    EXPECT_EQ(std::filesystem::file_size(taskDir + aborted.LocalName),
+              static_cast<std::uintmax_t>(aborted.Received));
+
+    TDnObj& abandoned = object(at(servers.scriptedPort, "/endless-too"));
+    start(abandoned);
+    ASSERT_TRUE(runUntil([&] { return abandoned.Received > 0; }));
+    slot->abandon();
+    loop.processPending();  // what was posted before
+    const std::size_t before = reports.size();
+    abandoned.State = ObjectState::Removed;
+    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
+    EXPECT_EQ(reports.size(), before);
+    EXPECT_EQ(abandoned.State, ObjectState::Removed);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ proxy) is answered by the path of that URL. Every answer ends by closing the con
   /range-ignored   200 and the whole document, whatever Range asked for
   /huge            206, 3000000000 bytes from offset 2500000000 of 6000000000; sends 65536
   /silence         a header, then nothing until the client leaves
-  /endless         a body without end until the client leaves
+  /endless...      a body without end until the client leaves
   /flaky           a 5000-byte document: without Range 1000 bytes of it and a reset connection,
                    with "Range: bytes=N-" a 206 with the rest from N
   /big-resume      as /huge when Range asks from 2500000000 on, 416 otherwise
@@ -87,7 +87,7 @@ class Handler(socketserver.BaseRequestHandler):
         elif target == "/silence":
             send(head("200 OK", [("Content-Type", "text/plain")]))
             self.wait_for_close()
-        elif target == "/endless":
+        elif target.startswith("/endless"):
             send(head("200 OK", [("Content-Type", "application/octet-stream")]))
             try:
                 for _ in range(100000):  # bounded: 6.5 GB at most, the client leaves long before
