@@ -17,11 +17,15 @@ TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
     }
     walk.started = true;
     while (at != nullptr) {
+        // A task that is not running has none of its neighbouring objects started: one step
+        // passes over them all, however many a stopped task holds at the head of the queue.
+        if (at->Task->State != TaskState::Running) {
+            at = DownloadQueue::pastRun(*at);
+            continue;
+        }
         TDnObj& object = *at;
         at = object.QueueNext;
-        // The task's state first: it is what passes over the long runs of a stopped task's
-        // objects without reading their URLs.
-        if (object.Task->State != TaskState::Running || UrlProtocol(object.URL) != protocol) {
+        if (UrlProtocol(object.URL) != protocol) {
             continue;
         }
         if (duplicateTestApplies(protocol, object)) {

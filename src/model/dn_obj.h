@@ -9,6 +9,7 @@
 namespace quillharbor {
 
 struct TTask;
+struct QueueRun;
 
 // The global list an object is linked into through QueueNext/QueuePrev; at most one at a time.
 enum class GlobalList : std::uint8_t {
@@ -52,6 +53,8 @@ struct TDnObj {
     std::int32_t Retried = 0;   // 1 once put back into the queue after a network failure
 
     GlobalList InList = GlobalList::None;
+    // While queued: the run of neighbouring queued objects of the same task it belongs to.
+    QueueRun* Run = nullptr;
     std::uint32_t Ordinal = 0;  // place in its task's creation order, part of its identity
 };
 
