@@ -1,0 +1,146 @@
+// Times the scheduler's tick over a queue of 1,000,000 objects whose first 999,000 belong to a
+// stopped task: every tick, 16 free HTTP slots each take one of the running task's objects
+// from behind them. The slots finish at once, so every timed tick finds all 16 free.
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/null_dial_up.h"
+#include "engine/null_drop_source.h"
+#include "engine/null_link_intake.h"
+#include "engine/null_link_rewrite_queue.h"
+#include "platform/files.h"
+
+namespace {
+
+using namespace quillharbor;
+
+constexpr int kObjects = 1000000;
+constexpr int kStoppedObjects = 999000;
+constexpr int kSlots = 16;
+constexpr int kTicks = 50;
+
+class QuietView final : public EngineView {
+public:
+    std::vector<TTask*> SelectedTasks() override { return {}; }
+    std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
+    void AddTaskRow(TTask&) override {}
+    void SelectTaskRow(TTask&) override {}
+    void DeleteTaskRow(TTask&) override {}
+    void RefreshTaskIcons() override {}
+    void ClearCurrentTask() override {}
+    void AddObjectRow(TDnObj&) override {}
+    void RefreshObjectRow(TDnObj&) override {}
+    void FillObjectLists() override {}
+    void ShowObjectStarted(TDnObj&) override {}
+    void ShowObjectReceiving(TDnObj&) override {}
+    void ShowObjectProgress(TDnObj&) override {}
+    void ShowTaskCounters(TTask&) override {}
+    void UpdateCommands() override {}
+    void ShowNotification(const std::string&) override {}
+    void SetStatusText(int, const std::string&) override {}
+    void OpenNewTask(const std::string&) override {}
+    void OpenEditTask(TTask&) override {}
+};
+
+class NoTaskFiles final : public TaskFileWriter {
+public:
+    Status WriteTaskFile(const TTask&, const std::string&) override { return {}; }
+    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override { return {}; }
+};
+
+// Retrieves every object the moment it is started.
+class InstantSlot final : public HttpSlot {
+public:
+    void Start(TDnObj& object) override {
+        object.State = ObjectState::Done;
+        ++started;
+    }
+    bool ready() const override { return true; }
+    TDnObj* Obj() const override { return nullptr; }
+    void Finish() override {}
+    void abort() override {}
+    void abandon() override {}
+    void setProxy(const HttpProxySettings&) override {}
+
+    static inline long started = 0;
+};
+
+class InstantSlots final : public TransferSlotFactory {
+public:
+    std::unique_ptr<HttpSlot> createHttpSlot(int, const SlotContext&) override {
+        return std::make_unique<InstantSlot>();
+    }
+    std::unique_ptr<FtpSlot> createFtpSlot(int, const SlotContext&) override { return nullptr; }
+};
+
+void fill(EngineState& state) {
+    TTask& stopped =
+        state.TaskList.TaskInsert(NewTask("stopped", "http://s/", "/tmp/s/", 0, "", 0, 0, "", ""));
+    TTask& running =
+        state.TaskList.TaskInsert(NewTask("running", "http://r/", "/tmp/r/", 0, "", 0, 0, "", ""));
+    stopped.State = TaskState::Stopped;
+    for (int i = 0; i < kObjects; ++i) {
+        TTask& task = i < kStoppedObjects ? stopped : running;
+        TDnObj* object = NewDnObj(task,
+                                  "http://www.example.com/section" + std::to_string(i % 97) +
+                                      "/page" + std::to_string(i) + ".html",
+                                  2);
+        state.Queue.Enqueue(*object);
+    }
+}
+
+}  // namespace
+
+int main() {
+    char pattern[] = "/tmp/quillharbor-bench-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string dir = std::string(pattern) + "/";
+    if (!replaceFileAtomically(dir + "Quillharbor.ini",
+                               "[General]\nMaxHTTPConns=16\nMaxFTPConns=0\nPause=0\n")
+             .ok()) {
+        std::printf("cannot write the settings\n");
+        return 1;
+    }
+    MessageLoop loop;
+    QuietView view;
+    NullDropSource drop;
+    NullDialUp dialUp;
+    NoTaskFiles taskFiles;
+    NullLinkIntake intake;
+    NullLinkRewriteQueue rewriter;
+    InstantSlots slots;
+    {
+        Engine engine(EngineServices{loop, view, drop, dialUp, taskFiles, intake, rewriter, &slots},
+                      dir);
+        fill(engine.state());
+
+        std::vector<double> ticks;
+        for (int i = 0; i < kTicks; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            engine.Timer1Timer();
+            ticks.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
+        }
+        std::sort(ticks.begin(), ticks.end());
+        std::printf("tick, %d free HTTP slots, %d queued behind %d of a stopped task\n", kSlots,
+                    kObjects - kStoppedObjects, kStoppedObjects);
+        std::printf("  %ld objects started in %d ticks\n", InstantSlot::started, kTicks);
+        std::printf("  per tick: median %.3f ms, fastest %.3f ms, slowest %.3f ms\n",
+                    ticks[ticks.size() / 2], ticks.front(), ticks.back());
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}
