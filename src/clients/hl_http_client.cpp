@@ -5,7 +5,6 @@
 
 #include "clients/http_local_name.h"
 #include "clients/http_resume.h"
-#include "clients/robots_body.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
 #include "net/http_socket_transport.h"
@@ -186,7 +185,8 @@ void THLHTTPClient::OnDocData(const char* data, std::size_t length) {
     TDnObj& object = *m_obj;
     if (object.State == ObjectState::RobotsRequest) {
         if (m_memory) {
-            const std::size_t room = kRobotsBodyLimit - std::min(kRobotsBodyLimit, m_memory->size());
+            const std::size_t room =
+                kRobotsBodyLimit - std::min(kRobotsBodyLimit, m_memory->size());
             m_memory->append(data, std::min(room, length));
         }
         return;
@@ -269,10 +269,12 @@ void THLHTTPClient::robotsDocEnd(TDnObj& object) {
     }
     std::unique_ptr<std::string> body = std::move(m_memory);
     if (status < kErrorStatus && body && !body->empty()) {
-        const std::uintptr_t parameter = releaseRobotsBody(std::move(body));
-        if (!m_loop.post(m_mainWindow, messageNumber(EngineMessage::RobotsAnswer), parameter,
+        // The body waits in the engine state, so that it is freed even when the message is
+        // dropped on the way.
+        const std::uintptr_t ticket = m_state.RobotsBodies.deposit(std::move(*body));
+        if (!m_loop.post(m_mainWindow, messageNumber(EngineMessage::RobotsAnswer), ticket,
                          static_cast<std::intptr_t>(identity))) {
-            adoptRobotsBody(parameter);
+            m_state.RobotsBodies.take(ticket);
         }
     } else {
         post(EngineMessage::RobotsAnswer, 0, static_cast<std::intptr_t>(identity));
@@ -333,8 +335,7 @@ void THLHTTPClient::trySlashlessUrl(TDnObj& object) {
     if (object.InList == GlobalList::Seen) {
         m_state.SeenList.SeenRemove(object);
     }
-    TDnObj* replacement =
-        NewDnObj(task, object.URL.substr(0, object.URL.size() - 1), object.Level);
+    TDnObj* replacement = NewDnObj(task, object.URL.substr(0, object.URL.size() - 1), object.Level);
     if (replacement != nullptr) {
         replacement->Referrer = object.Referrer;
         // It stands in for this object in the count of files.
@@ -368,8 +369,7 @@ void THLHTTPClient::Finish() {
         object.State = partial ? ObjectState::Incomplete : ObjectState::Failed;
         post(EngineMessage::NetworkError, identity);
     } else {
-        const bool retry =
-            code > kSocketErrorBase && m_state.RetryOnFails && object.Retried == 0;
+        const bool retry = code > kSocketErrorBase && m_state.RetryOnFails && object.Retried == 0;
         object.Status = code > kSocketErrorBase && !retry ? kAborted : code;
         if (retry) {
             object.Retried = 1;

@@ -16,7 +16,6 @@ enum class ResumeAnswer {
 // and rangeBegin (the decimal first byte the server reported, empty when it reported none) are
 // the answer's. An error answer (400 and above) is refused, so that its page never lands in the
 // partial data.
-ResumeAnswer classifyResumeAnswer(std::int64_t offset, int statusCode,
-                                  std::string_view rangeBegin);
+ResumeAnswer classifyResumeAnswer(std::int64_t offset, int statusCode, std::string_view rangeBegin);
 
 }  // namespace quillharbor

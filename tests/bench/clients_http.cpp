@@ -53,7 +53,8 @@ bool accepts(std::uint16_t port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return connected;
 }
@@ -129,8 +130,8 @@ int run(std::uintmax_t mebibytes) {
     const std::string portText = std::to_string(port);
     const std::string nginxDir = (work / "nginx").string();
     const std::string root = (work / "www").string();
-    const char* argv[] = {"python3", script.c_str(), portText.c_str(), nginxDir.c_str(),
-                          root.c_str(), nullptr};
+    const char* argv[] = {"python3",        script.c_str(), portText.c_str(),
+                          nginxDir.c_str(), root.c_str(),   nullptr};
     pid_t nginx = -1;
     if (::posix_spawnp(&nginx, "python3", nullptr, nullptr, const_cast<char**>(argv), environ)) {
         return 1;
@@ -156,9 +157,10 @@ int run(std::uintmax_t mebibytes) {
         std::printf("round %d: curl %.1f MB/s, HTTP slot %.1f MB/s\n", round + 1,
                     curl > 0 ? size / curl : 0.0, slot > 0 ? size / slot : 0.0);
     }
-    std::printf("%ju MiB from nginx on loopback, best of 2: curl %.1f MB/s, HTTP slot %.1f MB/s, "
-                "slot/curl %.2f\n",
-                mebibytes, bestCurl, bestSlot, bestCurl > 0 ? bestSlot / bestCurl : 0.0);
+    std::printf(
+        "%ju MiB from nginx on loopback, best of 2: curl %.1f MB/s, HTTP slot %.1f MB/s, "
+        "slot/curl %.2f\n",
+        mebibytes, bestCurl, bestSlot, bestCurl > 0 ? bestSlot / bestCurl : 0.0);
 
     ::kill(nginx, SIGTERM);
     ::waitpid(nginx, nullptr, 0);

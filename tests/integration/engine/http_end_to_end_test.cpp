@@ -50,9 +50,7 @@ public:
         ++written;
         return {};
     }
-    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override {
-        return {};
-    }
+    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override { return {}; }
     int written = 0;
 };
 
@@ -107,8 +105,8 @@ protected:
 
 TEST_F(HttpEndToEndTest, StartingDocumentIsDownloadedAndTheTaskEnds) {
     ASSERT_TRUE(servers.startNginx());
-    TTask* task = createTask("site", "http://127.0.0.1:" + std::to_string(servers.nginxPort) +
-                                         "/index.html");
+    TTask* task =
+        createTask("site", "http://127.0.0.1:" + std::to_string(servers.nginxPort) + "/index.html");
     ASSERT_NE(task, nullptr);
     ASSERT_EQ(engine->state().HttpSlots.size(), 1u);
     for (int i = 0; i < 2000 && task->State != TaskState::Finished; ++i) {
@@ -125,8 +123,8 @@ TEST_F(HttpEndToEndTest, StartingDocumentIsDownloadedAndTheTaskEnds) {
 
 TEST_F(HttpEndToEndTest, SilentServerIsAbortedByTheTimeOut) {
     ASSERT_TRUE(servers.startScripted());
-    TTask* task = createTask("quiet", "http://127.0.0.1:" +
-                                          std::to_string(servers.scriptedPort) + "/silence");
+    TTask* task = createTask(
+        "quiet", "http://127.0.0.1:" + std::to_string(servers.scriptedPort) + "/silence");
     ASSERT_NE(task, nullptr);
     TDnObj& start = *task->Objects.begin();
     HttpSlot& slot = *engine->state().HttpSlots[0];
