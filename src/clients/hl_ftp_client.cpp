@@ -216,8 +216,12 @@ void THLFTPClient::componentFailed() {
     if (m_obj == nullptr) {
         return;
     }
-    post(EngineMessage::NetworkError, identityOf(*m_obj));
-    m_obj->State = ObjectState::Failed;
+    // Only the QUIT follows a whole file: a session already gone (an abort that came after the
+    // last byte) takes nothing from the file.
+    if (m_obj->State != ObjectState::Retrieved) {
+        post(EngineMessage::NetworkError, identityOf(*m_obj));
+        m_obj->State = ObjectState::Failed;
+    }
     Finish();
 }
 
