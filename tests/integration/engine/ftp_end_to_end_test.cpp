@@ -1,0 +1,161 @@
+// Tasks whose objects are FTP files, run by the engine with real FTP slots against the loopback
+// FTP servers: the scheduler is ticked by hand and the loop driven between ticks.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "clients/ftp_servers.h"
+#include "clients/hl_ftp_client.h"
+#include "clients/http_slot_factory.h"
+#include "engine/engine.h"
+#include "engine/null_dial_up.h"
+#include "engine/null_drop_source.h"
+#include "engine/null_link_intake.h"
+#include "engine/null_link_rewrite_queue.h"
+
+namespace quillharbor::test {
+namespace {
+
+class NotedView : public EngineView {
+public:
+    std::vector<TTask*> SelectedTasks() override { return {}; }
+    std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
+    void AddTaskRow(TTask&) override {}
+    void SelectTaskRow(TTask&) override {}
+    void DeleteTaskRow(TTask&) override {}
+    void RefreshTaskIcons() override {}
+    void ClearCurrentTask() override {}
+    void AddObjectRow(TDnObj&) override {}
+    void RefreshObjectRow(TDnObj&) override {}
+    void FillObjectLists() override {}
+    void ShowObjectStarted(TDnObj&) override {}
+    void ShowObjectReceiving(TDnObj&) override {}
+    void ShowObjectProgress(TDnObj&) override { ++progress; }
+    void ShowTaskCounters(TTask&) override {}
+    void UpdateCommands() override {}
+    void ShowNotification(const std::string& text) override { notifications.push_back(text); }
+    void SetStatusText(int, const std::string&) override {}
+    void OpenNewTask(const std::string&) override {}
+    void OpenEditTask(TTask&) override {}
+
+    int progress = 0;
+    std::vector<std::string> notifications;
+};
+
+class NoTaskFiles : public TaskFileWriter {
+public:
+    Status WriteTaskFile(const TTask&, const std::string&) override { return {}; }
+    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override { return {}; }
+};
+
+class FtpEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine = std::make_unique<Engine>(
+            EngineServices{loop, view, drop, dialUp, taskFiles, intake, rewriter, &factory},
+            programDir.path());
+        GlobalOptions& options = engine->globalOptions();
+        options.TaskRoot = programDir.make("downloads");
+        options.MaxHTTPConns = 0;
+        options.MaxFTPConns = 1;
+        options.FTPTimeout = 2;
+        options.DefUser = "anna";
+        options.DefPassword = "secret";
+        options.Notify = 2 | 16 | 32;
+    }
+    void TearDown() override {
+        engine.reset();
+        loop.processPending();
+        EXPECT_EQ(loop.targetCount(), 0u);
+        EXPECT_EQ(loop.watchedSocketCount(), 0u);
+    }
+
+    TTask* createTask(const std::string& name, const std::string& url,
+                      const std::string& user = "anna") {
+        engine->PrepareNewTaskParams();
+        NewTaskParams& params = engine->newTaskParams();
+        params.Name = name;
+        params.URL = url;
+        params.FtpUser = user;
+        params.StartAtOnce = true;
+        return engine->CreateTask();
+    }
+    // Ticks the scheduler, driving the loop between ticks, until the task ends (bounded).
+    bool runUntilFinished(const TTask& task) {
+        for (int i = 0; i < 3000 && task.State != TaskState::Finished; ++i) {
+            engine->Timer1Timer();
+            loop.runOnce(std::chrono::milliseconds(5));
+        }
+        return task.State == TaskState::Finished;
+    }
+    THLFTPClient& slot() { return dynamic_cast<THLFTPClient&>(*engine->state().FtpSlots.at(0)); }
+
+    FtpServers& servers = FtpServers::instance();
+    TempDirectory programDir;
+    MessageLoop loop;
+    NotedView view;
+    NullDropSource drop;
+    NullDialUp dialUp;
+    NoTaskFiles taskFiles;
+    NullLinkIntake intake;
+    NullLinkRewriteQueue rewriter;
+    HttpSlotFactory factory{loop};
+    std::unique_ptr<Engine> engine;
+};
+
+// The settings reach the slot (the INI's minutes as the component's seconds, the default login)
+// and the scheduler dispatches the task's FTP starting URL to it.
+TEST_F(FtpEndToEndTest, AnFtpStartingUrlIsDownloadedByTheScheduler) {
+    ASSERT_TRUE(servers.startPyftpdlib());
+    engine->ApplySettings();
+    ASSERT_EQ(engine->state().FtpSlots.size(), 1u);
+    EXPECT_EQ(slot().FtpCli().Timeout(), 120);
+    EXPECT_EQ(slot().FtpCli().UserName(), "anna");
+    EXPECT_TRUE(slot().FtpCli().ProxyServer().empty());
+
+    TTask* task = createTask(
+        "files", "ftp://127.0.0.1:" + std::to_string(servers.pyftpdlibPort) + "/pub/file.bin");
+    ASSERT_NE(task, nullptr);
+    ASSERT_TRUE(runUntilFinished(*task));
+    TDnObj& file = *task->Objects.begin();
+    EXPECT_EQ(file.State, ObjectState::Retrieved);
+    EXPECT_EQ(file.Received, static_cast<std::int64_t>(FtpServers::FileSize));
+    EXPECT_EQ(contentsOf(task->Dir + file.LocalName), pattern(FtpServers::FileSize));
+    EXPECT_EQ(task->Queued, 0);
+    EXPECT_GT(view.progress, 0);
+    EXPECT_EQ(view.notifications, (std::vector<std::string>{"Task files is finished."}));
+    EXPECT_EQ(engine->state().BytesWindow + engine->state().BytesTotal, file.Received);
+}
+
+// With UseFTPProxy the slots log in through ftp-proxy, passively; an error reply is notified
+// with its code.
+TEST_F(FtpEndToEndTest, TheProxySettingSendsEveryTransferThroughTheProxy) {
+    ASSERT_TRUE(servers.startVsftpd() && servers.startProxy());
+    GlobalOptions& options = engine->globalOptions();
+    options.UseFTPProxy = true;
+    options.FTPProxyName = "127.0.0.1:" + std::to_string(servers.proxyPort);
+    engine->ApplySettings();
+    EXPECT_EQ(slot().FtpCli().ProxyServer(), "127.0.0.1");
+
+    const std::string server = "ftp://127.0.0.1:" + std::to_string(servers.vsftpdPort);
+    TTask* task = createTask("proxied", server + "/other/file.bin", "anonymous");
+    ASSERT_NE(task, nullptr);
+    ASSERT_TRUE(runUntilFinished(*task));
+    TDnObj& file = *task->Objects.begin();
+    EXPECT_EQ(file.State, ObjectState::Retrieved);
+    EXPECT_EQ(contentsOf(task->Dir + file.LocalName), pattern(5000, 7));
+    EXPECT_EQ(slot().FtpCli().ConnectionType(), TFtpConnectionType::ftpProxy);
+
+    TTask* missing = createTask("missing", server + "/pub/none.bin", "anonymous");
+    ASSERT_NE(missing, nullptr);
+    ASSERT_TRUE(runUntilFinished(*missing));
+    EXPECT_EQ(missing->Objects.begin()->State, ObjectState::FtpError);
+    EXPECT_EQ(view.notifications.at(1),
+              "FTP protocol error 550 when retrieving URL " + server + "/pub/none.bin");
+}
+
+}  // namespace
+}  // namespace quillharbor::test
