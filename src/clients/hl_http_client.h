@@ -28,7 +28,8 @@ namespace quillharbor {
 //   136 NetworkError      ended below status 400 without a body,   object, 0 or the socket error
 //                         or put back into the queue (retry)
 //   137 HttpError         status 400 and above, 800, 801           object, status code
-//   140 RobotsAnswer      a robots.txt request ended               body (robots_body.h) or 0,
+//   140 RobotsAnswer      a robots.txt request ended               ticket of the body in the
+//                                                                  state's RobotsBodies or 0,
 //                                                                  object
 //   134 TaskEnded         the object's task has nothing queued     task, 0
 //

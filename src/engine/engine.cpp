@@ -50,6 +50,7 @@ Engine::~Engine() {
     m_state.FreeSlots();
     m_state.Queue.clear();
     m_state.SeenList.clear();
+    m_state.WaitList.clear();
     m_state.TaskList.FreeTaskList();
     m_state.HostExclList.HostExclClear();
     m_state.DisallowList.clear();
@@ -62,7 +63,8 @@ void Engine::ApplySettings() {
     m_state.AlwaysRetrieve = m_global.AlwaysRetrieve;
     m_state.ForceFTPRetrieve = m_global.ForceFTPRetrieve;
     m_state.ObeyRobots = m_global.ObeyRobotExclusion;
-    m_state.DisallowList.clear();
+    // The disallow list is kept: every host in the host list is known and never asked again,
+    // so emptying it would lift the rules of those hosts for the rest of the run.
     m_state.FreeSlots();
     m_state.DefaultFtpPassword = m_global.DefPassword;
     m_state.DefaultFtpUser = m_global.DefUser;

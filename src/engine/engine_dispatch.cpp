@@ -1,4 +1,8 @@
 #include "engine/engine.h"
+
+#include <optional>
+#include <string>
+
 #include "model/message_identity.h"
 
 namespace quillharbor {
@@ -81,16 +85,19 @@ void Engine::onMessage(const Message& message) {
             break;
         case EngineMessage::ScanLinks:
             if (object != nullptr) {
-                m_services.intake.ScanLinks(*object);
+                m_services.intake.ScanLinks(m_context, *object);
             }
             break;
-        case EngineMessage::RobotsAnswer:
-            // The body travels in wParam and the object in lParam; the body is released even
-            // when its object is gone.
-            m_services.intake.RobotsAnswer(
-                message.wParam,
-                objectByIdentity(tasks, static_cast<std::uintptr_t>(message.lParam)));
+        case EngineMessage::RobotsAnswer: {
+            // wParam is the body's ticket and lParam the object; the body is taken even when
+            // its object is gone, so that it is freed.
+            const std::optional<std::string> body = m_state.RobotsBodies.take(message.wParam);
+            if (TDnObj* request =
+                    objectByIdentity(tasks, static_cast<std::uintptr_t>(message.lParam))) {
+                m_services.intake.RobotsAnswer(m_context, *request, body.value_or(""));
+            }
             break;
+        }
         case EngineMessage::TaskEnded:
             if (task != nullptr) {
                 m_taskEnd.TaskEnded(*task);

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <vector>
 
+#include "engine/robots_gate.h"
 #include "engine/slot_holders.h"
+#include "model/link_admission.h"
 #include "model/message_identity.h"
 #include "platform/files.h"
 
@@ -39,6 +41,17 @@ void TaskCommands::ApplyTaskEdit(const TaskEditParams& params) {
     applyFlag(*task, TaskFlag::FollowFTP, params.FollowFTP);
     applyFlag(*task, TaskFlag::TrySlashes, params.TrySlashes);
     applyFlag(*task, TaskFlag::Parse, params.Parse);
+    // Raised limits take effect on the documents already scanned. Collected first: the scans
+    // add objects to the list being walked.
+    std::vector<TDnObj*> scanned;
+    for (TDnObj& object : task->Objects) {
+        if (object.State == ObjectState::Done && ShouldParse(object)) {
+            scanned.push_back(&object);
+        }
+    }
+    for (TDnObj* page : scanned) {
+        m_context.services.intake.RescanLinks(m_context, *page);
+    }
     if (task->Queued <= 0) {
         task->State = TaskState::Finished;
     } else if (task->StartCountdown > 0) {
@@ -126,7 +139,11 @@ void TaskCommands::abortTransfers(TTask& task) {
     // An HTTP abort completes later, so the object is marked first; an FTP abort completes
     // inside the call, so it is marked afterwards, over what the completion left.
     forSlotsServing(m_context.state.HttpSlots, task, [](TransferSlot& slot, TDnObj& object) {
-        object.State = ObjectState::Incomplete;
+        // A robots.txt request stays one, so that its end still answers the objects waiting
+        // for its host, whichever task they belong to.
+        if (object.State != ObjectState::RobotsRequest) {
+            object.State = ObjectState::Incomplete;
+        }
         slot.abort();
     });
     forSlotsServing(m_context.state.FtpSlots, task, [](TransferSlot& slot, TDnObj& object) {
@@ -149,10 +166,14 @@ void TaskCommands::removeTask(TTask& task) {
             case GlobalList::Seen:
                 state.SeenList.SeenRemove(object);
                 break;
+            case GlobalList::Wait:
+                state.WaitList.WaitRemove(object);
+                break;
             case GlobalList::None:
                 break;
         }
     }
+    RobotsGate(m_context).forgetTask(task);
     if (Status deleted = deleteFile(m_context.taskFilePath(task));
         !deleted && deleted.error().code != ENOENT) {
         m_context.services.view.ShowNotification(deleted.error().text);

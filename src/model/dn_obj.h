@@ -16,6 +16,7 @@ enum class GlobalList : std::uint8_t {
     None,
     Queue,
     Seen,
+    Wait,  // the robots wait list: its host's robots.txt is not answered yet
 };
 
 // One URL of a task. Its task owns it from creation until the task is freed; everything else

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -10,9 +9,12 @@
 #include "model/ftp_slot.h"
 #include "model/host_excl_list.h"
 #include "model/http_slot.h"
+#include "model/robots_body_store.h"
 #include "model/seen_list.h"
 #include "model/task_list.h"
 #include "model/transfer_slot_factory.h"
+#include "model/wait_list.h"
+#include "parser/robots_rules.h"
 #include "platform/message.h"
 
 namespace quillharbor {
@@ -20,8 +22,8 @@ namespace quillharbor {
 // The engine's whole state, one instance, touched on the loop's thread only.
 //
 // Members are declared in an order that makes destruction safe: the slots go first (a busy slot
-// still finishes its object), then the queue and the seen list unlink their objects, then the
-// tasks free them.
+// still finishes its object), then the queue, the seen list and the wait list unlink their
+// objects, then the tasks free them.
 struct EngineState {
     EngineState() = default;
     EngineState(const EngineState&) = delete;
@@ -31,8 +33,11 @@ struct EngineState {
     quillharbor::HostExclList HostExclList;
     DownloadQueue Queue;
     quillharbor::SeenList SeenList;
-    // Sorted absolute URL prefixes that robots.txt files disallow, for all hosts together.
-    std::set<std::string> DisallowList;
+    quillharbor::WaitList WaitList;
+    // Absolute URL prefixes that robots.txt files disallow, for all hosts together.
+    quillharbor::DisallowList DisallowList;
+    // robots.txt bodies posted by the HTTP slots and not taken yet.
+    RobotsBodyStore RobotsBodies;
 
     std::int64_t BytesWindow = 0;  // received since the last statistics step
     std::int64_t BytesTotal = 0;   // received since start-up

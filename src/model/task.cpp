@@ -25,13 +25,17 @@ TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level) {
     if (task.Objects.TaskFindObj(url) != nullptr) {
         return nullptr;
     }
+    return &AddDnObj(task, std::move(url), level);
+}
+
+TDnObj& AddDnObj(TTask& task, std::string url, std::int32_t level) {
     auto object = std::make_unique<TDnObj>();
     object->URL = std::move(url);
     object->Level = level;
     object->Task = &task;
     ++task.Queued;
     ++task.Total;
-    return &task.Objects.TaskObjInsert(std::move(object));
+    return task.Objects.TaskObjInsert(std::move(object));
 }
 
 bool TaskHasFlag(const TTask& task, TaskFlag flag) {

@@ -54,6 +54,9 @@ std::unique_ptr<TTask> NewTask(std::string name, std::string url, std::string di
 // Creates the task's object for url at level: state Queued, counted in Queued and Total, in the
 // task's object list but in no queue. nullptr when the task already holds url.
 TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level);
+// As NewDnObj, but also when the task already holds url: the new object goes behind the ones
+// with that URL, so TaskFindObj still finds the first.
+TDnObj& AddDnObj(TTask& task, std::string url, std::int32_t level);
 
 bool TaskHasFlag(const TTask& task, TaskFlag flag);
 void TaskSetFlag(TTask& task, TaskFlag flag);

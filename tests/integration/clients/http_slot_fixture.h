@@ -7,11 +7,11 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "clients/hl_http_client.h"
-#include "clients/robots_body.h"
 #include "net/http_servers.h"
 
 namespace quillharbor::test {
@@ -48,7 +48,7 @@ protected:
         reports.push_back(message.number - WM_USER);
         lParams.push_back(message.lParam);
         if (message.number == messageNumber(EngineMessage::RobotsAnswer)) {
-            robotsBodies.push_back(adoptRobotsBody(message.wParam));
+            robotsBodies.push_back(state.RobotsBodies.take(message.wParam));
         }
     }
     // The lParam of the first report of this kind; -1 when there is none.
@@ -94,7 +94,7 @@ protected:
     std::unique_ptr<THLHTTPClient> slot;
     std::vector<unsigned> reports;
     std::vector<std::intptr_t> lParams;
-    std::vector<std::unique_ptr<std::string>> robotsBodies;
+    std::vector<std::optional<std::string>> robotsBodies;
 };
 
 }  // namespace quillharbor::test

@@ -91,7 +91,7 @@ TEST_F(HttpSlotNginxTest, RobotsBodyStaysInMemoryUpToItsLimit) {
     robots.State = ObjectState::RobotsRequest;
     ASSERT_TRUE(fetch(robots));
     ASSERT_EQ(robotsBodies.size(), 1u);
-    ASSERT_NE(robotsBodies[0], nullptr);
+    ASSERT_TRUE(robotsBodies[0].has_value());
     EXPECT_EQ(robotsBodies[0]->size(), THLHTTPClient::kRobotsBodyLimit);
     EXPECT_TRUE(std::filesystem::is_empty(taskDir));
     EXPECT_EQ(task->Queued, 1) << "the robots handling settles the count";

@@ -117,13 +117,14 @@ public:
 
 class RecordingLinkIntake : public LinkIntake {
 public:
-    void ScanLinks(TDnObj& object) override { scanned.push_back(object.URL); }
-    void RobotsAnswer(std::uintptr_t body, TDnObj* object) override {
-        robots.emplace_back(body, object);
+    void ScanLinks(EngineContext&, TDnObj& object) override { scanned.push_back(object.URL); }
+    void RescanLinks(EngineContext&, TDnObj&) override {}
+    void RobotsAnswer(EngineContext&, TDnObj& request, std::string_view body) override {
+        robots.emplace_back(&request, body);
     }
 
     std::vector<std::string> scanned;
-    std::vector<std::pair<std::uintptr_t, TDnObj*>> robots;
+    std::vector<std::pair<TDnObj*, std::string>> robots;
 };
 
 class RecordingRewriteQueue : public LinkRewriteQueue {

@@ -10,6 +10,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using ::testing::Pair;
 
 class ResultHandlersTest : public SchedulerTest {
 protected:
@@ -118,14 +119,17 @@ TEST_F(ResultHandlersTest, LinkAndRobotsReportsGoToTheIntake) {
     startWith("");
     const std::uintptr_t object = failedObject(0);
     post(EngineMessage::ScanLinks, object);
-    post(EngineMessage::RobotsAnswer, 77, static_cast<std::intptr_t>(object));
-    post(EngineMessage::RobotsAnswer, 78, static_cast<std::intptr_t>(object + 1));
+    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("rules"),
+         static_cast<std::intptr_t>(object));
+    post(EngineMessage::RobotsAnswer, 0, static_cast<std::intptr_t>(object));
+    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("lost"),
+         static_cast<std::intptr_t>(object + 1));
     pump();
     EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/x.html"));
-    ASSERT_EQ(m_intake.robots.size(), 2u);
-    EXPECT_EQ(m_intake.robots[0].second, state().TaskList.head()->Objects.head());
-    EXPECT_EQ(m_intake.robots[1].first, 78u);  // released although its object is unknown
-    EXPECT_EQ(m_intake.robots[1].second, nullptr);
+    TDnObj* head = state().TaskList.head()->Objects.head();
+    EXPECT_THAT(m_intake.robots, ElementsAre(Pair(head, "rules"), Pair(head, "")));
+    // The body of an unknown object is freed all the same.
+    EXPECT_EQ(state().RobotsBodies.size(), 0u);
 }
 
 TEST_F(ResultHandlersTest, RewritingRefillsTheListsOnlyOfTheOneSelectedTask) {
