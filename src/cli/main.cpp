@@ -1,64 +1,58 @@
 // quillharbor-cli: the command-line front end. Global options come first, then one command with
-// its own arguments; each command is one entry of kCommands.
+// its own arguments; each command is one entry of allCommands().
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "cli/commands.h"
+#include "cli/usage.h"
 #include "platform/result.h"
-#include "storage/settings_file.h"
 
 namespace quillharbor {
 namespace {
 
-constexpr std::string_view kProgram = "quillharbor-cli";
 constexpr std::string_view kVersion = QUILLHARBOR_VERSION;
 
-enum class ExitCode { Success = 0, Failure = 1, Usage = 2 };
-
-struct Invocation {
-    std::string programDir;  // absolute, ending with "/"
-    std::string command;
-    std::vector<std::string> arguments;
-};
-
-struct Command {
-    std::string_view name;
-    std::string_view arguments;
-    std::string_view summary;
-    ExitCode (*run)(const Invocation&);
-};
-
-ExitCode runSettings(const Invocation& invocation);
-
-constexpr Command kCommands[] = {
-    {"settings", "", "print the effective settings, one Section.Key=value line each", runSettings},
-};
-
 void printUsage(std::ostream& out) {
-    out << "Usage: " << kProgram << " [--home DIR] COMMAND [ARGUMENTS]\n"
-        << "       " << kProgram << " --help | --version\n\nCommands:\n";
-    for (const Command& command : kCommands) {
+    out << "Usage: " << kProgram << " [--home DIR] [--quiet|--verbose] COMMAND [ARGUMENTS]\n"
+        << "       " << kProgram << " COMMAND --help\n"
+        << "       " << kProgram << " --help | --version\n\n"
+        << "Grabs web and FTP sites for offline browsing with the engine, settings and task\n"
+        << "files of the Quillharbor desktop program.\n\nCommands:\n";
+    for (const Command& command : allCommands()) {
         std::string synopsis = std::string(command.name);
-        if (!command.arguments.empty()) {
-            synopsis += " " + std::string(command.arguments);
+        if (!command.synopsis.empty()) {
+            synopsis += " " + std::string(command.synopsis);
         }
-        out << "  " << synopsis << std::string(synopsis.size() < 12 ? 12 - synopsis.size() : 1, ' ')
-            << command.summary << "\n";
+        out << "  " << synopsis;
+        if (synopsis.size() < 30) {
+            out << std::string(30 - synopsis.size(), ' ');
+        } else {
+            out << "\n" << std::string(32, ' ');
+        }
+        out << command.summary << "\n";
     }
     out << "\nOptions:\n"
-        << "  --home DIR  the program directory, holding Quillharbor.ini and the task files\n"
-        << "              (default: the current directory)\n"
-        << "  --help      show this help and exit\n"
-        << "  --version   show the version and exit\n";
+        << "  --home DIR   the program directory, holding Quillharbor.ini and the task files\n"
+        << "               (default: the current directory); downloads go under its TaskRoot\n"
+        << "  --quiet      print only errors and the objects that failed\n"
+        << "  --verbose    also print every object as it completes, with its state\n"
+        << "  --help       show this help and exit\n"
+        << "  --version    show the version and exit\n";
 }
 
-ExitCode usageError(std::string_view problem) {
-    std::cerr << kProgram << ": " << problem << "\nTry '" << kProgram << " --help'.\n";
-    return ExitCode::Usage;
+void printCommandHelp(const Command& command) {
+    std::cout << "Usage: " << kProgram << " [--home DIR] " << command.name;
+    if (!command.synopsis.empty()) {
+        std::cout << ' ' << command.synopsis;
+    }
+    std::cout << "\n\n" << command.summary << ".\n\n" << command.help();
 }
 
 Result<std::string> programDirectoryFrom(const std::string& home) {
@@ -74,29 +68,16 @@ Result<std::string> programDirectoryFrom(const std::string& home) {
     return directory;
 }
 
-ExitCode runSettings(const Invocation& invocation) {
-    if (!invocation.arguments.empty()) {
-        return usageError("'settings' takes no arguments");
-    }
-    GlobalOptions global;
-    DefaultTaskOptions defaults;
-    SetDefaultSettings(global, defaults, invocation.programDir);
-    Status loaded = LoadSettings(global, defaults, invocation.programDir);
-    if (!loaded) {
-        std::cerr << kProgram << ": " << loaded.error().text << "; showing the built-in defaults\n";
-    }
-    for (const SettingEntry& entry : settingEntries(global, defaults)) {
-        std::string_view value = entry.value;
-        if (entry.secret && !value.empty()) {
-            value = "(set)";
-        }
-        std::cout << entry.section << '.' << entry.key << '=' << value << '\n';
-    }
-    return loaded ? ExitCode::Success : ExitCode::Failure;
+// Before a "--", the command's arguments ask for its help.
+bool asksForHelp(std::span<const std::string> arguments) {
+    const auto end = std::find(arguments.begin(), arguments.end(), "--");
+    return std::any_of(arguments.begin(), end,
+                       [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
 }
 
 ExitCode run(std::span<char* const> args) {
     std::string home = ".";
+    Verbosity verbosity = Verbosity::Normal;
     std::size_t next = 1;
     for (; next < args.size(); ++next) {
         std::string_view arg = args[next];
@@ -115,6 +96,10 @@ ExitCode run(std::span<char* const> args) {
             home = args[next];
         } else if (arg.starts_with("--home=")) {
             home = arg.substr(7);
+        } else if (arg == "--quiet") {
+            verbosity = Verbosity::Quiet;
+        } else if (arg == "--verbose") {
+            verbosity = Verbosity::Verbose;
         } else if (arg.starts_with('-')) {
             return usageError("unknown option '" + std::string(arg) + "'");
         } else {
@@ -124,19 +109,28 @@ ExitCode run(std::span<char* const> args) {
     if (next == args.size()) {
         return usageError("no command given");
     }
-    Invocation invocation{{}, args[next], {args.begin() + next + 1, args.end()}};
-    for (const Command& command : kCommands) {
-        if (command.name != invocation.command) {
-            continue;
-        }
-        Result<std::string> programDir = programDirectoryFrom(home);
-        if (!programDir) {
-            return usageError(programDir.error().text);
-        }
-        invocation.programDir = std::move(programDir).value();
-        return command.run(invocation);
+    Invocation invocation;
+    invocation.command = args[next];
+    invocation.arguments.assign(args.begin() + next + 1, args.end());
+    invocation.verbosity = verbosity;
+    invocation.terminalFd = ::isatty(STDOUT_FILENO) ? STDOUT_FILENO : -1;
+    const auto commands = allCommands();
+    const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& each) {
+        return each.name == invocation.command;
+    });
+    if (command == commands.end()) {
+        return usageError("unknown command '" + invocation.command + "'");
     }
-    return usageError("unknown command '" + invocation.command + "'");
+    if (asksForHelp(invocation.arguments)) {
+        printCommandHelp(*command);
+        return ExitCode::Success;
+    }
+    Result<std::string> programDir = programDirectoryFrom(home);
+    if (!programDir) {
+        return usageError(programDir.error().text);
+    }
+    invocation.programDir = std::move(programDir).value();
+    return command->run(invocation);
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+#include "cli/cli_session.h"
+
+#include <chrono>
+#include <vector>
+
+namespace quillharbor {
+
+namespace {
+
+constexpr auto kStep = std::chrono::milliseconds(200);
+constexpr auto kSettleStep = std::chrono::milliseconds(20);
+// Aborted HTTP transfers complete from the loop within a few steps; an FTP slot lets go of its
+// object on the next tick.
+constexpr auto kSettleLimit = std::chrono::seconds(10);
+// processPending() keeps returning true while the scheduler's timer is due.
+constexpr int kDrainRounds = 100;
+
+bool keepsRunning(TaskState state) {
+    return state == TaskState::Running || state == TaskState::Waiting ||
+           state == TaskState::RewritePending;
+}
+
+}  // namespace
+
+CliSession::CliSession(const std::string& programDir, Verbosity verbosity, int terminalFd)
+    : m_view(verbosity, terminalFd),
+      m_rewriter(m_loop, m_view),
+      m_slots(m_loop),
+      m_engine(EngineServices{.loop = m_loop,
+                              .view = m_view,
+                              .drop = m_drop,
+                              .dialUp = m_dialUp,
+                              .intake = m_intake,
+                              .rewriter = m_rewriter,
+                              .slots = &m_slots},
+               programDir) {
+    m_rewriter.attach(m_engine.state());
+    m_view.attach(m_engine.state());
+    m_engine.LoadAllTasks();
+}
+
+CliSession::~CliSession() {
+    m_rewriter.stop();
+}
+
+CliSession::RunEnd CliSession::run(const InterruptSignal& interrupt) {
+    m_engine.StartScheduler();
+    for (;;) {
+        m_loop.runOnce(kStep);
+        if (interrupt.raised()) {
+            stopEverything();
+            return RunEnd::Interrupted;
+        }
+        if (settled()) {
+            drainMessages();
+            if (settled()) {
+                return RunEnd::Settled;
+            }
+        }
+    }
+}
+
+bool CliSession::close() {
+    m_rewriter.stop();
+    drainMessages();
+    return m_engine.SaveAtClose();
+}
+
+bool CliSession::settled() {
+    for (const TTask& task : m_engine.state().TaskList) {
+        if (keepsRunning(task.State)) {
+            return false;
+        }
+    }
+    return !m_rewriter.isPending() && slotsIdle();
+}
+
+bool CliSession::slotsIdle() {
+    const EngineState& state = m_engine.state();
+    for (const auto& slot : state.HttpSlots) {
+        if (!slot->ready()) {
+            return false;
+        }
+    }
+    for (const auto& slot : state.FtpSlots) {
+        if (!slot->ready() || slot->InUse() != 0 || slot->Obj() != nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CliSession::stopEverything() {
+    // First, so that no pass starts on a half-grabbed task: its pages would keep links to
+    // the files that a resume brings later.
+    m_rewriter.stop();
+    std::vector<TTask*> active;
+    for (TTask& task : m_engine.state().TaskList) {
+        if (task.State == TaskState::Running || task.State == TaskState::Waiting) {
+            active.push_back(&task);
+        }
+    }
+    // The abort marks the objects being retrieved as incomplete, so a resume continues their
+    // files; the stop then leaves the tasks stopped rather than aborted.
+    m_view.select(active);
+    m_engine.AbortSelectedTasks();
+    m_engine.StopSelectedTasks();
+    m_view.select({});
+    const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
+    while (!slotsIdle() && std::chrono::steady_clock::now() < deadline) {
+        m_loop.runOnce(kSettleStep);
+    }
+    drainMessages();
+}
+
+void CliSession::drainMessages() {
+    for (int round = 0; round < kDrainRounds && m_loop.processPending(); ++round) {
+    }
+}
+
+}  // namespace quillharbor

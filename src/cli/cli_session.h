@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+
+#include "cli/interrupt_signal.h"
+#include "cli/terminal_view.h"
+#include "clients/http_slot_factory.h"
+#include "engine/engine.h"
+#include "engine/engine_link_intake.h"
+#include "engine/link_rewriter.h"
+#include "engine/null_dial_up.h"
+#include "engine/null_drop_source.h"
+#include "platform/message_loop.h"
+
+namespace quillharbor {
+
+// One run of the engine for a command: the loop, the terminal view, the link rewriter and the
+// real transfer slots, with the settings and the task files of the program directory loaded as
+// the desktop program loads them at start-up. Nothing is written until close().
+//
+// Main thread only. The members are declared so that everything the engine uses outlives it.
+class CliSession {
+public:
+    enum class RunEnd {
+        Settled,      // no task runs or waits, every link rewriting is done, every slot is idle
+        Interrupted,  // stopped on a signal: transfers aborted, objects resumable
+    };
+
+    CliSession(const std::string& programDir, Verbosity verbosity, int terminalFd);
+    // Stops the rewriter while the engine still lives.
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    Engine& engine() { return m_engine; }
+    TerminalView& view() { return m_view; }
+
+    // Runs the scheduler and the loop until the run settles or the signal is raised.
+    RunEnd run(const InterruptSignal& interrupt);
+    // Ends the link rewriting after its current pass, then writes the configuration file and
+    // every task file. Returns whether everything was written (failures were shown).
+    bool close();
+
+private:
+    bool settled();
+    bool slotsIdle();
+    // Stops every running or waiting task with its transfers aborted, then lets the slots
+    // settle the objects they served (bounded: a slot that never settles is left as it is).
+    void stopEverything();
+    void drainMessages();
+
+    MessageLoop m_loop;
+    TerminalView m_view;
+    NullDropSource m_drop;
+    NullDialUp m_dialUp;
+    EngineLinkIntake m_intake;
+    LinkRewriter m_rewriter;
+    HttpSlotFactory m_slots;
+    Engine m_engine;
+};
+
+}  // namespace quillharbor

@@ -1,0 +1,51 @@
+#include <string>
+#include <vector>
+
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/interrupt_signal.h"
+#include "cli/new_task_request.h"
+#include "cli/run_report.h"
+#include "cli/usage.h"
+
+namespace quillharbor {
+
+ExitCode runGet(Invocation& invocation) {
+    Result<NewTaskRequest> request = readNewTaskRequest(invocation.arguments);
+    if (!request) {
+        return usageError(request.error().text, "get");
+    }
+    Result<std::string> url = cleanStartingUrl(request.value().url);
+    if (!url) {
+        return usageError(url.error().text, "get");
+    }
+    invocation.verbosity = request.value().verbosity.value_or(invocation.verbosity);
+
+    // Before the engine starts, so that no transfer begins unwatched.
+    InterruptSignal interrupt;
+    CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
+    Engine& engine = session.engine();
+    engine.PrepareNewTaskParams();
+    applyNewTaskRequest(request.value(), url.value(), engine.newTaskParams());
+
+    TerminalView& view = session.view();
+    view.captureNotifications();
+    TTask* task = engine.CreateTask();
+    const std::vector<std::string> told = view.takeCaptured();
+    if (task == nullptr) {
+        // Nothing was created, so nothing is saved: the program directory stays as it was.
+        for (const std::string& text : told) {
+            printError(text);
+        }
+        return ExitCode::Usage;
+    }
+    for (const std::string& text : told) {
+        view.print(text);
+    }
+    view.watch(*task);
+    view.print("Task " + task->Name + ": " + task->URL + " into " + task->Dir);
+    const CliSession::RunEnd end = session.run(interrupt);
+    return finishRun(session, end, {task}, invocation);
+}
+
+}  // namespace quillharbor

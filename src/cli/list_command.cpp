@@ -1,0 +1,47 @@
+#include <iostream>
+
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/state_words.h"
+#include "cli/usage.h"
+
+namespace quillharbor {
+
+namespace {
+
+std::string limitText(std::int32_t limit) {
+    return limit == 0 ? std::string("infinity") : std::to_string(limit);
+}
+
+// The task's details in the words of the desktop program's details panel.
+void printTask(const TTask& task) {
+    std::cout << task.Name << " (" << taskStateWords(task.State) << ")\n"
+              << "  URL: " << task.URL << "\n"
+              << "  Directory: " << task.Dir << "\n"
+              << "  Files queued: " << task.Queued << "\n"
+              << "  Files read: " << task.Total - task.Queued << "\n"
+              << "  Download from "
+              << (task.BoundaryPrefix.empty() ? std::string("anywhere") : task.BoundaryPrefix)
+              << "\n"
+              << "  Max files: " << limitText(task.MaxFiles) << "\n"
+              << "  Max levels: " << limitText(task.MaxLevels) << "\n";
+}
+
+}  // namespace
+
+ExitCode runList(Invocation& invocation) {
+    if (!invocation.arguments.empty()) {
+        return usageError("'list' takes no arguments", "list");
+    }
+    CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
+    const TaskList& tasks = session.engine().state().TaskList;
+    if (tasks.empty()) {
+        std::cout << "No tasks in " << invocation.programDir << "\n";
+    }
+    for (const TTask& task : tasks) {
+        printTask(task);
+    }
+    return ExitCode::Success;
+}
+
+}  // namespace quillharbor

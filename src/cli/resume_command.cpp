@@ -1,0 +1,70 @@
+#include <array>
+#include <string>
+#include <vector>
+
+#include "cli/argument_reader.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/interrupt_signal.h"
+#include "cli/run_report.h"
+#include "cli/usage.h"
+
+namespace quillharbor {
+
+ExitCode runResume(Invocation& invocation) {
+    const std::array options{
+        OptionSpec{"--quiet", false,
+                   [&](std::string_view) -> Status {
+                       invocation.verbosity = Verbosity::Quiet;
+                       return {};
+                   }},
+        OptionSpec{"--verbose", false,
+                   [&](std::string_view) -> Status {
+                       invocation.verbosity = Verbosity::Verbose;
+                       return {};
+                   }},
+    };
+    Result<std::vector<std::string>> names = readArguments(invocation.arguments, options);
+    if (!names) {
+        return usageError(names.error().text, "resume");
+    }
+
+    InterruptSignal interrupt;
+    CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
+    Engine& engine = session.engine();
+    TerminalView& view = session.view();
+    std::vector<TTask*> tasks;
+    for (const std::string& name : names.value()) {
+        TTask* task = engine.state().TaskList.TaskFind(name);
+        if (task == nullptr) {
+            return usageError("no task named '" + name + "' in " + invocation.programDir, "resume");
+        }
+        if (task->Queued <= 0) {
+            // Started with nothing queued, a task would never end.
+            view.print("Task " + name + " has nothing left to retrieve.");
+        } else if (std::find(tasks.begin(), tasks.end(), task) == tasks.end()) {
+            tasks.push_back(task);
+        }
+    }
+    if (names.value().empty()) {
+        for (TTask& task : engine.state().TaskList) {
+            if (task.Queued > 0) {
+                tasks.push_back(&task);
+            }
+        }
+    }
+    if (tasks.empty()) {
+        view.print("Nothing to resume.");
+        return ExitCode::Success;
+    }
+    for (TTask* task : tasks) {
+        view.watch(*task);
+    }
+    view.select(tasks);
+    engine.StartSelectedTasks();
+    view.select({});
+    const CliSession::RunEnd end = session.run(interrupt);
+    return finishRun(session, end, tasks, invocation);
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,155 @@
+#include "cli/terminal_view.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/state_words.h"
+#include "model/message_identity.h"
+
+namespace quillharbor {
+
+namespace {
+
+// The scheduler's panes: 0 bytes per second, 3 bytes total (the last one of its step).
+constexpr int kBytesPerSecPane = 0;
+constexpr int kBytesTotalPane = 3;
+
+std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+// Retrieved and scanned are one outcome to the user.
+ObjectState reportedState(ObjectState state) {
+    return state == ObjectState::Retrieved ? ObjectState::Done : state;
+}
+
+}  // namespace
+
+TerminalView::TerminalView(Verbosity verbosity, int terminalFd)
+    : m_verbosity(verbosity), m_line(std::cout, terminalFd) {}
+
+void TerminalView::watch(TTask& task) {
+    if (std::find(m_watched.begin(), m_watched.end(), &task) == m_watched.end()) {
+        m_watched.push_back(&task);
+    }
+}
+
+std::vector<std::string> TerminalView::takeCaptured() {
+    std::vector<std::string> captured = std::move(m_captured).value_or(std::vector<std::string>{});
+    m_captured.reset();
+    return captured;
+}
+
+void TerminalView::print(const std::string& message) {
+    if (m_verbosity != Verbosity::Quiet) {
+        m_line.print(message);
+    }
+}
+
+void TerminalView::finish() {
+    if (m_verbosity != Verbosity::Quiet && !m_watched.empty()) {
+        m_line.show(statusText(), true);
+    }
+    m_line.finish();
+}
+
+void TerminalView::DeleteTaskRow(TTask& task) {
+    std::erase(m_selected, &task);
+    std::erase(m_watched, &task);
+    for (const TDnObj& object : task.Objects) {
+        m_reported.erase(identityOf(object));
+    }
+}
+
+void TerminalView::RefreshObjectRow(TDnObj& object) {
+    reportObject(object);
+    update(false);
+}
+
+void TerminalView::ShowNotification(const std::string& text) {
+    if (m_captured) {
+        m_captured->push_back(text);
+    } else {
+        print(text);
+    }
+}
+
+void TerminalView::SetStatusText(int pane, const std::string& text) {
+    switch (pane) {
+        case kBytesPerSecPane:
+            m_bytesPerSec = text;
+            break;
+        case kBytesTotalPane:
+            update(true);
+            break;
+        default:
+            break;
+    }
+}
+
+std::string TerminalView::counters() const {
+    std::string text;
+    for (const TTask* task : m_watched) {
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += task->Name + ": " + std::to_string(task->Total - task->Queued) + " read, " +
+                std::to_string(task->Queued) + " queued";
+    }
+    return text;
+}
+
+std::string TerminalView::statusText() const {
+    // The scheduler adds the window to the total only every 2 seconds.
+    const std::int64_t bytes = m_state == nullptr ? 0 : m_state->BytesTotal + m_state->BytesWindow;
+    return counters() + " | " + m_bytesPerSec + " | bytes total: " + std::to_string(bytes) +
+           " | work time: " + elapsedText(std::chrono::steady_clock::now() - m_start);
+}
+
+void TerminalView::update(bool statisticsStep) {
+    if (m_verbosity == Verbosity::Quiet || m_watched.empty()) {
+        return;
+    }
+    if (m_line.onTerminal()) {
+        m_line.show(statusText(), statisticsStep);
+        return;
+    }
+    // Off a terminal a status line is worth a line of its own only when the files moved.
+    if (statisticsStep && counters() != m_lastPlainCounters) {
+        m_lastPlainCounters = counters();
+        m_line.show(statusText());
+    }
+}
+
+void TerminalView::reportObject(const TDnObj& object) {
+    if (m_verbosity != Verbosity::Verbose || !objectSettled(object) ||
+        std::find(m_watched.begin(), m_watched.end(), object.Task) == m_watched.end()) {
+        return;
+    }
+    const ObjectState state = reportedState(object.State);
+    const auto [place, added] = m_reported.try_emplace(identityOf(object), state);
+    if (!added) {
+        if (place->second == state) {
+            return;
+        }
+        place->second = state;
+    }
+    std::string line = objectStateWords(object.State);
+    if (objectFailed(object) && object.Status != 0) {
+        line += " " + std::to_string(object.Status);
+    }
+    line += "  " + object.URL;
+    if (!object.LocalName.empty()) {
+        line += " -> " + object.LocalName;
+    } else if (object.State == ObjectState::RetrievedByOther) {
+        line += " -> " + object.Location;
+    }
+    m_line.print(line);
+}
+
+}  // namespace quillharbor
