@@ -103,8 +103,8 @@ std::string SpliceLinks(std::string_view document, const std::vector<TParseURLIn
     return out;
 }
 
-std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base,
-                            bool alreadyRewritten, const LocalNameLookup& localNameOf) {
+std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,
+                            const LocalNameLookup& localNameOf) {
     return SpliceLinks(buffer.document(), FindRewritableLinks(buffer, base, alreadyRewritten),
                        localNameOf);
 }

@@ -40,7 +40,7 @@ std::string SpliceLinks(std::string_view document, const std::vector<TParseURLIn
                         const LocalNameLookup& localNameOf);
 
 // FindRewritableLinks and SpliceLinks in one: the rewritten bytes of the document.
-std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base,
-                            bool alreadyRewritten, const LocalNameLookup& localNameOf);
+std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,
+                            const LocalNameLookup& localNameOf);
 
 }  // namespace quillharbor

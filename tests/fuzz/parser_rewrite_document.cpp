@@ -31,7 +31,8 @@ std::string encoded(std::string_view text, bool isLocalName) {
     std::string out;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 32 || byte == 127 || std::string_view("\"'<>").find(c) != std::string_view::npos ||
+        if (byte <= 32 || byte == 127 ||
+            std::string_view("\"'<>").find(c) != std::string_view::npos ||
             urlSyntax.find(c) != std::string_view::npos) {
             out += '%';
             out += kHex[byte >> 4];
