@@ -1,0 +1,115 @@
+#include "engine/task_rewriter.h"
+
+#include <string_view>
+#include <unordered_map>
+
+#include "parser/document_rewriter.h"
+#include "parser/html_buffer.h"
+#include "parser/url_helpers.h"
+#include "platform/files.h"
+
+namespace quillharbor {
+
+namespace {
+
+constexpr std::string_view kParsedMark = " Parsed";
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+void settleRetrievedByOthers(RewriteJob& job) {
+    for (RewriteJob::Object& object : job.objects) {
+        if (object.State != ObjectState::RetrievedByOther) {
+            continue;
+        }
+        std::string name = LocalNameFromUrl(object.Location);
+        if (job.saveSeparate && !name.empty()) {
+            name = MakeUniqueName(name, job.Dir);
+            // A copy that fails leaves the name without a file, like a file deleted later.
+            static_cast<void>(copyNoOverwrite(object.Location, job.Dir + name));
+            object.ContentType = contains(name, ".htm") ? "text/html Parsed" : "unknown";
+        }
+        object.LocalName = std::move(name);
+        object.State = ObjectState::Done;
+    }
+}
+
+bool isSavedHtml(const RewriteJob::Object& object) {
+    return (object.State == ObjectState::Retrieved || object.State == ObjectState::Done) &&
+           (contains(object.ContentType, "htm") || contains(object.ContentType, "HTM")) &&
+           !object.LocalName.empty();
+}
+
+Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alreadyRewritten,
+                   const LocalNameLookup& localNameOf) {
+    Result<std::string> bytes = readWholeFile(path);
+    if (!bytes) {
+        return bytes.error();
+    }
+    const auto size = static_cast<std::int64_t>(bytes.value().size());
+    if (page.Received == 0) {
+        page.Received = size;
+    }
+    if (page.Size == 0) {
+        page.Size = size;
+    }
+    const std::string& base = page.Location.empty() ? page.URL : page.Location;
+    const std::string rewritten =
+        RewriteDocument(HtmlBuffer(bytes.value()), base, alreadyRewritten, localNameOf);
+    if (rewritten == bytes.value()) {
+        return {};
+    }
+    return replaceFileAtomically(path, rewritten);
+}
+
+Status rewritePages(RewriteJob& job) {
+    std::unordered_map<std::string_view, std::string_view> localNames;
+    for (const RewriteJob::Object& object : job.objects) {
+        localNames.try_emplace(object.URL, object.LocalName);
+    }
+    const LocalNameLookup localNameOf = [&localNames](std::string_view url) {
+        const auto found = localNames.find(url);
+        return found == localNames.end() ? std::string_view() : found->second;
+    };
+    for (RewriteJob::Object& object : job.objects) {
+        if (object.Received < object.Size) {
+            continue;
+        }
+        const bool alreadyRewritten = contains(object.ContentType, "Parsed");
+        if (!alreadyRewritten) {
+            object.ContentType += kParsedMark;
+        }
+        if (!isSavedHtml(object)) {
+            continue;
+        }
+        const std::string path = job.Dir + object.LocalName;
+        if (!fileExists(path)) {
+            continue;
+        }
+        if (Status done = rewritePage(object, path, alreadyRewritten, localNameOf); !done) {
+            // The mark says the file holds rewritten links; it does not.
+            if (!alreadyRewritten) {
+                object.ContentType.resize(object.ContentType.size() - kParsedMark.size());
+            }
+            return done;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+Status RewriteTask(RewriteJob& job) {
+    settleRetrievedByOthers(job);
+    return rewritePages(job);
+}
+
+RewriteResult runRewritePass(RewriteJob job) {
+    RewriteResult result{job.task, job.objects, {}, {}};
+    result.status = RewriteTask(job);
+    result.after = std::move(job.objects);
+    return result;
+}
+
+}  // namespace quillharbor

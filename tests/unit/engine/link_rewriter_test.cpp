@@ -1,0 +1,182 @@
+#include "engine/link_rewriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "engine/engine_fakes.h"
+#include "engine/gated_runner.h"
+#include "model/message_identity.h"
+#include "parser/url_helpers.h"
+#include "platform/files.h"
+#include "platform/temp_directory.h"
+#include "storage/task_file.h"
+
+namespace quillharbor {
+namespace {
+
+class LinkRewriterTest : public ::testing::Test {
+protected:
+    LinkRewriterTest() { m_rewriter.attach(m_state); }
+    // A test that failed half-way must not leave the worker held.
+    ~LinkRewriterTest() override { m_gate.open(); }
+
+    TTask& addTask(const std::string& name) {
+        const std::string dir = m_dir / (name + "/");
+        EXPECT_TRUE(createDirectories(dir).ok());
+        return m_state.TaskList.TaskInsert(
+            NewTask(name, "http://H/" + name + "/", dir, 0, "", 0, 0x40, "", ""));
+    }
+    TDnObj& addPage(TTask& task, const std::string& path, const std::string& html) {
+        TDnObj& page = *NewDnObj(task, task.URL + path, 1);
+        page.LocalName = LocalNameFromUrl(page.URL);
+        page.ContentType = "text/html";
+        page.State = ObjectState::Done;
+        EXPECT_TRUE(replaceFileAtomically(task.Dir + page.LocalName, html).ok());
+        return page;
+    }
+    void remove(TTask& task) {
+        m_rewriter.forgetTask(task);
+        m_state.TaskList.TaskRemove(task);
+    }
+    // Runs the loop until every pass is in, waiting for the worker in bounded steps.
+    void pumpUntilDone() {
+        for (int round = 0; round < 2000 && m_rewriter.isPending(); ++round) {
+            m_loop.runOnce(std::chrono::milliseconds(10));
+        }
+        ASSERT_FALSE(m_rewriter.isPending());
+    }
+    std::string read(const TDnObj& object) {
+        return readWholeFile(object.Task->Dir + object.LocalName).valueOr("(missing)");
+    }
+    bool refreshed(const TDnObj& object) {
+        return std::ranges::count(m_view.calls, "RefreshObjectRow " + object.URL) > 0;
+    }
+
+    test::TempDirectory m_dir;
+    MessageLoop m_loop;
+    test::RecordingView m_view;
+    EngineState m_state;
+    test::GatedRunner m_gate{runRewritePass};
+    LinkRewriter m_rewriter{m_loop, m_view, m_gate.runner()};
+};
+
+TEST_F(LinkRewriterTest, ObjectsTakeThePassOverUnlessChangedMeanwhile) {
+    TTask& task = addTask("t");
+    TDnObj& index = addPage(task, "index.html", "<a href='sub/b.html'>");
+    TDnObj& b = addPage(task, "sub/b.html", "<a href=x.html>");
+    m_rewriter.QueueTaskForParsing(task);
+    m_gate.waitUntilStarted(1);
+    b.State = ObjectState::Queued;  // restarted while its copy is rewritten
+    m_gate.open();
+    pumpUntilDone();
+
+    EXPECT_EQ(read(index), "<a href='b.html'>");
+    EXPECT_EQ(index.ContentType, "text/html Parsed");
+    EXPECT_EQ(index.Received, 21);
+    EXPECT_TRUE(refreshed(index));
+    EXPECT_EQ(b.State, ObjectState::Queued);
+    EXPECT_EQ(b.ContentType, "text/html");
+    EXPECT_EQ(b.Received, 0);
+    EXPECT_FALSE(refreshed(b));
+}
+
+TEST_F(LinkRewriterTest, RemovedTasksAreNeitherRewrittenWhileWaitingNorUpdatedAfterwards) {
+    TTask& running = addTask("running");
+    addPage(running, "index.html", "<a href=x.html>");
+    TTask& waiting = addTask("waiting");
+    const TDnObj& untouched = addPage(waiting, "index.html", "<a href=x.html>");
+    m_rewriter.QueueTaskForParsing(running);
+    m_gate.waitUntilStarted(1);
+    m_rewriter.QueueTaskForParsing(waiting);
+    EXPECT_EQ(read(untouched), "<a href=x.html>");
+    const std::uintptr_t runningIdentity = identityOf(running);
+    remove(waiting);
+    remove(running);
+    EXPECT_TRUE(m_rewriter.isPending());
+    m_gate.open();
+    pumpUntilDone();
+
+    EXPECT_EQ(m_gate.tasks(), std::vector<std::uintptr_t>{runningIdentity});
+    EXPECT_TRUE(m_view.calls.empty());
+}
+
+TEST_F(LinkRewriterTest, ATaskQueuedAgainPassesAgainFromTheNewestCopy) {
+    TTask& first = addTask("first");
+    TDnObj& index = addPage(first, "index.html", "<a href='sub/b.html'><a href='c.html'>");
+    addPage(first, "sub/b.html", "");
+    TTask& second = addTask("second");
+    TDnObj& page = addPage(second, "index.html", "");
+    m_rewriter.QueueTaskForParsing(first);
+    m_gate.waitUntilStarted(1);
+    m_rewriter.QueueTaskForParsing(first);  // again while being rewritten
+    m_rewriter.QueueTaskForParsing(second);
+    page.ContentType = "text/html; charset=x";
+    m_rewriter.QueueTaskForParsing(second);    // again while waiting: the copy is renewed
+    TDnObj& c = addPage(first, "c.html", "");  // retrieved since
+    m_gate.open();
+    pumpUntilDone();
+
+    const auto jobs = m_gate.jobs();
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[1].task, identityOf(second));
+    EXPECT_EQ(jobs[1].objects[0].ContentType, "text/html; charset=x");
+    // The second pass of the first task saw the first one's marks: local names stay local.
+    ASSERT_EQ(jobs[2].objects.size(), 3u);
+    EXPECT_EQ(jobs[2].objects[1].ContentType, "text/html Parsed");
+    EXPECT_EQ(read(index), "<a href='b.html'><a href='c.html'>");
+    EXPECT_EQ(c.ContentType, "text/html Parsed");
+}
+
+TEST_F(LinkRewriterTest, StopEndsAfterTheRunningPassAndAppliesIt) {
+    TTask& task = addTask("t");
+    TDnObj& index = addPage(task, "index.html", "<a href=x.html>");
+    TTask& later = addTask("later");
+    addPage(later, "index.html", "<a href=x.html>");
+    m_rewriter.QueueTaskForParsing(task);
+    m_gate.waitUntilStarted(1);
+    m_rewriter.QueueTaskForParsing(later);
+    m_gate.open();
+    m_rewriter.stop();  // no loop turn: the results are applied by stop() itself
+
+    EXPECT_EQ(index.ContentType, "text/html Parsed");
+    EXPECT_FALSE(m_rewriter.isPending());
+    m_rewriter.QueueTaskForParsing(later);
+    EXPECT_FALSE(m_rewriter.isPending());
+}
+
+// Run under ThreadSanitizer too: the loop's thread keeps reading, changing and saving the task
+// while the worker rewrites its pages.
+TEST_F(LinkRewriterTest, TheTaskCanBeReadAndSavedWhileItIsRewritten) {
+    TTask& task = addTask("site");
+    std::string html;
+    for (int i = 0; i < 40; ++i) {
+        html += "<a href='../d/p" + std::to_string(i) + ".html'>";
+    }
+    for (int i = 0; i < 40; ++i) {
+        addPage(task, "d/p" + std::to_string(i) + ".html", html);
+    }
+    m_gate.open();
+    m_rewriter.QueueTaskForParsing(task);
+    for (int round = 0; round < 20000 && m_rewriter.isPending(); ++round) {
+        for (TDnObj& object : task.Objects) {
+            ++object.Icon;
+        }
+        ASSERT_TRUE(WriteTaskFile(task, m_dir.path()).ok());
+        m_loop.runOnce(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(m_rewriter.isPending());
+
+    ASSERT_TRUE(WriteTaskFile(task, m_dir.path()).ok());
+    const std::string saved = readWholeFile(m_dir / "site.tsf").valueOr("");
+    for (const TDnObj& object : task.Objects) {
+        EXPECT_EQ(object.ContentType, "text/html Parsed");
+        EXPECT_EQ(read(object).find("../"), std::string::npos);
+    }
+    EXPECT_NE(saved.find("text/html Parsed"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillharbor
