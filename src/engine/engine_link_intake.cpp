@@ -155,8 +155,7 @@ void EngineLinkIntake::RescanLinks(EngineContext& engine, TDnObj& object) {
     engine.services.view.ShowTaskCounters(*object.Task);
 }
 
-void EngineLinkIntake::RobotsAnswer(EngineContext& engine, TDnObj& request,
-                                    std::string_view body) {
+void EngineLinkIntake::RobotsAnswer(EngineContext& engine, TDnObj& request, std::string_view body) {
     RobotsGate(engine).OnRobotsAnswer(request, body);
 }
 

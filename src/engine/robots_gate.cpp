@@ -30,8 +30,7 @@ void RobotsGate::OnRobotsAnswer(TDnObj& request, std::string_view body) {
     EngineState& state = m_context.state;
     const std::string host = HostPart(request.URL);
     THostExcl* known = state.HostExclList.HostExclFind(host);
-    if (request.State != ObjectState::RobotsRequest || known == nullptr ||
-        known->RobotsDone != 0) {
+    if (request.State != ObjectState::RobotsRequest || known == nullptr || known->RobotsDone != 0) {
         return;
     }
     known->RobotsDone = 1;

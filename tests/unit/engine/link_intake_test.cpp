@@ -1,0 +1,168 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/link_intake_fixture.h"
+
+namespace quillharbor::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+TEST_F(LinkIntakeTest, NewLinksBecomeQueuedChildrenOneLevelDeeper) {
+    startWith("ObeyRobotExclusion=0\n");
+    TTask& t = task("t", "http://h/docs/old.html");
+    t.BoundaryPrefix = "http://h/";
+    TDnObj& start = *t.Objects.head();
+    // Redirected: its links are relative to where it was retrieved from.
+    start.Location = "http://h/new/index.html";
+    scan(start, "index.html",
+         "<a href=a.html><img src=a.html><a href=\"#top\"><a href=/b.html>"
+         "<a href=http://elsewhere/c.html><a href=ftp://h/f.zip><a href=mailto:x@h>");
+
+    EXPECT_EQ(start.State, ObjectState::Done);
+    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/new/a.html", "http://h/b.html"));
+    TDnObj& a = *find(t, "http://h/new/a.html");
+    EXPECT_EQ(a.Level, 2);
+    EXPECT_EQ(a.Referrer, "http://h/new/index.html");
+    EXPECT_EQ(a.State, ObjectState::Queued);
+    EXPECT_TRUE(called("AddObjectRow http://h/new/a.html"));
+    // Outside the boundary and FTP without FollowFTP create nothing.
+    EXPECT_EQ(find(t, "http://elsewhere/c.html"), nullptr);
+    EXPECT_EQ(find(t, "ftp://h/f.zip"), nullptr);
+    // Two new objects; the page itself no longer counts as queued.
+    EXPECT_EQ(t.Total, 3);
+    EXPECT_EQ(t.Queued, 2);
+    EXPECT_EQ(t.State, TaskState::Running);
+}
+
+TEST_F(LinkIntakeTest, FileLimitDropsTheRestOfThePage) {
+    startWith("ObeyRobotExclusion=0\n");
+    TTask& t = task("t", "http://h/", 0, 3);
+    // Refused links do not use up the limit; it is reached after two new objects.
+    scan(*t.Objects.head(), "index.html",
+         "<a href=ftp://h/x.zip><a href=a.html><a href=a.html><a href=b.html><a href=c.html>");
+    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/a.html", "http://h/b.html"));
+    EXPECT_EQ(t.Total, 3);
+    EXPECT_EQ(t.Queued, 2);
+}
+
+TEST_F(LinkIntakeTest, TrailingSlashesOnlyForNamesThatMayBeDirectories) {
+    startWith("ObeyRobotExclusion=0\n");
+    TTask& t = task("t", "http://h/");
+    TaskSetFlag(t, TaskFlag::TrySlashes);
+    scan(*t.Objects.head(), "index.html",
+         "<a href=/dir><a href=/a.html><a href=/sub/><a href=/run?x=1><a href=//other>");
+    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/dir/", "http://h/a.html", "http://h/sub/",
+                                          "http://h/run?x=1", "http://other/"));
+}
+
+TEST_F(LinkIntakeTest, AShorterPathLowersTheLevelAndScansAScannedPageAgain) {
+    startWith("ObeyRobotExclusion=0\n");
+    TTask& t = task("t", "http://h/", 6);
+    TDnObj& start = *t.Objects.head();
+    // Objects the task already holds, found at deeper levels before.
+    TDnObj& deep = *NewDnObj(t, "http://h/deep.html", 5);
+    save(deep, "deep.html", "<a href=leaf.html>");
+    deep.State = ObjectState::Done;
+    TDnObj& same = *NewDnObj(t, "http://h/same.html", 2);
+    save(same, "same.html", "<a href=never.html>");
+    same.State = ObjectState::Done;
+    TDnObj& error = *NewDnObj(t, "http://h/missing.html", 5);
+    save(error, "missing.html", "<a href=error-link.html>");
+    error.State = ObjectState::ProtocolError;
+    TDnObj& pending = *NewDnObj(t, "http://h/pending.html", 5);
+    save(pending, "pending.html", "");
+    t.Queued = 2;  // the start page, and pending whose scan is still to come
+
+    scan(start, "index.html",
+         "<a href=deep.html><a href=same.html><a href=missing.html><a href=pending.html>");
+
+    // The scan of deep.html was posted again and ran at level 2: its link is a level-3 object.
+    EXPECT_EQ(deep.Level, 2);
+    TDnObj* leaf = find(t, "http://h/leaf.html");
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_EQ(leaf->Level, 3);
+    EXPECT_EQ(find(t, "http://h/never.html"), nullptr);  // 2 is not smaller than 2
+    // An error page gets the lower level but is never scanned; a page whose scan is still to
+    // come is not scanned twice.
+    EXPECT_EQ(error.Level, 2);
+    EXPECT_EQ(find(t, "http://h/error-link.html"), nullptr);
+    EXPECT_EQ(pending.Level, 2);
+    EXPECT_EQ(pending.State, ObjectState::Retrieved);
+    EXPECT_EQ(t.Queued, 2);  // pending's scan and leaf.html
+}
+
+TEST_F(LinkIntakeTest, EveryScanSettlesItsPageAndTheLastOneEndsTheTask) {
+    startWith("ObeyRobotExclusion=0\nNotify=0\n");
+    TTask& t = task("t", "http://h/");
+    TDnObj& start = *t.Objects.head();
+    scan(start, "index.html", "<a href=gone.html><a href=/>");
+    TDnObj& gone = *find(t, "http://h/gone.html");
+
+    // Queued again before its scan message arrived: its new transfer brings its own scan.
+    TDnObj& again = *NewDnObj(t, "http://h/again.html", 2);
+    save(again, "again.html", "<a href=later.html>");
+    post(EngineMessage::ScanLinks, identityOf(again));
+    state().SeenList.SeenRemove(again);
+    state().Queue.Enqueue(again);
+    ++t.Queued;
+    pump();
+    EXPECT_EQ(find(t, "http://h/later.html"), nullptr);
+    EXPECT_EQ(t.Queued, 2);
+    state().Queue.QueueRemove(again);
+    again.State = ObjectState::Done;
+    --t.Queued;
+
+    // The file vanished between the transfer and the scan: no links, but the count is settled.
+    save(gone, "gone.html", "<a href=lost.html>");
+    ASSERT_TRUE(deleteFile(t.Dir + "gone.html").ok());
+    m_view.notifications.clear();
+    post(EngineMessage::ScanLinks, identityOf(gone));
+    pump();
+    EXPECT_EQ(gone.State, ObjectState::Done);
+    EXPECT_EQ(find(t, "http://h/lost.html"), nullptr);
+    ASSERT_EQ(m_view.notifications.size(), 1u);
+    EXPECT_NE(m_view.notifications[0].find("gone.html"), std::string::npos);
+    EXPECT_EQ(t.Queued, 0);
+    EXPECT_EQ(t.State, TaskState::Finished);
+    EXPECT_THAT(m_taskFiles.written, ElementsAre(m_dir / "t.tsf"));
+}
+
+TEST_F(LinkIntakeTest, EditRescansDocumentsForWhatTheNewLimitsAdmit) {
+    startWith("ObeyRobotExclusion=0\n");
+    TTask& t = task("t", "http://h/", 0, 2);
+    TDnObj& start = *t.Objects.head();
+    scan(start, "index.html", "<a href=a.html><a href=b.html#x><a href=c.html>");
+    EXPECT_EQ(t.Total, 2);
+    // Rewritten for offline reading: local names for what was saved, URLs for the rest.
+    TDnObj& rewritten = *find(t, "http://h/a.html");
+    save(rewritten, "a.html", "<a href=index.html><a href=http://h/d.html><a href=sub/e.html>");
+    rewritten.ContentType = "text/html Parsed";
+    rewritten.State = ObjectState::Done;
+    TDnObj& plain = *NewDnObj(t, "http://h/notes.txt", 2);
+    save(plain, "notes.txt", "<a href=never.html>");
+    plain.ContentType = "text/plain";
+    plain.State = ObjectState::Done;
+    t.Queued = 0;
+
+    TaskEditParams& edit = engine().taskEditParams();
+    edit.Task = identityOf(t);
+    edit.MaxFilesInf = true;
+    edit.MaxLevelsInf = true;
+    engine().ApplyTaskEdit();
+    pump();
+
+    EXPECT_NE(find(t, "http://h/b.html"), nullptr);
+    EXPECT_NE(find(t, "http://h/c.html"), nullptr);
+    EXPECT_NE(find(t, "http://h/d.html"), nullptr);
+    EXPECT_EQ(find(t, "http://h/sub/e.html")->Level, 3);
+    EXPECT_EQ(find(t, "http://h/never.html"), nullptr);
+    // Only the new objects count; the documents' own counts were settled long ago.
+    EXPECT_EQ(t.Queued, 4);
+    EXPECT_EQ(t.State, TaskState::Stopped);
+    EXPECT_THAT(m_taskFiles.written, IsEmpty());
+}
+
+}  // namespace
+}  // namespace quillharbor::test
