@@ -34,8 +34,15 @@ TerminalView::TerminalView(Verbosity verbosity, int terminalFd)
     : m_verbosity(verbosity), m_line(std::cout, terminalFd) {}
 
 void TerminalView::watch(TTask& task) {
-    if (std::find(m_watched.begin(), m_watched.end(), &task) == m_watched.end()) {
-        m_watched.push_back(&task);
+    if (std::find(m_watched.begin(), m_watched.end(), &task) != m_watched.end()) {
+        return;
+    }
+    m_watched.push_back(&task);
+    // What was settled before this run is no news.
+    for (const TDnObj& object : task.Objects) {
+        if (objectSettled(object)) {
+            m_reported.emplace(identityOf(object), reportedState(object.State));
+        }
     }
 }
 

@@ -1,0 +1,201 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/server_process.h"
+
+namespace quillharbor::test {
+
+namespace fs = std::filesystem;
+
+inline std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every regular file under root, by path relative to root, with its bytes.
+inline std::map<std::string, std::string> treeOf(const fs::path& root) {
+    std::map<std::string, std::string> tree;
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
+        if (entry.is_regular_file()) {
+            tree[fs::relative(entry.path(), root).string()] = readText(entry.path());
+        }
+    }
+    return tree;
+}
+
+// A run of the built quillharbor-cli with its standard output and error in files.
+class ProgramRun {
+public:
+    ProgramRun(const fs::path& work, std::vector<std::string> arguments) {
+        static int runs = 0;
+        const std::string stem = (work / ("run" + std::to_string(++runs))).string();
+        m_outPath = stem + ".out";
+        m_errPath = stem + ".err";
+        arguments.insert(arguments.begin(), QUILLHARBOR_PROGRAM);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_outPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~ProgramRun() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    // The exit status, or -1 when the program did not end within the limit (it is killed).
+    int wait(std::chrono::seconds limit = std::chrono::seconds(120)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (m_pid > 0) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else if (std::chrono::steady_clock::now() > deadline) {
+                return -1;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        return m_status;
+    }
+    // Waits (bounded) until standard output holds text at least count times.
+    bool waitForOutput(const std::string& text, int count) {
+        for (int attempt = 0; attempt < 3000 && m_pid > 0; ++attempt) {
+            const std::string out = output();
+            int found = 0;
+            for (std::size_t at = out.find(text); at != std::string::npos;
+                 at = out.find(text, at + 1)) {
+                ++found;
+            }
+            if (found >= count) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    void signal(int number) {
+        if (m_pid > 0) {
+            ::kill(m_pid, number);
+        }
+    }
+    std::string output() const { return readText(m_outPath); }
+    std::string errors() const { return readText(m_errPath); }
+
+private:
+    pid_t m_pid = -1;
+    int m_status = -1;
+    std::string m_outPath;
+    std::string m_errPath;
+};
+
+// The example site of the repository, served by nginx on loopback twice over: whole under
+// /site/ and under /broken/ without two of its pages. The server lives as long as the test
+// program.
+class CliTest : public ::testing::Test {
+protected:
+    static constexpr const char* kBrokenPages[] = {"docs/usage.html", "blog/2024/second-post.html"};
+
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/qh-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        s_work = new fs::path(pattern);
+        const fs::path root = *s_work / "www";
+        const fs::path site = fs::path(QUILLHARBOR_SOURCE_DIR) / "examples" / "site";
+        fs::create_directories(root);
+        fs::copy(site, root / "site", fs::copy_options::recursive);
+        fs::copy(site, root / "broken", fs::copy_options::recursive);
+        for (const char* page : kBrokenPages) {
+            fs::remove(root / "broken" / page);
+        }
+        // robots.txt is read from the server's root only.
+        std::ofstream(root / "robots.txt") << "User-agent: *\nDisallow: /site/private/\n"
+                                           << "Disallow: /broken/private/\n";
+        fs::create_directories(*s_work / "nginx");
+        s_port = freePort();
+        s_nginx = new ServerProcess;
+        ASSERT_TRUE(
+            s_nginx->start({"/usr/bin/python3", serverScript("http_nginx.py"),
+                            std::to_string(s_port), (*s_work / "nginx").string(), root.string()},
+                           s_port, (*s_work / "nginx.out").string()));
+    }
+    static void TearDownTestSuite() {
+        delete s_nginx;
+        s_nginx = nullptr;
+        if (s_work != nullptr) {
+            std::error_code ignored;
+            fs::remove_all(*s_work, ignored);
+            delete s_work;
+            s_work = nullptr;
+        }
+    }
+
+    static std::string url(const std::string& path) {
+        return "http://127.0.0.1:" + std::to_string(s_port) + path;
+    }
+    // A fresh program directory for one test.
+    static fs::path newHome(const std::string& name) {
+        const fs::path home = *s_work / name;
+        fs::create_directories(home);
+        return home;
+    }
+    static std::unique_ptr<ProgramRun> start(const fs::path& home,
+                                             std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--home", home.string()});
+        return std::make_unique<ProgramRun>(*s_work, std::move(arguments));
+    }
+    static int run(const fs::path& home, std::vector<std::string> arguments,
+                   std::string* out = nullptr, std::string* err = nullptr) {
+        auto program = start(home, std::move(arguments));
+        const int status = program->wait();
+        if (out != nullptr) {
+            *out = program->output();
+        }
+        if (err != nullptr) {
+            *err = program->errors();
+        }
+        return status;
+    }
+
+    static inline fs::path* s_work = nullptr;
+    static inline ServerProcess* s_nginx = nullptr;
+    static inline std::uint16_t s_port = 0;
+};
+
+}  // namespace quillharbor::test

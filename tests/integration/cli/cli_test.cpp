@@ -1,0 +1,177 @@
+// The built quillharbor-cli against nginx on loopback: grabs, failures, usage errors, plain
+// progress output and an interrupted grab resumed.
+
+#include <gmock/gmock.h>
+
+#include "cli/cli_fixture.h"
+
+namespace quillharbor::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::vector<std::string> kSiteFiles = {
+    "Starting Document.html", "about.html",   "blog.html",  "contact.html",
+    "first-post.html",        "gallery.html", "guide.html", "harbor.png",
+    "install.html",           "logo.png",     "quill.gif",  "reference.html",
+    "second-post.html",       "usage.html"};
+
+std::vector<std::string> namesOf(const std::map<std::string, std::string>& tree) {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : tree) {
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(CliTest, GrabSavesTheSiteRewritesItsLinksAndPrintsPlainLines) {
+    const fs::path home = newHome("grab");
+    std::string out;
+    std::string err;
+    ASSERT_EQ(run(home, {"get", url("/site/index.html"), "--levels", "infinity", "--verbose"}, &out,
+                  &err),
+              0)
+        << out << err;
+    const auto tree = treeOf(home / "My Downloads" / "Task-1");
+    EXPECT_EQ(namesOf(tree), kSiteFiles) << "the private page is excluded by robots.txt";
+    const std::string& start = tree.at("Starting Document.html");
+    EXPECT_THAT(start, HasSubstr("href=\"about.html\""));
+    EXPECT_THAT(start, HasSubstr("src=\"logo.png\""));
+    EXPECT_THAT(start, HasSubstr("href=\"" + url("/site/private/secret.html") + "\""))
+        << "a link to a file not retrieved stays absolute";
+    EXPECT_THAT(tree.at("about.html"), HasSubstr("href=\"Starting%20Document.html\""));
+    EXPECT_EQ(tree.at("logo.png"),
+              readText(fs::path(QUILLHARBOR_SOURCE_DIR) / "examples/site/images/logo.png"));
+    EXPECT_TRUE(fs::exists(home / "Task-1.tsf"));
+    EXPECT_TRUE(fs::exists(home / "Quillharbor.ini"));
+
+    // Off a terminal, progress is plain lines: nothing drawn in place.
+    EXPECT_THAT(out, Not(HasSubstr("\r")));
+    EXPECT_THAT(out, Not(HasSubstr("\x1b")));
+    EXPECT_THAT(out, HasSubstr("retrieved  " + url("/site/about.html") + " -> about.html\n"));
+    EXPECT_THAT(out, HasSubstr("excluded by robots.txt  " + url("/site/private/secret.html")));
+    EXPECT_THAT(out, HasSubstr("Task Task-1 is finished.\n"));
+    EXPECT_THAT(out, HasSubstr("Task Task-1 finished: 14 files read"));
+    EXPECT_EQ(err, "");
+
+    ASSERT_EQ(run(home, {"list"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("Task-1 (finished)\n  URL: " + url("/site/index.html")));
+    EXPECT_THAT(out, HasSubstr("  Files queued: 0\n"));
+    EXPECT_THAT(out, HasSubstr("  Download from " + url("/site/") + "\n"));
+    EXPECT_THAT(out, HasSubstr("  Max levels: infinity\n"));
+
+    // A second grab of the same site in the same home is a new task.
+    ASSERT_EQ(run(home,
+                  {"--quiet", "get", url("/site/about.html"), "--levels", "0", "--name", "again",
+                   "--no-rewrite-links"},
+                  &out, &err),
+              0)
+        << out << err;
+    EXPECT_EQ(out, "") << "--quiet prints nothing but failures";
+    ASSERT_EQ(run(home, {"remove", "again"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("Removed task again; its files stay in"));
+    EXPECT_FALSE(fs::exists(home / "again.tsf"));
+    EXPECT_TRUE(fs::exists(home / "My Downloads" / "again"));
+}
+
+TEST_F(CliTest, MissingPagesEndWithStatusOneAndAreListed) {
+    const fs::path home = newHome("broken");
+    std::string out;
+    ASSERT_EQ(run(home, {"get", url("/broken/index.html"), "--levels", "infinity"}, &out), 1)
+        << out;
+    EXPECT_THAT(out, HasSubstr("Failed objects (2):\n"));
+    for (const char* page : kBrokenPages) {
+        EXPECT_THAT(out, HasSubstr("  404  " + url("/broken/") + page + "  (protocol error"));
+    }
+    const auto tree = treeOf(home / "My Downloads" / "Task-1");
+    EXPECT_EQ(tree.count("install.html"), 1u) << "the other pages still came";
+}
+
+TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
+    const fs::path home = newHome("usage");
+    std::string err;
+    EXPECT_EQ(run(home, {}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("no command given"));
+    EXPECT_EQ(run(home, {"fetch"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("unknown command 'fetch'"));
+    EXPECT_EQ(run(home, {"get"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("'get' needs a URL"));
+    EXPECT_EQ(run(home, {"get", "mailto:harbour@example.org"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("is not an http:// or ftp:// URL"));
+    EXPECT_EQ(run(home, {"get", "http://"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("names no host"));
+    EXPECT_EQ(run(home, {"get", url("/"), "--levels", "101"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("--levels takes a whole number from 0 to 100, or infinity"));
+    EXPECT_EQ(run(home, {"get", url("/"), "--extensions", "gif jpg"}, nullptr, &err), 2);
+    EXPECT_EQ(run(home, {"get", url("/"), "--from"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("--from needs a value"));
+    EXPECT_EQ(run(home, {"resume", "nothing-here"}, nullptr, &err), 2);
+    EXPECT_EQ(run(home, {"remove"}, nullptr, &err), 2);
+    EXPECT_EQ(run(home, {"--home", (home / "missing").string(), "list"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("is not a directory"));
+    EXPECT_EQ(run(home, {"set", "General.MaxHTTPConns=70000"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("it would read as '4464'"));
+    EXPECT_EQ(run(home, {"set", "General.NoSuchKey=1"}, nullptr, &err), 2);
+
+    // A task directory that cannot be made: the task is refused and nothing is written.
+    std::ofstream(home / "a-file") << "in the way";
+    ASSERT_EQ(run(home, {"set", "General.TaskRoot=a-file/below"}), 0);
+    EXPECT_EQ(run(home, {"get", url("/site/index.html")}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("Cannot create task directory " + (home / "a-file/below/").string() +
+                               "Task-1/. Task Task-1 is not started"));
+    EXPECT_FALSE(fs::exists(home / "Task-1.tsf"));
+    EXPECT_EQ(run(home, {"get", url("/site/index.html"), "--name", "../escape"}, nullptr, &err), 2);
+
+    std::string out;
+    EXPECT_EQ(run(home, {"--help"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("resume [NAME...]"));
+    EXPECT_EQ(run(home, {"get", "--help"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("--levels N|infinity"));
+    EXPECT_EQ(run(home, {"--version"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("quillharbor-cli "));
+}
+
+TEST_F(CliTest, SettingsAreChangedInTheConfigurationFile) {
+    const fs::path home = newHome("settings");
+    std::string out;
+    ASSERT_EQ(run(home, {"set", "default.downloadfrom=3"}, &out), 0);
+    EXPECT_EQ(out, "Default.DownloadFrom=3\n");
+    ASSERT_EQ(run(home, {"set", "General.HTTPProxyPassword=s3cret"}, &out), 0);
+    ASSERT_EQ(run(home, {"settings"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("\nDefault.DownloadFrom=3\n"));
+    EXPECT_THAT(out, HasSubstr("\nGeneral.HTTPProxyPassword=(set)\n"));
+    EXPECT_THAT(out, HasSubstr("\nGeneral.TaskRoot=" + home.string() + "/My Downloads/\n"));
+    EXPECT_THAT(readText(home / "Quillharbor.ini"), HasSubstr("DownloadFrom=3\r\n"));
+}
+
+TEST_F(CliTest, InterruptedGrabResumesToTheSameTree) {
+    const fs::path whole = newHome("whole");
+    ASSERT_EQ(run(whole, {"get", url("/site/index.html"), "--levels", "infinity"}), 0);
+
+    const fs::path home = newHome("interrupted");
+    // One slow slot, so that the interrupt comes half-way.
+    ASSERT_EQ(run(home, {"set", "General.MaxHTTPConns=1"}), 0);
+    ASSERT_EQ(run(home, {"set", "General.Pause=1000"}), 0);
+    auto grab = start(home, {"get", url("/site/index.html"), "--levels", "infinity", "--verbose"});
+    ASSERT_TRUE(grab->waitForOutput("retrieved  ", 3)) << grab->output();
+    grab->signal(SIGINT);
+    ASSERT_EQ(grab->wait(), 130) << grab->output() << grab->errors();
+    EXPECT_THAT(grab->output(), HasSubstr("Interrupted. Continue with: quillharbor-cli --home '"));
+    std::string out;
+    ASSERT_EQ(run(home, {"list"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("Task-1 (stopped)"));
+    EXPECT_THAT(out, Not(HasSubstr("Files queued: 0\n")));
+    const auto partial = treeOf(home / "My Downloads" / "Task-1");
+    EXPECT_GE(partial.size(), 3u);
+    EXPECT_LT(partial.size(), kSiteFiles.size());
+
+    ASSERT_EQ(run(home, {"set", "General.Pause=0"}), 0);
+    ASSERT_EQ(run(home, {"resume"}, &out), 0) << out;
+    EXPECT_EQ(treeOf(home / "My Downloads" / "Task-1"), treeOf(whole / "My Downloads" / "Task-1"));
+    ASSERT_EQ(run(home, {"resume"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("Nothing to resume."));
+}
+
+}  // namespace
+}  // namespace quillharbor::test
