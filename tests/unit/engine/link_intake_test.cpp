@@ -30,10 +30,11 @@ TEST_F(LinkIntakeTest, NewLinksBecomeQueuedChildrenOneLevelDeeper) {
     // Outside the boundary and FTP without FollowFTP create nothing.
     EXPECT_EQ(find(t, "http://elsewhere/c.html"), nullptr);
     EXPECT_EQ(find(t, "ftp://h/f.zip"), nullptr);
-    // Two new objects; the page itself no longer counts as queued.
+    // Two new objects; the page itself no longer counts as queued. Robots rules are off.
     EXPECT_EQ(t.Total, 3);
     EXPECT_EQ(t.Queued, 2);
     EXPECT_EQ(t.State, TaskState::Running);
+    EXPECT_EQ(state().HostExclList.HostExclFind("http://h"), nullptr);
 }
 
 TEST_F(LinkIntakeTest, FileLimitDropsTheRestOfThePage) {

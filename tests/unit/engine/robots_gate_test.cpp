@@ -119,15 +119,6 @@ TEST_F(RobotsGateTest, FailedRequestFreesTheWaitersAndExclusionCanEndATask) {
     EXPECT_EQ(t.State, TaskState::Running);
 }
 
-TEST_F(RobotsGateTest, WithoutTheSettingNothingIsAskedOrParked) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/");
-    scan(*t.Objects.head(), "index.html", "<a href=a.html>");
-    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/a.html"));
-    EXPECT_EQ(state().HostExclList.HostExclFind("http://h"), nullptr);
-    EXPECT_EQ(requestCount(), 0);
-}
-
 TEST_F(RobotsGateTest, ALinkToRobotsTxtItselfStillGetsTheRulesRead) {
     startWith("ObeyRobotExclusion=1\n");
     TTask& t = task("t", "http://h/");
