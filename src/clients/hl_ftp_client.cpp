@@ -1,6 +1,7 @@
 #include "clients/hl_ftp_client.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "clients/ftp_host_port.h"
 #include "clients/http_local_name.h"
@@ -16,6 +17,7 @@ namespace {
 constexpr std::int32_t kSecondsPerMinute = 60;
 // Reply codes have three digits; a failed look-up or connect reports a socket code instead.
 constexpr int kLargestReplyCode = 999;
+constexpr std::chrono::milliseconds kProgressReportInterval{100};
 
 bool isSingleStep(TFtpRequest request) {
     return request == TFtpRequest::ChangeDirectory || request == TFtpRequest::Type ||
@@ -62,6 +64,7 @@ bool THLFTPClient::ready() const {
 void THLFTPClient::Start(TDnObj& object) {
     m_inUse = kInUse;
     m_obj = &object;
+    m_lastProgressReport = {};
     object.ContentType = "unknown";
 
     const bool throughProxy = !m_ftpCli.ProxyServer().empty();
@@ -188,7 +191,13 @@ void THLFTPClient::onProgress() {
         return;
     }
     countReceived(*m_obj, m_ftpCli.LocalStreamSize());
-    post(EngineMessage::ObjectProgress, identityOf(*m_obj));
+    // One report per 2 KiB block would flood the queue on a fast line: the socket reads while
+    // data waits, and the reports pile up until it stops.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastProgressReport >= kProgressReportInterval) {
+        m_lastProgressReport = now;
+        post(EngineMessage::ObjectProgress, identityOf(*m_obj));
+    }
 }
 
 void THLFTPClient::countReceived(TDnObj& object, std::int64_t fileSize) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -20,7 +21,7 @@ namespace quillharbor {
 //   130 ObjectStarted       the retrieval begins                      object, 0
 //   132 FtpLoggedIn         logged in                                 object, 0
 //   146 FtpSizeKnown        size known, local name chosen             object, 0
-//   142 ObjectProgress      a block of the file arrived               object, 0
+//   142 ObjectProgress      file data arrived (at most every 100 ms)  object, 0
 //   129 ObjectDone          the file came whole                       object, 0
 //   147 FtpRestartComplete  the file came whole after a restart       object, 0
 //   148 FtpError            an error reply, a failed connect, or an   object, the error code
@@ -105,6 +106,7 @@ private:
     // The request whose report is still to come; None when nothing is outstanding.
     TFtpRequest m_awaiting = TFtpRequest::None;
     std::string m_proxyPort = "ftp";
+    std::chrono::steady_clock::time_point m_lastProgressReport;
 };
 
 }  // namespace quillharbor
