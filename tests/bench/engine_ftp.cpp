@@ -1,0 +1,182 @@
+// Retrieves a 1 GiB file from a private vsftpd on loopback through the engine (one FTP slot, the
+// scheduler on its 200 ms timer, every report handled by the engine), and with curl, in the same
+// run, and prints both rates and their ratio. The engine's time runs from the task's creation to
+// its end, so it includes the wait for the first tick.
+//
+// Usage: bench_engine_ftp [MiB]   (default 1024)
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "clients/http_slot_factory.h"
+#include "engine/engine.h"
+#include "engine/null_dial_up.h"
+#include "engine/null_drop_source.h"
+#include "engine/null_link_intake.h"
+#include "engine/null_link_rewrite_queue.h"
+
+// The integration tests' server starter finds the server scripts below the source tree.
+static const std::string benchSourceDir =
+    std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
+#define QUILLHARBOR_SOURCE_DIR benchSourceDir
+#include "../integration/net/server_process.h"
+
+namespace quillharbor {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class QuietView final : public EngineView {
+public:
+    std::vector<TTask*> SelectedTasks() override { return {}; }
+    std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
+    void AddTaskRow(TTask&) override {}
+    void SelectTaskRow(TTask&) override {}
+    void DeleteTaskRow(TTask&) override {}
+    void RefreshTaskIcons() override {}
+    void ClearCurrentTask() override {}
+    void AddObjectRow(TDnObj&) override {}
+    void RefreshObjectRow(TDnObj&) override {}
+    void FillObjectLists() override {}
+    void ShowObjectStarted(TDnObj&) override {}
+    void ShowObjectReceiving(TDnObj&) override {}
+    void ShowObjectProgress(TDnObj&) override {}
+    void ShowTaskCounters(TTask&) override {}
+    void UpdateCommands() override {}
+    void ShowNotification(const std::string&) override {}
+    void SetStatusText(int, const std::string&) override {}
+    void OpenNewTask(const std::string&) override {}
+    void OpenEditTask(TTask&) override {}
+};
+
+class NoTaskFiles final : public TaskFileWriter {
+public:
+    Status WriteTaskFile(const TTask&, const std::string&) override { return {}; }
+    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override { return {}; }
+};
+
+double engineSeconds(const std::string& url, const fs::path& programDir, std::uintmax_t bytes) {
+    MessageLoop loop;
+    QuietView view;
+    NullDropSource drop;
+    NullDialUp dialUp;
+    NoTaskFiles taskFiles;
+    NullLinkIntake intake;
+    NullLinkRewriteQueue rewriter;
+    HttpSlotFactory factory{loop};
+    Engine engine(EngineServices{loop, view, drop, dialUp, taskFiles, intake, rewriter, &factory},
+                  programDir.string() + "/");
+    GlobalOptions& options = engine.globalOptions();
+    options.TaskRoot = programDir.string() + "/downloads/";
+    options.MaxHTTPConns = 0;
+    options.MaxFTPConns = 1;
+    options.DefUser = "anonymous";
+    engine.ApplySettings();
+    engine.PrepareNewTaskParams();
+    NewTaskParams& params = engine.newTaskParams();
+    params.Name = "bench";
+    params.URL = url;
+    params.StartAtOnce = true;
+
+    const auto begin = Clock::now();
+    TTask* task = engine.CreateTask();
+    if (task == nullptr) {
+        return -1;
+    }
+    engine.StartScheduler();
+    while (task->State != TaskState::Finished) {
+        loop.runOnce(std::chrono::milliseconds(100));
+    }
+    double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    const TDnObj& object = *task->Objects.begin();
+    if (object.State != ObjectState::Retrieved ||
+        object.Received != static_cast<std::int64_t>(bytes)) {
+        std::fprintf(stderr, "engine: object ended in state %d with %" PRId64 " bytes\n",
+                     static_cast<int>(object.State), object.Received);
+        seconds = -1;
+    }
+    fs::remove(task->Dir + object.LocalName);
+    return seconds;
+}
+
+double curlSeconds(const std::string& url, const fs::path& dir) {
+    const std::string out = (dir / "curl.bin").string();
+    const std::string command = "curl -s -S -o '" + out + "' '" + url + "'";
+    const auto begin = Clock::now();
+    const int status = std::system(command.c_str());
+    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    fs::remove(out);
+    return status == 0 ? seconds : -1;
+}
+
+int run(std::uintmax_t mebibytes) {
+    char pattern[] = "/tmp/quillharbor-ftp-bench-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    const fs::path work = pattern;
+    // vsftpd serves the tree as its unprivileged user.
+    fs::permissions(work, fs::perms(0755));
+    fs::create_directories(work / "root");
+    fs::create_directories(work / "vsftpd");
+    fs::create_directories(work / "program");
+    fs::permissions(work / "root", fs::perms(0755));
+    // Sparse: the source costs nothing to make; both clients write every byte.
+    const std::uintmax_t bytes = mebibytes << 20;
+    std::ofstream(work / "root/big.bin");
+    fs::resize_file(work / "root/big.bin", bytes);
+    fs::permissions(work / "root/big.bin", fs::perms(0644));
+
+    const std::uint16_t port = test::freePort();
+    test::ServerProcess vsftpd;
+    if (!vsftpd.start({"/usr/bin/python3", test::serverScript("ftp_vsftpd.py"),
+                       std::to_string(port), (work / "root").string(), (work / "vsftpd").string()},
+                      port, (work / "vsftpd.out").string())) {
+        std::fprintf(stderr, "vsftpd did not start\n");
+        fs::remove_all(work);
+        return 1;
+    }
+
+    const std::string url = "ftp://127.0.0.1:" + std::to_string(port) + "/big.bin";
+    const double size = static_cast<double>(bytes) / 1e6;  // MB
+    double bestEngine = 0;
+    double bestCurl = 0;
+    for (int round = 0; round < 2; ++round) {
+        const double curl = curlSeconds(url, work);
+        const double engine = engineSeconds(url, work / "program", bytes);
+        if (curl > 0) {
+            bestCurl = std::max(bestCurl, size / curl);
+        }
+        if (engine > 0) {
+            bestEngine = std::max(bestEngine, size / engine);
+        }
+        std::printf("round %d: curl %.1f MB/s, engine with one FTP slot %.1f MB/s\n", round + 1,
+                    curl > 0 ? size / curl : 0.0, engine > 0 ? size / engine : 0.0);
+    }
+    std::printf(
+        "%ju MiB from vsftpd on loopback, best of 2: curl %.1f MB/s, engine %.1f MB/s, "
+        "engine/curl %.2f\n",
+        mebibytes, bestCurl, bestEngine, bestCurl > 0 ? bestEngine / bestCurl : 0.0);
+
+    vsftpd.stop();
+    fs::remove_all(work);
+    return bestEngine > 0 && bestCurl > 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace quillharbor
+
+int main(int argc, char** argv) {
+    const std::uintmax_t mebibytes = argc > 1 ? std::strtoumax(argv[1], nullptr, 10) : 1024;
+    return quillharbor::run(mebibytes);
+}
