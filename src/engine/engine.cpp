@@ -30,6 +30,7 @@ Engine::Engine(EngineServices services, std::string programDir)
       m_objects(m_context),
       m_dialUp(m_context, m_commands),
       m_taskEnd(m_context, m_dialUp),
+      m_loader(m_context),
       m_results(m_context, m_dialUp),
       m_scheduler(m_context) {
     m_services.drop.CreateDropWindow(m_handle);
@@ -96,6 +97,29 @@ void Engine::StartScheduler() {
     if (m_timer == 0) {
         m_timer = m_services.loop.startTimer(m_handle, std::chrono::milliseconds(200));
     }
+}
+
+bool Engine::SaveAtClose() {
+    // No tick may change a task between its save and the engine's end.
+    if (m_timer != 0) {
+        m_services.loop.stopTimer(m_timer);
+        m_timer = 0;
+    }
+    bool saved = true;
+    const auto report = [&](const Error& error) {
+        m_services.view.ShowNotification(error.text);
+        saved = false;
+    };
+    if (Status settings = SaveSettings(m_global, m_defaults, m_programDir); !settings) {
+        report(settings.error());
+    }
+    for (const TTask& task : m_state.TaskList) {
+        if (Status written = m_services.taskFiles.WriteTaskFile(task, m_context.taskFilePath(task));
+            !written) {
+            report(written.error());
+        }
+    }
+    return saved;
 }
 
 }  // namespace quillharbor

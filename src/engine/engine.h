@@ -14,6 +14,7 @@
 #include "engine/task_creator.h"
 #include "engine/task_edit_params.h"
 #include "engine/task_end.h"
+#include "engine/task_loader.h"
 #include "model/engine_state.h"
 #include "platform/message_target.h"
 #include "storage/default_task_options.h"
@@ -67,9 +68,19 @@ public:
     void StopSelectedObjects() { m_objects.StopSelectedObjects(); }
     void RemoveSelectedFromQueue() { m_objects.RemoveSelectedFromQueue(); }
 
+    // Start-up, where the main window is first shown: the tasks of the program directory's task
+    // files come back stopped or finished, their objects queued or settled, their rows added;
+    // each rejected file is notified and left on disk. Call it once after constructing the
+    // engine and before StartScheduler (task_loader.h has the rules).
+    void LoadAllTasks() { m_loader.LoadAllTasks(); }
     // Starts the scheduler's 200 ms tick; the front end calls it once its lists are filled.
     // Calling it again does nothing.
     void StartScheduler();
+    // Close: stops the scheduler, then writes the configuration file and every task's file
+    // (running tasks as they stand; they come back stopped). Each failure is notified; returns
+    // whether everything was written. Stop the link rewriter first, so that the files hold its
+    // last pass. Quitting without calling it leaves the files of the last periodic save.
+    bool SaveAtClose();
     // One tick of the scheduler, as the timer runs it.
     void Timer1Timer() { m_scheduler.Timer1Timer(); }
 
@@ -91,6 +102,7 @@ private:
     ObjectCommands m_objects;
     DialUpWatch m_dialUp;
     TaskEnd m_taskEnd;
+    TaskLoader m_loader;
     ResultHandlers m_results;
     Scheduler m_scheduler;
     unsigned m_timer = 0;

@@ -104,7 +104,8 @@ std::string TaskCreator::taskDirectory(const std::string& name) const {
 }
 
 bool TaskCreator::prepareTaskPlace(const std::string& name, const std::string& directory) {
-    if (std::optional<std::string> refusal = taskNameRefusal(name, m_context.state.TaskList)) {
+    if (std::optional<std::string> refusal =
+            taskNameRefusal(name, m_context.state.TaskList, m_context.programDir)) {
         m_context.services.view.ShowNotification(*refusal);
         return false;
     }

@@ -1,8 +1,11 @@
 #include "engine/task_name_check.h"
 
+#include "platform/files.h"
+
 namespace quillharbor {
 
-std::optional<std::string> taskNameRefusal(const std::string& name, const TaskList& tasks) {
+std::optional<std::string> taskNameRefusal(const std::string& name, const TaskList& tasks,
+                                           const std::string& programDir) {
     // Anything that could name a place outside the task root or the program directory.
     if (name.empty() || name == "." || name == ".." ||
         name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
@@ -13,6 +16,9 @@ std::optional<std::string> taskNameRefusal(const std::string& name, const TaskLi
     }
     if (tasks.TaskFind(name) != nullptr) {
         return "A task named \"" + name + "\" already exists. The task is not created";
+    }
+    if (const std::string file = programDir + name + ".tsf"; fileExists(file)) {
+        return "The task file " + file + " already exists. The task is not created";
     }
     return std::nullopt;
 }

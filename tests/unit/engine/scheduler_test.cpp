@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "engine/scheduler_test_fixture.h"
 
 namespace quillharbor::test {
@@ -146,6 +148,9 @@ TEST_F(SchedulerTest, FtpDuplicatesAreRetrievedWhenEitherRetrieveSettingAsks) {
     for (const char* setting : {"", "ForceFTPRetrieve=1\n", "AlwaysRetrieve=1\n"}) {
         SCOPED_TRACE(setting);
         m_engine.reset();  // a fresh engine for each setting
+        // Without the last engine's task files, whose names a new task may not take.
+        std::remove((m_dir / "first.tsf").c_str());
+        std::remove((m_dir / "second.tsf").c_str());
         startWith(std::string("MaxHTTPConns=1\nMaxFTPConns=1\nPause=0\n") + setting);
         TTask& first = *create("first", url);
         tick();

@@ -1,0 +1,23 @@
+#include "engine/storage_task_file_writer.h"
+
+#include "platform/files.h"
+#include "storage/task_file.h"
+
+namespace quillharbor {
+
+Status StorageTaskFileWriter::WriteTaskFile(const TTask& task, const std::string& path) {
+    // The path as given: the engine names the file, storage only composes it.
+    return replaceFileAtomically(path, composeTaskFile(task));
+}
+
+std::vector<Error> StorageTaskFileWriter::SaveRunningTasks(const TaskList& tasks,
+                                                           const std::string& programDir) {
+    return quillharbor::SaveRunningTasks(tasks, programDir);
+}
+
+TaskFileWriter& storageTaskFiles() {
+    static StorageTaskFileWriter writer;
+    return writer;
+}
+
+}  // namespace quillharbor
