@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,10 +12,11 @@
 #include "clients/hl_ftp_client.h"
 #include "clients/http_slot_factory.h"
 #include "engine/engine.h"
+#include "engine/engine_link_intake.h"
 #include "engine/null_dial_up.h"
 #include "engine/null_drop_source.h"
-#include "engine/null_link_intake.h"
 #include "engine/null_link_rewrite_queue.h"
+#include "net/http_servers.h"
 
 namespace quillharbor::test {
 namespace {
@@ -65,6 +67,7 @@ protected:
         options.DefUser = "anna";
         options.DefPassword = "secret";
         options.Notify = 2 | 16 | 32;
+        options.ObeyRobotExclusion = false;
     }
     void TearDown() override {
         engine.reset();
@@ -74,12 +77,13 @@ protected:
     }
 
     TTask* createTask(const std::string& name, const std::string& url,
-                      const std::string& user = "anna") {
+                      const std::string& user = "anna", bool followFtp = false) {
         engine->PrepareNewTaskParams();
         NewTaskParams& params = engine->newTaskParams();
         params.Name = name;
         params.URL = url;
         params.FtpUser = user;
+        params.FollowFTP = followFtp;
         params.StartAtOnce = true;
         return engine->CreateTask();
     }
@@ -100,7 +104,7 @@ protected:
     NullDropSource drop;
     NullDialUp dialUp;
     NoTaskFiles taskFiles;
-    NullLinkIntake intake;
+    EngineLinkIntake intake;
     NullLinkRewriteQueue rewriter;
     HttpSlotFactory factory{loop};
     std::unique_ptr<Engine> engine;
@@ -155,6 +159,40 @@ TEST_F(FtpEndToEndTest, TheProxySettingSendsEveryTransferThroughTheProxy) {
     EXPECT_EQ(missing->Objects.begin()->State, ObjectState::FtpError);
     EXPECT_EQ(view.notifications.at(1),
               "FTP protocol error 550 when retrieving URL " + server + "/pub/none.bin");
+}
+
+// An HTML page with two FTP links: a task that follows FTP links fetches both files through the
+// FTP slot after the page came through the HTTP slot; a task that does not stops at the page.
+TEST_F(FtpEndToEndTest, FtpLinksOfAPageAreFollowedOnlyWithFollowFtp) {
+    HttpServers& http = HttpServers::instance();
+    ASSERT_TRUE(servers.startPyftpdlib() && http.startNginx());
+    const std::string server = "ftp://127.0.0.1:" + std::to_string(servers.pyftpdlibPort);
+    std::ofstream(http.work.path() + "/www/ftp-links.html")
+        << "<html><body><a href=\"" << server << "/pub/file.bin\">one</a>\n"
+        << "<a href=\"" << server << "/other/file.bin\">two</a></body></html>\n";
+    engine->globalOptions().MaxHTTPConns = 1;
+    engine->ApplySettings();
+    const std::string page =
+        "http://127.0.0.1:" + std::to_string(http.nginxPort) + "/ftp-links.html";
+
+    TTask* following = createTask("following", page, "anna", true);
+    ASSERT_NE(following, nullptr);
+    ASSERT_TRUE(runUntilFinished(*following));
+    EXPECT_EQ(following->Total, 3);
+    for (TDnObj& object : following->Objects) {
+        if (object.URL == page) {
+            continue;
+        }
+        EXPECT_EQ(object.State, ObjectState::Retrieved) << object.URL;
+        EXPECT_EQ(contentsOf(following->Dir + object.LocalName),
+                  object.URL.ends_with("/pub/file.bin") ? pattern(FtpServers::FileSize)
+                                                        : pattern(5000, 7));
+    }
+
+    TTask* staying = createTask("staying", page + "?again", "anna", false);
+    ASSERT_NE(staying, nullptr);
+    ASSERT_TRUE(runUntilFinished(*staying));
+    EXPECT_EQ(staying->Total, 1);
 }
 
 }  // namespace
