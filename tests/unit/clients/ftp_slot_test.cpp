@@ -1,5 +1,5 @@
-// The FTP slot where no server is needed: the host and port it connects to, its settings, and a
-// connect that fails against a closed loopback port.
+// The FTP slot where no server is needed: the host and port it connects to, and a connect that
+// fails against a closed loopback port.
 
 #include <gtest/gtest.h>
 
@@ -101,30 +101,6 @@ TEST_F(FtpSlotUnitTest, AFailedConnectEndsTheObjectAsAnFtpErrorAndFreesTheSlot) 
     EXPECT_EQ(cli.UserName(), "anonymous");
     EXPECT_EQ(cli.PassWord(), "user@void");
     EXPECT_FALSE(cli.Connected());
-}
-
-TEST_F(FtpSlotUnitTest, AProxyIsReachedOnItsOwnPortAndToldTheServerWithItsPort) {
-    const std::string proxyPort = test::closedPort();
-    slot->configure({5, "anonymous", "user@void", "127.0.0.1:" + proxyPort});
-    TFtpClient& cli = slot->FtpCli();
-    EXPECT_EQ(cli.Timeout(), 300) << "minutes become seconds";
-    EXPECT_EQ(cli.ProxyServer(), "127.0.0.1");
-
-    TDnObj& object = *NewDnObj(*task, "ftp://ftp.example.org:2121/f.bin", 1);
-    slot->Start(object);
-    EXPECT_EQ(cli.ConnectionType(), TFtpConnectionType::ftpProxy);
-    EXPECT_EQ(cli.HostName(), "ftp.example.org:2121");
-    EXPECT_EQ(cli.Port(), proxyPort);
-    ASSERT_TRUE(runUntilReady());
-    EXPECT_EQ(object.State, ObjectState::FtpError);
-
-    // Without the proxy the next object goes straight to its server, in active mode.
-    slot->configure({5, "anonymous", "user@void", ""});
-    TDnObj& direct = *NewDnObj(*task, "ftp://127.0.0.1:" + proxyPort + "/f.bin", 1);
-    slot->Start(direct);
-    EXPECT_EQ(cli.ConnectionType(), TFtpConnectionType::ftpDirect);
-    ASSERT_TRUE(runUntilReady());
-    EXPECT_EQ(direct.State, ObjectState::FtpError);
 }
 
 }  // namespace
