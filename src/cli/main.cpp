@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <span>
@@ -137,5 +138,7 @@ ExitCode run(std::span<char* const> args) {
 }  // namespace quillharbor
 
 int main(int argc, char** argv) {
+    // Output into a closed pipe ("| head") must not end a grab before its files are saved.
+    std::signal(SIGPIPE, SIG_IGN);
     return static_cast<int>(quillharbor::run({argv, static_cast<std::size_t>(argc)}));
 }

@@ -25,6 +25,7 @@ ExitCode finishRun(CliSession& session, CliSession::RunEnd end, const std::vecto
     view.finish();
     const bool saved = session.close();
 
+    const bool interrupted = end == CliSession::RunEnd::Interrupted;
     bool allFinished = true;
     std::vector<const TDnObj*> failed;
     for (const TTask* task : tasks) {
@@ -35,15 +36,20 @@ ExitCode finishRun(CliSession& session, CliSession::RunEnd end, const std::vecto
                 failed.push_back(&object);
             }
         }
-        std::string line = "Task " + task->Name + " " + taskStateWords(task->State) + ": " +
-                           std::to_string(task->Total - task->Queued) + " files read";
-        if (!finished) {
+        // An interrupt may leave a task "finished" over objects it cut: resume tells.
+        std::string line =
+            "Task " + task->Name + " " +
+            (interrupted ? std::string("interrupted") : taskStateWords(task->State)) + ": " +
+            std::to_string(task->Total - task->Queued) + " files read";
+        if (task->Queued > 0) {
             line += ", " + std::to_string(task->Queued) + " queued";
         }
         view.print(line + "; files in " + task->Dir);
     }
-    if (end == CliSession::RunEnd::Interrupted) {
-        view.print("Interrupted. Continue with: " + resumeCommand(invocation, tasks));
+    if (interrupted) {
+        // Failed and cut objects are tried again by a resume, which lists what still fails.
+        view.print("Continue with: " + resumeCommand(invocation, tasks));
+        return ExitCode::Interrupted;
     }
     if (!failed.empty()) {
         std::cout << "Failed objects (" << failed.size() << "):\n";
@@ -53,9 +59,6 @@ ExitCode finishRun(CliSession& session, CliSession::RunEnd end, const std::vecto
                       << ")\n";
         }
         std::cout << std::flush;
-    }
-    if (end == CliSession::RunEnd::Interrupted) {
-        return ExitCode::Interrupted;
     }
     return saved && allFinished && failed.empty() ? ExitCode::Success : ExitCode::Failure;
 }

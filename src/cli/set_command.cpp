@@ -1,6 +1,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 

@@ -126,10 +126,11 @@ private:
 };
 
 // The example site of the repository, served by nginx on loopback twice over: whole under
-// /site/ and under /broken/ without two of its pages. The server lives as long as the test
-// program.
+// /site/ and under /broken/ without two of its pages; /big/ links a large file. The server lives as
+// long as the test program.
 class CliTest : public ::testing::Test {
 protected:
+    static constexpr std::uintmax_t kBigFileSize = 256u << 20;
     static constexpr const char* kBrokenPages[] = {"docs/usage.html", "blog/2024/second-post.html"};
 
     static void SetUpTestSuite() {
@@ -144,6 +145,11 @@ protected:
         for (const char* page : kBrokenPages) {
             fs::remove(root / "broken" / page);
         }
+        // A page linking a file big enough to be cut half-way by an interrupt.
+        fs::create_directories(root / "big");
+        std::ofstream(root / "big" / "index.html") << "<a href=\"big.bin\">big</a>\n";
+        std::ofstream(root / "big" / "big.bin").close();
+        fs::resize_file(root / "big" / "big.bin", kBigFileSize);
         // robots.txt is read from the server's root only.
         std::ofstream(root / "robots.txt") << "User-agent: *\nDisallow: /site/private/\n"
                                            << "Disallow: /broken/private/\n";
@@ -166,6 +172,7 @@ protected:
         }
     }
 
+    static std::string accessLog() { return readText(*s_work / "nginx" / "access.log"); }
     static std::string url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(s_port) + path;
     }

@@ -157,7 +157,8 @@ TEST_F(CliTest, InterruptedGrabResumesToTheSameTree) {
     ASSERT_TRUE(grab->waitForOutput("retrieved  ", 3)) << grab->output();
     grab->signal(SIGINT);
     ASSERT_EQ(grab->wait(), 130) << grab->output() << grab->errors();
-    EXPECT_THAT(grab->output(), HasSubstr("Interrupted. Continue with: quillharbor-cli --home '"));
+    EXPECT_THAT(grab->output(), HasSubstr("Task Task-1 interrupted: "));
+    EXPECT_THAT(grab->output(), HasSubstr("Continue with: quillharbor-cli --home '"));
     std::string out;
     ASSERT_EQ(run(home, {"list"}, &out), 0);
     EXPECT_THAT(out, HasSubstr("Task-1 (stopped)"));
@@ -171,6 +172,37 @@ TEST_F(CliTest, InterruptedGrabResumesToTheSameTree) {
     EXPECT_EQ(treeOf(home / "My Downloads" / "Task-1"), treeOf(whole / "My Downloads" / "Task-1"));
     ASSERT_EQ(run(home, {"resume"}, &out), 0);
     EXPECT_THAT(out, HasSubstr("Nothing to resume."));
+}
+
+TEST_F(CliTest, TransferCutByAnInterruptIsContinuedWithARange) {
+    const fs::path home = newHome("cut");
+    const fs::path file = home / "My Downloads" / "Task-1" / "big.bin";
+    auto grab = start(home, {"get", url("/big/index.html"), "--levels", "1"});
+    std::error_code error;
+    // Missing, the file's size reads as the largest number.
+    const auto received = [&] {
+        const std::uintmax_t size = fs::file_size(file, error);
+        return error ? 0 : size;
+    };
+    for (int attempt = 0; attempt < 5000 && received() < (1u << 20); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    grab->signal(SIGINT);
+    ASSERT_EQ(grab->wait(), 130) << grab->output() << grab->errors();
+    const std::uintmax_t cut = received();
+    if (cut == 0 || cut == kBigFileSize) {
+        GTEST_SKIP() << "the transfer had ended before the interrupt came";
+    }
+    std::string out;
+    ASSERT_EQ(run(home, {"list"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("Task-1 (stopped)"));
+    EXPECT_THAT(out, HasSubstr("Files queued: 1\n"));
+
+    ASSERT_EQ(run(home, {"resume", "Task-1"}, &out), 0) << out;
+    EXPECT_EQ(fs::file_size(file), kBigFileSize);
+    EXPECT_THAT(accessLog(), HasSubstr("GET /big/big.bin HTTP/1.0 \"bytes=" + std::to_string(cut) +
+                                       "-" + std::to_string(kBigFileSize) + "\" 206"))
+        << "the partial file is continued, not fetched again";
 }
 
 }  // namespace
