@@ -12,6 +12,9 @@ class LinkRewriteQueue {
 public:
     virtual ~LinkRewriteQueue() = default;
     virtual void QueueTaskForParsing(TTask& task) = 0;
+    // The task is about to be removed: a waiting pass is dropped and the results of a running
+    // one are never applied.
+    virtual void forgetTask(const TTask& task) = 0;
 };
 
 }  // namespace quillharbor

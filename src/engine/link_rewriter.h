@@ -41,7 +41,7 @@ public:
     void QueueTaskForParsing(TTask& task) override;
     // The task is about to be removed: its waiting pass is dropped, and the results of a pass
     // already running are dropped when they arrive. Call before the task is freed.
-    void forgetTask(const TTask& task);
+    void forgetTask(const TTask& task) override;
     // Whether a pass is waiting or running, or its results are not applied yet.
     bool isPending() const { return !m_outstanding.empty(); }
     // Ends the worker after the pass it runs, dropping the passes still waiting, and applies

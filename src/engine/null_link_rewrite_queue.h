@@ -8,6 +8,7 @@ namespace quillharbor {
 class NullLinkRewriteQueue final : public LinkRewriteQueue {
 public:
     void QueueTaskForParsing(TTask&) override {}
+    void forgetTask(const TTask&) override {}
 };
 
 }  // namespace quillharbor

@@ -174,6 +174,7 @@ void TaskCommands::removeTask(TTask& task) {
         }
     }
     RobotsGate(m_context).forgetTask(task);
+    m_context.services.rewriter.forgetTask(task);
     if (Status deleted = deleteFile(m_context.taskFilePath(task));
         !deleted && deleted.error().code != ENOENT) {
         m_context.services.view.ShowNotification(deleted.error().text);

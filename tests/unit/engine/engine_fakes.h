@@ -130,8 +130,10 @@ public:
 class RecordingRewriteQueue : public LinkRewriteQueue {
 public:
     void QueueTaskForParsing(TTask& task) override { queued.push_back(task.Name); }
+    void forgetTask(const TTask& task) override { forgotten.push_back(task.Name); }
 
     std::vector<std::string> queued;
+    std::vector<std::string> forgotten;
 };
 
 // An HTTP slot whose abort completes later, from the loop, the way the real one does: the

@@ -148,6 +148,7 @@ TEST_F(TaskCommandsTest, RemoveFreesTheTaskAndItsTaskFileButKeepsItsSavedFiles) 
     EXPECT_FALSE(std::filesystem::exists(m_dir / "removed.tsf"));
     EXPECT_TRUE(std::filesystem::exists(m_dir / "kept.tsf"));
     EXPECT_TRUE(std::filesystem::exists(directory + "saved.html"));
+    EXPECT_THAT(m_rewriter.forgotten, ElementsAre("removed"));
     EXPECT_THAT(m_view.calls,
                 ElementsAre("ClearCurrentTask", "DeleteTaskRow removed", "UpdateCommands"));
     EXPECT_TRUE(m_view.notifications.empty());
