@@ -3,6 +3,8 @@
 #include <chrono>
 #include <vector>
 
+#include "cli/usage.h"
+
 namespace quillharbor {
 
 namespace {
@@ -37,6 +39,8 @@ CliSession::CliSession(const std::string& programDir, Verbosity verbosity, int t
     m_rewriter.attach(m_engine.state());
     m_view.attach(m_engine.state());
     m_engine.LoadAllTasks();
+    // Start-up speaks only of trouble: an unreadable configuration, rejected task files.
+    reportCaptured();
 }
 
 CliSession::~CliSession() {
@@ -63,7 +67,17 @@ CliSession::RunEnd CliSession::run(const InterruptSignal& interrupt) {
 bool CliSession::close() {
     m_rewriter.stop();
     drainMessages();
-    return m_engine.SaveAtClose();
+    // Saving speaks only of files it could not write.
+    m_view.captureNotifications();
+    const bool saved = m_engine.SaveAtClose();
+    reportCaptured();
+    return saved;
+}
+
+void CliSession::reportCaptured() {
+    for (const std::string& text : m_view.takeCaptured()) {
+        printError(text);
+    }
 }
 
 bool CliSession::settled() {

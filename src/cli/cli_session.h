@@ -38,7 +38,8 @@ public:
     // Runs the scheduler and the loop until the run settles or the signal is raised.
     RunEnd run(const InterruptSignal& interrupt);
     // Ends the link rewriting after its current pass, then writes the configuration file and
-    // every task file. Returns whether everything was written (failures were shown).
+    // every task file. Returns whether everything was written; what was not is printed on
+    // standard error. Start-up's complaints (configuration, task files) go there too.
     bool close();
 
 private:
@@ -48,6 +49,8 @@ private:
     // settle the objects they served (bounded: a slot that never settles is left as it is).
     void stopEverything();
     void drainMessages();
+    // Prints what the view captured on standard error.
+    void reportCaptured();
 
     MessageLoop m_loop;
     TerminalView m_view;

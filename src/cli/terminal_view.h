@@ -33,7 +33,8 @@ public:
     // Shows the task's counters in the status line.
     void watch(TTask& task);
     // Until takeCaptured(), notifications are kept instead of printed: the front end decides
-    // where they go (a refused task creation reports them as errors).
+    // where they go (a refused task creation reports them as errors). A new view captures until
+    // it is first asked, so that what start-up reports is not lost either.
     void captureNotifications() { m_captured.emplace(); }
     std::vector<std::string> takeCaptured();
     // A line of the front end's own, printed like a notification (not when Quiet).
@@ -72,7 +73,7 @@ private:
     ProgressLine m_line;
     std::vector<TTask*> m_selected;
     std::vector<TTask*> m_watched;
-    std::optional<std::vector<std::string>> m_captured;
+    std::optional<std::vector<std::string>> m_captured{std::in_place};
     const EngineState* m_state = nullptr;
     // The scheduler's rate, computed every 2 seconds; totals and time are taken when shown.
     std::string m_bytesPerSec = "bytes/sec: 0";

@@ -57,7 +57,11 @@ TEST_F(CliTest, GrabSavesTheSiteRewritesItsLinksAndPrintsPlainLines) {
     EXPECT_THAT(out, HasSubstr("Task Task-1 finished: 14 files read"));
     EXPECT_EQ(err, "");
 
-    ASSERT_EQ(run(home, {"list"}, &out), 0);
+    // A task file that is not sound is reported as an error and left alone.
+    std::ofstream(home / "broken.tsf") << "# Download Task file v 0.0.1 \r\n";
+    ASSERT_EQ(run(home, {"list"}, &out, &err), 0);
+    EXPECT_THAT(err, HasSubstr("cannot load the task file '" + (home / "broken.tsf").string()));
+    EXPECT_EQ(readText(home / "broken.tsf"), "# Download Task file v 0.0.1 \r\n");
     EXPECT_THAT(out, HasSubstr("Task-1 (finished)\n  URL: " + url("/site/index.html")));
     EXPECT_THAT(out, HasSubstr("  Files queued: 0\n"));
     EXPECT_THAT(out, HasSubstr("  Download from " + url("/site/") + "\n"));
