@@ -5,7 +5,7 @@
 namespace quillharbor {
 
 Result<std::vector<std::string>> readArguments(std::span<const std::string> arguments,
-                                               std::span<const OptionSpec> options) {
+                                               std::span<const CommandOption> options) {
     std::vector<std::string> operands;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
@@ -20,28 +20,28 @@ Result<std::vector<std::string>> readArguments(std::span<const std::string> argu
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& option : options) {
+        const CommandOption* known = nullptr;
+        for (const CommandOption& option : options) {
             if (option.name == name) {
-                spec = &option;
+                known = &option;
             }
         }
-        if (spec == nullptr) {
+        if (known == nullptr) {
             return Error{"unknown option '" + std::string(name) + "'"};
         }
         std::string_view value;
         if (equals != std::string::npos) {
-            if (!spec->takesValue) {
+            if (!known->takesValue) {
                 return Error{std::string(name) + " takes no value"};
             }
             value = std::string_view(argument).substr(equals + 1);
-        } else if (spec->takesValue) {
+        } else if (known->takesValue) {
             if (++index == arguments.size()) {
                 return Error{std::string(name) + " needs a value"};
             }
             value = arguments[index];
         }
-        if (Status applied = spec->apply(value); !applied) {
+        if (Status applied = known->apply(value); !applied) {
             return applied.error();
         }
     }

@@ -13,7 +13,7 @@ namespace quillharbor {
 
 // One option of a command: "--name", taking a value ("--name VALUE" or "--name=VALUE") or not.
 // apply checks and stores the value (empty for a flag); its error is the user's mistake.
-struct OptionSpec {
+struct CommandOption {
     std::string_view name;
     bool takesValue = false;
     std::function<Status(std::string_view value)> apply;
@@ -23,7 +23,7 @@ struct OptionSpec {
 // option is applied as it comes, so a later one wins. Returns the operands, or the first mistake
 // as a text for the user ("unknown option '--x'", "--levels needs a value").
 Result<std::vector<std::string>> readArguments(std::span<const std::string> arguments,
-                                               std::span<const OptionSpec> options);
+                                               std::span<const CommandOption> options);
 
 // A whole decimal number within [minimum, maximum]; with infinityAllowed, "infinity" (or "inf")
 // gives nothing. The error names the option.

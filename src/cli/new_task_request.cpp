@@ -111,68 +111,68 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
         return [option, &field](std::string_view value) { return takeText(option, value, field); };
     };
     const std::array options{
-        OptionSpec{"--name", true, text("--name", request.name)},
-        OptionSpec{"--start-doc", true, text("--start-doc", request.startingDoc)},
-        OptionSpec{"--try-slashes", false, flag(request.trySlashes, true)},
-        OptionSpec{"--no-try-slashes", false, flag(request.trySlashes, false)},
-        OptionSpec{"--rewrite-links", false, flag(request.rewriteLinks, true)},
-        OptionSpec{"--no-rewrite-links", false, flag(request.rewriteLinks, false)},
-        OptionSpec{"--follow-ftp", false, flag(request.followFtp, true)},
-        OptionSpec{"--no-follow-ftp", false, flag(request.followFtp, false)},
-        OptionSpec{"--start-after", true,
-                   [&](std::string_view value) -> Status {
-                       auto minutes = readBoundedNumber("--start-after", value, 0, 600, false);
-                       if (!minutes) {
-                           return minutes.error();
-                       }
-                       request.startAfter = static_cast<std::uint16_t>(*minutes.value());
-                       return {};
-                   }},
-        OptionSpec{
+        CommandOption{"--name", true, text("--name", request.name)},
+        CommandOption{"--start-doc", true, text("--start-doc", request.startingDoc)},
+        CommandOption{"--try-slashes", false, flag(request.trySlashes, true)},
+        CommandOption{"--no-try-slashes", false, flag(request.trySlashes, false)},
+        CommandOption{"--rewrite-links", false, flag(request.rewriteLinks, true)},
+        CommandOption{"--no-rewrite-links", false, flag(request.rewriteLinks, false)},
+        CommandOption{"--follow-ftp", false, flag(request.followFtp, true)},
+        CommandOption{"--no-follow-ftp", false, flag(request.followFtp, false)},
+        CommandOption{"--start-after", true,
+                      [&](std::string_view value) -> Status {
+                          auto minutes = readBoundedNumber("--start-after", value, 0, 600, false);
+                          if (!minutes) {
+                              return minutes.error();
+                          }
+                          request.startAfter = static_cast<std::uint16_t>(*minutes.value());
+                          return {};
+                      }},
+        CommandOption{
             "--from", true,
             [&](std::string_view value) { return readDownloadFrom(value, request.downloadFrom); }},
-        OptionSpec{"--boundary", true, text("--boundary", request.boundary)},
-        OptionSpec{"--levels", true,
-                   [&](std::string_view value) -> Status {
-                       auto levels = readBoundedNumber("--levels", value, 0, 100, true);
-                       if (!levels) {
-                           return levels.error();
-                       }
-                       request.levelsSet = true;
-                       request.linksAway.reset();
-                       if (levels.value()) {
-                           request.linksAway = static_cast<std::uint16_t>(*levels.value());
-                       }
-                       return {};
-                   }},
-        OptionSpec{"--files", true,
-                   [&](std::string_view value) -> Status {
-                       auto files = readBoundedNumber("--files", value, 1, 10000, true);
-                       if (!files) {
-                           return files.error();
-                       }
-                       request.filesSet = true;
-                       request.maxFiles.reset();
-                       if (files.value()) {
-                           request.maxFiles = static_cast<std::uint16_t>(*files.value());
-                       }
-                       return {};
-                   }},
-        OptionSpec{
+        CommandOption{"--boundary", true, text("--boundary", request.boundary)},
+        CommandOption{"--levels", true,
+                      [&](std::string_view value) -> Status {
+                          auto levels = readBoundedNumber("--levels", value, 0, 100, true);
+                          if (!levels) {
+                              return levels.error();
+                          }
+                          request.levelsSet = true;
+                          request.linksAway.reset();
+                          if (levels.value()) {
+                              request.linksAway = static_cast<std::uint16_t>(*levels.value());
+                          }
+                          return {};
+                      }},
+        CommandOption{"--files", true,
+                      [&](std::string_view value) -> Status {
+                          auto files = readBoundedNumber("--files", value, 1, 10000, true);
+                          if (!files) {
+                              return files.error();
+                          }
+                          request.filesSet = true;
+                          request.maxFiles.reset();
+                          if (files.value()) {
+                              request.maxFiles = static_cast<std::uint16_t>(*files.value());
+                          }
+                          return {};
+                      }},
+        CommandOption{
             "--extensions", true,
             [&](std::string_view value) { return readExtensions(value, request.extensions); }},
-        OptionSpec{"--ftp-user", true, text("--ftp-user", request.ftpUser)},
-        OptionSpec{"--ftp-password", true, text("--ftp-password", request.ftpPassword)},
-        OptionSpec{"--quiet", false,
-                   [&](std::string_view) -> Status {
-                       request.verbosity = Verbosity::Quiet;
-                       return {};
-                   }},
-        OptionSpec{"--verbose", false,
-                   [&](std::string_view) -> Status {
-                       request.verbosity = Verbosity::Verbose;
-                       return {};
-                   }},
+        CommandOption{"--ftp-user", true, text("--ftp-user", request.ftpUser)},
+        CommandOption{"--ftp-password", true, text("--ftp-password", request.ftpPassword)},
+        CommandOption{"--quiet", false,
+                      [&](std::string_view) -> Status {
+                          request.verbosity = Verbosity::Quiet;
+                          return {};
+                      }},
+        CommandOption{"--verbose", false,
+                      [&](std::string_view) -> Status {
+                          request.verbosity = Verbosity::Verbose;
+                          return {};
+                      }},
     };
     Result<std::vector<std::string>> operands = readArguments(arguments, options);
     if (!operands) {

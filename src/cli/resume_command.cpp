@@ -13,16 +13,16 @@ namespace quillharbor {
 
 ExitCode runResume(Invocation& invocation) {
     const std::array options{
-        OptionSpec{"--quiet", false,
-                   [&](std::string_view) -> Status {
-                       invocation.verbosity = Verbosity::Quiet;
-                       return {};
-                   }},
-        OptionSpec{"--verbose", false,
-                   [&](std::string_view) -> Status {
-                       invocation.verbosity = Verbosity::Verbose;
-                       return {};
-                   }},
+        CommandOption{"--quiet", false,
+                      [&](std::string_view) -> Status {
+                          invocation.verbosity = Verbosity::Quiet;
+                          return {};
+                      }},
+        CommandOption{"--verbose", false,
+                      [&](std::string_view) -> Status {
+                          invocation.verbosity = Verbosity::Verbose;
+                          return {};
+                      }},
     };
     Result<std::vector<std::string>> names = readArguments(invocation.arguments, options);
     if (!names) {
