@@ -162,6 +162,37 @@ TEST_F(CliTest, MissingPagesEndWithStatusOneAndAreListed) {
     EXPECT_EQ(tree.count("install.html"), 1u) << "the other pages still came";
 }
 
+TEST_F(CliTest, FtpGrabWithItsOwnLoginEndsWhenItsSlotLetsGo) {
+    const fs::path root = newHome("ftp-root");
+    fs::create_directories(root / "pub");
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i) {
+        bytes += static_cast<char>(i * 31 % 251);
+    }
+    std::ofstream(root / "pub" / "file.bin", std::ios::binary) << bytes;
+    ServerProcess server;
+    const std::uint16_t port = freePort();
+    ASSERT_TRUE(server.start(
+        {"/usr/bin/python3", serverScript("ftp_pyftpdlib.py"), std::to_string(port), root.string()},
+        port, (root.parent_path() / "ftp.out").string()));
+    const std::string site = "ftp://127.0.0.1:" + std::to_string(port);
+
+    const fs::path home = newHome("ftp");
+    std::string out;
+    ASSERT_EQ(
+        run(home, {"get", site + "/pub/file.bin", "--ftp-user", "anna", "--ftp-password", "secret"},
+            &out),
+        0)
+        << out;
+    EXPECT_EQ(readText(home / "My Downloads" / "Task-1" / "file.bin"), bytes);
+    ASSERT_EQ(
+        run(home,
+            {"get", site + "/pub/missing.bin", "--ftp-user", "anna", "--ftp-password", "secret"},
+            &out),
+        1);
+    EXPECT_THAT(out, HasSubstr("  550  " + site + "/pub/missing.bin  (FTP error, task Task-2)"));
+}
+
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
     const fs::path home = newHome("usage");
     std::string err;
