@@ -1,7 +1,6 @@
 #include "cli/terminal_view.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 #include "cli/state_words.h"
@@ -11,17 +10,10 @@ namespace quillharbor {
 
 namespace {
 
-// The scheduler's panes: 0 bytes per second, 3 bytes total (the last one of its step).
+// The scheduler's panes: 0 bytes per second, 2 work time, 3 bytes total (the last of its step).
 constexpr int kBytesPerSecPane = 0;
+constexpr int kWorkTimePane = 2;
 constexpr int kBytesTotalPane = 3;
-
-std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    return text;
-}
 
 // Retrieved and scanned are one outcome to the user.
 ObjectState reportedState(ObjectState state) {
@@ -91,6 +83,9 @@ void TerminalView::SetStatusText(int pane, const std::string& text) {
         case kBytesPerSecPane:
             m_bytesPerSec = text;
             break;
+        case kWorkTimePane:
+            m_workTime = text;
+            break;
         case kBytesTotalPane:
             update(true);
             break;
@@ -114,8 +109,8 @@ std::string TerminalView::counters() const {
 std::string TerminalView::statusText() const {
     // The scheduler adds the window to the total only every 2 seconds.
     const std::int64_t bytes = m_state == nullptr ? 0 : m_state->BytesTotal + m_state->BytesWindow;
-    return counters() + " | " + m_bytesPerSec + " | bytes total: " + std::to_string(bytes) +
-           " | work time: " + elapsedText(std::chrono::steady_clock::now() - m_start);
+    return counters() + " | " + m_bytesPerSec + " | bytes total: " + std::to_string(bytes) + " | " +
+           m_workTime;
 }
 
 void TerminalView::update(bool statisticsStep) {

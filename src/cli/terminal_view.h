@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,7 +15,7 @@ namespace quillharbor {
 
 // The engine's screen in the command-line front end: no rows and no commands to enable, but a
 // status line (per watched task: files read and queued; then the scheduler's bytes per second,
-// the bytes received so far and the time since the view was made), the engine's notifications
+// the bytes received so far and the scheduler's work time), the engine's notifications
 // printed as lines, and with Verbose every object as it settles. The selection is whatever the
 // front end set, so that the engine's task commands act on the tasks the user named.
 //
@@ -75,9 +74,9 @@ private:
     std::vector<TTask*> m_watched;
     std::optional<std::vector<std::string>> m_captured{std::in_place};
     const EngineState* m_state = nullptr;
-    // The scheduler's rate, computed every 2 seconds; totals and time are taken when shown.
+    // The scheduler's texts, renewed every 2 seconds; the byte total is taken when shown.
     std::string m_bytesPerSec = "bytes/sec: 0";
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::string m_workTime = "work time: 0:00:00";
     std::string m_lastPlainCounters;
     // Objects already reported by Verbose, with the state they were reported in.
     std::unordered_map<std::uintptr_t, ObjectState> m_reported;
