@@ -178,9 +178,11 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
     if (!operands) {
         return operands.error();
     }
-    if (operands.value().size() != 1) {
-        return Error{operands.value().empty() ? "'get' needs a URL"
-                                              : "'get' takes one URL; options come with --"};
+    if (operands.value().empty()) {
+        return Error{"'get' needs a URL"};
+    }
+    if (operands.value().size() > 1) {
+        return Error{"'get' takes one URL; what is '" + operands.value()[1] + "'?"};
     }
     request.url = std::move(operands.value().front());
     return request;
