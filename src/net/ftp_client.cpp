@@ -17,7 +17,9 @@ TFtpClient::TFtpClient(MessageLoop& loop)
     : m_loop(loop),
       m_handle(loop.add(*this)),
       m_control(std::make_unique<TWSocket>(loop)),
-      m_data(std::make_unique<TWSocket>(loop)) {
+      m_data(std::make_unique<TWSocket>(loop)),
+      m_dataBlock(DataBlockSize) {
+    m_data->setComponentOptions({TWSocketOption::wsoNoReceiveLoop});
     m_control->OnDnsLookupDone = [this](TWSocket&, int error) { onLookupDone(error); };
     m_control->OnSessionConnected = [this](TWSocket&, int error) { onControlConnected(error); };
     m_control->OnDataAvailable = [this](TWSocket&, int) { onControlData(); };

@@ -50,8 +50,10 @@ namespace quillharbor {
 class TFtpClient : public MessageTarget {
 public:
     static constexpr unsigned WM_FTP_REQUEST_DONE = WM_USER + 1;
-    // Data is read from the data connection in blocks of this size, with one progress event each.
-    static constexpr int DataBlockSize = 2048;
+    // Data is read from the data connection in blocks of this size, with one progress event each,
+    // and one block per readiness event, so a fast server cannot keep the loop from its other
+    // messages and timers until the whole file is in.
+    static constexpr int DataBlockSize = 64 * 1024;
     static constexpr int AbortedCode = 426;
     static constexpr int ControlFailedCode = 500;
     static constexpr int DataFailedCode = 550;
@@ -233,7 +235,8 @@ private:
     void onTransferEnded(const FtpReplyLine& line);
     void onDataSessionAvailable();
     void onDataConnected(int error);
-    void onDataReceived();
+    bool onDataReceived();
+    bool drainData();
     void onDataClosed(int error);
     void transferFailed(int code, const std::string& text);
     void tryToFinishTransfer();
@@ -249,6 +252,7 @@ private:
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
     std::unique_ptr<TWSocket> m_control;
     std::unique_ptr<TWSocket> m_data;
+    std::vector<char> m_dataBlock;
 
     // properties
     std::string m_hostName;

@@ -198,27 +198,27 @@ void TFtpClient::onTransferEnded(const FtpReplyLine& line) {
     fail(line.code, line.text);
 }
 
-void TFtpClient::onDataReceived() {
+// Returns false when a progress handler destroyed the client.
+bool TFtpClient::onDataReceived() {
     bool abort = false;
     if (!fire(OnProgress, m_byteCount + m_restartOffset, abort))
-        return;
+        return false;
     m_deadline = Clock::now() + std::chrono::seconds(m_timeout);
     // The handler may have aborted the session.
     if (m_data->State() != TSocketState::wsConnected)
-        return;
+        return true;
     if (abort) {
         display("! Abort requested");
         transferFailed(AbortedCode, "426 Operation aborted.");
-        return;
+        return true;
     }
-    char buffer[DataBlockSize];
-    const int received = m_data->Receive(buffer, DataBlockSize);
+    const int received = m_data->Receive(m_dataBlock.data(), DataBlockSize);
     if (received > 0) {
         m_byteCount += received;
         if (!m_localFile.isOpen())
-            return;
-        const Status written =
-            m_localFile.write(std::string_view(buffer, static_cast<std::size_t>(received)));
+            return true;
+        const Status written = m_localFile.write(
+            std::string_view(m_dataBlock.data(), static_cast<std::size_t>(received)));
         if (!written) {
             display("! Error writing local file");
             transferFailed(DataFailedCode, written.error().text);
@@ -228,6 +228,7 @@ void TFtpClient::onDataReceived() {
         display("! Data: Receive error " + std::to_string(error));
         transferFailed(error, "Data: Receive error " + std::to_string(error));
     }
+    return true;
 }
 
 // A transfer that cannot go on: the data connection is closed at once, and the request fails with
@@ -241,7 +242,25 @@ void TFtpClient::transferFailed(int code, const std::string& text) {
     m_data->Close();
 }
 
+// The socket reads one block per readiness event, and the close of the connection may be
+// reported while the end of the file still waits in it: that is read now, as the socket goes
+// once this event is over. The kernel's receive buffer bounds it.
+// Returns false when a progress handler destroyed the client.
+bool TFtpClient::drainData() {
+    while (m_localFile.isOpen() && m_data->State() == TSocketState::wsConnected &&
+           m_data->RcvdCount() > 0)
+        if (!onDataReceived())
+            return false;
+    return true;
+}
+
 void TFtpClient::onDataClosed(int error) {
+    if (!drainData())
+        return;
+    // A progress handler that aborted let go of the data connection: its close is no longer
+    // this transfer's to report.
+    if (!m_data->OnSessionClosed)
+        return;
     m_localFile.close();
     m_dataClosed = true;
     m_dataCloseError = error;

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -302,6 +303,68 @@ TEST_P(FtpRetrievalOrder, ReceiveWritesTheWholeFileAndEndsAfterReplyAndClose) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReplyBeforeOrAfterClose, FtpRetrievalOrder, ::testing::Bool());
+
+// Posts itself again on every delivery, noting how much of the file had arrived each time.
+class Ticker : public MessageTarget {
+public:
+    Ticker(MessageLoop& loop, std::function<std::int64_t()> arrived)
+        : m_loop(loop), m_handle(loop.add(*this)), m_arrived(std::move(arrived)) {
+        m_loop.post(m_handle, WM_USER);
+    }
+    ~Ticker() override { m_loop.remove(m_handle); }
+
+    void onMessage(const Message&) override {
+        seen.push_back(m_arrived());
+        m_loop.post(m_handle, WM_USER);
+    }
+
+    std::vector<std::int64_t> seen;
+
+private:
+    MessageLoop& m_loop;
+    Handle m_handle;
+    std::function<std::int64_t()> m_arrived;
+};
+
+// A server far faster than the client must not keep the loop to itself: other messages are
+// delivered while the file arrives, and the file still arrives whole, its end included, which may
+// still wait in the socket when the close is reported.
+TEST_F(FtpClientTest, OtherMessagesAreDeliveredWhileAFastServerSendsALargeFile) {
+    const std::string content = pattern(8 * 1024 * 1024);
+    ScriptedServer server([&](ServerSession& s) {
+        s.reply("220 ready");
+        const std::string port = s.answer(Login);
+        s.reply("200 PORT command successful");
+        if (s.command() != "RETR file.bin")
+            return;
+        s.reply("150 Opening BINARY mode data connection");
+        const int data = ServerSession::connectToPort(port);
+        writeAll(data, content);
+        ::close(data);
+        s.reply("226 Transfer complete");
+        s.command();
+    });
+    client->setPort(server.port());
+    client->setHostFileName("file.bin");
+    onDone = [this](TFtpRequest request, int error) {
+        if (request == TFtpRequest::Connect && error == 0)
+            client->retrieve();
+    };
+    const Ticker ticker(loop, [this] { return client->LocalStreamSize(); });
+    client->connect();
+    // The ticker keeps the loop from ever waiting, so the bound counts quick turns.
+    for (int i = 0; i < 1000000 && done.size() < 2; ++i)
+        loop.runOnce(std::chrono::milliseconds(20));
+    ASSERT_EQ(done, (std::vector<Done>{{TFtpRequest::Connect, 0}, {TFtpRequest::Retrieve, 0}}));
+    const std::string received = fileContents(local("file.bin"));
+    ASSERT_EQ(received.size(), content.size());
+    EXPECT_TRUE(received == content);
+    const auto size = static_cast<std::int64_t>(content.size());
+    const auto midway = std::count_if(ticker.seen.begin(), ticker.seen.end(),
+                                      [&](std::int64_t seen) { return seen > 0 && seen < size; });
+    EXPECT_GE(midway, 8) << "the loop turned " << ticker.seen.size() << " times in all";
+    client->AbortAsync();
+}
 
 TEST_F(FtpClientTest, ProxyModeLogsInAsUserAtHostAndConnectsToTheControlPeerOnly) {
     const std::string content = pattern(5000);
