@@ -4,7 +4,7 @@
 
 #include "cli/interrupt_signal.h"
 #include "cli/terminal_view.h"
-#include "clients/http_slot_factory.h"
+#include "clients/network_slot_factory.h"
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/link_rewriter.h"
@@ -58,7 +58,7 @@ private:
     NullDialUp m_dialUp;
     EngineLinkIntake m_intake;
     LinkRewriter m_rewriter;
-    HttpSlotFactory m_slots;
+    NetworkSlotFactory m_slots;
     Engine m_engine;
 };
 

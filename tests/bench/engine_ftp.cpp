@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "clients/http_slot_factory.h"
+#include "clients/network_slot_factory.h"
 #include "engine/engine.h"
 #include "engine/null_dial_up.h"
 #include "engine/null_drop_source.h"
@@ -73,7 +73,7 @@ double engineSeconds(const std::string& url, const fs::path& programDir, std::ui
     NoTaskFiles taskFiles;
     NullLinkIntake intake;
     NullLinkRewriteQueue rewriter;
-    HttpSlotFactory factory{loop};
+    NetworkSlotFactory factory{loop};
     Engine engine(EngineServices{loop, view, drop, dialUp, taskFiles, intake, rewriter, &factory},
                   programDir.string() + "/");
     GlobalOptions& options = engine.globalOptions();

@@ -10,7 +10,7 @@
 
 #include "clients/ftp_servers.h"
 #include "clients/hl_ftp_client.h"
-#include "clients/http_slot_factory.h"
+#include "clients/network_slot_factory.h"
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/null_dial_up.h"
@@ -106,7 +106,7 @@ protected:
     NoTaskFiles taskFiles;
     EngineLinkIntake intake;
     NullLinkRewriteQueue rewriter;
-    HttpSlotFactory factory{loop};
+    NetworkSlotFactory factory{loop};
     std::unique_ptr<Engine> engine;
 };
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "clients/http_slot_factory.h"
+#include "clients/network_slot_factory.h"
 #include "engine/engine.h"
 #include "engine/null_dial_up.h"
 #include "engine/null_drop_source.h"
@@ -99,7 +99,7 @@ protected:
     CountedTaskFiles taskFiles;
     NullLinkIntake intake;
     NullLinkRewriteQueue rewriter;
-    HttpSlotFactory factory{loop};
+    NetworkSlotFactory factory{loop};
     std::unique_ptr<Engine> engine;
 };
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "clients/http_slot_factory.h"
+#include "clients/network_slot_factory.h"
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/link_rewriter.h"
@@ -139,7 +139,7 @@ private:
     NullDialUp m_dialUp;
     EngineLinkIntake m_intake;
     LinkRewriter m_rewriter{m_loop, m_view};
-    HttpSlotFactory m_factory{m_loop};
+    NetworkSlotFactory m_factory{m_loop};
     Engine m_engine;
 };
 

@@ -10,9 +10,9 @@ namespace quillharbor {
 // Makes the engine's transfer slots on a loop: THLHTTPClient for HTTP, THLFTPClient for FTP. The
 // front ends create one and hand it to the engine's services; the loop must outlive every slot
 // made.
-class HttpSlotFactory final : public TransferSlotFactory {
+class NetworkSlotFactory final : public TransferSlotFactory {
 public:
-    explicit HttpSlotFactory(MessageLoop& loop) : m_loop(loop) {}
+    explicit NetworkSlotFactory(MessageLoop& loop) : m_loop(loop) {}
 
     // context.State is required.
     std::unique_ptr<HttpSlot> createHttpSlot(int index, const SlotContext& context) override;
