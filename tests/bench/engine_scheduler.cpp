@@ -14,6 +14,8 @@
 
 #include "engine/engine.h"
 #include "engine/null_dial_up.h"
+#include "engine/null_engine_view.h"
+#include "engine/null_task_file_writer.h"
 #include "engine/null_drop_source.h"
 #include "engine/null_link_intake.h"
 #include "engine/null_link_rewrite_queue.h"
@@ -27,35 +29,6 @@ constexpr int kObjects = 1000000;
 constexpr int kStoppedObjects = 999000;
 constexpr int kSlots = 16;
 constexpr int kTicks = 50;
-
-class QuietView final : public EngineView {
-public:
-    std::vector<TTask*> SelectedTasks() override { return {}; }
-    std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
-    void AddTaskRow(TTask&) override {}
-    void SelectTaskRow(TTask&) override {}
-    void DeleteTaskRow(TTask&) override {}
-    void RefreshTaskIcons() override {}
-    void ClearCurrentTask() override {}
-    void AddObjectRow(TDnObj&) override {}
-    void RefreshObjectRow(TDnObj&) override {}
-    void FillObjectLists() override {}
-    void ShowObjectStarted(TDnObj&) override {}
-    void ShowObjectReceiving(TDnObj&) override {}
-    void ShowObjectProgress(TDnObj&) override {}
-    void ShowTaskCounters(TTask&) override {}
-    void UpdateCommands() override {}
-    void ShowNotification(const std::string&) override {}
-    void SetStatusText(int, const std::string&) override {}
-    void OpenNewTask(const std::string&) override {}
-    void OpenEditTask(TTask&) override {}
-};
-
-class NoTaskFiles final : public TaskFileWriter {
-public:
-    Status WriteTaskFile(const TTask&, const std::string&) override { return {}; }
-    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override { return {}; }
-};
 
 // Retrieves every object the moment it is started.
 class InstantSlot final : public HttpSlot {
@@ -114,10 +87,10 @@ int main() {
         return 1;
     }
     MessageLoop loop;
-    QuietView view;
+    NullEngineView view;
     NullDropSource drop;
     NullDialUp dialUp;
-    NoTaskFiles taskFiles;
+    NullTaskFileWriter taskFiles;
     NullLinkIntake intake;
     NullLinkRewriteQueue rewriter;
     InstantSlots slots;

@@ -14,6 +14,8 @@
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/null_dial_up.h"
+#include "engine/null_engine_view.h"
+#include "engine/null_task_file_writer.h"
 #include "engine/null_drop_source.h"
 #include "engine/null_link_rewrite_queue.h"
 #include "net/http_servers.h"
@@ -21,36 +23,13 @@
 namespace quillharbor::test {
 namespace {
 
-class NotedView : public EngineView {
+class NotedView : public NullEngineView {
 public:
-    std::vector<TTask*> SelectedTasks() override { return {}; }
-    std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
-    void AddTaskRow(TTask&) override {}
-    void SelectTaskRow(TTask&) override {}
-    void DeleteTaskRow(TTask&) override {}
-    void RefreshTaskIcons() override {}
-    void ClearCurrentTask() override {}
-    void AddObjectRow(TDnObj&) override {}
-    void RefreshObjectRow(TDnObj&) override {}
-    void FillObjectLists() override {}
-    void ShowObjectStarted(TDnObj&) override {}
-    void ShowObjectReceiving(TDnObj&) override {}
     void ShowObjectProgress(TDnObj&) override { ++progress; }
-    void ShowTaskCounters(TTask&) override {}
-    void UpdateCommands() override {}
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
-    void SetStatusText(int, const std::string&) override {}
-    void OpenNewTask(const std::string&) override {}
-    void OpenEditTask(TTask&) override {}
 
     int progress = 0;
     std::vector<std::string> notifications;
-};
-
-class NoTaskFiles : public TaskFileWriter {
-public:
-    Status WriteTaskFile(const TTask&, const std::string&) override { return {}; }
-    std::vector<Error> SaveRunningTasks(const TaskList&, const std::string&) override { return {}; }
 };
 
 class FtpEndToEndTest : public ::testing::Test {
@@ -103,7 +82,7 @@ protected:
     NotedView view;
     NullDropSource drop;
     NullDialUp dialUp;
-    NoTaskFiles taskFiles;
+    NullTaskFileWriter taskFiles;
     EngineLinkIntake intake;
     NullLinkRewriteQueue rewriter;
     NetworkSlotFactory factory{loop};

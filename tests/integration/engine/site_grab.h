@@ -15,31 +15,15 @@
 #include "engine/engine_link_intake.h"
 #include "engine/link_rewriter.h"
 #include "engine/null_dial_up.h"
+#include "engine/null_engine_view.h"
 #include "engine/null_drop_source.h"
 
 namespace quillharbor::test {
 
-class SiteGrabView final : public EngineView {
+class SiteGrabView final : public NullEngineView {
 public:
     std::vector<TTask*> SelectedTasks() override { return selected; }
-    std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
-    void AddTaskRow(TTask&) override {}
-    void SelectTaskRow(TTask&) override {}
-    void DeleteTaskRow(TTask&) override {}
-    void RefreshTaskIcons() override {}
-    void ClearCurrentTask() override {}
-    void AddObjectRow(TDnObj&) override {}
-    void RefreshObjectRow(TDnObj&) override {}
-    void FillObjectLists() override {}
-    void ShowObjectStarted(TDnObj&) override {}
-    void ShowObjectReceiving(TDnObj&) override {}
-    void ShowObjectProgress(TDnObj&) override {}
-    void ShowTaskCounters(TTask&) override {}
-    void UpdateCommands() override {}
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
-    void SetStatusText(int, const std::string&) override {}
-    void OpenNewTask(const std::string&) override {}
-    void OpenEditTask(TTask&) override {}
 
     std::vector<TTask*> selected;
     std::vector<std::string> notifications;
