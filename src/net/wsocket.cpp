@@ -200,44 +200,32 @@ void TWSocket::onLookupDone(std::uintptr_t request, int error) {
 
 // ---- properties ----
 
-void TWSocket::setAddr(const std::string& value) {
+// Addr, Port and Proto change only while closed. The same value again changes nothing, unless a
+// close has unassigned it meanwhile.
+void TWSocket::assignEndpointPart(const std::string& value, const char* name, std::string& part,
+                                  bool& assigned, bool& resolved) {
     if (m_state != TSocketState::wsClosed) {
-        raiseException("Cannot change Addr if not closed");
+        raiseException(std::string("Cannot change ") + name + " if not closed");
         return;
     }
-    const std::string addr = trimmed(value);
-    // The same value again changes nothing, unless a close has unassigned it meanwhile.
-    if (addr == m_addr && m_addrAssigned)
+    const std::string text = trimmed(value);
+    if (text == part && assigned)
         return;
-    m_addr = addr;
-    m_addrAssigned = !addr.empty();
-    m_addrResolved = false;
+    part = text;
+    assigned = !text.empty();
+    resolved = false;
+}
+
+void TWSocket::setAddr(const std::string& value) {
+    assignEndpointPart(value, "Addr", m_addr, m_addrAssigned, m_addrResolved);
 }
 
 void TWSocket::setPort(const std::string& value) {
-    if (m_state != TSocketState::wsClosed) {
-        raiseException("Cannot change Port if not closed");
-        return;
-    }
-    const std::string port = trimmed(value);
-    if (port == m_port && m_portAssigned)
-        return;
-    m_port = port;
-    m_portAssigned = !port.empty();
-    m_portResolved = false;
+    assignEndpointPart(value, "Port", m_port, m_portAssigned, m_portResolved);
 }
 
 void TWSocket::setProto(const std::string& value) {
-    if (m_state != TSocketState::wsClosed) {
-        raiseException("Cannot change Proto if not closed");
-        return;
-    }
-    const std::string proto = trimmed(value);
-    if (proto == m_proto && m_protoAssigned)
-        return;
-    m_proto = proto;
-    m_protoAssigned = !proto.empty();
-    m_protoResolved = false;
+    assignEndpointPart(value, "Proto", m_proto, m_protoAssigned, m_protoResolved);
 }
 
 void TWSocket::setLocalAddr(const std::string& value) {

@@ -231,6 +231,8 @@ private:
     bool fireLookupDone(int error) { return fire(OnDnsLookupDone, error); }
     void fireBgException(const std::exception& e);
     void setState(TSocketState state);
+    void assignEndpointPart(const std::string& value, const char* name, std::string& part,
+                            bool& assigned, bool& resolved);
     static bool alive(const Lifetime& lifetime) { return !lifetime.expired(); }
 
     // failures
