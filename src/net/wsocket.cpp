@@ -129,13 +129,15 @@ void TWSocket::socketError(const std::string& function, int code) {
 
 // ---- name look-ups ----
 
-void TWSocket::DnsLookup(const std::string& host) {
-    if (host.empty()) {
+// Both look-ups refuse an empty name and replace a look-up still running, whose answer is then
+// never reported. Returns whether the look-up may go on.
+bool TWSocket::beginLookup(const std::string& name) {
+    if (name.empty()) {
         const Lifetime lifetime = m_lifetime;
         raiseException("DNS lookup: invalid host name.");
         if (alive(lifetime))
             fireLookupDone(WSAEINVAL);
-        return;
+        return false;
     }
     if (m_dnsRequest != 0) {
         NameLookup::instance().cancel(m_dnsRequest);
@@ -143,6 +145,12 @@ void TWSocket::DnsLookup(const std::string& host) {
     }
     m_dnsResult.clear();
     m_dnsResultList.clear();
+    return true;
+}
+
+void TWSocket::DnsLookup(const std::string& host) {
+    if (!beginLookup(host))
+        return;
     if (const auto address = parseDottedAddress(host)) {
         m_dnsResult = dottedAddress(*address);
         fireLookupDone(0);
@@ -153,19 +161,8 @@ void TWSocket::DnsLookup(const std::string& host) {
 }
 
 void TWSocket::ReverseDnsLookup(const std::string& address) {
-    if (address.empty()) {
-        const Lifetime lifetime = m_lifetime;
-        raiseException("DNS lookup: invalid host name.");
-        if (alive(lifetime))
-            fireLookupDone(WSAEINVAL);
+    if (!beginLookup(address))
         return;
-    }
-    if (m_dnsRequest != 0) {
-        NameLookup::instance().cancel(m_dnsRequest);
-        m_dnsRequest = 0;
-    }
-    m_dnsResult.clear();
-    m_dnsResultList.clear();
     const auto parsed = parseDottedAddress(address);
     if (!parsed) {
         m_lastError = WSAEINVAL;

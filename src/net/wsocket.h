@@ -233,6 +233,7 @@ private:
     void setState(TSocketState state);
     void assignEndpointPart(const std::string& value, const char* name, std::string& part,
                             bool& assigned, bool& resolved);
+    bool beginLookup(const std::string& name);
     static bool alive(const Lifetime& lifetime) { return !lifetime.expired(); }
 
     // failures

@@ -22,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "curl_timing.h"
 #include "clients/hl_http_client.h"
 #include "model/message_identity.h"
 
@@ -102,16 +103,6 @@ double slotSeconds(const std::string& url, const std::string& dir) {
     return seconds;
 }
 
-double curlSeconds(const std::string& url, const std::string& dir) {
-    const std::string out = dir + "curl.bin";
-    const std::string command = "curl -s -f -o '" + out + "' '" + url + "'";
-    const auto begin = Clock::now();
-    const int status = std::system(command.c_str());
-    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-    fs::remove(out);
-    return status == 0 ? seconds : -1;
-}
-
 int run(std::uintmax_t mebibytes) {
     char pattern[] = "/tmp/quillharbor-bench-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
@@ -145,7 +136,7 @@ int run(std::uintmax_t mebibytes) {
     double bestSlot = 0;
     double bestCurl = 0;
     for (int round = 0; round < 2; ++round) {
-        const double curl = curlSeconds(url, dir);
+        const double curl = bench::curlSeconds(url, dir);
         const double slot = slotSeconds(url, dir);
         const double size = static_cast<double>(mebibytes) * 1.048576;  // MB
         if (curl > 0) {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "curl_timing.h"
 #include "clients/network_slot_factory.h"
 #include "engine/engine.h"
 #include "engine/null_dial_up.h"
@@ -82,16 +83,6 @@ double engineSeconds(const std::string& url, const fs::path& programDir, std::ui
     return seconds;
 }
 
-double curlSeconds(const std::string& url, const fs::path& dir) {
-    const std::string out = (dir / "curl.bin").string();
-    const std::string command = "curl -s -S -o '" + out + "' '" + url + "'";
-    const auto begin = Clock::now();
-    const int status = std::system(command.c_str());
-    const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-    fs::remove(out);
-    return status == 0 ? seconds : -1;
-}
-
 int run(std::uintmax_t mebibytes) {
     char pattern[] = "/tmp/quillharbor-ftp-bench-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
@@ -125,7 +116,7 @@ int run(std::uintmax_t mebibytes) {
     double bestEngine = 0;
     double bestCurl = 0;
     for (int round = 0; round < 2; ++round) {
-        const double curl = curlSeconds(url, work);
+        const double curl = bench::curlSeconds(url, work);
         const double engine = engineSeconds(url, work / "program", bytes);
         if (curl > 0) {
             bestCurl = std::max(bestCurl, size / curl);
