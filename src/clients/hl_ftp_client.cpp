@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
+#include <utility>
 
+#include "clients/ftp_directory_page.h"
 #include "clients/ftp_host_port.h"
-#include "clients/http_local_name.h"
+#include "clients/ftp_url_names.h"
+#include "model/link_admission.h"
 #include "model/message_identity.h"
+#include "net/ftp_listing.h"
 #include "net/ftp_local_file.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
@@ -18,6 +23,17 @@ constexpr std::int32_t kSecondsPerMinute = 60;
 // Reply codes have three digits; a failed look-up or connect reports a socket code instead.
 constexpr int kLargestReplyCode = 999;
 constexpr std::chrono::milliseconds kProgressReportInterval{100};
+constexpr std::string_view kPageExtension = ".html";
+
+// A reply code, not a socket code or an abort: the server refused the name.
+bool refusedByServer(int error) {
+    return error > 0 && error <= kLargestReplyCode && error != TFtpClient::AbortedCode;
+}
+
+// The URL a listed directory's entries are named under: the object's URL ending with "/".
+std::string directoryUrlOf(const std::string& url) {
+    return url.ends_with('/') ? url : url + "/";
+}
 
 bool isSingleStep(TFtpRequest request) {
     return request == TFtpRequest::ChangeDirectory || request == TFtpRequest::Type ||
@@ -72,8 +88,11 @@ void THLFTPClient::Start(TDnObj& object) {
     const FtpHostPort server = splitFtpHostPort(hostPart);
     m_ftpCli.setHostName(throughProxy ? hostPart : server.host);
     m_ftpCli.setPort(throughProxy ? m_proxyPort : server.port);
-    m_ftpCli.setHostDirName(FtpDirOf(object.URL));
-    m_ftpCli.setHostFileName(LocalNameFromUrl(object.URL));
+    m_ftpCli.setHostDirName(FtpRemoteDirectory(object.URL));
+    m_ftpCli.setHostFileName(FtpRemoteFileName(object.URL));
+    m_directory = m_ftpCli.HostFileName().empty();
+    m_listed = false;
+    m_refusal = 0;
     const TTask& task = *object.Task;
     m_ftpCli.setPassWord(task.FtpPassword);
     m_ftpCli.setUserName(task.FtpUser);
@@ -109,6 +128,13 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
         Finish();
         return;
     }
+    if (takenAsDirectory(object, request, error)) {
+        return;
+    }
+    if (request == TFtpRequest::ChangeDirectory && m_refusal != 0) {
+        // The name is no directory either: the refusal of the file stands.
+        error = std::exchange(m_refusal, 0);
+    }
     object.Status = error > 0 && error <= kLargestReplyCode ? error : m_ftpCli.StatusCode();
     if (error != 0) {
         post(EngineMessage::FtpError, identityOf(object), error);
@@ -128,7 +154,11 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
             startRequest(TFtpRequest::ChangeDirectory, &TFtpClient::changeDirectory);
             break;
         case TFtpRequest::ChangeDirectory:
-            startRequest(TFtpRequest::Type, &TFtpClient::binaryType);
+            if (m_directory) {
+                startRequest(TFtpRequest::MachineList, &TFtpClient::machineList);
+            } else {
+                startRequest(TFtpRequest::Type, &TFtpClient::binaryType);
+            }
             break;
         case TFtpRequest::Type:
             startRequest(TFtpRequest::Size, &TFtpClient::size);
@@ -140,9 +170,98 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
         case TFtpRequest::RestartRetrieve:
             retrieveDone(object, request);
             break;
+        case TFtpRequest::MachineList:
+        case TFtpRequest::NameList:
+            listingDone(object, request);
+            break;
         default:
             break;
     }
+}
+
+// A directory shows itself when its name is refused as a file (SIZE, or RETR before any byte)
+// and a CWD into it succeeds; a server without MLSD is asked for NLST. Returns whether the report
+// was taken up here.
+bool THLFTPClient::takenAsDirectory(TDnObj& object, TFtpRequest request, int error) {
+    if (request == TFtpRequest::ChangeDirectory && m_refusal != 0 && error == 0) {
+        m_refusal = 0;
+        m_directory = true;
+        dropClaimedFile(object);
+        startRequest(TFtpRequest::MachineList, &TFtpClient::machineList);
+        return true;
+    }
+    if (request == TFtpRequest::MachineList && error != 0 && error != TFtpClient::AbortedCode) {
+        startRequest(TFtpRequest::NameList, &TFtpClient::nameList);
+        return true;
+    }
+    const bool fileRefused =
+        request == TFtpRequest::Size || (request == TFtpRequest::Retrieve && object.Received == 0);
+    if (!fileRefused || !refusedByServer(error) || m_directory) {
+        return false;
+    }
+    m_refusal = error;
+    m_ftpCli.setHostDirName(m_ftpCli.HostFileName());
+    startRequest(TFtpRequest::ChangeDirectory, &TFtpClient::changeDirectory);
+    return true;
+}
+
+// The empty file claimed for the name a refused RETR asked for: the directory gets a page instead.
+void THLFTPClient::dropClaimedFile(TDnObj& object) {
+    if (object.LocalName.empty()) {
+        return;
+    }
+    const std::string path = object.Task->Dir + object.LocalName;
+    const Result<std::uint64_t> size = fileSize(path);
+    if (size.ok() && size.value() == 0 && deleteFile(path)) {
+        object.LocalName.clear();
+    }
+}
+
+void THLFTPClient::listingDone(TDnObj& object, TFtpRequest request) {
+    const std::string& listing = m_ftpCli.Listing();
+    const std::string page =
+        FtpDirectoryPage(directoryUrlOf(object.URL), request == TFtpRequest::MachineList
+                                                         ? ParseMlsdListing(listing)
+                                                         : ParseNlstListing(listing));
+    object.LocalName = listingPageName(object);
+    post(EngineMessage::FtpSizeKnown, identityOf(object));
+    if (const Status written = replaceFileAtomically(object.Task->Dir + object.LocalName, page);
+        !written) {
+        object.Status = TFtpClient::DataFailedCode;
+        post(EngineMessage::FtpError, identityOf(object), TFtpClient::DataFailedCode);
+        object.State = ObjectState::FtpError;
+        startRequest(TFtpRequest::Quit, &TFtpClient::quit);
+        return;
+    }
+    m_listed = true;
+    object.Size = static_cast<std::int64_t>(page.size());
+    countReceived(object, object.Size);
+    post(EngineMessage::ObjectDone, identityOf(object));
+    object.State = ObjectState::Retrieved;
+    startRequest(TFtpRequest::Quit, &TFtpClient::quit);
+}
+
+// The starting directory's page is the task's starting document; another keeps the page it had
+// (a listing fetched again) or gets one named after the directory ("sub dir.html", "index.html"
+// for the server's root).
+std::string THLFTPClient::listingPageName(const TDnObj& object) const {
+    const TTask& task = *object.Task;
+    if (object.Level == 1 && !task.StartDocName.empty()) {
+        return task.StartDocName;
+    }
+    if (object.LocalName.ends_with(kPageExtension)) {
+        return object.LocalName;
+    }
+    // Named after the directory itself, so the flat task directory shows whose index it is.
+    std::string directory = object.URL;
+    if (directory.ends_with('/')) {
+        directory.pop_back();
+    }
+    std::string name = FtpLocalName(directory);
+    if (!name.ends_with(kPageExtension)) {
+        name += kPageExtension;
+    }
+    return MakeUniqueName(name, task.Dir);
 }
 
 void THLFTPClient::sizeDone(TDnObj& object) {
@@ -150,7 +269,7 @@ void THLFTPClient::sizeDone(TDnObj& object) {
     object.Size = FirstNumberIn(m_ftpCli.LastResponse());
     const bool named = !object.LocalName.empty();
     if (!named) {
-        object.LocalName = MakeUniqueName(DocumentName(object.URL), task.Dir);
+        object.LocalName = MakeUniqueName(FtpLocalName(object.URL), task.Dir);
     }
     const std::string path = task.Dir + object.LocalName;
     m_ftpCli.setLocalFileName(path);
@@ -243,9 +362,14 @@ void THLFTPClient::Finish() {
     }
     TDnObj& object = *m_obj;
     m_obj = nullptr;
-    object.ContentType = "noparsing";
     TTask& task = *object.Task;
-    if (--task.Queued == 0) {
+    // A listed directory is a page of links; a file is never scanned.
+    object.ContentType = std::exchange(m_listed, false) ? "text/html" : "noparsing";
+    if (object.ContentType == "text/html" && object.State == ObjectState::Retrieved &&
+        ShouldParse(object)) {
+        // The link intake settles the count when it is done.
+        post(EngineMessage::ScanLinks, identityOf(object));
+    } else if (--task.Queued == 0) {
         post(EngineMessage::TaskEnded, identityOf(task));
     }
     if (object.Received < object.Size) {

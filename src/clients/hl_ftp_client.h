@@ -88,6 +88,10 @@ private:
     void onError();
     void onBgException();
 
+    bool takenAsDirectory(TDnObj& object, TFtpRequest request, int error);
+    void dropClaimedFile(TDnObj& object);
+    void listingDone(TDnObj& object, TFtpRequest request);
+    std::string listingPageName(const TDnObj& object) const;
     void sizeDone(TDnObj& object);
     void retrieveDone(TDnObj& object, TFtpRequest request);
     void componentFailed();
@@ -106,6 +110,13 @@ private:
     // The request whose report is still to come; None when nothing is outstanding.
     TFtpRequest m_awaiting = TFtpRequest::None;
     std::string m_proxyPort = "ftp";
+    // The object is served as a directory (its URL ends with "/", or a CWD into its name
+    // succeeded), and its listing page was saved.
+    bool m_directory = false;
+    bool m_listed = false;
+    // The code with which the server refused the object's name as a file, while a CWD into it
+    // tells whether it is a directory; 0 otherwise.
+    int m_refusal = 0;
     std::chrono::steady_clock::time_point m_lastProgressReport;
 };
 

@@ -49,18 +49,25 @@ enum class Pass {
 class LinkTaking {
 public:
     LinkTaking(EngineContext& engine, TDnObj& page, Pass pass)
-        : m_engine(engine), m_page(page), m_task(*page.Task), m_pass(pass) {}
+        : m_engine(engine),
+          m_page(page),
+          m_task(*page.Task),
+          m_pass(pass),
+          m_listing(UrlProtocol(page.URL) == Protocol::Ftp) {}
 
     // Takes one link of the page; false once the task's file limit is reached, which drops the
     // rest of the page's links.
     bool take(std::string link) {
-        if (link.empty() || !LinkAccepted(link, m_task)) {
+        if (link.empty() ||
+            !(m_listing ? ListingEntryAccepted(link, m_task) : LinkAccepted(link, m_task))) {
             return true;
         }
         if (m_task.MaxFiles != 0 && m_task.MaxFiles <= m_task.Total) {
             return false;
         }
-        if (TaskHasFlag(m_task, TaskFlag::TrySlashes) && wantsSlash(link)) {
+        // A listing says which entries are directories; a name it could not tell is tried as
+        // a file, and the slot lists it when it proves to be a directory.
+        if (!m_listing && TaskHasFlag(m_task, TaskFlag::TrySlashes) && wantsSlash(link)) {
             link += '/';
         }
         const std::int32_t level = m_page.Level + 1;
@@ -102,6 +109,8 @@ private:
     TDnObj& m_page;
     TTask& m_task;
     Pass m_pass;
+    // The page is the listing of an FTP directory (FTP files are never scanned).
+    bool m_listing;
 };
 
 }  // namespace

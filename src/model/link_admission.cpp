@@ -20,6 +20,21 @@ bool insideBoundary(std::string_view link, const std::string& prefix) {
     return prefix.empty() || link.starts_with(prefix);
 }
 
+// Taken from the whole link: a directory link on a dotted host name gets the host's last label,
+// and a query stays part of the extension.
+bool extensionWanted(std::string_view link, const TTask& task) {
+    if (task.Extensions.empty()) {
+        return true;
+    }
+    std::string extension = FileExtOf(link);
+    if (extension.empty()) {
+        return false;
+    }
+    std::transform(extension.begin(), extension.end(), extension.begin(), toLowerAscii);
+    extension += ' ';
+    return task.Extensions.find(extension) != std::string::npos;
+}
+
 }  // namespace
 
 bool LinkAccepted(std::string_view link, const TTask& task) {
@@ -30,18 +45,16 @@ bool LinkAccepted(std::string_view link, const TTask& task) {
         UrlProtocol(link) == Protocol::Ftp
             ? !LocalNameFromUrl(link).empty() && TaskHasFlag(task, TaskFlag::FollowFTP)
             : insideBoundary(link, task.BoundaryPrefix);
-    if (task.Extensions.empty()) {
-        return accepted;
-    }
-    // Taken from the whole link: a directory link on a dotted host name gets the host's last
-    // label, and a query stays part of the extension.
-    std::string extension = FileExtOf(link);
-    if (extension.empty()) {
+    return extensionWanted(link, task) && accepted;
+}
+
+bool ListingEntryAccepted(std::string_view link, const TTask& task) {
+    if (holdsControlByte(link) ||
+        !(insideBoundary(link, task.BoundaryPrefix) || TaskHasFlag(task, TaskFlag::FollowFTP))) {
         return false;
     }
-    std::transform(extension.begin(), extension.end(), extension.begin(), toLowerAscii);
-    extension += ' ';
-    return accepted && task.Extensions.find(extension) != std::string::npos;
+    // A directory is listed to reach the files below it, whatever they are.
+    return link.ends_with('/') || extensionWanted(link, task);
 }
 
 bool ShouldParse(const TDnObj& object) {

@@ -17,6 +17,13 @@ namespace quillharbor {
 // lower-cased, followed by one blank, must occur in Extensions; a link without a "." is refused.
 bool LinkAccepted(std::string_view link, const TTask& task);
 
+// ListingEntryAccepted: may this entry of a listed FTP directory (a file, or a directory ending
+// with "/") become an object of the task? Like a link of a page it is refused when it holds a
+// byte below 32, and it must lie inside the task's BoundaryPrefix, unless the task follows FTP
+// links, which ignore the boundary. Extensions apply to files only: directories are taken to reach
+// the files below them.
+bool ListingEntryAccepted(std::string_view link, const TTask& task);
+
 // ShouldParse: is this saved document scanned for links? Only when its file Dir + LocalName
 // exists, it is HTML (its ContentType holds "htm"; without a content type its URL's extension
 // holds "htm" or its URL has no "." at all), its Level is below the task's MaxLevels and the task

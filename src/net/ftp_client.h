@@ -26,10 +26,10 @@ namespace quillharbor {
 //
 // A request is a single step (one command and its reply, judged by the step's accepted codes) or
 // a high-level request: a set of steps run in a fixed order (open, user, password, change
-// directory, type, port, restart offset, retrieve, size, quit), each started when the previous
-// one succeeded. A failed step skips every remaining step except quit; the request then reports
-// the first failure. A connection opened by connect() stays open for the single steps that follow
-// until quit() or an abort.
+// directory, type, port, restart offset, retrieve, machine list, name list, size, quit), each
+// started when the previous one succeeded. A failed step skips every remaining step except quit;
+// the request then reports the first failure. A connection opened by connect() stays open for the
+// single steps that follow until quit() or an abort.
 //
 // Data connections are active (the client listens on the control connection's local address and
 // sends PORT) in ftpDirect mode and passive (PASV, then a connect to the control connection's
@@ -57,6 +57,8 @@ public:
     static constexpr int AbortedCode = 426;
     static constexpr int ControlFailedCode = 500;
     static constexpr int DataFailedCode = 550;
+    // A listing longer than this fails with DataFailedCode: it is held in memory.
+    static constexpr std::size_t ListingLimit = 16 << 20;
 
     explicit TFtpClient(MessageLoop& loop);
     ~TFtpClient() override;
@@ -110,6 +112,9 @@ public:
     void retrieve();         // port, retrieve into LocalFileName
     void restartRetrieve();  // port, restart offset, retrieve appending to LocalFileName
     void fileSize();         // connect, change directory, size, quit
+    // Listings of the current directory into Listing(): port, then MLSD or NLST.
+    void machineList();
+    void nameList();
 
     // Stops everything at once: closes the file and both connections and leaves the client ready.
     // A request that was running is reported done later, with 426.
@@ -168,6 +173,8 @@ public:
     TFtpRequest RequestType() const { return m_requestType; }
     // Bytes in the local file being written (restart offset included); 0 when none is open.
     std::int64_t LocalStreamSize() const { return m_localFile.size(); }
+    // The bytes of the last listing, as the server sent them.
+    const std::string& Listing() const { return m_listing; }
 
     void onMessage(const Message& message) override;
 
@@ -182,6 +189,8 @@ private:
         Port,
         RestartOffset,
         Retrieve,
+        MachineList,
+        NameList,
         Size,
         Quit,
         None,
@@ -228,7 +237,7 @@ private:
     // data connection (ftp_client_transfer.cpp)
     void startPort();
     void startRestartOffset();
-    void startRetrieve();
+    void startTransfer(const char* command);
     bool openLocalFile();
     bool connectPassive();
     void onTransferStarted(const FtpReplyLine& line);
@@ -308,6 +317,8 @@ private:
     int m_dataCloseError = 0;
     int m_transferError = 0;  // a local failure that overrides a good final reply
     FtpLocalFile m_localFile;
+    bool m_listingTransfer = false;  // the data goes to m_listing, not to the local file
+    std::string m_listing;
 };
 
 template <typename Event, typename... Args>

@@ -13,6 +13,7 @@ TFtpRequest requestOf(int step) {
         TFtpRequest::Password,      TFtpRequest::ChangeDirectory,
         TFtpRequest::Type,          TFtpRequest::Port,
         TFtpRequest::RestartOffset, TFtpRequest::Retrieve,
+        TFtpRequest::MachineList,   TFtpRequest::NameList,
         TFtpRequest::Size,          TFtpRequest::Quit,
     };
     return requests[step];
@@ -80,6 +81,12 @@ void TFtpClient::restartRetrieve() {
 void TFtpClient::fileSize() {
     startRequest(TFtpRequest::FileSize, {Step::Open, Step::User, Step::Password,
                                          Step::ChangeDirectory, Step::Size, Step::Quit});
+}
+void TFtpClient::machineList() {
+    startRequest(TFtpRequest::MachineList, {Step::Port, Step::MachineList});
+}
+void TFtpClient::nameList() {
+    startRequest(TFtpRequest::NameList, {Step::Port, Step::NameList});
 }
 
 bool TFtpClient::checkReady() {
@@ -228,7 +235,13 @@ void TFtpClient::runStep(Step step) {
             startRestartOffset();
             break;
         case Step::Retrieve:
-            startRetrieve();
+            startTransfer("RETR");
+            break;
+        case Step::MachineList:
+            startTransfer("MLSD");
+            break;
+        case Step::NameList:
+            startTransfer("NLST");
             break;
         case Step::Size:
             runCommandStep("SIZE " + m_hostFileName, {213});
@@ -255,11 +268,12 @@ void TFtpClient::runCommandStep(const std::string& command, std::initializer_lis
     sendCommand(command);
 }
 
-// Names come from URLs and settings: a line end inside one would smuggle in another command.
+// Names come from URLs and settings: a line end inside one would smuggle in another command, and
+// a NUL would cut it short on the server.
 bool TFtpClient::checkCommand(const std::string& command) {
-    if (command.find_first_of("\r\n") == std::string::npos)
+    if (command.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos)
         return true;
-    componentFailure("FTP command contains a line end");
+    componentFailure("FTP command contains a line end or NUL");
     return false;
 }
 

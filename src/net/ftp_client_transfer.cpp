@@ -78,25 +78,29 @@ void TFtpClient::startRestartOffset() {
     runCommandStep(restartCommand(m_restartOffset), {});
 }
 
-void TFtpClient::startRetrieve() {
+// RETR into the local file, or a listing of the current directory (MLSD, NLST) into m_listing.
+void TFtpClient::startTransfer(const char* name) {
     if (!m_connected) {
         componentFailure(m_transferCommand + ": not connected");
         return;
     }
-    if (m_localFileName.empty()) {
+    m_listingTransfer = std::string_view(name) != "RETR";
+    if (!m_listingTransfer && m_localFileName.empty()) {
         componentFailure("LocalFileName empty");
         return;
     }
-    m_transferCommand = "RETR";
-    const std::string command =
-        m_hostFileName.empty() ? m_transferCommand : m_transferCommand + " " + m_hostFileName;
+    m_transferCommand = name;
+    const std::string command = m_listingTransfer || m_hostFileName.empty()
+                                    ? m_transferCommand
+                                    : m_transferCommand + " " + m_hostFileName;
     if (!checkCommand(command))
         return;
     m_finalReplyReceived = false;
     m_requestDone = false;
     m_byteCount = 0;
     m_transferError = 0;
-    if (!openLocalFile())
+    m_listing.clear();
+    if (!m_listingTransfer && !openLocalFile())
         return;
     if (m_connectionType != TFtpConnectionType::ftpDirect && !connectPassive())
         return;
@@ -215,10 +219,18 @@ bool TFtpClient::onDataReceived() {
     const int received = m_data->Receive(m_dataBlock.data(), DataBlockSize);
     if (received > 0) {
         m_byteCount += received;
+        const std::string_view bytes(m_dataBlock.data(), static_cast<std::size_t>(received));
+        if (m_listingTransfer) {
+            if (m_listing.size() + bytes.size() > ListingLimit)
+                transferFailed(DataFailedCode,
+                               "Listing longer than " + std::to_string(ListingLimit) + " bytes");
+            else
+                m_listing += bytes;
+            return true;
+        }
         if (!m_localFile.isOpen())
             return true;
-        const Status written = m_localFile.write(
-            std::string_view(m_dataBlock.data(), static_cast<std::size_t>(received)));
+        const Status written = m_localFile.write(bytes);
         if (!written) {
             display("! Error writing local file");
             transferFailed(DataFailedCode, written.error().text);
@@ -247,8 +259,8 @@ void TFtpClient::transferFailed(int code, const std::string& text) {
 // once this event is over. The kernel's receive buffer bounds it.
 // Returns false when a progress handler destroyed the client.
 bool TFtpClient::drainData() {
-    while (m_localFile.isOpen() && m_data->State() == TSocketState::wsConnected &&
-           m_data->RcvdCount() > 0)
+    while ((m_localFile.isOpen() || m_listingTransfer) &&
+           m_data->State() == TSocketState::wsConnected && m_data->RcvdCount() > 0)
         if (!onDataReceived())
             return false;
     return true;

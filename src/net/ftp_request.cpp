@@ -18,6 +18,10 @@ const char* toString(TFtpRequest request) {
             return "connect";
         case TFtpRequest::Receive:
             return "receive";
+        case TFtpRequest::NameList:
+            return "name list";
+        case TFtpRequest::MachineList:
+            return "machine list";
         case TFtpRequest::Port:
             return "port";
         case TFtpRequest::Retrieve:

@@ -191,6 +191,20 @@ TEST_F(CliTest, FtpGrabWithItsOwnLoginEndsWhenItsSlotLetsGo) {
             &out),
         1);
     EXPECT_THAT(out, HasSubstr("  550  " + site + "/pub/missing.bin  (FTP error, task Task-2)"));
+
+    // A directory URL grabs the tree below it, and its listing is the offline copy's first page.
+    fs::create_directories(root / "pub" / "sub dir");
+    std::ofstream(root / "pub" / "with space.txt") << "spaced";
+    std::ofstream(root / "pub" / "sub dir" / "inner.txt") << "inner";
+    ASSERT_EQ(
+        run(home, {"get", site + "/pub/", "--ftp-user", "anna", "--ftp-password", "secret"}, &out),
+        0)
+        << out;
+    const auto tree = treeOf(home / "My Downloads" / "Task-3");
+    EXPECT_EQ(tree.at("file.bin"), bytes);
+    EXPECT_EQ(tree.at("with space.txt"), "spaced");
+    EXPECT_EQ(tree.at("inner.txt"), "inner");
+    EXPECT_THAT(tree.at("Starting Document.html"), HasSubstr("with%20space.txt\""));
 }
 
 TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {

@@ -32,12 +32,23 @@ inline std::string pattern(std::size_t size, unsigned seed = 0) {
 //   /pub/huge.bin     Beyond2GiB bytes, sparse: zeros, then pattern(1000) as the last kilobyte
 //   /pub/locked.bin   readable by root alone: vsftpd answers SIZE and refuses RETR with 550
 //   /other/file.bin   5000 bytes of pattern(5000, 7)
+//   /tree/            a directory tree to grab whole: TreeFiles, with blanks and "&", "%" in
+//                     names, and an empty directory /tree/empty/
 // pyftpdlib logs in "anna" with "secret" (331, then PASS) and "guest" by USER alone; vsftpd logs
 // in "anonymous" by USER alone (230). ftp-proxy takes "USER user@host:port" to any of them.
 struct FtpServers {
     static constexpr std::int64_t Beyond2GiB = (std::int64_t{1} << 31) + 1000;
     static constexpr std::size_t FileSize = 300000;
     static constexpr std::size_t BigSize = 20 << 20;
+    struct TreeFile {
+        const char* path;
+        std::size_t size;
+    };
+    static constexpr TreeFile TreeFiles[] = {
+        {"/tree/with space.txt", 100},
+        {"/tree/sub dir/a&b.bin", 2000},
+        {"/tree/sub dir/deeper/100%.txt", 300},
+    };
 
     TempDirectory work;
     std::string root;
@@ -59,7 +70,8 @@ struct FtpServers {
         namespace fs = std::filesystem;
         fs::permissions(work.path(), fs::perms(0755));
         root = work.make("root");
-        for (const char* dir : {"", "/pub", "/other"}) {
+        for (const char* dir : {"", "/pub", "/other", "/tree", "/tree/sub dir",
+                                "/tree/sub dir/deeper", "/tree/empty"}) {
             fs::create_directories(root + dir);
             fs::permissions(root + dir, fs::perms(0755));
         }
@@ -67,6 +79,9 @@ struct FtpServers {
         write("/pub/big.bin", pattern(BigSize), 0644);
         write("/pub/locked.bin", pattern(1000), 0600);
         write("/other/file.bin", pattern(5000, 7), 0644);
+        for (const TreeFile& file : TreeFiles) {
+            write(file.path, pattern(file.size, static_cast<unsigned>(file.size)), 0644);
+        }
         {
             std::ofstream huge(root + "/pub/huge.bin", std::ios::binary);
             huge.seekp(Beyond2GiB - 1000);

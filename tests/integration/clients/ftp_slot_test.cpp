@@ -392,5 +392,55 @@ TEST_F(FtpSlotTest, AbandonAndDestructionMidTransfer) {
     EXPECT_EQ(task->Queued, queued - 1);
 }
 
+// Names travel decoded. A URL ending with "/" is listed (MLSD; vsftpd has none and is asked for
+// NLST) into a page of links for the link intake; a name refused as a file that CWD accepts is
+// listed too. A decoded line end is refused before anything of it is sent.
+TEST_F(FtpSlotTest, DirectoriesAreListedIntoPagesAndNamesTravelDecoded) {
+    ASSERT_TRUE(servers.startPyftpdlib() && servers.startVsftpd());
+    for (const std::uint16_t port : {servers.pyftpdlibPort, servers.vsftpdPort}) {
+        const bool vsftpd = port == servers.vsftpdPort;
+        task->FtpUser = vsftpd ? "anonymous" : "anna";
+        const std::string server = "ftp://127.0.0.1:" + std::to_string(port);
+        SCOPED_TRACE(server);
+        sent.clear();
+        reports.clear();
+        TDnObj& tree = object(port, "/tree/");
+        ASSERT_TRUE(fetch(tree));
+        EXPECT_EQ(tree.State, ObjectState::Retrieved);
+        EXPECT_EQ(tree.ContentType, "text/html");
+        EXPECT_EQ(tree.LocalName.rfind("tree", 0), 0u) << "named after its directory";
+        EXPECT_EQ(offsets().back(), offsetOf(EngineMessage::ScanLinks)) << "instead of 134";
+        EXPECT_EQ(tree.Received, tree.Size);
+        EXPECT_EQ(wasSent("NLST"), vsftpd);
+        const std::string page = local(tree);
+        const std::string subDir = server + "/tree/sub%20dir" + (vsftpd ? "\"" : "/\"");
+        for (const std::string& link : {server + "/tree/with%20space.txt\"", subDir,
+                                        server + "/tree/empty" + (vsftpd ? "\"" : "/\"")}) {
+            EXPECT_NE(page.find("href=\"" + link), std::string::npos) << link << "\n" << page;
+        }
+
+        TDnObj& sub = object(port, "/tree/sub%20dir");
+        ASSERT_TRUE(fetch(sub));
+        EXPECT_TRUE(wasSent("SIZE sub dir") && wasSent("CWD sub dir"));
+        EXPECT_EQ(sub.State, ObjectState::Retrieved);
+        EXPECT_EQ(sub.LocalName.rfind("sub dir", 0), 0u) << sub.LocalName;
+        EXPECT_TRUE(sub.LocalName.ends_with(".html"));
+        EXPECT_NE(local(sub).find(server + "/tree/sub%20dir/a%26b.bin"), std::string::npos);
+
+        TDnObj& spaced = object(port, "/tree/with%20space.txt");
+        ASSERT_TRUE(fetch(spaced));
+        EXPECT_TRUE(wasSent("RETR with space.txt"));
+        EXPECT_EQ(spaced.LocalName.rfind("with space", 0), 0u);
+        EXPECT_EQ(local(spaced), pattern(100, 100));
+
+        TDnObj& smuggled = object(port, "/tree/x%0D%0ADELE%20with%20space.txt");
+        ASSERT_TRUE(fetch(smuggled));
+        EXPECT_EQ(smuggled.State, ObjectState::Failed);
+        EXPECT_TRUE(std::none_of(sent.begin(), sent.end(),
+                                 [](const std::string& c) { return c.find("DELE") != c.npos; }));
+    }
+    EXPECT_TRUE(std::filesystem::exists(servers.root + "/tree/with space.txt"));
+}
+
 }  // namespace
 }  // namespace quillharbor::test

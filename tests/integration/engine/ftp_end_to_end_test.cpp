@@ -14,10 +14,10 @@
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/null_dial_up.h"
-#include "engine/null_engine_view.h"
-#include "engine/null_task_file_writer.h"
 #include "engine/null_drop_source.h"
+#include "engine/null_engine_view.h"
 #include "engine/null_link_rewrite_queue.h"
+#include "engine/null_task_file_writer.h"
 #include "net/http_servers.h"
 
 namespace quillharbor::test {
@@ -172,6 +172,49 @@ TEST_F(FtpEndToEndTest, FtpLinksOfAPageAreFollowedOnlyWithFollowFtp) {
     ASSERT_NE(staying, nullptr);
     ASSERT_TRUE(runUntilFinished(*staying));
     EXPECT_EQ(staying->Total, 1);
+}
+
+// A directory URL grabs the tree below it, names with blanks included: each listing becomes a
+// page whose entries the intake takes, MLSD telling directories apart (pyftpdlib), or NLST names
+// that prove to be directories when fetched (vsftpd).
+TEST_F(FtpEndToEndTest, ADirectoryUrlGrabsTheWholeTree) {
+    ASSERT_TRUE(servers.startPyftpdlib() && servers.startVsftpd());
+    engine->ApplySettings();
+    for (const std::uint16_t port : {servers.pyftpdlibPort, servers.vsftpdPort}) {
+        const std::string server = "ftp://127.0.0.1:" + std::to_string(port);
+        SCOPED_TRACE(server);
+        engine->PrepareNewTaskParams();
+        NewTaskParams& params = engine->newTaskParams();
+        params.Name = "tree-" + std::to_string(port);
+        params.URL = server + "/tree/";
+        params.BoundaryPrefix = params.URL;
+        params.FtpUser = port == servers.vsftpdPort ? "anonymous" : "anna";
+        params.MaxLevelsInf = true;
+        params.StartAtOnce = true;
+        TTask* task = engine->CreateTask();
+        ASSERT_NE(task, nullptr);
+        ASSERT_TRUE(runUntilFinished(*task));
+
+        std::size_t files = 0;
+        for (TDnObj& object : task->Objects) {
+            EXPECT_TRUE(object.State == ObjectState::Done || object.State == ObjectState::Retrieved)
+                << object.URL << " " << static_cast<int>(object.State);
+            for (const FtpServers::TreeFile& file : FtpServers::TreeFiles) {
+                const std::string name =
+                    std::string(file.path).substr(std::string(file.path).rfind('/') + 1);
+                if (object.LocalName == name) {
+                    ++files;
+                    EXPECT_EQ(contentsOf(task->Dir + name),
+                              pattern(file.size, static_cast<unsigned>(file.size)));
+                }
+            }
+        }
+        EXPECT_EQ(files, std::size(FtpServers::TreeFiles));
+        // The tree's three files and four directories, the starting one included.
+        EXPECT_EQ(task->Total, 7);
+        EXPECT_NE(contentsOf(task->Dir + task->StartDocName).find("with%20space.txt"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

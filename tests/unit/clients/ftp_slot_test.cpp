@@ -81,7 +81,7 @@ TEST_F(FtpSlotUnitTest, AFailedConnectEndsTheObjectAsAnFtpErrorAndFreesTheSlot) 
     EXPECT_EQ(cli.HostName(), "127.0.0.1");
     EXPECT_EQ(cli.Port(), port);
     EXPECT_EQ(cli.HostDirName(), "/pub/");
-    EXPECT_EQ(cli.HostFileName(), "a%3Fb-c.bin");
+    EXPECT_EQ(cli.HostFileName(), "a?b:c.bin") << "decoded, and never cleaned like a local name";
     EXPECT_EQ(cli.UserName(), "anna");
     EXPECT_EQ(cli.PassWord(), "secret");
     EXPECT_EQ(cli.ConnectionType(), TFtpConnectionType::ftpDirect);

@@ -60,6 +60,33 @@ TEST(LinkAcceptedTest, ExtensionIsTakenFromTheWholeLinkLowerCased) {
     EXPECT_FALSE(LinkAccepted("ftp://f/pub/b.zip", *ftpPictures));
 }
 
+// Entries of a listed FTP directory: the boundary holds unless the task follows FTP links, and
+// extensions choose files while every directory is taken.
+TEST(ListingEntryAcceptedTest, BoundaryOrFollowFtpAndExtensionsForFilesOnly) {
+    const auto following = static_cast<std::int32_t>(TaskFlag::FollowFTP);
+    const struct {
+        std::string link, boundary, extensions;
+        std::int32_t flags;
+        bool accepted;
+    } cases[] = {
+        {"ftp://f/pub/sub%20dir/", "ftp://f/pub/", "", 0, true},
+        {"ftp://f/pub/a%20b.txt", "ftp://f/pub/", "", 0, true},
+        {"ftp://f/other/a.txt", "ftp://f/pub/", "", 0, false},
+        {"ftp://f/other/a.txt", "ftp://f/pub/", "", following, true},
+        {"ftp://f/pub/a.txt", "", "", 0, true},
+        {"ftp://f/pub/a	b.txt", "", "", 0, false},
+        {"ftp://f/pub/b.gif", "ftp://f/pub/", std::string(kPictures), 0, true},
+        {"ftp://f/pub/b.zip", "ftp://f/pub/", std::string(kPictures), 0, false},
+        {"ftp://f/pub/README", "ftp://f/pub/", std::string(kPictures), 0, false},
+        {"ftp://f/pub/pics/", "ftp://f/pub/", std::string(kPictures), 0, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ListingEntryAccepted(c.link, *taskWith(c.boundary, c.extensions, c.flags)),
+                  c.accepted)
+            << c.link << " within '" << c.boundary << "'";
+    }
+}
+
 class ShouldParseTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -623,7 +623,10 @@ TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
         EXPECT_EQ(errors.at(3), "LocalFileName empty");
         client->setHostDirName("/pub\r\nDELE precious.txt");
         client->changeDirectory();
-        EXPECT_EQ(errors.at(4), "FTP command contains a line end");
+        EXPECT_EQ(errors.at(4), "FTP command contains a line end or NUL");
+        client->setHostDirName(std::string("/pub\0x", 6));
+        client->changeDirectory();
+        EXPECT_EQ(errors.at(5), "FTP command contains a line end or NUL");
         client->OnError = nullptr;
         EXPECT_THROW(client->receive(), FtpException);
         client->AbortAsync();

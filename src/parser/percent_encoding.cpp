@@ -1,0 +1,65 @@
+#include "parser/percent_encoding.h"
+
+#include <optional>
+
+namespace quillharbor {
+
+namespace {
+
+std::optional<int> hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return std::nullopt;
+}
+
+bool needsEscape(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= 32 || byte >= 127 ||
+           std::string_view("/#%&'?\"<>\\^`{|}").find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string PercentDecode(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const std::optional<int> high = hexValue(text[i + 1]);
+            const std::optional<int> low = hexValue(text[i + 2]);
+            if (high && low) {
+                decoded += static_cast<char>(*high * 16 + *low);
+                i += 2;
+                continue;
+            }
+        }
+        decoded += text[i];
+    }
+    return decoded;
+}
+
+std::string PercentEncodeSegment(std::string_view segment) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(segment.size());
+    for (const char c : segment) {
+        if (!needsEscape(c)) {
+            encoded += c;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        encoded += '%';
+        encoded += kHex[byte >> 4];
+        encoded += kHex[byte & 0xF];
+    }
+    return encoded;
+}
+
+}  // namespace quillharbor

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillharbor {
+
+// %-escapes of URL paths, byte-wise: nothing is transcoded.
+
+// Every "%" followed by two hexadecimal digits becomes the byte they name; any other "%" stays as
+// it is. The result may hold any byte, line ends and NUL included: callers that send it on a
+// line refuse those.
+std::string PercentDecode(std::string_view text);
+
+// One path segment as it may stand in a URL: controls, blank, bytes above 127, "/" and every byte
+// that would end the segment, start a query or fragment, or read as an escape or a markup
+// character ("#%&'?\"<>\\^`{|}" and DEL) become %XX (upper-case hex). PercentDecode gives back
+// the segment.
+std::string PercentEncodeSegment(std::string_view segment);
+
+}  // namespace quillharbor
