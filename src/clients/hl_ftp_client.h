@@ -28,6 +28,8 @@ namespace quillharbor {
 //                           abort (426)
 //   136 NetworkError        a failure of the component itself         object, 0
 //   134 TaskEnded           the object's task has nothing queued      task, 0
+//   138 ScanLinks           a directory's page waits for the link     object, 0
+//                           intake (instead of 134's count)
 //
 // Objects and tasks travel as identities. Object states: 2 while served, 1 retrieved, 11 after an
 // error reply or a failed connect, 3 after a failure of the component; and whenever the slot lets
@@ -38,6 +40,11 @@ namespace quillharbor {
 // the data arrives. An object that has a local name and a file under it continues that file
 // with a restart offset, unless the file is already longer than the server's copy, which starts
 // it over. Sizes and offsets are 64-bit.
+//
+// Directories: a URL ending with "/", or a name refused as a file (SIZE, or RETR before any
+// byte) that CWD accepts, is listed (MLSD, else NLST) into an HTML page of links to its entries,
+// which the link intake takes like the links of a saved HTML page. The server gets every name
+// %-decoded; a decoded line end or NUL fails the object before it is sent.
 //
 // Servers: the URL's host may carry a port. With a proxy, the control connection goes to the
 // proxy ("host" or "host:port" of the setting) and the server, port included, is named in the

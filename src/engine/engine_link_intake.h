@@ -11,6 +11,8 @@ namespace quillharbor {
 // to the robots gate while "ObeyRobotExclusion" is on. It keeps nothing between calls.
 //
 // ScanLinks (TakeLinks): the document's links, resolved against the URL it was retrieved from.
+// The page of a listed FTP directory gives its entries, admitted by ListingEntryAccepted and
+// never given a trailing slash (the listing says which are directories).
 // A link to a URL the task holds at a deeper level lowers that object's level, and a document
 // already scanned is then scanned again from the lower level. The document's own Queued count
 // is settled in every case, even when its file cannot be read (the user is told why and the
