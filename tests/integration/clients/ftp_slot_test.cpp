@@ -440,6 +440,18 @@ TEST_F(FtpSlotTest, DirectoriesAreListedIntoPagesAndNamesTravelDecoded) {
                                  [](const std::string& c) { return c.find("DELE") != c.npos; }));
     }
     EXPECT_TRUE(std::filesystem::exists(servers.root + "/tree/with space.txt"));
+
+    // A server that gives a directory a size: RETR is refused, and the empty file claimed for it
+    // goes when the page comes.
+    ASSERT_TRUE(servers.startRefusingSize());
+    task->FtpUser = "anna";
+    sent.clear();
+    TDnObj& sized = object(servers.refusingSizePort, "/tree/empty");
+    ASSERT_TRUE(fetch(sized));
+    EXPECT_TRUE(wasSent("RETR empty") && wasSent("CWD empty") && wasSent("MLSD"));
+    EXPECT_EQ(sized.State, ObjectState::Retrieved);
+    EXPECT_EQ(sized.LocalName, "empty.html");
+    EXPECT_FALSE(std::filesystem::exists(taskDir + "empty"));
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 
 Usage: ftp_pyftpdlib.py PORT ROOT [--refuse-size]
 Listens on 127.0.0.1 only. User "anna" with password "secret" may read and write ROOT; user
-"guest" is logged in by USER alone (230, no PASS). With --refuse-size every SIZE is answered
-"500 SIZE not understood.". Active and passive data connections are both allowed.
+"guest" is logged in by USER alone (230, no PASS). With --refuse-size every SIZE of a file is
+answered "500 SIZE not understood." and that of a directory "213 4096", as servers that take a
+directory for a file do. Active and passive data connections are both allowed.
 """
 import logging
 import sys
@@ -26,7 +27,7 @@ class Handler(FTPHandler):
 
     def ftp_SIZE(self, path):
         if self.refuse_size:
-            self.respond("500 SIZE not understood.")
+            self.respond("213 4096" if self.fs.isdir(path) else "500 SIZE not understood.")
             return
         return super().ftp_SIZE(path)
 
