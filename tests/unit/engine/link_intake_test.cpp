@@ -58,6 +58,18 @@ TEST_F(LinkIntakeTest, TrailingSlashesOnlyForNamesThatMayBeDirectories) {
                                           "http://h/run?x=1", "http://other/"));
 }
 
+// A listed FTP directory's page: its entries come in within the boundary without FollowFTP,
+// directories included, and a name without a dot stays a file (the listing said so).
+TEST_F(LinkIntakeTest, ListingEntriesKeepTheBoundaryAndGetNoTrailingSlash) {
+    startWith("ObeyRobotExclusion=1\n");
+    TTask& t = task("t", "ftp://f/pub/");
+    t.BoundaryPrefix = "ftp://f/pub/";
+    TaskSetFlag(t, TaskFlag::TrySlashes);
+    scan(*t.Objects.head(), "pub.html",
+         "<a href=ftp://f/pub/README><a href=ftp://f/pub/sub%20dir/><a href=ftp://f/other/x>");
+    EXPECT_THAT(queuedUrls(), ElementsAre("ftp://f/pub/README", "ftp://f/pub/sub%20dir/"));
+}
+
 TEST_F(LinkIntakeTest, AShorterPathLowersTheLevelAndScansAScannedPageAgain) {
     startWith("ObeyRobotExclusion=0\n");
     TTask& t = task("t", "http://h/", 6);
