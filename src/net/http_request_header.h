@@ -9,7 +9,7 @@ namespace quillharbor {
 // properties hold their values; the client fills the others from the URL and the proxy.
 struct HttpRequestHeader {
     std::string requestPath;  // the path, or the absolute URL when sent to a proxy
-    std::string host;         // sent as "Host: ", without a port
+    std::string host;         // sent as "Host: ", with the port when it is not 80
     bool viaProxy = false;
     std::string Sender;
     std::string Accept;
