@@ -29,8 +29,9 @@ using HttpCommandHook = std::function<void(std::string& line)>;
 
 // The request text: the request line, the header lines in their fixed order, each ended by
 // CR LF, and the empty line. No "Connection" line: the end of the body is the end of the
-// connection. CR, LF and NUL bytes of the values are dropped, so that a hostile URL or referrer
-// cannot add lines of its own; the hook's result is taken as it is.
+// connection. The referrer is sent without its fragment. CR, LF and NUL bytes of the values are
+// dropped, so that a hostile URL or referrer cannot add lines of its own; the hook's result is
+// taken as it is.
 std::string composeHttpRequest(const HttpRequestHeader& header, const HttpCommandHook& onCommand);
 
 }  // namespace quillharbor
