@@ -61,7 +61,7 @@ std::string joined(std::string_view link, std::string_view base) {
     }
     if (link.starts_with("//")) {
         std::string url(link.substr(2));
-        if (url.find_first_of("/?#") == 0 || url.empty()) {
+        if (url.empty() || url.find_first_of("/?#") == 0) {
             return {};
         }
         // Added directly rather than by AddScheme, which would leave "h:8080/x" without one.
