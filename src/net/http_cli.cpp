@@ -119,7 +119,7 @@ void THttpCli::sendRequest() {
     fire(OnRequestHeaderBegin);
     HttpRequestHeader header = m_requestFields;
     header.requestPath = m_target.requestPath;
-    header.host = m_target.targetHost;
+    header.host = m_target.hostField;
     HttpCommandHook hook;
     if (OnCommand) {
         hook = [this](std::string& line) { OnCommand(*this, line); };

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <vector>
 
 #include "net/http_url_parts.h"
+#include "parser/url_helpers.h"
 
 namespace quillharbor {
 
@@ -28,45 +28,11 @@ std::string schemeOf(std::string_view value) {
     return scheme;
 }
 
-// RFC 3986 5.2.4, on the path only (the query is left alone).
-std::string removeDotSegments(std::string_view path) {
-    std::vector<std::string_view> segments;
-    std::size_t start = 1;  // path begins with "/"
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos) {
-            end = path.size();
-        }
-        const std::string_view segment = path.substr(start, end - start);
-        const bool last = end == path.size();
-        if (segment == "..") {
-            if (!segments.empty()) {
-                segments.pop_back();
-            }
-            if (last) {
-                segments.emplace_back();
-            }
-        } else if (segment == ".") {
-            if (last) {
-                segments.emplace_back();
-            }
-        } else {
-            segments.push_back(segment);
-        }
-        start = end + 1;
-    }
-    std::string out;
-    for (const std::string_view segment : segments) {
-        out += '/';
-        out += segment;
-    }
-    return out.empty() ? "/" : out;
-}
-
 std::string normalisePath(std::string_view pathAndQuery) {
     const std::size_t query = pathAndQuery.find('?');
     const std::string path(pathAndQuery.substr(0, query));
-    return removeDotSegments(path.starts_with('/') ? path : "/" + path) +
+    // RFC 3986 5.2.4: a ".." at the root is dropped, on the path only (the query is left alone).
+    return *RemoveDotSegments(path.starts_with('/') ? path : "/" + path, DotDotAtRoot::Ignore) +
            std::string(query == std::string_view::npos ? std::string_view()
                                                        : pathAndQuery.substr(query));
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "net/http_base64.h"
+#include "parser/url_helpers.h"
 
 namespace quillharbor {
 
@@ -45,7 +46,8 @@ std::string composeHttpRequest(const HttpRequestHeader& header, const HttpComman
     request.line("GET " + clean(header.requestPath) + " HTTP/1.0");
     request.field("From: ", header.Sender);
     request.field("Accept: ", header.Accept);
-    request.field("Referer: ", header.Reference);
+    // A fragment is the client's own business, in a referrer as in the request line.
+    request.field("Referer: ", StripFragment(header.Reference));
     request.field("User-Agent: ", header.Agent);
     request.line("Host: " + clean(header.host));
     if (header.NoCache) {

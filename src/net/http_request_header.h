@@ -9,7 +9,7 @@ namespace quillharbor {
 // properties hold their values; the client fills the others from the URL and the proxy.
 struct HttpRequestHeader {
     std::string requestPath;  // the path, or the absolute URL when sent to a proxy
-    std::string host;         // sent as "Host: ", without a port
+    std::string host;         // sent as "Host: ", with the port when it is not 80
     bool viaProxy = false;
     std::string Sender;
     std::string Accept;
@@ -29,8 +29,9 @@ using HttpCommandHook = std::function<void(std::string& line)>;
 
 // The request text: the request line, the header lines in their fixed order, each ended by
 // CR LF, and the empty line. No "Connection" line: the end of the body is the end of the
-// connection. CR, LF and NUL bytes of the values are dropped, so that a hostile URL or referrer
-// cannot add lines of its own; the hook's result is taken as it is.
+// connection. The referrer is sent without its fragment. CR, LF and NUL bytes of the values are
+// dropped, so that a hostile URL or referrer cannot add lines of its own; the hook's result is
+// taken as it is.
 std::string composeHttpRequest(const HttpRequestHeader& header, const HttpCommandHook& onCommand);
 
 }  // namespace quillharbor

@@ -1,6 +1,7 @@
 #include "net/http_target.h"
 
 #include "net/http_url_parts.h"
+#include "parser/url_helpers.h"
 
 namespace quillharbor {
 
@@ -10,11 +11,15 @@ constexpr std::string_view DefaultPort = "80";
 
 HttpTarget makeHttpTarget(std::string_view url, std::string_view proxy,
                           std::string_view proxyPort) {
-    const HttpUrlParts parts = splitHttpUrl(url);
+    HttpUrlParts parts = splitHttpUrl(url.substr(0, url.find('#')));
+    parts.path = PercentEncodeUrl(parts.path);
     HttpTarget target;
     target.url = absoluteHttpUrl(parts);
     target.path = parts.path;
     target.targetHost = parts.host;
+    target.hostField = parts.port.empty() || parts.port == DefaultPort
+                           ? parts.host
+                           : parts.host + ":" + parts.port;
     target.user = parts.user;
     target.password = parts.password;
     if (proxy.empty()) {

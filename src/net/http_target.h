@@ -11,14 +11,17 @@ struct HttpTarget {
     std::string path;         // the URL's path, for the document name
     std::string connectHost;  // the server's host, or the proxy's
     std::string connectPort;
-    std::string targetHost;   // sent as "Host: "
+    std::string targetHost;   // the server's host name
+    std::string hostField;    // sent as "Host: ": the host, with its port unless that is 80
     std::string requestPath;  // the path, or the absolute URL through a proxy; never empty
     std::string user;         // credentials written in the URL itself
     std::string password;
 };
 
 // A direct request when proxy is empty. The port is the URL's (or the proxy's) own, else the
-// default: 80 for the server, proxyPort (or 80 when that is empty too) for the proxy.
+// default: 80 for the server, proxyPort (or 80 when that is empty too) for the proxy. The URL's
+// fragment is never part of the target, and its path and query are percent-encoded
+// (PercentEncodeUrl), so what reaches the request line is always a valid request target.
 HttpTarget makeHttpTarget(std::string_view url, std::string_view proxy, std::string_view proxyPort);
 
 }  // namespace quillharbor

@@ -65,9 +65,11 @@ HttpUrlParts splitHttpUrl(std::string_view text) {
         parts.protocol = "mailto";
         rest = text.substr(text.find(':') + 1);
     }
-    const std::size_t slash = rest.find('/');
+    // The authority ends at the path, or at the query of a URL without a path.
+    const std::size_t slash = rest.find_first_of("/?");
     if (slash != std::string_view::npos) {
-        parts.path = rest.substr(slash);
+        parts.path = rest[slash] == '?' ? "/" + std::string(rest.substr(slash))
+                                        : std::string(rest.substr(slash));
     }
     splitAuthority(rest.substr(0, slash), parts);
     return parts;

@@ -13,7 +13,7 @@ struct HttpUrlParts {
     std::string password;
     std::string host;
     std::string port;
-    std::string path;  // keeps its leading "/"
+    std::string path;  // keeps its leading "/"; "http://h?q" has the path "/?q"
 };
 
 // Lenient on purpose: a bare host name gives only the host, "/x" gives protocol "http" and the

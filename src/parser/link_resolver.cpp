@@ -1,7 +1,10 @@
 #include "parser/link_resolver.h"
 
 #include <algorithm>
+#include <array>
 
+#include "parser/ascii.h"
+#include "parser/attribute_url.h"
 #include "parser/url_helpers.h"
 
 namespace quillharbor {
@@ -10,50 +13,81 @@ namespace {
 
 bool isHostOnly(std::string_view url) {
     const UrlType kind = UrlKind(url);
-    return (kind == UrlType::Http || kind == UrlType::Ftp) && std::ranges::count(url, '/') < 3;
+    return (kind == UrlType::Http || kind == UrlType::Ftp) &&
+           HostPart(url).size() == WithoutQuery(url).size();
 }
 
-// Applies the leading "../" steps of link to dir; empty when a step would leave the host.
-std::string climb(std::string_view link, std::string dir) {
-    std::size_t consumed = 0;
-    while (link.substr(consumed).starts_with("../")) {
-        consumed += 3;
-        if (dir.size() < 2) {
-            return {};
-        }
-        const std::size_t slash = dir.rfind('/', dir.size() - 2);
-        if (slash == std::string::npos || slash == 0 || dir[slash - 1] == '/') {
-            return {};
-        }
-        dir.resize(slash + 1);
+// "http://h?q" and "http://h" get the root slash their path lacks.
+void addRootSlash(std::string& url) {
+    if (isHostOnly(url)) {
+        url.insert(HostPart(url).size(), "/");
     }
-    dir += link.substr(consumed);
-    return dir;
+}
+
+bool isDocumentExtension(std::string_view label) {
+    static constexpr std::array<std::string_view, 10> kExtensions{
+        "html", "htm", "shtml", "php", "asp", "aspx", "jsp", "cgi", "pl", "cfm"};
+    for (const std::string_view extension : kExtensions) {
+        if (equalsIgnoringAsciiCase(label, extension)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "www.example.com/x" written without a scheme: a first segment, ended by a slash, whose last
+// label is letters only and no document extension.
+bool looksLikeHost(std::string_view link) {
+    const std::size_t end = link.find_first_of("/?#");
+    if (end == std::string_view::npos || link[end] != '/') {
+        return false;
+    }
+    const std::string_view segment = link.substr(0, end);
+    const std::size_t dot = segment.rfind('.');
+    if (dot == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view label = segment.substr(dot + 1);
+    const bool lettersOnly = !label.empty() && std::ranges::all_of(label, [](char c) {
+        return isAsciiAlnum(c) && !isAsciiDigit(c);
+    });
+    return lettersOnly && !isDocumentExtension(label);
+}
+
+// Joins a scheme-less link to the base; empty when it names no host to reach.
+std::string joined(std::string_view link, std::string_view base) {
+    if (link.starts_with('?')) {
+        return std::string(WithoutQuery(base)) + std::string(link);
+    }
+    if (link.starts_with("//")) {
+        std::string url(link.substr(2));
+        if (url.empty() || url.find_first_of("/?#") == 0) {
+            return {};
+        }
+        // Added directly rather than by AddScheme, which would leave "h:8080/x" without one.
+        url.insert(0, url.starts_with("ftp") ? "ftp://" : "http://");
+        return url;
+    }
+    if (link.starts_with('/')) {
+        return HostPart(base) + std::string(link);
+    }
+    std::string url(link);
+    if (looksLikeHost(link)) {
+        AddScheme(url);
+        return url;
+    }
+    return DirPart(base) + url;
 }
 
 }  // namespace
 
 void ResolveLink(std::string& link, std::string_view base) {
-    link = StripFragment(link);
+    link = StripFragment(UrlFromAttributeValue(link));
     if (link.empty()) {
         return;
     }
     if (link.find('\\') != std::string::npos) {
         link.clear();
-        return;
-    }
-    // "http://h" has no directory of its own: DirPart would give "http://", and "x.html" would
-    // become the host "x.html".
-    std::string rootedBase(base);
-    if (isHostOnly(rootedBase)) {
-        rootedBase += '/';
-    }
-    if (link.starts_with("../")) {
-        link = climb(link, DirPart(rootedBase));
-        return;
-    }
-    if (link.starts_with("./")) {
-        link = DirPart(rootedBase) + link.substr(2);
         return;
     }
     switch (UrlKind(link)) {
@@ -62,24 +96,18 @@ void ResolveLink(std::string& link, std::string_view base) {
             return;
         case UrlType::Http:
         case UrlType::Ftp:
-            if (isHostOnly(link)) {
-                link += '/';
-            }
-            return;
-        case UrlType::NoScheme:
             break;
+        case UrlType::NoScheme: {
+            // "http://h" has no directory of its own: DirPart would give "http://", and
+            // "x.html" would become the host "x.html".
+            std::string rootedBase(base);
+            addRootSlash(rootedBase);
+            link = joined(link, rootedBase);
+            break;
+        }
     }
-    if (link.starts_with("//")) {
-        // Added directly rather than by AddScheme, which would leave "h:8080/x" without one.
-        link.replace(0, 2, link.compare(2, 3, "ftp") == 0 ? "ftp://" : "http://");
-    } else if (link.starts_with('/')) {
-        link.insert(0, HostPart(rootedBase));
-    } else if (const std::size_t slash = link.find('/');
-               slash != std::string::npos && link.find('.') < slash) {
-        AddScheme(link);
-    } else {
-        link.insert(0, DirPart(rootedBase));
-    }
+    addRootSlash(link);
+    NormaliseUrlPath(link);
 }
 
 }  // namespace quillharbor

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+#include <vector>
 
 #include "parser/ascii.h"
 #include "platform/files.h"
@@ -22,15 +23,37 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 }  // namespace
 
 std::string StripFragment(std::string_view url) {
-    return std::string(url.substr(0, url.rfind('#')));
+    return std::string(url.substr(0, url.find('#')));
 }
 
+std::string_view WithoutQuery(std::string_view url) {
+    return url.substr(0, url.find_first_of("?#"));
+}
+
+namespace {
+
+bool isSchemeByte(char c) {
+    return isAsciiAlnum(c) || c == '+' || c == '-' || c == '.';
+}
+
+// Where the host of an http or ftp URL begins: after "scheme://", or after the colon when the
+// slashes are missing.
+std::size_t authorityStart(std::string_view url) {
+    const std::size_t colon = url.find(':');
+    return url.compare(colon + 1, 2, "//") == 0 ? colon + 3 : colon + 1;
+}
+
+}  // namespace
+
 UrlType UrlKind(std::string_view url) {
-    const std::size_t stop = url.find_first_of(":/");
-    if (stop == std::string_view::npos || stop == 0 || url[stop] == '/') {
+    const std::size_t stop = url.find_first_of(":/?#");
+    if (stop == std::string_view::npos || stop == 0 || url[stop] != ':') {
         return UrlType::NoScheme;
     }
     const std::string_view scheme = url.substr(0, stop);
+    if (!std::ranges::all_of(scheme, isSchemeByte)) {
+        return UrlType::NoScheme;
+    }
     if (scheme == "ftp") {
         return UrlType::Ftp;
     }
@@ -66,21 +89,16 @@ std::string HostPart(std::string_view url) {
         case UrlType::OtherScheme:
             return {};
         case UrlType::NoScheme:
-            return std::string(url.substr(0, url.find('/')));
+            return std::string(url.substr(0, url.find_first_of("/?#")));
         case UrlType::Http:
         case UrlType::Ftp:
             break;
     }
-    std::size_t slashes = 0;
-    for (std::size_t i = 0; i < url.size(); ++i) {
-        if (url[i] == '/' && ++slashes == 3) {
-            return std::string(url.substr(0, i));
-        }
-    }
-    return std::string(url);
+    return std::string(url.substr(0, url.find_first_of("/?#", authorityStart(url))));
 }
 
 std::string DirPart(std::string_view url) {
+    url = WithoutQuery(url);
     const std::size_t slash = url.rfind('/');
     return slash == std::string_view::npos ? std::string() : std::string(url.substr(0, slash + 1));
 }
@@ -121,20 +139,21 @@ std::string NameWithoutExt(std::string_view name) {
 }
 
 std::string LocalNameFromUrl(std::string_view url) {
-    const std::size_t separator = url.find_last_of(kNameSeparators);
+    url = url.substr(0, url.find('#'));
+    const std::string_view path = WithoutQuery(url);
+    const std::size_t separator = path.find_last_of(kNameSeparators);
     if (separator == std::string_view::npos) {
         return {};
     }
     if (url[separator] == '/' && separator > 0 && url[separator - 1] == '/') {
         return {};
     }
+    // An empty segment before a query is named after the query, as "-a=1" for "/?a=1".
+    const std::string_view segment =
+        url.substr(separator + 1, separator + 1 == path.size() ? std::string_view::npos
+                                                               : path.size() - separator - 1);
     std::string name;
-    const std::string_view segment = url.substr(separator + 1);
-    for (std::size_t i = 0; i < segment.size(); ++i) {
-        const char c = segment[i];
-        if (c == '?' && i > 0) {
-            break;
-        }
+    for (const char c : segment) {
         // NUL joins the Windows set: on this system it would silently cut the path short.
         const bool forbidden =
             c == '\0' || std::string_view("\\/:*?<>|'").find(c) != std::string_view::npos;
@@ -174,27 +193,123 @@ void CleanTypedUrl(std::string& text) {
     while (end > begin && isBlankOrControl(text[end - 1])) {
         --end;
     }
-    text = text.substr(begin, end - begin);
-    if (text.empty()) {
-        return;
-    }
+    text = StripFragment(std::string_view(text).substr(begin, end - begin));
     switch (UrlKind(text)) {
         case UrlType::OtherScheme:
             text.clear();
             return;
         case UrlType::NoScheme:
-            if (text.find('/') == std::string::npos) {
-                text += '/';
+            if (text.starts_with("//")) {
+                text.erase(0, 2);
+            }
+            if (text.empty()) {
+                return;
+            }
+            if (const std::size_t pathEnd = WithoutQuery(text).size(); text.find('/') >= pathEnd) {
+                text.insert(pathEnd, "/");
             }
             AddScheme(text);
+            break;
+        case UrlType::Http:
+        case UrlType::Ftp:
+            if (const std::size_t hostEnd = HostPart(text).size();
+                hostEnd == WithoutQuery(text).size()) {
+                text.insert(hostEnd, "/");
+            }
+            break;
+    }
+    NormaliseUrlPath(text);
+}
+
+std::optional<std::string> RemoveDotSegments(std::string_view path, DotDotAtRoot atRoot) {
+    const bool rooted = path.starts_with('/');
+    std::string out = rooted ? "/" : "";
+    std::vector<std::size_t> kept;  // where each kept segment begins in out
+    std::size_t start = rooted ? 1 : 0;
+    for (;;) {
+        std::size_t end = path.find('/', start);
+        const bool last = end == std::string_view::npos;
+        if (last) {
+            end = path.size();
+        }
+        const std::string_view segment = path.substr(start, end - start);
+        if (segment == "..") {
+            if (!kept.empty()) {
+                out.resize(kept.back());
+                kept.pop_back();
+            } else if (atRoot == DotDotAtRoot::Fail) {
+                return std::nullopt;
+            }
+        } else if (segment != ".") {
+            kept.push_back(out.size());
+            out += segment;
+            if (!last) {
+                out += '/';
+            }
+        }
+        if (last) {
+            return out;
+        }
+        start = end + 1;
+    }
+}
+
+namespace {
+
+bool isHexDigit(char c) {
+    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool mayStandRaw(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte > 32 && byte < 127 &&
+           std::string_view("\"<>\\^`{|}").find(c) == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string PercentEncodeUrl(std::string_view text) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool escape =
+            c == '%' && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2]);
+        if (escape || (c != '%' && mayStandRaw(c))) {
+            out += c;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(c);
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+    }
+    return out;
+}
+
+void NormaliseUrlPath(std::string& url) {
+    std::size_t pathBegin = 0;
+    switch (UrlKind(url)) {
+        case UrlType::OtherScheme:
             return;
         case UrlType::Http:
         case UrlType::Ftp:
-            if (std::ranges::count(text, '/') < 3) {
-                text += '/';
-            }
-            return;
+            pathBegin = HostPart(url).size();
+            break;
+        case UrlType::NoScheme:
+            break;
     }
+    const std::string_view whole(url);
+    const std::size_t queryBegin = WithoutQuery(whole).size();
+    const std::optional<std::string> path =
+        RemoveDotSegments(whole.substr(pathBegin, queryBegin - pathBegin), DotDotAtRoot::Fail);
+    if (!path) {
+        url.clear();
+        return;
+    }
+    url = std::string(whole.substr(0, pathBegin)) + PercentEncodeUrl(*path) +
+          PercentEncodeUrl(whole.substr(queryBegin));
 }
 
 std::int64_t FirstNumberIn(std::string_view text) {

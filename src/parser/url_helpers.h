@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,9 @@ namespace quillharbor {
 // Pure functions on URL strings and file names shared by the whole program. All texts are byte
 // strings compared byte-wise and case-sensitively; nothing is decoded or transcoded. Every
 // function is reentrant; only MakeUniqueName touches the file system.
+//
+// A URL's query begins at its first "?", its fragment at its first "#", whichever comes first
+// ends the path; the helpers that look for "the last slash" or "the host" look only before it.
 
 // The numbers are the ones the rest of the program (and its trace output) uses for URL kinds.
 enum class UrlType {
@@ -24,11 +28,15 @@ enum class Protocol {
     Other = 4,
 };
 
-// The text before the last "#"; the whole text when there is none.
+// The text before the first "#"; the whole text when there is none.
 std::string StripFragment(std::string_view url);
 
-// Decided by the first colon or slash: a slash first, no colon, or a colon as the first
-// character make NoScheme; otherwise the text before the colon names the scheme.
+// The text before the first "?" or "#": scheme, host and path without query and fragment.
+std::string_view WithoutQuery(std::string_view url);
+
+// A scheme is a name of ASCII letters, digits, "+", "-" and "." before the first ":", with no
+// "/", "?" or "#" before that colon. Without one (or with an empty one) the URL is NoScheme, so
+// "p.html?t=12:00" is relative; otherwise the name decides, case-sensitively.
 UrlType UrlKind(std::string_view url);
 
 // As UrlKind, except that a scheme-less text beginning with "ftp" is taken as FTP and any other
@@ -38,11 +46,12 @@ Protocol UrlProtocol(std::string_view url);
 // Prefixes "ftp://" or "http://" (by UrlProtocol) to a scheme-less URL; leaves others alone.
 void AddScheme(std::string& url);
 
-// Scheme, host and port ("http://h:81" of "http://h:81/a/b"); the text before the first slash
-// for a scheme-less URL; empty for another scheme.
+// Scheme, host and port ("http://h:81" of "http://h:81/a/b?q"), ended by the first "/", "?" or
+// "#" after the "//"; the text before the first of them for a scheme-less URL; empty for another
+// scheme.
 std::string HostPart(std::string_view url);
 
-// The text through the last slash; empty when there is none.
+// The text through the last slash before the query; empty when there is none.
 std::string DirPart(std::string_view url);
 
 // The host (with port) of an FTP URL: after the first "//" (or from the start) up to the next
@@ -59,9 +68,10 @@ std::string FileExtOf(std::string_view name);
 // The text before the last dot, unless that dot is the first character (".profile" stays whole).
 std::string NameWithoutExt(std::string_view name);
 
-// The local file name for a URL or path: its last segment (after the last slash or backslash),
-// with each of \/:*?<>|' and NUL made "-" and the name cut at a "?" that is not its first
-// character. Empty when the text has no separator, ends with one, ends at the "//" after a
+// The local file name for a URL or path: the last segment of its path (after the last slash or
+// backslash before the query), with each of \/:*?<>|' and NUL made "-". The fragment is never
+// part of it, and the query only when the segment is empty: "http://h/?a=1" names "-a=1". Empty
+// when the path has no separator, ends with one and has no query, ends at the "//" after a
 // scheme, or when the segment is "." or ".." (a directory, named by the caller like one that
 // ends with a slash).
 std::string LocalNameFromUrl(std::string_view url);
@@ -75,10 +85,32 @@ std::string LocalNameFromUrl(std::string_view url);
 std::string MakeUniqueName(std::string_view name, std::string_view directory);
 
 // Cleans a URL the user typed, dropped or pasted: cut at the first NUL, stripped of leading and
-// trailing bytes <= 32, emptied when nothing is left or when it has another scheme. A scheme-less
-// text without a slash gets one and then a scheme; an http or ftp URL of scheme and host only
-// gets its root slash, so that its directory is the host's root.
+// trailing bytes <= 32 and of its fragment, emptied when nothing is left or when it has another
+// scheme. A scheme-less text loses a leading "//" and gets a scheme; a URL of scheme and host
+// only gets its root slash before its query, so that its directory is the host's root. Then
+// NormaliseUrlPath.
 void CleanTypedUrl(std::string& text);
+
+// What happens to a ".." segment at the root: the URL is dropped, or the segment is.
+enum class DotDotAtRoot {
+    Fail,
+    Ignore,
+};
+
+// path without its "." and ".." segments, each ".." taking the segment before it away; a
+// trailing "." or ".." leaves the path ending with "/". Empty segments count as segments
+// ("a//../b" gives "a/b"). nullopt when a ".." finds nothing to take and atRoot is Fail.
+std::optional<std::string> RemoveDotSegments(std::string_view path, DotDotAtRoot atRoot);
+
+// The bytes that may not stand raw in a URL (controls, blank, DEL, bytes above 127 and
+// "<>\^`{|}) made %XX, and a "%" that does not begin a %XX escape made "%25". Escapes already
+// present stay as written, so encoding twice changes nothing.
+std::string PercentEncodeUrl(std::string_view text);
+
+// One document, one URL: removes the dot segments of the path of an http, ftp or scheme-less
+// URL (emptying it when a ".." would climb past the root) and percent-encodes its path and
+// query. The scheme and host stay as written; a URL of another scheme is left alone.
+void NormaliseUrlPath(std::string& url);
 
 // The value of the first run of decimal digits that follows a non-digit (leading digits are
 // skipped: "213 1024" gives 1024); 0 when there is none or it does not fit.

@@ -1,12 +1,14 @@
 // Links against bases. Input: the base, a line feed, then the link. A link with a backslash before
-// its fragment is dropped; against an http or ftp base every link kept must stay an http or ftp
-// URL.
+// its fragment (once read as an attribute value) is dropped; against an http or ftp base every
+// link kept must stay an http or ftp URL, without fragment, with nothing left to encode and
+// without dot segments in its path.
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "parser/attribute_url.h"
 #include "parser/link_resolver.h"
 #include "parser/url_helpers.h"
 
@@ -17,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view base = input.substr(0, split);
     std::string link(split == std::string_view::npos ? std::string_view()
                                                      : input.substr(split + 1));
-    const bool hadBackslash = StripFragment(link).find('\\') != std::string::npos;
+    const bool hadBackslash =
+        StripFragment(UrlFromAttributeValue(link)).find('\\') != std::string::npos;
 
     ResolveLink(link, base);
     if (link.empty()) {
@@ -27,6 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const UrlType kind = UrlKind(link);
     if (hadBackslash || ((baseKind == UrlType::Http || baseKind == UrlType::Ftp) &&
                          kind != UrlType::Http && kind != UrlType::Ftp)) {
+        std::abort();
+    }
+    std::string again = link;
+    NormaliseUrlPath(again);
+    if (link.find('#') != std::string::npos || again != link) {
         std::abort();
     }
     return 0;

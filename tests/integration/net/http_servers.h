@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,14 +97,20 @@ struct HttpServers {
             return true;
         }
         const std::uint16_t port = freePort();
-        if (!scripted.start(
-                {"/usr/bin/python3", serverScript("http_scripted.py"), std::to_string(port)}, port,
-                work.path() + "/scripted.out")) {
+        if (!scripted.start({"/usr/bin/python3", serverScript("http_scripted.py"),
+                             std::to_string(port), scriptedHeadsPath()},
+                            port, work.path() + "/scripted.out")) {
             return false;
         }
         scriptedPort = port;
         return true;
     }
+    // Every request head the scripted server has received, in order.
+    std::string scriptedHeads() const {
+        std::ifstream file(scriptedHeadsPath());
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    std::string scriptedHeadsPath() const { return work.path() + "/scripted-heads.log"; }
 };
 
 // One client on a real loop, with everything it reports written down.

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A small HTTP server for what nginx will not do, for the integration tests.
 
-Usage: http_scripted.py PORT
+Usage: http_scripted.py PORT [HEADS]
 Listens on 127.0.0.1 and answers by path; a request line with an absolute URL (as sent to a
-proxy) is answered by the path of that URL. Every answer ends by closing the connection.
+proxy) is answered by the path of that URL. Every answer ends by closing the connection. With
+HEADS, every request head is appended to that file before it is answered.
   /echo            200 text/plain, the request head as the body
   /cross           302 to http://localhost:PORT/target.html
   /relative        301 to sub/../target.html
@@ -21,6 +22,8 @@ proxy) is answered by the path of that URL. Every answer ends by closing the con
                    with "Range: bytes=N-" a 206 with the rest from N
   /big-resume      as /huge when Range asks from 2500000000 on, 416 otherwise
   /html/...        200 text/html, any path and query under /html/
+  /site/...        the small pages of SITE, the query ignored; /site/heads/moved is a 302 to a
+                   location with a fragment
 """
 import socket
 import socketserver
@@ -31,6 +34,22 @@ import time
 PORT = int(sys.argv[1])
 DOCUMENT = b"<html><body>" + b"0123456789" * 100 + b"</body></html>\n"
 FLAKY = bytes((i * 7 + i // 251) % 256 for i in range(5000))
+HEADS = sys.argv[2] if len(sys.argv) > 2 else None
+SITE = {
+    # Two pages that link each other through dot segments.
+    "/site/loop/a/p.html": '<a href="./../b/q.html">q</a>',
+    "/site/loop/b/q.html": '<a href="../a/p.html">p</a>',
+    # A frameset linked with a query, whose frames are its neighbours.
+    "/site/api/start.html": '<a href="index.html?com/x/overview.html">frames</a>',
+    "/site/api/index.html": '<frameset><frame src="left.html"><frame src="com/x/overview.html"></frameset>',
+    "/site/api/left.html": "left",
+    "/site/api/com/x/overview.html": "overview",
+    # Links whose requests must not carry a fragment or a raw blank.
+    "/site/heads/start.html": '<a href="a.html#sec">a</a> <a href="b c.html">b</a> <a href="moved">m</a>',
+    "/site/heads/a.html": "a",
+    "/site/heads/b%20c.html": "b c",
+    "/site/heads/d.html": "d",
+}
 
 
 def head(status, fields=()):
@@ -50,6 +69,9 @@ class Handler(socketserver.BaseRequestHandler):
 
     def handle(self):
         request = self.read_head()
+        if HEADS:
+            with open(HEADS, "ab") as log:
+                log.write(request)
         target = request.split(b"\r\n")[0].split(b" ")[1].decode() if b" " in request else "/"
         if "://" in target:
             target = "/" + target.split("://", 1)[1].split("/", 1)[1]
@@ -109,6 +131,10 @@ class Handler(socketserver.BaseRequestHandler):
                 ("Content-Range", "bytes 2500000000-5499999999/6000000000")]) + b"h" * 65536)
         elif target == "/big-resume":
             send(head("416 Range Not Satisfiable", [("Content-Type", "text/html")]) + b"<p>no</p>")
+        elif target == "/site/heads/moved":
+            send(head("302 Found", [("Location", "d.html#frag")]))
+        elif target.split("?")[0] in SITE:
+            send(head("200 OK", [("Content-Type", "text/html")]) + SITE[target.split("?")[0]].encode())
         elif target.startswith("/html/"):
             send(head("200 OK", [("Content-Type", "text/html")]) + DOCUMENT)
         else:

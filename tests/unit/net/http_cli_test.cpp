@@ -129,7 +129,7 @@ TEST_F(HttpCliTest, DocumentFromStartToEnd) {
               "GET /dir/setup.exe?x=1 HTTP/1.0\r\n"
               "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
               "User-Agent: Mozilla/3.0 (compatible)\r\n"
-              "Host: h.org\r\n"
+              "Host: h.org:8080\r\n"
               "Range: bytes=3000000000-\r\n\r\n");
     net->arrive(
         "HTTP/1.1 206 Partial\r\nContent-Type: TEXT/HTML\r\nContent-Length: 5000000000\r\n"
@@ -192,7 +192,7 @@ TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
               "GET /new.htm HTTP/1.0\r\n"
               "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
               "User-Agent: Mozilla/3.0 (compatible)\r\n"
-              "Host: b.org\r\n"
+              "Host: b.org:81\r\n"
               "Range: bytes=100-\r\n\r\n");
     net->arrive("HTTP/1.0 200 OK\r\n\r\nnew");
     net->peerCloses();
@@ -226,7 +226,7 @@ TEST_F(HttpCliTest, ThroughAProxy) {
     startConnected("http://a.org:81/x");
     EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup proxy.lan", "connect 127.0.0.1:3128"}));
     EXPECT_TRUE(net->sent[0].starts_with("GET http://a.org:81/x HTTP/1.0\r\n"));
-    EXPECT_NE(net->sent[0].find("Host: a.org\r\n"), std::string::npos);
+    EXPECT_NE(net->sent[0].find("Host: a.org:81\r\n"), std::string::npos);
     EXPECT_NE(net->sent[0].find("Proxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos);
     net->arrive("HTTP/1.0 302 Found\r\nLocation: /y\r\n\r\n");
     settle();

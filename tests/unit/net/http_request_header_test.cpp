@@ -12,7 +12,7 @@ TEST(HttpRequestHeaderTest, EveryLineInItsPlace) {
     h.viaProxy = true;
     h.Sender = "me@home";
     h.Accept = "*/*";
-    h.Reference = "http://h.org/";
+    h.Reference = "http://h.org/#top";
     h.Agent = "Mozilla/3.0(compatible)";
     h.NoCache = true;
     h.Username = "Aladdin";

@@ -31,6 +31,7 @@ TEST(HttpUrlTest, SplitsUrlsProxiesAndOddForms) {
     EXPECT_EQ(split("HTTP:ab/c"), "http|||||ab/c");
     EXPECT_EQ(split("http:"), "http|||||");
     EXPECT_EQ(split("mailto:a@b.org"), "mailto|a||b.org||");
+    EXPECT_EQ(split("http://h:81?q=/x"), "http|||h|81|/?q=/x");
 }
 
 TEST(HttpUrlTest, DocNames) {
@@ -76,6 +77,30 @@ TEST(HttpUrlTest, TargetsDirectAndThroughAProxy) {
 
     EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "8000").connectPort, "8000");
     EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "").connectPort, "80");
+}
+
+TEST(HttpUrlTest, WhatGoesOnTheWire) {
+    struct Case {
+        std::string_view url;
+        std::string_view proxy;
+        std::string_view requestPath;
+        std::string_view hostField;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"http://h/index.html#intro", "", "/index.html", "h"},
+             {"http://h:8080/a b.html", "", "/a%20b.html", "h:8080"},
+             {"http://h:80/a%20b.html?q=x y#f", "", "/a%20b.html?q=x%20y", "h"},
+             {"http://h?q=1", "", "/?q=1", "h"},
+             {"http://h#top", "", "/", "h"},
+             {"http://h/\xc3\xa9.html", "", "/%C3%A9.html", "h"},
+             {"http://h:8080/x#y", "proxy:3128", "http://h:8080/x", "h:8080"},
+             {"http://h/a b#y", "proxy:3128", "http://h/a%20b", "h"},
+         }) {
+        const HttpTarget t = makeHttpTarget(c.url, c.proxy, "80");
+        EXPECT_EQ(t.requestPath, c.requestPath) << c.url;
+        EXPECT_EQ(t.hostField, c.hostField) << c.url;
+        EXPECT_EQ(t.url.find('#'), std::string::npos) << c.url;
+    }
 }
 
 TEST(HttpUrlTest, RedirectsResolveAgainstTheCurrentUrl) {

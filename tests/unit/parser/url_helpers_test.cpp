@@ -17,6 +17,11 @@ TEST(UrlKindTest, SchemesAreExactAndCaseSensitive) {
     EXPECT_EQ(UrlKind("https://h/a"), UrlType::OtherScheme);
     EXPECT_EQ(UrlKind("a/b:c"), UrlType::NoScheme);  // slash before the colon
     EXPECT_EQ(UrlKind(":x"), UrlType::NoScheme);
+    // A scheme is letters, digits, "+", "-" and "." with no "/", "?" or "#" before its colon.
+    EXPECT_EQ(UrlKind("p.html?t=12:00"), UrlType::NoScheme);
+    EXPECT_EQ(UrlKind("p#t:1"), UrlType::NoScheme);
+    EXPECT_EQ(UrlKind("a b:c"), UrlType::NoScheme);
+    EXPECT_EQ(UrlKind("svn+ssh://h/"), UrlType::OtherScheme);
     EXPECT_EQ(UrlProtocol("ftp.h.org/x"), Protocol::Ftp);
     EXPECT_EQ(UrlProtocol("FTP.h.org/x"), Protocol::Http);
     EXPECT_EQ(UrlProtocol("news:x"), Protocol::Other);
@@ -29,6 +34,13 @@ TEST(UrlPartsTest, HostKeepsPortAndDirEndsWithSlash) {
     EXPECT_EQ(HostPart("mailto:x@h"), "");
     EXPECT_EQ(DirPart("http://h/a/b.html"), "http://h/a/");
     EXPECT_EQ(DirPart("x.html"), "");
+    // The query and the fragment are no part of the host or the directory.
+    EXPECT_EQ(HostPart("http://h?q=/a/b"), "http://h");
+    EXPECT_EQ(HostPart("http://h:81#x/y"), "http://h:81");
+    EXPECT_EQ(HostPart("h.org?q=/a"), "h.org");
+    EXPECT_EQ(DirPart("http://h/a/b.cgi?p=c/d"), "http://h/a/");
+    EXPECT_EQ(DirPart("http://h/a/b#c/d"), "http://h/a/");
+    EXPECT_EQ(StripFragment("x#a#b"), "x");
     EXPECT_EQ(FtpHostOf("ftp://h:21/pub/dir/file"), "h:21");
     EXPECT_EQ(FtpDirOf("ftp://h/pub/dir/file"), "/pub/dir/");
     EXPECT_EQ(FtpDirOf("ftp://h"), "");
@@ -52,6 +64,11 @@ TEST(FileNameTest, LocalNameIsTheLastSegmentMadeSafe) {
     EXPECT_EQ(LocalNameFromUrl(std::string("http://h/a\0b.exe", 16)), "a-b.exe");
     EXPECT_EQ(LocalNameFromUrl("http://h/a/.."), "");
     EXPECT_EQ(LocalNameFromUrl("http://h/a/."), "");
+    EXPECT_EQ(LocalNameFromUrl("http://h/a/b.cgi?u=/x.html"), "b.cgi");
+    EXPECT_EQ(LocalNameFromUrl("http://h/?u=/x.html"), "-u=-x.html");
+    EXPECT_EQ(LocalNameFromUrl("http://h/a#b/c"), "a");
+    EXPECT_EQ(LocalNameFromUrl("http://h/a/#b"), "");
+    EXPECT_EQ(LocalNameFromUrl("http://h?u=/x.html"), "");
 }
 
 class MakeUniqueNameTest : public ::testing::Test {
@@ -88,11 +105,43 @@ TEST(CleanTypedUrlTest, TrimsCutsAndCompletes) {
     EXPECT_EQ(clean(" \t\r\n "), "");
     EXPECT_EQ(clean("  www.h.org\r\n"), "http://www.h.org/");
     EXPECT_EQ(clean("ftp.h.org"), "ftp://ftp.h.org/");
-    EXPECT_EQ(clean("h.org/a b"), "http://h.org/a b");
+    EXPECT_EQ(clean("h.org/a b"), "http://h.org/a%20b");
     EXPECT_EQ(clean(std::string("http://h/a\0junk", 15)), "http://h/a");
     EXPECT_EQ(clean("HTTP://h/"), "");
     EXPECT_EQ(clean("http://h"), "http://h/");
     EXPECT_EQ(clean("\xe9t\xe9.org"), "http://\xe9t\xe9.org/");  // high bytes are not blanks
+    EXPECT_EQ(clean("http://h?q=1"), "http://h/?q=1");
+    EXPECT_EQ(clean("h.org?q=/1"), "http://h.org/?q=/1");
+    EXPECT_EQ(clean("//cdn.x.com/a.js"), "http://cdn.x.com/a.js");
+    EXPECT_EQ(clean("//ftp.x.org"), "ftp://ftp.x.org/");
+    EXPECT_EQ(clean("//"), "");
+    EXPECT_EQ(clean("http://h/index.html#intro"), "http://h/index.html");
+    EXPECT_EQ(clean("http://h/a/./b/../c d"), "http://h/a/c%20d");
+    EXPECT_EQ(clean("http://h/../x"), "");
+}
+
+TEST(UrlPathTest, DotSegmentsAndEscapes) {
+    struct Case {
+        std::string_view path;
+        std::string_view failing;  // "!" for nullopt
+        std::string_view ignoring;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"/a/b/../c", "/a/c", "/a/c"},
+             {"/a/./b/.", "/a/b/", "/a/b/"},
+             {"/a/b/..", "/a/", "/a/"},
+             {"/a//../b", "/a/b", "/a/b"},
+             {"/a/b/", "/a/b/", "/a/b/"},
+             {"", "", ""},
+             {"x/../../y", "!", "y"},
+             {"/../d", "!", "/d"},
+             {"/..", "!", "/"},
+         }) {
+        EXPECT_EQ(RemoveDotSegments(c.path, DotDotAtRoot::Fail).value_or("!"), c.failing) << c.path;
+        EXPECT_EQ(RemoveDotSegments(c.path, DotDotAtRoot::Ignore).value_or("!"), c.ignoring)
+            << c.path;
+    }
+    EXPECT_EQ(PercentEncodeUrl("a b\x7f\x01\xff%%4%41"), "a%20b%7F%01%FF%25%254%41");
 }
 
 TEST(FirstNumberInTest, SkipsLeadingDigits) {
