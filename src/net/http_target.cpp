@@ -1,7 +1,7 @@
 #include "net/http_target.h"
 
 #include "net/http_url_parts.h"
-#include "parser/url_helpers.h"
+#include "parser/percent_encoding.h"
 
 namespace quillharbor {
 

@@ -25,6 +25,20 @@ bool needsEscape(char c) {
            std::string_view("/#%&'?\"<>\\^`{|}").find(c) != std::string_view::npos;
 }
 
+bool mayStandRaw(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte > 32 && byte < 127 &&
+           std::string_view("\"<>\\^`{|}").find(c) == std::string_view::npos;
+}
+
+void appendEscape(std::string& out, char c) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned char>(c);
+    out += '%';
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0xF];
+}
+
 }  // namespace
 
 std::string PercentDecode(std::string_view text) {
@@ -46,20 +60,32 @@ std::string PercentDecode(std::string_view text) {
 }
 
 std::string PercentEncodeSegment(std::string_view segment) {
-    constexpr std::string_view kHex = "0123456789ABCDEF";
     std::string encoded;
     encoded.reserve(segment.size());
     for (const char c : segment) {
-        if (!needsEscape(c)) {
+        if (needsEscape(c)) {
+            appendEscape(encoded, c);
+        } else {
             encoded += c;
-            continue;
         }
-        const auto byte = static_cast<unsigned char>(c);
-        encoded += '%';
-        encoded += kHex[byte >> 4];
-        encoded += kHex[byte & 0xF];
     }
     return encoded;
+}
+
+std::string PercentEncodeUrl(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool escape =
+            c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) && hexValue(text[i + 2]);
+        if (escape || (c != '%' && mayStandRaw(c))) {
+            out += c;
+        } else {
+            appendEscape(out, c);
+        }
+    }
+    return out;
 }
 
 }  // namespace quillharbor

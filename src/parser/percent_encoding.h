@@ -18,4 +18,9 @@ std::string PercentDecode(std::string_view text);
 // the segment.
 std::string PercentEncodeSegment(std::string_view segment);
 
+// The bytes that may not stand raw in a URL (controls, blank, DEL, bytes above 127 and
+// "<>\^`{|}) made %XX, and a "%" that does not begin a %XX escape made "%25". Escapes already
+// present stay as written, so encoding twice changes nothing.
+std::string PercentEncodeUrl(std::string_view text);
+
 }  // namespace quillharbor

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "parser/ascii.h"
+#include "parser/percent_encoding.h"
 #include "platform/files.h"
 
 namespace quillharbor {
@@ -252,40 +253,6 @@ std::optional<std::string> RemoveDotSegments(std::string_view path, DotDotAtRoot
         }
         start = end + 1;
     }
-}
-
-namespace {
-
-bool isHexDigit(char c) {
-    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-bool mayStandRaw(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte > 32 && byte < 127 &&
-           std::string_view("\"<>\\^`{|}").find(c) == std::string_view::npos;
-}
-
-}  // namespace
-
-std::string PercentEncodeUrl(std::string_view text) {
-    constexpr std::string_view kHex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool escape =
-            c == '%' && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2]);
-        if (escape || (c != '%' && mayStandRaw(c))) {
-            out += c;
-            continue;
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        out += '%';
-        out += kHex[byte >> 4];
-        out += kHex[byte & 15];
-    }
-    return out;
 }
 
 void NormaliseUrlPath(std::string& url) {

@@ -102,11 +102,6 @@ enum class DotDotAtRoot {
 // ("a//../b" gives "a/b"). nullopt when a ".." finds nothing to take and atRoot is Fail.
 std::optional<std::string> RemoveDotSegments(std::string_view path, DotDotAtRoot atRoot);
 
-// The bytes that may not stand raw in a URL (controls, blank, DEL, bytes above 127 and
-// "<>\^`{|}) made %XX, and a "%" that does not begin a %XX escape made "%25". Escapes already
-// present stay as written, so encoding twice changes nothing.
-std::string PercentEncodeUrl(std::string_view text);
-
 // One document, one URL: removes the dot segments of the path of an http, ftp or scheme-less
 // URL (emptying it when a ".." would climb past the root) and percent-encodes its path and
 // query. The scheme and host stay as written; a URL of another scheme is left alone.

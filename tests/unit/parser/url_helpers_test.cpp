@@ -1,4 +1,5 @@
 #include "parser/url_helpers.h"
+#include "parser/percent_encoding.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
