@@ -152,7 +152,7 @@ void MainWindowModel::run(UiCommand command) {
             m_pasteFromClipboard = !m_pasteFromClipboard;
             break;
         case UiCommand::HelpContents:
-            m_shell.showHelp(kMainWindowHelp);
+            m_shell.showHelp(kContentsHelp);
             break;
         case UiCommand::License:
             m_shell.showHelp(kLicenseHelp);

@@ -24,6 +24,7 @@ namespace quillharbor {
 // holds. Loop's thread only; records are held as the engine's view contract allows.
 class MainWindowModel final : public EngineView {
 public:
+    static constexpr int kContentsHelp = 0;
     static constexpr int kMainWindowHelp = 4;
     static constexpr int kLicenseHelp = 3;
 
@@ -60,6 +61,8 @@ public:
     // The Delete key and Ctrl+Insert in a list.
     void deletePressed(ListId list);
     void copyPressed(ListId list);
+    // F1: the main window's help page.
+    void helpPressed() { m_shell.showHelp(kMainWindowHelp); }
     // A click on a column header.
     void sortByColumn(ObjectListPage page, int column);
     // An option dialog reported that it closed.

@@ -23,7 +23,8 @@ namespace {
 constexpr int kTaskColumnWidth = 185;
 constexpr int kDetailsHeight = 79;
 constexpr int kPaneWidth = 120;
-constexpr QSize kInitialSize(479, 384);
+// Wide enough for the fourteen toolbar buttons and the three page tabs at common font sizes.
+constexpr QSize kInitialSize(640, 440);
 
 constexpr std::size_t pageIndex(ObjectListPage page) {
     return static_cast<std::size_t>(page);
@@ -206,6 +207,10 @@ void MainWindow::createMenus() {
     options->addActions({action(C::ToggleDropWindow), action(C::TogglePasteFromClipboard)});
     QMenu* help = menuBar()->addMenu("&Help");
     help->addActions({action(C::HelpContents), action(C::License), action(C::About)});
+    auto* contextHelp = new QAction(this);
+    contextHelp->setShortcut(QKeySequence::HelpContents);
+    connect(contextHelp, &QAction::triggered, this, [this] { m_model.helpPressed(); });
+    addAction(contextHelp);
 }
 
 void MainWindow::createToolBar() {
@@ -333,6 +338,8 @@ void MainWindow::createStatusBar() {
     for (std::size_t pane = 0; pane < m_panes.size(); ++pane) {
         m_panes[pane] = new QLabel(initial[pane]);
         m_panes[pane]->setMinimumWidth(kPaneWidth);
+        m_panes[pane]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        m_panes[pane]->setContentsMargins(4, 0, 4, 0);
         statusBar()->addWidget(m_panes[pane]);
     }
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCollator>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -58,9 +59,11 @@ void QtDesktopShell::showHelp(int context) {
 }
 
 QString QtDesktopShell::helpPage(int context) {
-    const QString installed = QStringLiteral(QUILLHARBOR_HELP_DIR "/") + pageOf(context);
+    // Installed beside the program (PREFIX/bin and PREFIX/share), else the source tree's.
+    const QString installed =
+        QCoreApplication::applicationDirPath() + "/../share/quillharbor/help/" + pageOf(context);
     if (QFileInfo::exists(installed)) {
-        return installed;
+        return QFileInfo(installed).canonicalFilePath();
     }
     return QStringLiteral(QUILLHARBOR_SOURCE_HELP_DIR "/") + pageOf(context);
 }
