@@ -1,6 +1,7 @@
 // quillharbor: the desktop program. Options: --home DIR (the program directory), --help,
 // --version; Qt's own options are taken by the application object.
 
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <csignal>
 #include <iostream>
@@ -20,7 +21,11 @@ constexpr int kUsage = 2;
 
 void refuse(const std::string& problem) {
     std::cerr << "quillharbor: " << problem << "\n";
-    QMessageBox::critical(nullptr, QStringLiteral("Quillharbor"), QString::fromStdString(problem));
+    // Started from a desktop menu there is no terminal to read; with no screen, no box.
+    if (QGuiApplication::platformName() != "offscreen") {
+        QMessageBox::critical(nullptr, QStringLiteral("Quillharbor"),
+                              QString::fromStdString(problem));
+    }
 }
 
 }  // namespace
