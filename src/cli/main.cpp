@@ -13,6 +13,7 @@
 
 #include "cli/commands.h"
 #include "cli/usage.h"
+#include "platform/program_directory_lock.h"
 #include "platform/result.h"
 
 namespace quillharbor {
@@ -131,6 +132,13 @@ ExitCode run(std::span<char* const> args) {
         return usageError(programDir.error().text);
     }
     invocation.programDir = std::move(programDir).value();
+    // Held until the command has written its files: a second program on the directory would
+    // overwrite them.
+    Result<ProgramDirectoryLock> lock = ProgramDirectoryLock::acquire(invocation.programDir);
+    if (!lock) {
+        printError(lock.error().text);
+        return ExitCode::Usage;
+    }
     return command->run(invocation);
 }
 

@@ -6,6 +6,7 @@
 #include <pty.h>
 
 #include "cli/cli_fixture.h"
+#include "platform/program_directory_lock.h"
 
 namespace quillharbor::test {
 namespace {
@@ -249,6 +250,16 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
     EXPECT_THAT(out, HasSubstr("--levels N|infinity"));
     EXPECT_EQ(run(home, {"--version"}, &out), 0);
     EXPECT_THAT(out, HasSubstr("quillharbor-cli "));
+}
+
+TEST_F(CliTest, ADirectoryInUseIsLeftUntouched) {
+    const fs::path home = newHome("locked");
+    Result<ProgramDirectoryLock> held = ProgramDirectoryLock::acquire(home.string() + "/");
+    ASSERT_TRUE(held.ok());
+    std::string err;
+    EXPECT_EQ(run(home, {"set", "Default.DownloadFrom=3"}, nullptr, &err), 2);
+    EXPECT_THAT(err, HasSubstr("is in use by process " + std::to_string(::getpid())));
+    EXPECT_FALSE(fs::exists(home / "Quillharbor.ini"));
 }
 
 TEST_F(CliTest, SettingsAreChangedInTheConfigurationFile) {
