@@ -42,6 +42,11 @@ using LocalNameLookup = std::function<std::string_view(std::string_view url)>;
 std::string SpliceLinks(std::string_view document, const std::vector<TParseURLInfo>& links,
                         const LocalNameLookup& localNameOf);
 
+// The local file name that a link of a rewritten page stands for, as SpliceLinks wrote it: the
+// text before any "#", its percent-escapes decoded. Empty when the link holds a slash (an
+// absolute URL) or is empty.
+std::string LocalNameOfLink(std::string_view link);
+
 // FindRewritableLinks and SpliceLinks in one: the rewritten bytes of the document.
 std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,
                             const LocalNameLookup& localNameOf);
