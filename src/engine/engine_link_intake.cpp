@@ -48,14 +48,12 @@ bool wantsSlash(const std::string& link) {
            LocalNameFromUrl(link).find('.') == std::string::npos;
 }
 
-// The URL of each retrieved object of a task by its local name, for the local names its rewritten
-// pages hold.
+// The URL of each object of a task by its local name, for the local names its rewritten pages
+// hold (an error page's too: a page rewritten before links to error pages went to the site).
 std::unordered_map<std::string, std::string> urlsByLocalName(const TTask& task) {
     std::unordered_map<std::string, std::string> urls;
     for (const TDnObj& object : task.Objects) {
-        const bool retrieved =
-            object.State == ObjectState::Retrieved || object.State == ObjectState::Done;
-        if (retrieved && !object.LocalName.empty()) {
+        if (!object.LocalName.empty()) {
             urls.try_emplace(object.LocalName, object.URL);
         }
     }
@@ -204,7 +202,8 @@ void EngineLinkIntake::takeCopyLinks(EngineContext& engine, TDnObj& copy) {
 std::string EngineLinkIntake::urlOfRewrittenLink(const TTask& owner, std::string link,
                                                  const std::string& base, bool& namesFresh) {
     const std::string name = LocalNameOfLink(link);
-    if (name.empty()) {
+    // Local names never hold a colon: "mailto:" and the like are links as written.
+    if (name.empty() || name.find(':') != std::string::npos) {
         ResolveLink(link, base);
         return link;
     }

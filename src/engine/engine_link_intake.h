@@ -39,7 +39,7 @@ private:
     void takePageLinks(EngineContext& engine, TDnObj& page);
     void takeCopyLinks(EngineContext& engine, TDnObj& copy);
     // The URL a link of a rewritten copy of owner's page stands for; empty for a local name that
-    // names no retrieved object of owner.
+    // names no object of owner.
     std::string urlOfRewrittenLink(const TTask& owner, std::string link, const std::string& base,
                                    bool& namesFresh);
 

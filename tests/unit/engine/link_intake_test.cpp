@@ -47,7 +47,8 @@ TEST_F(LinkIntakeTest, CopiedPageIsScannedFromTheOtherTasksFile) {
     } cases[] = {
         {"text/html", "<a href=sub/q.html#top><img src='../a%20b.gif'><a href=http://x/c.html>"},
         {"text/html Parsed",
-         "<a href=q.html#top><img src='a%20b.gif'><a href=http://x/c.html><a href=gone.html>"},
+         "<a href=q.html#top><img src='a%20b.gif'><a href=http://x/c.html><a href=gone.html><a "
+         "href=mailto:m@h>"},
     };
     int round = 0;
     for (const auto& [contentType, html] : cases) {
