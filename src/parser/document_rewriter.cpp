@@ -7,6 +7,7 @@
 #include "parser/attribute_scanner.h"
 #include "parser/link_resolver.h"
 #include "parser/link_tokenizer.h"
+#include "parser/percent_encoding.h"
 
 namespace quillharbor {
 
@@ -41,14 +42,6 @@ bool endsAttributeValue(char c) {
 
 bool isUrlSyntax(char c) {
     return c == '%' || c == '#' || c == '?';
-}
-
-int hexValue(char c) {
-    if (isAsciiDigit(c)) {
-        return c - '0';
-    }
-    const char lower = toLowerAscii(c);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
 void appendEncoded(std::string& out, std::string_view text, bool isLocalName) {
@@ -144,21 +137,7 @@ std::string SpliceLinks(std::string_view document, const std::vector<TParseURLIn
 
 std::string LocalNameOfLink(std::string_view link) {
     link = link.substr(0, link.find('#'));
-    if (link.find('/') != std::string_view::npos) {
-        return {};
-    }
-    std::string name;
-    for (std::size_t i = 0; i < link.size(); ++i) {
-        const int high = i + 2 < link.size() && link[i] == '%' ? hexValue(link[i + 1]) : -1;
-        const int low = high < 0 ? -1 : hexValue(link[i + 2]);
-        if (low < 0) {
-            name += link[i];
-            continue;
-        }
-        name += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return name;
+    return link.find('/') == std::string_view::npos ? PercentDecode(link) : std::string();
 }
 
 std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,
