@@ -159,7 +159,8 @@ bool THLHTTPClient::openForResume(TDnObj& object) {
 bool THLHTTPClient::openFresh(TDnObj& object) {
     const TTask& task = *object.Task;
     std::string name = DocumentName(object.URL);
-    if (task.Total == 1 && !task.StartDocName.empty()) {
+    if (task.Total == 1 && !task.StartDocName.empty() &&
+        TakesStartDocName(m_cli.ContentType(), object.URL)) {
         name = task.StartDocName;
         m_startDocument = true;
     }

@@ -46,6 +46,12 @@ std::string HtmlNameFor(std::string_view name) {
     return std::string(name) + ".html";
 }
 
+bool TakesStartDocName(std::string_view contentType, std::string_view url) {
+    const std::string named =
+        contentType.empty() ? FileExtOf(DocumentName(url)) : std::string(contentType);
+    return lowerCase(named).find("htm") != std::string::npos;
+}
+
 bool ErrorPageNeedsHtmlName(std::string_view name) {
     const std::string extension = lowerCase(FileExtOf(name));
     return !extension.empty() && extension != ".htm" && extension != ".html";

@@ -18,6 +18,12 @@ std::string DocumentName(std::string_view url);
 // the name already fits.
 std::string HtmlNameFor(std::string_view name);
 
+// Whether the starting document is saved under the task's starting-document name: only an HTML
+// document is, by its content type ("htm" in any letter case) or, when the server sent none, by
+// a name (DocumentName of url) whose extension holds "htm". Anything else is named like every
+// other object.
+bool TakesStartDocName(std::string_view contentType, std::string_view url);
+
 // Whether a 404 page saved under name should be moved to name + ".html" so that it opens as
 // HTML: it has an extension and that is neither ".htm" nor ".html" in any letter case.
 bool ErrorPageNeedsHtmlName(std::string_view name);

@@ -2,13 +2,17 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_context.h"
+#include "engine/retrieved_copy.h"
 #include "engine/robots_gate.h"
 #include "engine/slot_holders.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
+#include "parser/document_rewriter.h"
 #include "parser/html_buffer.h"
 #include "parser/link_extractor.h"
 #include "parser/link_resolver.h"
@@ -24,9 +28,12 @@ const std::string& documentBase(const TDnObj& page) {
     return page.Location.empty() ? page.URL : page.Location;
 }
 
-// The page's file behind its sentinel, or nothing when it cannot be read (the user is told).
+// The page's file behind its sentinel, or nothing when it cannot be read (the user is told). A
+// settled copy's file is the other task's.
 std::optional<HtmlBuffer> readPage(EngineContext& engine, const TDnObj& page) {
-    Result<std::string> bytes = readWholeFile(page.Task->Dir + page.LocalName);
+    const bool copy = page.State == ObjectState::RetrievedByOther;
+    Result<std::string> bytes =
+        readWholeFile(copy ? page.Location : page.Task->Dir + page.LocalName);
     if (!bytes) {
         engine.services.view.ShowNotification(bytes.error().text);
         return std::nullopt;
@@ -41,6 +48,18 @@ bool wantsSlash(const std::string& link) {
            LocalNameFromUrl(link).find('.') == std::string::npos;
 }
 
+// The URL of each object of a task by its local name, for the local names its rewritten pages
+// hold (an error page's too: a page rewritten before links to error pages went to the site).
+std::unordered_map<std::string, std::string> urlsByLocalName(const TTask& task) {
+    std::unordered_map<std::string, std::string> urls;
+    for (const TDnObj& object : task.Objects) {
+        if (!object.LocalName.empty()) {
+            urls.try_emplace(object.LocalName, object.URL);
+        }
+    }
+    return urls;
+}
+
 enum class Pass {
     Take,
     Rescan,
@@ -48,9 +67,10 @@ enum class Pass {
 
 class LinkTaking {
 public:
-    LinkTaking(EngineContext& engine, TDnObj& page, Pass pass)
+    LinkTaking(EngineContext& engine, TDnObj& page, std::string base, Pass pass)
         : m_engine(engine),
           m_page(page),
+          m_base(std::move(base)),
           m_task(*page.Task),
           m_pass(pass),
           m_listing(UrlProtocol(page.URL) == Protocol::Ftp) {}
@@ -78,7 +98,7 @@ public:
             }
             return true;
         }
-        child->Referrer = documentBase(m_page);
+        child->Referrer = m_base;
         RobotsGate gate(m_engine);
         if (UrlProtocol(child->URL) == Protocol::Ftp || !m_engine.state.ObeyRobots) {
             gate.queueObject(*child);
@@ -98,8 +118,12 @@ private:
             return;
         }
         held->Level = level;
-        if (held->State == ObjectState::Done && ShouldParse(*held)) {
-            held->State = ObjectState::Retrieved;
+        const bool copy = held->State == ObjectState::RetrievedByOther;
+        if (copy ? ScansCopy(m_engine.state.SeenList, *held)
+                 : held->State == ObjectState::Done && ShouldParse(*held)) {
+            if (!copy) {
+                held->State = ObjectState::Retrieved;
+            }
             ++m_task.Queued;
             m_engine.post(EngineMessage::ScanLinks, identityOf(*held));
         }
@@ -107,6 +131,7 @@ private:
 
     EngineContext& m_engine;
     TDnObj& m_page;
+    std::string m_base;  // the Referrer of the objects it creates
     TTask& m_task;
     Pass m_pass;
     // The page is the listing of an FTP directory (FTP files are never scanned).
@@ -120,16 +145,11 @@ void EngineLinkIntake::ScanLinks(EngineContext& engine, TDnObj& object) {
     // A document queued or being retrieved again since the message was posted is left to its
     // new transfer, which brings its own scan; the count this message carried is settled alone.
     if (object.InList != GlobalList::Queue && !heldBySlot(engine.state, object)) {
-        object.State = ObjectState::Done;
-        if (std::optional<HtmlBuffer> page = readPage(engine, object)) {
-            std::vector<std::string> links;
-            ExtractLinks(*page, links, false, documentBase(object));
-            LinkTaking taking(engine, object, Pass::Take);
-            for (std::string& link : links) {
-                if (!taking.take(std::move(link))) {
-                    break;
-                }
-            }
+        if (object.State == ObjectState::RetrievedByOther) {
+            takeCopyLinks(engine, object);
+        } else {
+            object.State = ObjectState::Done;
+            takePageLinks(engine, object);
         }
     }
     --task.Queued;
@@ -137,6 +157,63 @@ void EngineLinkIntake::ScanLinks(EngineContext& engine, TDnObj& object) {
     if (task.Queued == 0) {
         engine.post(EngineMessage::TaskEnded, identityOf(task));
     }
+}
+
+void EngineLinkIntake::takePageLinks(EngineContext& engine, TDnObj& page) {
+    if (std::optional<HtmlBuffer> bytes = readPage(engine, page)) {
+        std::vector<std::string> links;
+        ExtractLinks(*bytes, links, false, documentBase(page));
+        LinkTaking taking(engine, page, documentBase(page), Pass::Take);
+        for (std::string& link : links) {
+            if (!taking.take(std::move(link))) {
+                break;
+            }
+        }
+    }
+}
+
+// The copy is the owner's file: its links are relative to where the owner was retrieved from,
+// and once the owner's task has rewritten it, they are the local names of that task's objects.
+void EngineLinkIntake::takeCopyLinks(EngineContext& engine, TDnObj& copy) {
+    const TDnObj* owner = CopyOwner(engine.state.SeenList, copy);
+    if (owner == nullptr) {
+        return;  // gone with its task: what its local names stood for is gone too
+    }
+    std::optional<HtmlBuffer> bytes = readPage(engine, copy);
+    if (!bytes) {
+        return;
+    }
+    const std::string& base = documentBase(*owner);
+    const bool rewritten = owner->ContentType.find("Parsed") != std::string::npos;
+    std::vector<std::string> links;
+    ExtractLinks(*bytes, links, rewritten, base);
+    bool namesFresh = false;
+    LinkTaking taking(engine, copy, base, Pass::Take);
+    for (std::string& link : links) {
+        if (rewritten) {
+            link = urlOfRewrittenLink(*owner->Task, link, base, namesFresh);
+        }
+        if (!taking.take(std::move(link))) {
+            break;
+        }
+    }
+}
+
+std::string EngineLinkIntake::urlOfRewrittenLink(const TTask& owner, std::string link,
+                                                 const std::string& base, bool& namesFresh) {
+    const std::string name = LocalNameOfLink(link);
+    // Local names never hold a colon: "mailto:" and the like are links as written.
+    if (name.empty() || name.find(':') != std::string::npos) {
+        ResolveLink(link, base);
+        return link;
+    }
+    if (m_ownerNames.task != identityOf(owner) ||
+        (!m_ownerNames.urls.contains(name) && !namesFresh)) {
+        m_ownerNames = {identityOf(owner), urlsByLocalName(owner)};
+        namesFresh = true;
+    }
+    const auto found = m_ownerNames.urls.find(name);
+    return found == m_ownerNames.urls.end() ? std::string() : found->second;
 }
 
 void EngineLinkIntake::RescanLinks(EngineContext& engine, TDnObj& object) {
@@ -150,7 +227,7 @@ void EngineLinkIntake::RescanLinks(EngineContext& engine, TDnObj& object) {
     // The rewriter left local file names (no slash) for the links it could serve locally and
     // absolute URLs for the others.
     const bool rewritten = object.ContentType.find("Parsed") != std::string::npos;
-    LinkTaking taking(engine, object, Pass::Rescan);
+    LinkTaking taking(engine, object, documentBase(object), Pass::Rescan);
     for (std::string& link : links) {
         if (rewritten && link.find('/') == std::string::npos) {
             continue;

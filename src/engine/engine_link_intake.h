@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/link_intake.h"
 
@@ -8,7 +11,7 @@ namespace quillharbor {
 
 // The link intake: turns a saved HTML document into new objects of its task, one level deeper,
 // within the task's boundary, extensions, levels and file limit, and hands the new HTTP objects
-// to the robots gate while "ObeyRobotExclusion" is on. It keeps nothing between calls.
+// to the robots gate while "ObeyRobotExclusion" is on.
 //
 // ScanLinks (TakeLinks): the document's links, resolved against the URL it was retrieved from.
 // The page of a listed FTP directory gives its entries, admitted by ListingEntryAccepted and
@@ -20,11 +23,31 @@ namespace quillharbor {
 // RescanLinks: the same over a document scanned before, with its links as written in the file
 // (a rewritten document's local names skipped); held URLs are left alone and no count of the
 // document changes.
+//
+// A page settled as a copy of another task's (state 10) is scanned from that task's file when
+// ScansCopy holds: its links are resolved against where the owner was retrieved from, and the
+// local names of a rewritten copy stand for the URLs of the owner task's objects of those names.
+// Those URLs are kept between calls for the last owner task (looked up again, at most once a
+// page, when a name is missing), so a grab of a site another task has grabbed stays linear.
 class EngineLinkIntake final : public LinkIntake {
 public:
     void ScanLinks(EngineContext& engine, TDnObj& object) override;
     void RescanLinks(EngineContext& engine, TDnObj& object) override;
     void RobotsAnswer(EngineContext& engine, TDnObj& request, std::string_view body) override;
+
+private:
+    void takePageLinks(EngineContext& engine, TDnObj& page);
+    void takeCopyLinks(EngineContext& engine, TDnObj& copy);
+    // The URL a link of a rewritten copy of owner's page stands for; empty for a local name that
+    // names no object of owner.
+    std::string urlOfRewrittenLink(const TTask& owner, std::string link, const std::string& base,
+                                   bool& namesFresh);
+
+    struct OwnerNames {
+        std::uintptr_t task = 0;  // identity of the task the URLs are of
+        std::unordered_map<std::string, std::string> urls;
+    };
+    OwnerNames m_ownerNames;
 };
 
 }  // namespace quillharbor

@@ -33,7 +33,11 @@ TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
             const bool duplicate = copy.kind != RetrievedCopy::Kind::None &&
                                    (protocol != Protocol::Http || !ShouldParse(object));
             if (duplicate && copy.kind == RetrievedCopy::Kind::Found) {
-                settleAsCopy(object, std::move(copy.path));
+                // A copy that may be scanned for links is taken only once it is whole.
+                if (copy.holder->State != ObjectState::Retrieving ||
+                    !TaskHasFlag(*object.Task, TaskFlag::Parse)) {
+                    settleAsCopy(object, std::move(copy.path));
+                }
                 continue;
             }
             if (duplicate) {
@@ -61,13 +65,18 @@ void ObjectPicker::settleAsCopy(TDnObj& object, std::string location) {
     TTask& task = *object.Task;
     object.State = ObjectState::RetrievedByOther;
     object.Location = std::move(location);
-    --task.Queued;
+    state.Queue.QueueRemove(object);
+    state.SeenList.SeenInsert(object);
     m_context.post(EngineMessage::ObjectDone, identityOf(object));
+    if (ScansCopy(state.SeenList, object)) {
+        // The link scanner settles the count when it is done, as for a retrieved page.
+        m_context.post(EngineMessage::ScanLinks, identityOf(object));
+        return;
+    }
+    --task.Queued;
     if (task.Queued == 0) {
         m_context.post(EngineMessage::TaskEnded, identityOf(task));
     }
-    state.Queue.QueueRemove(object);
-    state.SeenList.SeenInsert(object);
 }
 
 }  // namespace quillharbor

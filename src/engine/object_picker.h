@@ -17,7 +17,9 @@ namespace quillharbor {
 // for FTP objects also with ForceFTPRetrieve, for the engine's own robots.txt requests always,
 // and for an HTTP object whose own file is already there to be scanned (ShouldParse). An object
 // whose copy is still being retrieved under no name yet stays queued until that transfer names
-// its file or fails.
+// its file or fails; in a task that rewrites its pages (flag Parse), until that transfer ends.
+// A settled page that ScansCopy is handed to the link scanner (ScanLinks) instead, which
+// settles its count.
 //
 // One picker serves one tick: each pick goes on where the previous pick of the same protocol
 // stopped, since nothing before that point can have become eligible within the tick. So a tick

@@ -1,5 +1,6 @@
 #include "engine/retrieved_copy.h"
 
+#include "model/link_admission.h"
 #include "model/task.h"
 
 namespace quillharbor {
@@ -30,11 +31,28 @@ RetrievedCopy findRetrievedCopy(const SeenList& seen, std::string_view url) {
             continue;
         }
         if (std::string path = copyPath(*at); !path.empty()) {
-            return {RetrievedCopy::Kind::Found, std::move(path)};
+            return {RetrievedCopy::Kind::Found, std::move(path), at};
         }
         copy.kind = RetrievedCopy::Kind::Pending;
     }
     return copy;
+}
+
+const TDnObj* CopyOwner(const SeenList& seen, const TDnObj& copy) {
+    for (const TDnObj* at = seen.SeenFind(copy.URL); at != nullptr && at->URL == copy.URL;
+         at = at->QueueNext) {
+        const bool retrieved =
+            at->State == ObjectState::Retrieved || at->State == ObjectState::Done;
+        if (retrieved && !at->LocalName.empty() && at->Task->Dir + at->LocalName == copy.Location) {
+            return at;
+        }
+    }
+    return nullptr;
+}
+
+bool ScansCopy(const SeenList& seen, const TDnObj& copy) {
+    const TDnObj* owner = CopyOwner(seen, copy);
+    return owner != nullptr && ShouldParseCopy(copy, *owner);
 }
 
 }  // namespace quillharbor

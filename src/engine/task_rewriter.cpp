@@ -63,10 +63,18 @@ Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alrea
     return replaceFileAtomically(path, rewritten);
 }
 
+// An object that ended with an error keeps its saved error page, but links to it go to the
+// site: the document may be there by the time the copy is opened.
+bool endedWithError(const RewriteJob::Object& object) {
+    return object.State == ObjectState::ProtocolError || object.State == ObjectState::FtpError;
+}
+
 Status rewritePages(RewriteJob& job) {
     std::unordered_map<std::string_view, std::string_view> localNames;
     for (const RewriteJob::Object& object : job.objects) {
-        localNames.try_emplace(object.URL, object.LocalName);
+        if (!endedWithError(object)) {
+            localNames.try_emplace(object.URL, object.LocalName);
+        }
     }
     const LocalNameLookup localNameOf = [&localNames](std::string_view url) {
         const auto found = localNames.find(url);

@@ -14,7 +14,8 @@ namespace quillharbor {
 // existing file; a failed copy leaves the name without a file), otherwise its name is taken
 // over as it is. Then every complete object gets " Parsed" appended to its content type, and
 // the saved HTML files among them have their links replaced by the local names of the objects
-// they name, or by their absolute URLs. A page marked before keeps its local names.
+// they name, or by their absolute URLs (also for an object that ended with an error: its saved
+// error page is no copy of the document). A page marked before keeps its local names.
 //
 // A file that cannot be read or written ends the pass with that error: the objects settled so
 // far keep their new fields, that page stays unmarked, and the later objects are untouched.

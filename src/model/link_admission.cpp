@@ -35,6 +35,16 @@ bool extensionWanted(std::string_view link, const TTask& task) {
     return task.Extensions.find(extension) != std::string::npos;
 }
 
+// The type and limit tests of a document of task at level; the file test is the caller's.
+bool scannable(const TTask& task, std::int32_t level, const std::string& contentType,
+               const std::string& url) {
+    const bool html = !contentType.empty() ? contentType.find("htm") != std::string::npos
+                                           : url.find('.') == std::string::npos ||
+                                                 FileExtOf(url).find("htm") != std::string::npos;
+    return html && (task.MaxLevels == 0 || task.MaxLevels > level) &&
+           (task.MaxFiles == 0 || task.MaxFiles > task.Total);
+}
+
 }  // namespace
 
 bool LinkAccepted(std::string_view link, const TTask& task) {
@@ -59,17 +69,16 @@ bool ListingEntryAccepted(std::string_view link, const TTask& task) {
 
 bool ShouldParse(const TDnObj& object) {
     const TTask& task = *object.Task;
-    if (object.LocalName.empty()) {
-        return false;
-    }
-    const bool html = !object.ContentType.empty()
-                          ? object.ContentType.find("htm") != std::string::npos
-                          : object.URL.find('.') == std::string::npos ||
-                                FileExtOf(object.URL).find("htm") != std::string::npos;
-    const bool withinLimits = (task.MaxLevels == 0 || task.MaxLevels > object.Level) &&
-                              (task.MaxFiles == 0 || task.MaxFiles > task.Total);
     // The file test last: it is the only one that asks the file system.
-    return html && withinLimits && fileExists(task.Dir + object.LocalName);
+    return !object.LocalName.empty() &&
+           scannable(task, object.Level, object.ContentType, object.URL) &&
+           fileExists(task.Dir + object.LocalName);
+}
+
+bool ShouldParseCopy(const TDnObj& copy, const TDnObj& owner) {
+    const TTask& task = *copy.Task;
+    return TaskHasFlag(task, TaskFlag::Parse) &&
+           scannable(task, copy.Level, owner.ContentType, copy.URL) && fileExists(copy.Location);
 }
 
 }  // namespace quillharbor

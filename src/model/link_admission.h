@@ -32,4 +32,10 @@ bool ListingEntryAccepted(std::string_view link, const TTask& task);
 // must belong to a task.
 bool ShouldParse(const TDnObj& object);
 
+// ShouldParseCopy: is a page settled as a copy of another task's (state 10) scanned for links like
+// a retrieved one? Only in a task that rewrites its pages (flag Parse), when the copy's file
+// (its Location) exists and the tests of ShouldParse hold, with the owner's content type: owner
+// is the retrieved object whose file the copy names.
+bool ShouldParseCopy(const TDnObj& copy, const TDnObj& owner);
+
 }  // namespace quillharbor

@@ -72,6 +72,7 @@ AttrValuePosition scanAttribute(const HtmlBuffer& buffer, std::string_view wante
                 }
                 const std::string_view name(bytes + nameStart, p - nameStart);
                 if (name.size() <= kMaxAttributeName && equalsIgnoringAsciiCase(name, wanted)) {
+                    found.nameStart = nameStart;
                     state = ScanState::AfterWantedName;
                 } else {
                     state = ScanState::AfterOtherName;

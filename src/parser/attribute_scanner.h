@@ -16,6 +16,7 @@ struct AttrValuePosition {
     std::string value;
     std::size_t start = 0;
     std::size_t end = 0;
+    std::size_t nameStart = 0;  // the first byte of the attribute's name
 };
 
 // Scans one tag's attributes for the one named attribute (ASCII case ignored) and returns its

@@ -7,6 +7,7 @@
 #include "parser/attribute_scanner.h"
 #include "parser/link_resolver.h"
 #include "parser/link_tokenizer.h"
+#include "parser/percent_encoding.h"
 
 namespace quillharbor {
 
@@ -57,6 +58,28 @@ void appendEncoded(std::string& out, std::string_view text, bool isLocalName) {
     }
 }
 
+// Where the base element's href ends, past its closing quote or at the blank or '>' after an
+// unquoted value: a fragment stops GetAttrValuePos short of it.
+std::size_t attributeEnd(const HtmlBuffer& buffer, const AttrValuePosition& href) {
+    const char* bytes = buffer.data();
+    const bool quoted = bytes[href.start] == '"' || bytes[href.start] == '\'';
+    const char closing = quoted ? bytes[href.start] : ' ';
+    std::size_t p = href.end;
+    while (p < buffer.size() && bytes[p] != closing && bytes[p] != '>' && bytes[p] != '<') {
+        ++p;
+    }
+    return quoted && p < buffer.size() && bytes[p] == closing ? p + 1 : p;
+}
+
+// A base href left in a rewritten page would make a browser open every local name on the site.
+// The record with no URL takes the attribute out with the blank before it. The tag name ends
+// before that blank, so the record keeps at least its last byte.
+TParseURLInfo baseHrefRemoval(const HtmlBuffer& buffer, const AttrValuePosition& href) {
+    const std::size_t before = href.nameStart - 1;
+    const std::size_t kept = isBlankOrControl(buffer.data()[before]) ? before - 1 : before;
+    return {std::string(), kept, attributeEnd(buffer, href)};
+}
+
 }  // namespace
 
 std::vector<TParseURLInfo> FindRewritableLinks(const HtmlBuffer& buffer, std::string_view baseUrl,
@@ -66,10 +89,16 @@ std::vector<TParseURLInfo> FindRewritableLinks(const HtmlBuffer& buffer, std::st
     forEachLinkAttribute(
         buffer, [&](std::string_view attribute, LinkAttributeRole role, std::size_t& position) {
             if (role == LinkAttributeRole::Base) {
-                std::string value = GetAttrValue(buffer, attribute, position);
+                std::size_t valueScan = position;
+                std::string value = GetAttrValue(buffer, attribute, valueScan);
                 ResolveLink(value, base);
                 if (!value.empty()) {
                     base = std::move(value);
+                }
+                // Both scans stop at the end of the tag.
+                if (const AttrValuePosition href = GetAttrValuePos(buffer, attribute, position);
+                    href.end != 0) {
+                    insertInOrder(links, baseHrefRemoval(buffer, href));
                 }
                 return;
             }
@@ -92,15 +121,23 @@ std::string SpliceLinks(std::string_view document, const std::vector<TParseURLIn
     std::size_t last = 0;
     for (const TParseURLInfo& link : links) {
         out.append(document.substr(last, link.StartPos + 1 - last));
+        last = link.EndPos;
+        if (link.URL.empty()) {
+            continue;  // a removed attribute: nothing goes in
+        }
         if (const std::string_view localName = localNameOf(link.URL); !localName.empty()) {
             appendEncoded(out, localName, true);
         } else {
             appendEncoded(out, link.URL, false);
         }
-        last = link.EndPos;
     }
     out.append(document.substr(last));
     return out;
+}
+
+std::string LocalNameOfLink(std::string_view link) {
+    link = link.substr(0, link.find('#'));
+    return link.find('/') == std::string_view::npos ? PercentDecode(link) : std::string();
 }
 
 std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,

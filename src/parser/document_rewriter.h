@@ -11,7 +11,8 @@
 namespace quillharbor {
 
 // One link of a document that a rewrite replaces: the bytes through StartPos are kept, the link
-// goes in, and copying resumes at EndPos (see GetAttrValuePos).
+// goes in, and copying resumes at EndPos (see GetAttrValuePos). A record without URL removes
+// the bytes between them: a base element's href, name and value.
 struct TParseURLInfo {
     std::string URL;  // the link as it is looked up: absolute, or as written in a rewritten page
     std::size_t StartPos = 0;
@@ -22,6 +23,8 @@ struct TParseURLInfo {
 // value is resolved against the base (which a "base" tag replaces) unless the document was
 // rewritten before; only results holding a slash are taken, so local names written by an earlier
 // pass, fragments, and mail, script and other links that cannot be followed stay as written.
+// The href of each "base" tag is taken out (the tag stays), so that a browser opens the local
+// names next to the page rather than on the site.
 // The result is in ascending order of StartPos and never overlaps (StartPos < EndPos <= the
 // next StartPos, the last EndPos <= size()): of two values that share bytes, which malformed
 // attributes of one img tag can give, only the first in the document is taken.
@@ -38,6 +41,11 @@ using LocalNameLookup = std::function<std::string_view(std::string_view url)>;
 // neither end its attribute value nor its tag. Every byte outside the replaced values is kept.
 std::string SpliceLinks(std::string_view document, const std::vector<TParseURLInfo>& links,
                         const LocalNameLookup& localNameOf);
+
+// The local file name that a link of a rewritten page stands for, as SpliceLinks wrote it: the
+// text before any "#", its percent-escapes decoded. Empty when the link holds a slash (an
+// absolute URL) or is empty.
+std::string LocalNameOfLink(std::string_view link);
 
 // FindRewritableLinks and SpliceLinks in one: the rewritten bytes of the document.
 std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,

@@ -163,6 +163,28 @@ TEST_F(CliTest, MissingPagesEndWithStatusOneAndAreListed) {
     EXPECT_EQ(tree.count("install.html"), 1u) << "the other pages still came";
 }
 
+TEST_F(CliTest, StartingDocumentThatIsNoPageKeepsTheNameOfItsUrl) {
+    const fs::path home = newHome("picture");
+    std::string out;
+    ASSERT_EQ(run(home, {"get", url("/site/images/logo.png")}, &out), 0) << out;
+    const auto tree = treeOf(home / "My Downloads" / "Task-1");
+    EXPECT_EQ(namesOf(tree), std::vector<std::string>{"logo.png"});
+    EXPECT_EQ(tree.at("logo.png"),
+              readText(fs::path(QUILLHARBOR_SOURCE_DIR) / "examples/site/images/logo.png"));
+}
+
+// With the default settings the second task copies the first one's files and still follows
+// the links of the copied pages.
+TEST_F(CliTest, SecondGrabOfTheSameSiteSavesTheSameFiles) {
+    const fs::path home = newHome("twice");
+    for (int round = 0; round < 2; ++round) {
+        std::string out;
+        ASSERT_EQ(run(home, {"get", url("/site/index.html"), "--levels", "infinity"}, &out), 0)
+            << out;
+    }
+    EXPECT_EQ(namesOf(treeOf(home / "My Downloads" / "Task-2")), kSiteFiles);
+}
+
 TEST_F(CliTest, FtpGrabWithItsOwnLoginEndsWhenItsSlotLetsGo) {
     const fs::path root = newHome("ftp-root");
     fs::create_directories(root / "pub");

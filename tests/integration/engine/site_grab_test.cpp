@@ -107,8 +107,8 @@ struct Site {
             return false;
         }
         const std::uint16_t chosen = freePort();
-        if (!nginx.start({"/usr/bin/python3", serverScript("http_nginx.py"),
-                          std::to_string(chosen), nginxDir, root},
+        if (!nginx.start({"/usr/bin/python3", serverScript("http_nginx.py"), std::to_string(chosen),
+                          nginxDir, root},
                          chosen, work.path() + "/nginx.out")) {
             return false;
         }
@@ -179,23 +179,23 @@ TEST_F(SiteGrabTest, TheWholeSiteIsSavedWithLocalLinksAndWithoutDisallowedPages)
     EXPECT_THAT(log, HasSubstr("GET /robots.txt "));
     EXPECT_THAT(log, Not(HasSubstr("/site/private/")));
 
-    // Every link left in a saved page either names a file of the task or is absolute and names
+    // Every link left in a saved page, resolved as a browser resolves it (a base element
+    // included), either names a file of the task that is no error page or is absolute and names
     // something that was never retrieved: a missing or a disallowed page.
+    const std::string here = "http://local.invalid/";
     int localLinks = 0;
     for (const auto& [name, bytes] : tree) {
         if (!name.ends_with(".html")) {
             continue;
         }
         std::vector<std::string> links;
-        ExtractLinks(HtmlBuffer(bytes), links, true, "");
+        ExtractLinks(HtmlBuffer(bytes), links, false, here + "page.html");
         for (const std::string& link : links) {
             const std::string target = link.substr(0, link.find('#'));
-            if (target.empty()) {
-                continue;  // a fragment of the page itself
-            }
-            if (target.find("://") == std::string::npos) {
+            if (target.starts_with(here)) {
                 ++localLinks;
-                EXPECT_TRUE(fs::is_regular_file(dir + percentDecoded(target)))
+                const std::string file = percentDecoded(target.substr(here.size()));
+                EXPECT_TRUE(fs::is_regular_file(dir + file) && !site.errorPages.contains(file))
                     << name << " links " << link;
             } else {
                 EXPECT_TRUE(site.missingUrls.contains(target) || site.privateUrls.contains(target))
@@ -225,6 +225,21 @@ TEST_F(SiteGrabTest, TheWholeSiteIsSavedWithLocalLinksAndWithoutDisallowedPages)
     }
     EXPECT_EQ(savedFiles, static_cast<int>(expected.size()));
     EXPECT_EQ(savedMissing, static_cast<int>(site.missingUrls.size()));
+}
+
+// The second task copies what the first retrieved instead of fetching it again, and still
+// follows the links of the copied pages.
+TEST_F(SiteGrabTest, ASecondTaskOfAGrabbedSiteEndsWithTheSameFiles) {
+    const std::string program = programDir("twice");
+    const std::string first = grabWhole(program);
+    ASSERT_FALSE(first.empty());
+
+    SiteGrab grab(program, taskRoot(program), kSlots);
+    TTask* task = grab.createTask("again", site.url("/site/index.html"), site.url("/site/"));
+    ASSERT_NE(task, nullptr);
+    EXPECT_TRUE(grab.run(kSteps));
+    EXPECT_EQ(task->State, TaskState::Finished);
+    EXPECT_THAT(differences(treeOf(task->Dir), treeOf(first)), ::testing::IsEmpty());
 }
 
 TEST_F(SiteGrabTest, AGrabInterruptedHalfWayEndsWithTheTreeOfAnUninterruptedOne) {

@@ -6,7 +6,8 @@ ROOT becomes an nginx root holding /robots.txt (which disallows /site/private/) 
 below /site/: a start page /site/index.html, PAGES pages p<n>.html spread over nested section
 directories, shared images, extensionless text files, a directory page /site/notes/ and private
 pages. Pages link to each other relatively, by absolute path, through "../" and with fragments,
-in lower- and upper-case tags with quoted and unquoted values, and to pages that do not exist.
+in lower- and upper-case tags with quoted and unquoted values, against a base element (the
+directory page), and to pages that do not exist.
 Every page is reachable from the start page.
 
 ROOT/manifest.txt lists, one per line, "file NAME PATH" for each file a grab saves (NAME is its
@@ -108,8 +109,9 @@ def main():
     start.append("</body></html>\n")
     write(root, "site/index.html", "\n".join(start))
 
-    write(root, "site/notes/index.html", '<html><body><a href="../index.html#top">up</a>'
-          '<IMG SRC=../images/shared1.png></body></html>\n')
+    # Its links are relative to its base, one directory up.
+    write(root, "site/notes/index.html", '<html><head><base href="/site/"></head><body>'
+          '<a href="index.html#top">up</a><IMG SRC=images/shared1.png></body></html>\n')
     manifest.append("file index.html /site/notes/")
     for n in range(pages):
         write(root, page_path(n), page_body(n, pages))

@@ -19,6 +19,17 @@ TEST(HttpLocalNames, ServerNamesStayPlainFileNamesOfBoundedLength) {
     EXPECT_FALSE(ErrorPageNeedsHtmlName("missing"));
 }
 
+TEST(HttpLocalNames, OnlyAnHtmlStartingDocumentTakesTheStartingDocumentName) {
+    EXPECT_TRUE(TakesStartDocName("text/html; charset=utf-8", "http://h/pics/py.png"));
+    EXPECT_TRUE(TakesStartDocName("TEXT/HTML", "http://h/a"));
+    EXPECT_FALSE(TakesStartDocName("image/png", "http://h/pics/py.png"));
+    EXPECT_FALSE(TakesStartDocName("image/png", "http://h/index.html"));
+    EXPECT_TRUE(TakesStartDocName("", "http://h/a/"));
+    EXPECT_TRUE(TakesStartDocName("", "http://h/a/p.SHTML"));
+    EXPECT_FALSE(TakesStartDocName("", "http://h/pics/py.png"));
+    EXPECT_FALSE(TakesStartDocName("", "http://h/notes"));
+}
+
 TEST(HttpResume, OnlyARangeFromTheEndOfThePartialFileIsAppended) {
     EXPECT_EQ(classifyResumeAnswer(2500000000, 206, "2500000000"), ResumeAnswer::Append);
     EXPECT_EQ(classifyResumeAnswer(1000, 0, ""), ResumeAnswer::Restart);

@@ -37,6 +37,57 @@ TEST_F(LinkIntakeTest, NewLinksBecomeQueuedChildrenOneLevelDeeper) {
     EXPECT_EQ(state().HostExclList.HostExclFind("http://h"), nullptr);
 }
 
+// A page settled as a copy is scanned from the other task's file, relative to where that task
+// retrieved it; the local names of a copy it has rewritten stand for its objects' URLs.
+TEST_F(LinkIntakeTest, CopiedPageIsScannedFromTheOtherTasksFile) {
+    startWith("ObeyRobotExclusion=0\n");
+    const struct {
+        const char* contentType;
+        const char* page;
+    } cases[] = {
+        {"text/html", "<a href=sub/q.html#top><img src='../a%20b.gif'><a href=http://x/c.html>"},
+        {"text/html Parsed",
+         "<a href=q.html#top><img src='a%20b.gif'><a href=http://x/c.html><a href=gone.html><a "
+         "href=mailto:m@h>"},
+    };
+    int round = 0;
+    for (const auto& [contentType, html] : cases) {
+        const std::string suffix = std::to_string(++round);
+        TTask& first = task("first" + suffix, "http://h/d/p.html");
+        TDnObj& page = *first.Objects.head();
+        page.Location = "http://h/e/p.html";
+        save(page, "p.html", html);
+        page.ContentType = contentType;
+        page.State = ObjectState::Done;
+        for (const auto& [url, name] : {std::pair{"http://h/e/sub/q.html", "q.html"},
+                                        std::pair{"http://h/a%20b.gif", "a b.gif"}}) {
+            TDnObj& retrieved = *NewDnObj(first, url, 2);
+            retrieved.LocalName = name;
+            retrieved.State = ObjectState::Done;
+        }
+
+        TTask& second = task("second" + suffix, "http://h/d/p.html");
+        TDnObj& copy = *second.Objects.head();
+        state().Queue.QueueRemove(copy);
+        copy.State = ObjectState::RetrievedByOther;
+        copy.Location = first.Dir + "p.html";
+        state().SeenList.SeenInsert(copy);
+        post(EngineMessage::ScanLinks, identityOf(copy));
+        pump();
+
+        EXPECT_EQ(copy.State, ObjectState::RetrievedByOther);
+        std::vector<std::string> created;
+        for (const TDnObj& object : second.Objects) {
+            created.push_back(object.URL);
+        }
+        EXPECT_THAT(created, ElementsAre("http://h/a%20b.gif", "http://h/d/p.html",
+                                         "http://h/e/sub/q.html", "http://x/c.html"))
+            << contentType;
+        EXPECT_EQ(find(second, "http://h/e/sub/q.html")->Referrer, "http://h/e/p.html");
+        EXPECT_EQ(second.Queued, 3);
+    }
+}
+
 TEST_F(LinkIntakeTest, FileLimitDropsTheRestOfThePage) {
     startWith("ObeyRobotExclusion=0\n");
     TTask& t = task("t", "http://h/", 0, 3);

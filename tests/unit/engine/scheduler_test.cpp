@@ -143,6 +143,32 @@ TEST_F(SchedulerTest, CopyStillUnnamedHoldsTheDuplicateBack) {
     EXPECT_EQ(later.Location, first.Dir + "img.gif");
 }
 
+// In a task that rewrites its pages, a copied page is scanned like a retrieved one, and only
+// once the copy is whole.
+TEST_F(SchedulerTest, CopiedPageOfARewritingTaskGoesToTheLinkScanner) {
+    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\n");
+    TTask& first = *create("first", "http://h/p.html");
+    TTask& second = *create("second", "http://h/p.html");
+    tick();
+    TDnObj& copy = *second.Objects.head();
+    EXPECT_EQ(copy.InList, GlobalList::Queue) << "the first task's page is still arriving";
+
+    ASSERT_TRUE(replaceFileAtomically(first.Dir + "p.html", "<a href=q.html>").ok());
+    http(0).complete(ObjectState::Done, "p.html");
+    tick();
+    EXPECT_EQ(copy.State, ObjectState::RetrievedByOther);
+    EXPECT_EQ(second.Queued, 1) << "the scanner settles the page";
+    EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/p.html"));
+
+    // A task that does not rewrite keeps the copy as it is.
+    TTask& third = *create("third", "http://h/p.html");
+    TaskClearFlag(third, TaskFlag::Parse);
+    tick();
+    EXPECT_EQ(third.Objects.head()->State, ObjectState::RetrievedByOther);
+    EXPECT_EQ(third.Queued, 0);
+    EXPECT_EQ(m_intake.scanned.size(), 1u);
+}
+
 TEST_F(SchedulerTest, FtpDuplicatesAreRetrievedWhenEitherRetrieveSettingAsks) {
     const std::string url = "ftp://f/pub/a.zip";
     for (const char* setting : {"", "ForceFTPRetrieve=1\n", "AlwaysRetrieve=1\n"}) {

@@ -36,8 +36,27 @@ TEST(RewriteDocumentTest, LinksBecomeLocalNamesOrAbsoluteUrls) {
     EXPECT_EQ(rewrite("<img src=\"a.gif\" lowsrc='b.gif'>"),
               "<img src=\"A.gif\" lowsrc='b-1.gif'>");
     EXPECT_EQ(rewrite("<img lowsrc='b.gif' src=a.gif>"), "<img lowsrc='b-1.gif' src=A.gif>");
-    EXPECT_EQ(rewrite("<base href='http://O/z/'><a href='sub/b.html'>"),
-              "<base href='http://O/z/'><a href='http://O/z/sub/b.html'>");
+}
+
+// The base still resolves the links after it, but its href goes, so that a browser opens the
+// local names beside the page.
+TEST(RewriteDocumentTest, BaseHrefIsTakenOut) {
+    const struct {
+        std::string_view page;
+        std::string_view rewritten;
+    } cases[] = {
+        {"<base href='http://O/z/'><a href='sub/b.html'>",
+         "<base><a href='http://O/z/sub/b.html'>"},
+        {"<BASE target=_top HREF = \"../d/\"><a href=sub/b.html>",
+         "<BASE target=_top><a href=b.html>"},
+        {"<base href=http://H/d/ target=t><a href=a.gif>", "<base target=t><a href=A.gif>"},
+        {"<base href=http://H/d/><a href=a.gif>", "<base><a href=A.gif>"},
+        {"<base href='http://H/d/#f' id=b>", "<base id=b>"},
+        {"<base href='http://H/d/", "<base"},
+    };
+    for (const auto& [page, rewritten] : cases) {
+        EXPECT_EQ(rewrite(page), rewritten) << page;
+    }
 }
 
 TEST(RewriteDocumentTest, LinksThatCannotBeFollowedStayAsWritten) {
