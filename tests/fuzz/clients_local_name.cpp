@@ -48,7 +48,7 @@ void checkSaved(std::string_view url, const std::string& directory) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    static const test::TempDirectory directory;
+    static const test::TempDirectory directory("/dev/shm");
     const std::string_view url(reinterpret_cast<const char*>(data), size);
     checkPlain(LocalNameFromUrl(url));
     checkSaved(url, directory.path());

@@ -41,7 +41,7 @@ Profile saved(const Profile& profile) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    static const test::TempDirectory directory;
+    static const test::TempDirectory directory("/dev/shm");
     const std::string path = directory / "fuzz.ini";
     std::string_view input(reinterpret_cast<const char*>(data), size);
     std::string_view request = input.substr(0, input.find('\n'));

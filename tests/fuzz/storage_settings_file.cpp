@@ -39,7 +39,7 @@ void checkInteger(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    static const test::TempDirectory directory;
+    static const test::TempDirectory directory("/dev/shm");
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     for (std::size_t at = input.find('='); at != std::string_view::npos;
          at = input.find('=', at + 1)) {
