@@ -155,6 +155,9 @@ void THttpCli::onDataAvailable() {
 }
 
 void THttpCli::onHeaderBegin() {
+    // The range reported is the one of the response being read, if it has one.
+    m_contentRangeBegin.clear();
+    m_contentRangeEnd.clear();
     fire(OnHeaderBegin);
 }
 

@@ -109,7 +109,7 @@ public:
     void setNoCache(bool value) { m_fields.NoCache = value; }
     // Decimal byte offsets of the range to ask for; either may be empty. GetASync takes them for
     // the request (its redirects ask for the same range) and clears them; after a response they
-    // hold the range the server reported, if it reported one.
+    // hold the range the last response reported, if it reported one.
     const std::string& ContentRangeBegin() const { return m_contentRangeBegin; }
     void setContentRangeBegin(std::string value) { m_contentRangeBegin = std::move(value); }
     const std::string& ContentRangeEnd() const { return m_contentRangeEnd; }

@@ -10,7 +10,8 @@ namespace quillharbor {
 
 // What the response headers of one request said. The values stay across the responses of a
 // request (a redirect's content type stays unless the final response sends its own); only
-// `location` belongs to the response being read.
+// `location` and the content range belong to the response being read: a range describes the
+// body it came with, and appending another body after it would corrupt a resumed file.
 struct HttpResponseInfo {
     // The kept header lines are bounded, so that a server sending header lines without end, or a
     // redirect loop, cannot exhaust memory: past this many bytes the oldest lines are dropped.

@@ -74,6 +74,9 @@ void HttpResponseParser::startResponse() {
     m_fill = 0;
     m_lineCount = 0;
     m_info.location.reset();
+    m_info.contentRangeSeen = false;
+    m_info.contentRangeBegin.clear();
+    m_info.contentRangeEnd.clear();
 }
 
 void HttpResponseParser::halt() {

@@ -50,7 +50,8 @@ public:
 
     // A new request: forgets everything, info() included.
     void startRequest();
-    // The next response of the same request (after a redirect): keeps info() but its location.
+    // The next response of the same request (after a redirect): keeps info() but its location
+    // and content range.
     void startResponse();
     // Drops what is buffered and ignores everything fed from now on.
     void halt();

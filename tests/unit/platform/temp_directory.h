@@ -8,13 +8,14 @@
 
 namespace quillharbor::test {
 
-// A fresh directory under /tmp for one test, removed with everything in it afterwards. path()
-// ends with "/".
+// A fresh directory under parent for one test, removed with everything in it afterwards. path()
+// ends with "/". Fuzz targets that write files on every input take /dev/shm, where a file's
+// flush to disk costs nothing.
 class TempDirectory {
 public:
-    TempDirectory() {
-        char pattern[] = "/tmp/quillharbor-test-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
+    explicit TempDirectory(const std::string& parent = "/tmp") {
+        std::string pattern = parent + "/quillharbor-test-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("cannot create a temporary directory");
         }
         m_path = std::string(pattern) + "/";

@@ -1,0 +1,62 @@
+// Configuration files. The settings read from a file, saved and read again over the built-in
+// defaults, must be the same settings. Every value after a "=" is also read as an integer: a
+// number must lie within 32 bits and read back the same from its decimal and hexadecimal forms,
+// with or without blanks around it.
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "platform/temp_directory.h"
+#include "storage/ini_integer.h"
+#include "storage/settings_file.h"
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+void checkInteger(std::string_view text) {
+    using quillharbor::parseIniInteger;
+    const std::optional<std::int64_t> number = parseIniInteger(text);
+    check(parseIniInteger(" \t" + std::string(text) + "\t ") == number);
+    if (!number)
+        return;
+    const std::uint64_t magnitude = *number < 0 ? -*number : *number;
+    check(magnitude <= 0xFFFFFFFF);
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%s0x%" PRIx64, *number < 0 ? "-" : "", magnitude);
+    check(parseIniInteger(hex) == number && parseIniInteger(std::to_string(*number)) == number);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quillharbor;
+    static const test::TempDirectory directory("/dev/shm");
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    for (std::size_t at = input.find('='); at != std::string_view::npos;
+         at = input.find('=', at + 1)) {
+        const std::string_view rest = input.substr(at + 1);
+        checkInteger(rest.substr(0, rest.find_first_of("\r\n")));
+    }
+
+    check(replaceFileAtomically(configurationFilePath(directory.path()), input).ok());
+    GlobalOptions global;
+    DefaultTaskOptions defaults;
+    SetDefaultSettings(global, defaults, directory.path());
+    check(LoadSettings(global, defaults, directory.path()).ok());
+    (void)SaveSettings(global, defaults, directory.path());
+    GlobalOptions globalAgain;
+    DefaultTaskOptions defaultsAgain;
+    SetDefaultSettings(globalAgain, defaultsAgain, directory.path());
+    check(LoadSettings(globalAgain, defaultsAgain, directory.path()).ok());
+    check(globalAgain == global && defaultsAgain == defaults);
+    return 0;
+}
