@@ -6,6 +6,7 @@
 #include "net/http_doc_name.h"
 #include "net/http_exception.h"
 #include "net/http_redirect.h"
+#include "net/http_referer.h"
 #include "net/http_socket_transport.h"
 #include "net/socket_error.h"
 
@@ -13,8 +14,6 @@ namespace quillharbor {
 
 namespace {
 constexpr int AbortedError = 3;
-constexpr int ClientFailureStatus = 800;
-constexpr int LookupOrAbortStatus = 801;
 }  // namespace
 
 THttpCli::THttpCli(MessageLoop& loop)
@@ -64,11 +63,13 @@ void THttpCli::GetASync() {
     setState(THttpState::httpNotConnected);
     m_rcvdCount = 0;
     m_bodyPieces = 0;
+    m_redirects = 0;
     m_location = m_url;
     m_target = makeHttpTarget(m_url, m_proxy, m_proxyPort);
     m_docName = docNameFromPath(m_target.path);
 
     m_requestFields = m_fields;
+    m_requestFields.Reference = refererWithoutUserInfo(m_fields.Reference);
     m_requestFields.viaProxy = !m_proxy.empty();
     if (!m_target.user.empty()) {
         m_requestFields.Username = m_target.user;
@@ -91,7 +92,7 @@ void THttpCli::onLookupDone(int error, const std::string& address) {
         return;  // a cancelled look-up
     }
     if (error != 0) {
-        fail(LookupOrAbortStatus, "can't resolve hostname to IP address", error);
+        fail(kHttpLookupOrAbort, "can't resolve hostname to IP address", error);
         return;
     }
     setState(THttpState::httpDnsLookupDone);
@@ -148,9 +149,9 @@ void THttpCli::onDataAvailable() {
         return;
     }
     if (m_parser.phase() == HttpResponseParser::Phase::LineTooLong) {
-        fail(ClientFailureStatus, "Header line too long", 0);
+        fail(kHttpClientFailure, "Header line too long", 0);
     } else if (m_parser.phase() == HttpResponseParser::Phase::BadStatusLine) {
-        fail(ClientFailureStatus, "Invalid status line", 0);
+        fail(kHttpClientFailure, "Invalid status line", 0);
     }
 }
 
@@ -187,6 +188,12 @@ void THttpCli::onHeaderEnd() {
 }
 
 void THttpCli::followRedirect() {
+    // A page that redirects to itself would otherwise be asked for again and again.
+    if (m_redirects == MaxRedirects) {
+        fail(kHttpTooManyRedirects, "Too many redirects", 0);
+        return;
+    }
+    ++m_redirects;
     const auto next = resolveHttpRedirect(m_target.url, info().location.value_or(""));
     if (!next) {
         // Another scheme or nothing at all: the request ends here with the redirect's status.
@@ -271,7 +278,7 @@ void THttpCli::Abort() {
     }
     // A request whose connection is already over keeps the status it ended with.
     if (!m_finished) {
-        fail(LookupOrAbortStatus, "Connection aborted on request", AbortedError);
+        fail(kHttpLookupOrAbort, "Connection aborted on request", AbortedError);
     }
     m_requestDoneError = AbortedError;
     setState(THttpState::httpReady);

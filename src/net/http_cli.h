@@ -10,6 +10,7 @@
 #include "net/http_request_header.h"
 #include "net/http_response_parser.h"
 #include "net/http_state.h"
+#include "net/http_status.h"
 #include "net/http_target.h"
 #include "net/http_transport.h"
 #include "platform/message_loop.h"
@@ -18,9 +19,9 @@ namespace quillharbor {
 
 // Fetches one URL at a time over HTTP/1.0 with GET, directly or through a proxy: looks the host
 // up, connects, sends the request, reads the status and header lines, follows redirects by
-// itself, streams the body to OnDocData and reports the end through OnRequestDone. The end of
-// the body is the end of the connection. There is no time-out: the owner aborts requests that
-// take too long.
+// itself (at most MaxRedirects of them), streams the body to OnDocData and reports the end through
+// OnRequestDone. The end of the body is the end of the connection. There is no time-out: the owner
+// aborts requests that take too long.
 //
 // Threads: everything runs on the loop's thread; events fire from it.
 //
@@ -33,7 +34,8 @@ namespace quillharbor {
 // A status of 400 or more closes the connection as soon as its line is handled; bytes that came
 // with it are still handled. StatusCode() is then the server's, or after a failure of the client
 // itself: 800 (a header line longer than the buffer, or a malformed status line), 801 (the host
-// could not be looked up, or Abort), a Windows Sockets code above 10000 (the connect failed).
+// could not be looked up, or Abort), 802 (more than MaxRedirects redirects), a Windows Sockets
+// code above 10000 (the connect failed).
 class THttpCli : private MessageTarget,
                  private HttpTransport::Events,
                  private HttpResponseParser::Handler {
@@ -42,6 +44,8 @@ public:
     static constexpr unsigned WM_HTTP_REQUEST_DONE = WM_USER + 1;
     static constexpr unsigned WM_HTTP_SET_READY = WM_USER + 2;
     static constexpr unsigned WM_HTTP_LOCATION = WM_USER + 3;
+    // A redirect past this many ends the request with kHttpTooManyRedirects.
+    static constexpr int MaxRedirects = 20;
 
     explicit THttpCli(MessageLoop& loop);
     // With another transport in place of the control socket.
@@ -93,6 +97,7 @@ public:
     void setAgent(std::string value) { m_fields.Agent = std::move(value); }
     const std::string& Accept() const { return m_fields.Accept; }
     void setAccept(std::string value) { m_fields.Accept = std::move(value); }
+    // Sent as the Referer without the user information of its authority.
     const std::string& Reference() const { return m_fields.Reference; }
     void setReference(std::string value) { m_fields.Reference = std::move(value); }
     // Sent to the host of URL() only, never to a host a redirect leads to. A user or password
@@ -187,6 +192,7 @@ private:
     std::string m_docName;
     std::int64_t m_rcvdCount = 0;
     std::int64_t m_bodyPieces = 0;
+    int m_redirects = 0;         // followed by the current request
     bool m_redirecting = false;  // the close of the connection leads to the next location
     bool m_finished = true;      // the connection of the current request is over (none runs yet)
 };
