@@ -1,10 +1,12 @@
 #include "clients/hl_http_client.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 #include "clients/http_local_name.h"
 #include "clients/http_resume.h"
+#include "model/failure_cause.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
 #include "net/http_socket_transport.h"
@@ -17,7 +19,7 @@ namespace {
 
 constexpr int kErrorStatus = 400;
 constexpr int kNotFound = 404;
-constexpr int kAborted = 801;  // the component's status for an abort or a failed look-up
+
 constexpr int kSocketErrorBase = 10000;
 
 std::unique_ptr<HttpTransport> transportOrSocket(MessageLoop& loop,
@@ -41,7 +43,13 @@ THLHTTPClient::THLHTTPClient(MessageLoop& loop, int slotIndex, const SlotContext
         OnDocData(data, length);
     };
     m_cli.OnDocEnd = [this](THttpCli&) { OnDocEnd(); };
-    m_cli.OnRequestDone = [this](THttpCli&, THttpRequest, int) { OnRequestDone(); };
+    m_cli.OnRequestDone = [this](THttpCli&, THttpRequest, int error) {
+        // A failed look-up's code is the only word of it.
+        if (m_obj != nullptr && error > kSocketErrorBase) {
+            m_obj->Cause = error;
+        }
+        OnRequestDone();
+    };
     m_cli.OnLocationChange = [this](THttpCli&) { OnLocationChange(); };
     // The control socket's own failures need no handler here: the component turns each of them
     // into the end of the request, with a status that OnRequestDone settles.
@@ -75,6 +83,7 @@ void THLHTTPClient::Start(TDnObj& object) {
     m_cli.setURL(object.URL);
     m_cli.setReference(object.Referrer);
     object.Status = 0;
+    object.Cause = kCauseNone;
     // A redirect of this request names its target afresh.
     object.Location.clear();
 
@@ -110,11 +119,13 @@ void THLHTTPClient::OnDocBegin() {
         m_memory = std::make_unique<std::string>();
         return;
     }
-    if (object.Received != 0 ? !openForResume(object) : !openFresh(object)) {
+    const bool fresh = object.Received == 0;
+    if (fresh ? !openFresh(object) : !openForResume(object)) {
         return;
     }
-    // An error page's length says nothing of the document's.
-    if (!m_savedErrorPage && object.Size < 1) {
+    // An error page's length says nothing of the document's; a fresh document's replaces what
+    // an earlier answer announced, or a document that shrank would stay incomplete for ever.
+    if (!m_savedErrorPage && (fresh || object.Size < 1)) {
         object.Size = m_announcedSize;
     }
     post(EngineMessage::ObjectReceiving, identityOf(object));
@@ -169,8 +180,8 @@ bool THLHTTPClient::openFresh(TDnObj& object) {
         name = MakeUniqueName(name, task.Dir);
     }
     object.LocalName = name;
-    if (!m_file.create(pathOf(object))) {
-        m_cli.Abort();
+    if (Status created = m_file.create(pathOf(object)); !created) {
+        fileFailed(object, created.error().code);
         return false;
     }
     m_savedErrorPage = m_cli.StatusCode() >= kErrorStatus;
@@ -195,13 +206,18 @@ void THLHTTPClient::OnDocData(const char* data, std::size_t length) {
     if (!m_file.isOpen()) {
         return;
     }
-    if (!m_file.write(std::string_view(data, length))) {
-        m_cli.Abort();
+    if (Status written = m_file.write(std::string_view(data, length)); !written) {
+        fileFailed(object, written.error().code);
         return;
     }
     m_state.BytesWindow += m_file.size() - object.Received;
     object.Received = m_file.size();
     post(EngineMessage::ObjectProgress, identityOf(object));
+}
+
+void THLHTTPClient::fileFailed(TDnObj& object, int error) {
+    object.Cause = error == ENOSPC ? kCauseDiskFull : kCauseFileNotWritten;
+    m_cli.Abort();
 }
 
 void THLHTTPClient::OnLocationChange() {
@@ -307,7 +323,9 @@ void THLHTTPClient::renameTo(TDnObj& object, const std::string& name) {
 }
 
 void THLHTTPClient::handOver(TDnObj& object) {
-    if (ShouldParse(object)) {
+    // A cut document waits for its rest: scanned now, it would lose the links of its missing
+    // part and follow the one cut mid-name.
+    if (object.State != ObjectState::Incomplete && ShouldParse(object)) {
         // The link scanner settles the count when it is done.
         post(EngineMessage::ScanLinks, identityOf(object));
         return;
@@ -371,7 +389,10 @@ void THLHTTPClient::Finish() {
         post(EngineMessage::NetworkError, identity);
     } else {
         const bool retry = code > kSocketErrorBase && m_state.RetryOnFails && object.Retried == 0;
-        object.Status = code > kSocketErrorBase && !retry ? kAborted : code;
+        if (code > kSocketErrorBase) {
+            object.Cause = code;
+        }
+        object.Status = code > kSocketErrorBase && !retry ? kHttpLookupOrAbort : code;
         if (retry) {
             object.Retried = 1;
             object.State = ObjectState::Queued;
@@ -382,7 +403,7 @@ void THLHTTPClient::Finish() {
             ++task.Queued;
             post(EngineMessage::NetworkError, identity, code);
         } else {
-            if (code != kAborted) {
+            if (code != kHttpLookupOrAbort) {
                 object.State = ObjectState::ProtocolError;
             } else {
                 object.State = partial ? ObjectState::Incomplete : ObjectState::Removed;

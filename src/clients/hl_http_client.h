@@ -84,6 +84,8 @@ private:
     // Opens the file a body is written to; false when the body is not to be written.
     bool openForResume(TDnObj& object);
     bool openFresh(TDnObj& object);
+    // The file could not be created or written (errno error): the request is aborted.
+    void fileFailed(TDnObj& object, int error);
     void robotsDocEnd(TDnObj& object);
     // The redirect and HTML corrections of a saved document's name.
     void correctNames(TDnObj& object);

@@ -23,6 +23,9 @@ namespace quillharbor {
 
 namespace {
 
+// A longer link is not a link a page means: it would only be sent as an endless request line.
+constexpr std::size_t kMaxLinkBytes = 8 * 1024;
+
 // Where the document was finally retrieved from: its links are relative to that.
 const std::string& documentBase(const TDnObj& page) {
     return page.Location.empty() ? page.URL : page.Location;
@@ -78,11 +81,19 @@ public:
     // Takes one link of the page; false once the task's file limit is reached, which drops the
     // rest of the page's links.
     bool take(std::string link) {
+        if (link.size() > kMaxLinkBytes) {
+            m_engine.services.view.ShowLinkDropped(m_page, link, LinkDrop::TooLong);
+            return true;
+        }
         if (link.empty() ||
             !(m_listing ? ListingEntryAccepted(link, m_task) : LinkAccepted(link, m_task))) {
             return true;
         }
         if (m_task.MaxFiles != 0 && m_task.MaxFiles <= m_task.Total) {
+            if (m_task.Objects.TaskFindObj(link) != nullptr) {
+                return true;  // held already: nothing new is lost
+            }
+            m_engine.services.view.ShowLinkDropped(m_page, link, LinkDrop::FileLimit);
             return false;
         }
         // A listing says which entries are directories; a name it could not tell is tried as

@@ -15,7 +15,9 @@ namespace quillharbor {
 //
 // ScanLinks (TakeLinks): the document's links, resolved against the URL it was retrieved from.
 // The page of a listed FTP directory gives its entries, admitted by ListingEntryAccepted and
-// never given a trailing slash (the listing says which are directories).
+// never given a trailing slash (the listing says which are directories). Links longer than
+// 8 KiB are dropped, and so are the new ones past the task's file limit; the view hears of each
+// such drop (ShowLinkDropped).
 // A link to a URL the task holds at a deeper level lowers that object's level, and a document
 // already scanned is then scanned again from the lower level. The document's own Queued count
 // is settled in every case, even when its file cannot be read (the user is told why and the

@@ -15,6 +15,13 @@ enum class ObjectListPage {
     Queued,
 };
 
+// Why the link intake left a link of a page: longer than any link it takes, or past the task's
+// file limit.
+enum class LinkDrop {
+    TooLong,
+    FileLimit,
+};
+
 // What the engine needs from a screen: the desktop window and the command-line front end
 // implement it, tests record it. The engine calls it on the loop's thread after it has changed
 // tasks or objects, and reads nothing back but the selection. Records handed over stay valid
@@ -57,6 +64,8 @@ public:
 
     // Shows a message without waiting for the user.
     virtual void ShowNotification(const std::string& text) = 0;
+    // A link of the page was dropped; a screen may say so or remember it, or ignore it.
+    virtual void ShowLinkDropped(const TDnObj& /*page*/, const std::string& /*link*/, LinkDrop) {}
     virtual void SetStatusText(int pane, const std::string& text) = 0;
 
     // The New Task dialog, kept on top, with url filled in.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "model/failure_cause.h"
 #include "model/task.h"
 
 namespace quillharbor {
@@ -114,6 +115,9 @@ void Scheduler::serveHttpSlots(ObjectPicker& picker, bool& idle) {
         if (!slot->ready()) {
             idle = false;
             if (++slot->BusyTicks >= timeoutTicks) {
+                if (TDnObj* object = slot->Obj()) {
+                    object->Cause = kCauseTimedOut;
+                }
                 slot->abort();
                 slot->BusyTicks = 0;
             }

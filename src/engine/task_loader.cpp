@@ -7,6 +7,7 @@
 
 #include "engine/retrieved_copy.h"
 #include "model/link_admission.h"
+#include "net/http_status.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
 #include "storage/task_file.h"
@@ -67,7 +68,12 @@ void TaskLoader::RequeueLoadedTask(TTask& task) {
                 queue(object);
                 break;
             default:
-                requeueFailed(object);
+                // A redirect loop stays one: only the user's retry asks for it again.
+                if (object.Status == kHttpTooManyRedirects) {
+                    settle(object);
+                } else {
+                    requeueFailed(object);
+                }
                 break;
         }
     }

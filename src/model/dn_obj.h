@@ -50,6 +50,7 @@ struct TDnObj {
     std::int64_t Received = 0;  // bytes present in the local file: the resume offset
     std::int64_t Size = 0;      // expected total size; 0 or less is unknown
     std::int32_t Icon = -1;     // file-type icon index of the view; -1 not chosen yet
+    std::int32_t Cause = 0;     // what Status does not tell (failure_cause.h); not stored
     void* ListItem = nullptr;   // the view's row for the object; the engine never reads it
     std::int32_t Retried = 0;   // 1 once put back into the queue after a network failure
 

@@ -52,21 +52,37 @@ TEST_F(HttpSlotScriptedTest, NamesComeFromRedirectTargetsAndHtmlTypes) {
     EXPECT_EQ(longHeader.State, ObjectState::ProtocolError);
 }
 
-TEST_F(HttpSlotScriptedTest, DroppedConnectionLeavesAPartialFileThatAResumeCompletes) {
-    TDnObj& flaky = fetched("/flaky");
-    EXPECT_EQ(flaky.State, ObjectState::Incomplete);
-    EXPECT_EQ(flaky.Received, 1000);
-    EXPECT_EQ(flaky.Size, 5000);
-    EXPECT_EQ(reported(EngineMessage::TransferAborted), 0);
-
-    ++task->Queued;  // queued again, as a retry does
-    ASSERT_TRUE(fetch(flaky));
-    EXPECT_EQ(flaky.State, ObjectState::Done);
-    std::string document;
+TEST_F(HttpSlotScriptedTest, BodyShortOfItsLengthIsIncompleteUnscannedAndResumedWhole) {
+    std::string flaky;
     for (int i = 0; i < 5000; ++i) {
-        document += static_cast<char>((i * 7 + i / 251) % 256);
+        flaky += static_cast<char>((i * 7 + i / 251) % 256);
     }
-    EXPECT_EQ(std::hash<std::string>()(local(flaky)), std::hash<std::string>()(document));
+    const struct {
+        const char* path;  // a binary reset mid-body, an HTML page closed cleanly mid-body
+        const std::string& document;
+        bool scanned;
+    } cases[] = {{"/flaky", flaky, false}, {"/cut.html", kDocument, true}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.path);
+        const auto size = static_cast<std::int64_t>(each.document.size());
+        reports.clear();
+        lParams.clear();
+        ++task->Queued;
+        TDnObj& cut = fetched(each.path);
+        EXPECT_EQ(cut.State, ObjectState::Incomplete);
+        EXPECT_EQ(cut.Size, size);
+        EXPECT_LT(cut.Received, size);
+        EXPECT_EQ(reported(EngineMessage::TransferAborted), 0);
+        EXPECT_EQ(reported(EngineMessage::ScanLinks), -1);
+        EXPECT_EQ(reported(EngineMessage::ObjectDone), -1);
+
+        ++task->Queued;  // queued again, as a resume does
+        ASSERT_TRUE(fetch(cut));
+        EXPECT_EQ(cut.Received, size);
+        EXPECT_EQ(local(cut), each.document);
+        EXPECT_EQ(reported(EngineMessage::ObjectDone), size);
+        EXPECT_EQ(reported(EngineMessage::ScanLinks) != -1, each.scanned);
+    }
 }
 
 TEST_F(HttpSlotScriptedTest, WholeDocumentAnsweringARangeStartsTheFileAgain) {
@@ -78,6 +94,12 @@ TEST_F(HttpSlotScriptedTest, WholeDocumentAnsweringARangeStartsTheFileAgain) {
     EXPECT_EQ(page.LocalName, "range-ignored.html");
     EXPECT_EQ(local(page), kDocument);
     EXPECT_EQ(page.Size, static_cast<std::int64_t>(kDocument.size()));
+
+    TDnObj& shrunk = object(at(servers.scriptedPort, "/target.html"));
+    shrunk.Size = 99999;  // what an earlier answer announced
+    ASSERT_TRUE(fetch(shrunk));
+    EXPECT_EQ(shrunk.State, ObjectState::Retrieved) << "whole, so handed to the scanner";
+    EXPECT_EQ(shrunk.Size, static_cast<std::int64_t>(kDocument.size()));
 }
 
 TEST_F(HttpSlotScriptedTest, ResumeBeyondTwoGibibytesCountsIn64Bits) {
@@ -107,9 +129,17 @@ TEST_F(HttpSlotScriptedTest, RefusedConnectionIsQueuedAgainOnceThenEndsWith801) 
 
     ASSERT_TRUE(fetch(refused));
     EXPECT_EQ(refused.Status, 801);
+    EXPECT_EQ(refused.Cause, 10061) << "what 801 alone does not tell";
     EXPECT_EQ(refused.State, ObjectState::ProtocolError);
     EXPECT_EQ(reported(EngineMessage::HttpError), 10061);
     EXPECT_EQ(reports.back(), 134u);
+}
+
+TEST_F(HttpSlotScriptedTest, RedirectLoopFailsWithItsOwnStatus) {
+    TDnObj& loop = fetched("/loop");
+    EXPECT_EQ(loop.State, ObjectState::ProtocolError);
+    EXPECT_EQ(loop.Status, kHttpTooManyRedirects);
+    EXPECT_EQ(reported(EngineMessage::HttpError), kHttpTooManyRedirects);
 }
 
 TEST_F(HttpSlotScriptedTest, EndlessBodyStreamsToDiskUntilAbortedOrAbandoned) {

@@ -20,6 +20,7 @@ HEADS, every request head is appended to that file before it is answered.
   /endless...      a body without end until the client leaves
   /flaky           a 5000-byte document: without Range 1000 bytes of it and a reset connection,
                    with "Range: bytes=N-" a 206 with the rest from N
+  /cut.html        as /flaky with the HTML document, cut by a clean close at half its body
   /big-resume      as /huge when Range asks from 2500000000 on, 416 otherwise
   /html/...        200 text/html, any path and query under /html/
   /site/...        the small pages of SITE, the query ignored; /site/heads/moved is a 302 to a
@@ -125,6 +126,14 @@ class Handler(socketserver.BaseRequestHandler):
             send(head("200 OK", [("Content-Length", len(FLAKY))]) + FLAKY[:1000])
             time.sleep(0.3)
             self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        elif target == "/cut.html" and ranges:
+            start = int(ranges[0].split("-")[0])
+            send(head("206 Partial Content", [
+                ("Content-Type", "text/html"), ("Content-Length", len(DOCUMENT) - start),
+                ("Content-Range", f"bytes {start}-{len(DOCUMENT) - 1}/{len(DOCUMENT)}")]) + DOCUMENT[start:])
+        elif target == "/cut.html":
+            send(head("200 OK", [("Content-Type", "text/html"), ("Content-Length", len(DOCUMENT))])
+                 + DOCUMENT[:len(DOCUMENT) // 2])
         elif target == "/big-resume" and ranges and ranges[0].startswith("2500000000-"):
             send(head("206 Partial Content", [
                 ("Content-Length", 3000000000),

@@ -52,6 +52,10 @@ public:
     }
     void UpdateCommands() override { calls.push_back("UpdateCommands"); }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
+    void ShowLinkDropped(const TDnObj&, const std::string& link, LinkDrop why) override {
+        dropped.push_back((why == LinkDrop::TooLong ? "too long " : "file limit ") +
+                          link.substr(0, 20));
+    }
     void SetStatusText(int pane, const std::string& text) override { status[pane] = text; }
     void OpenNewTask(const std::string& url) override { calls.push_back("OpenNewTask " + url); }
     void OpenEditTask(TTask& task) override { calls.push_back("OpenEditTask " + task.Name); }
@@ -60,6 +64,7 @@ public:
     std::map<ObjectListPage, std::vector<TDnObj*>> objectSelection;
     std::vector<std::string> calls;
     std::vector<std::string> notifications;
+    std::vector<std::string> dropped;  // the kind and the first 20 bytes of each dropped link
     std::map<int, std::string> status;
 };
 

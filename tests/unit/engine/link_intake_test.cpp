@@ -88,15 +88,21 @@ TEST_F(LinkIntakeTest, CopiedPageIsScannedFromTheOtherTasksFile) {
     }
 }
 
-TEST_F(LinkIntakeTest, FileLimitDropsTheRestOfThePage) {
+TEST_F(LinkIntakeTest, FileLimitAndOverlongLinksDropLinksAndSaySo) {
     startWith("ObeyRobotExclusion=0\n");
     TTask& t = task("t", "http://h/", 0, 3);
+    const std::string overlong = std::string(8 * 1024, 'x');
     // Refused links do not use up the limit; it is reached after two new objects.
     scan(*t.Objects.head(), "index.html",
-         "<a href=ftp://h/x.zip><a href=a.html><a href=a.html><a href=b.html><a href=c.html>");
+         "<a href=ftp://h/x.zip><a href=" + overlong +
+             "><a href=a.html><a href=a.html>"
+             "<a href=b.html><a href=a.html><a href=c.html><a href=d.html>");
     EXPECT_THAT(queuedUrls(), ElementsAre("http://h/a.html", "http://h/b.html"));
     EXPECT_EQ(t.Total, 3);
     EXPECT_EQ(t.Queued, 2);
+    EXPECT_THAT(m_view.dropped,
+                ElementsAre("too long http://h/xxxxxxxxxxx", "file limit http://h/c.html"))
+        << "a held link past the limit is no loss";
 }
 
 TEST_F(LinkIntakeTest, TrailingSlashesOnlyForNamesThatMayBeDirectories) {

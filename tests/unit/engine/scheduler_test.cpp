@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/scheduler_test_fixture.h"
+#include "model/failure_cause.h"
 
 namespace quillharbor::test {
 namespace {
@@ -61,6 +62,7 @@ TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
     EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
     // The abort completed from the loop; the slot is free again.
     EXPECT_EQ(object.State, ObjectState::Removed);
+    EXPECT_EQ(object.Cause, kCauseTimedOut) << "told apart from the user's abort";
     EXPECT_EQ(http(0).BusyTicks, 0);
     EXPECT_TRUE(http(0).ready());
 }

@@ -126,7 +126,8 @@ TEST_F(TaskLoadingTest, EachStoredStateComesBackToWork) {
            {"http://h/g", ObjectState::ProtocolError, "g.html", 20, 404},
            {"http://h/h", ObjectState::Failed, "h.html", 0, 404},
            {"http://h/i", ObjectState::FtpError, "", 7, 550},
-           {"http://h/j", ObjectState::Queued}});
+           {"http://h/j", ObjectState::Queued},
+           {"http://h/k", ObjectState::ProtocolError, "", 0, 802}});
     writeFile(dir + "f.html", "half a page");
     writeFile(dir + "g.html", "");
     writeFile(dir + "h.html", "<p>Not Found</p>");
@@ -135,10 +136,12 @@ TEST_F(TaskLoadingTest, EachStoredStateComesBackToWork) {
 
     TTask& site = task("site");
     EXPECT_EQ(site.State, TaskState::Stopped) << "saved running, never started by loading";
-    EXPECT_EQ(site.Total, 10);
+    EXPECT_EQ(site.Total, 11);
     EXPECT_EQ(site.Queued, 6);
-    EXPECT_THAT(urls(state().SeenList.head()), ElementsAre("site http://h/a", "site http://h/b",
-                                                           "site http://h/c", "site http://h/h"));
+    EXPECT_THAT(urls(state().SeenList.head()),
+                ElementsAre("site http://h/a", "site http://h/b", "site http://h/c",
+                            "site http://h/h", "site http://h/k"))
+        << "a redirect loop waits for the user's retry";
     EXPECT_THAT(urls(state().Queue.head()),
                 ElementsAre("site http://h/d", "site http://h/e", "site http://h/f",
                             "site http://h/g", "site http://h/i", "site http://h/j"));
