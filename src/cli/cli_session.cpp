@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -40,7 +41,7 @@ CliSession::CliSession(const std::string& programDir, Verbosity verbosity, int t
     m_view.attach(m_engine.state());
     m_engine.LoadAllTasks();
     // Start-up speaks only of trouble: an unreadable configuration, rejected task files.
-    reportCaptured();
+    m_startupTrouble = reportCaptured();
 }
 
 CliSession::~CliSession() {
@@ -74,10 +75,12 @@ bool CliSession::close() {
     return saved;
 }
 
-void CliSession::reportCaptured() {
-    for (const std::string& text : m_view.takeCaptured()) {
+bool CliSession::reportCaptured() {
+    const std::vector<std::string> captured = m_view.takeCaptured();
+    for (const std::string& text : captured) {
         printError(text);
     }
+    return !captured.empty();
 }
 
 bool CliSession::settled() {
@@ -117,6 +120,7 @@ void CliSession::stopEverything() {
     // The abort marks the objects being retrieved as incomplete, so a resume continues their
     // files; the stop then leaves the tasks stopped rather than aborted.
     m_view.select(active);
+    m_view.captureNotifications();
     m_engine.AbortSelectedTasks();
     m_engine.StopSelectedTasks();
     m_view.select({});
@@ -125,6 +129,16 @@ void CliSession::stopEverything() {
         m_loop.runOnce(kSettleStep);
     }
     drainMessages();
+    // The abort settles the last transfers of a task, and the engine then calls the task
+    // finished although its cut objects wait for a resume.
+    for (const std::string& text : m_view.takeCaptured()) {
+        const bool claimsFinished = std::any_of(active.begin(), active.end(), [&](TTask* task) {
+            return text == "Task " + task->Name + " is finished.";
+        });
+        if (!claimsFinished) {
+            m_view.print(text);
+        }
+    }
 }
 
 void CliSession::drainMessages() {

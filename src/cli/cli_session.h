@@ -33,6 +33,8 @@ public:
     CliSession& operator=(const CliSession&) = delete;
 
     Engine& engine() { return m_engine; }
+    // Start-up reported trouble: the configuration or a task file could not be read.
+    bool startupTrouble() const { return m_startupTrouble; }
     TerminalView& view() { return m_view; }
 
     // Runs the scheduler and the loop until the run settles or the signal is raised.
@@ -49,8 +51,8 @@ private:
     // settle the objects they served (bounded: a slot that never settles is left as it is).
     void stopEverything();
     void drainMessages();
-    // Prints what the view captured on standard error.
-    void reportCaptured();
+    // Prints what the view captured on standard error; false when there was nothing.
+    bool reportCaptured();
 
     MessageLoop m_loop;
     TerminalView m_view;
@@ -60,6 +62,7 @@ private:
     LinkRewriter m_rewriter;
     NetworkSlotFactory m_slots;
     Engine m_engine;
+    bool m_startupTrouble = false;
 };
 
 }  // namespace quillharbor

@@ -41,7 +41,8 @@ ExitCode runList(Invocation& invocation) {
     for (const TTask& task : tasks) {
         printTask(task);
     }
-    return ExitCode::Success;
+    // A task file that could not be loaded is missing from the list.
+    return session.startupTrouble() ? ExitCode::Failure : ExitCode::Success;
 }
 
 }  // namespace quillharbor

@@ -42,7 +42,8 @@ void printUsage(std::ostream& out) {
     }
     out << "\nOptions:\n"
         << "  --home DIR   the program directory, holding Quillharbor.ini and the task files\n"
-        << "               (default: the current directory); downloads go under its TaskRoot\n"
+        << "               (default: the current directory, made when missing); downloads go\n"
+        << "               under its TaskRoot\n"
         << "  --quiet      print only errors and the objects that failed\n"
         << "  --verbose    also print every object as it completes, with its state\n"
         << "  --help       show this help and exit\n"
@@ -57,9 +58,13 @@ void printCommandHelp(const Command& command) {
     std::cout << "\n\n" << command.summary << ".\n\n" << command.help();
 }
 
+// Made when it does not exist yet, so that a first run can name its own directory.
 Result<std::string> programDirectoryFrom(const std::string& home) {
     std::error_code error;
     std::filesystem::path path = std::filesystem::absolute(home, error);
+    if (!error) {
+        std::filesystem::create_directories(path, error);
+    }
     if (error || !std::filesystem::is_directory(path, error)) {
         return Error{"the program directory '" + home + "' is not a directory"};
     }

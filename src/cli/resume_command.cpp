@@ -55,7 +55,7 @@ ExitCode runResume(Invocation& invocation) {
     }
     if (tasks.empty()) {
         view.print("Nothing to resume.");
-        return ExitCode::Success;
+        return session.startupTrouble() ? ExitCode::Failure : ExitCode::Success;
     }
     for (TTask* task : tasks) {
         view.watch(*task);
@@ -64,7 +64,9 @@ ExitCode runResume(Invocation& invocation) {
     engine.StartSelectedTasks();
     view.select({});
     const CliSession::RunEnd end = session.run(interrupt);
-    return finishRun(session, end, tasks, invocation);
+    const ExitCode code = finishRun(session, end, tasks, invocation);
+    // The tasks of files that could not be loaded were not resumed.
+    return code == ExitCode::Success && session.startupTrouble() ? ExitCode::Failure : code;
 }
 
 }  // namespace quillharbor

@@ -1,5 +1,8 @@
 #include "cli/state_words.h"
 
+#include "cli/status_reason.h"
+#include "model/failure_cause.h"
+
 namespace quillharbor {
 
 std::string taskStateWords(TaskState state) {
@@ -51,6 +54,7 @@ std::string objectStateWords(ObjectState state) {
 
 bool objectFailed(const TDnObj& object) {
     switch (object.State) {
+        case ObjectState::Incomplete:
         case ObjectState::Failed:
         case ObjectState::Removed:
         case ObjectState::ProtocolError:
@@ -59,6 +63,35 @@ bool objectFailed(const TDnObj& object) {
         default:
             return false;
     }
+}
+
+bool objectArrived(const TDnObj& object) {
+    switch (object.State) {
+        case ObjectState::Retrieved:
+        case ObjectState::Done:
+        case ObjectState::RetrievedByOther:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string failureWords(const TDnObj& object) {
+    if (object.State == ObjectState::Incomplete) {
+        std::string words = "incomplete (" + std::to_string(object.Received);
+        if (object.Size > 0) {
+            words += " of " + std::to_string(object.Size);
+        }
+        return words + " bytes)";
+    }
+    const std::string code = std::to_string(object.Status);
+    // An FTP reply code is told by the state words beside it.
+    if (object.State == ObjectState::FtpError) {
+        return code;
+    }
+    const std::string reason =
+        object.Cause != kCauseNone ? causeWords(object.Cause) : statusReason(object.Status);
+    return reason.empty() ? code : code + " " + reason;
 }
 
 bool objectSettled(const TDnObj& object) {

@@ -58,6 +58,7 @@ void TerminalView::finish() {
 }
 
 void TerminalView::DeleteTaskRow(TTask& task) {
+    m_fileLimited.erase(&task);
     std::erase(m_selected, &task);
     std::erase(m_watched, &task);
     for (const TDnObj& object : task.Objects) {
@@ -75,6 +76,15 @@ void TerminalView::ShowNotification(const std::string& text) {
         m_captured->push_back(text);
     } else {
         print(text);
+    }
+}
+
+void TerminalView::ShowLinkDropped(const TDnObj& page, const std::string& link, LinkDrop why) {
+    if (why == LinkDrop::FileLimit) {
+        m_fileLimited.insert(page.Task);
+    } else if (m_verbosity == Verbosity::Verbose) {
+        m_line.print("dropped a link of " + std::to_string(link.size()) + " bytes (" +
+                     link.substr(0, 60) + "...) in " + page.URL + ": longer than 8192 bytes");
     }
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "cli/progress_line.h"
@@ -40,6 +41,8 @@ public:
     void print(const std::string& message);
     // The final status line, left on screen.
     void finish();
+    // Whether the link intake dropped a new link of the task at its file limit.
+    bool reachedFileLimit(const TTask& task) const { return m_fileLimited.contains(&task); }
 
     std::vector<TTask*> SelectedTasks() override { return m_selected; }
     std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
@@ -57,6 +60,8 @@ public:
     void ShowTaskCounters(TTask&) override { update(false); }
     void UpdateCommands() override {}
     void ShowNotification(const std::string& text) override;
+    // With Verbose an overlong link is told; a file limit is remembered for the end of the run.
+    void ShowLinkDropped(const TDnObj& page, const std::string& link, LinkDrop why) override;
     void SetStatusText(int pane, const std::string& text) override;
     void OpenNewTask(const std::string&) override {}
     void OpenEditTask(TTask&) override {}
@@ -80,6 +85,7 @@ private:
     std::string m_lastPlainCounters;
     // Objects already reported by Verbose, with the state they were reported in.
     std::unordered_map<std::uintptr_t, ObjectState> m_reported;
+    std::unordered_set<const TTask*> m_fileLimited;
 };
 
 }  // namespace quillharbor

@@ -60,13 +60,14 @@ TEST_F(CliTest, GrabSavesTheSiteRewritesItsLinksAndPrintsPlainLines) {
 
     // A task file that is not sound is reported as an error and left alone.
     std::ofstream(home / "broken.tsf") << "# Download Task file v 0.0.1 \r\n";
-    ASSERT_EQ(run(home, {"list"}, &out, &err), 0);
+    ASSERT_EQ(run(home, {"list"}, &out, &err), 1) << "the list lacks that task";
     EXPECT_THAT(err, HasSubstr("cannot load the task file '" + (home / "broken.tsf").string()));
     EXPECT_EQ(readText(home / "broken.tsf"), "# Download Task file v 0.0.1 \r\n");
     EXPECT_THAT(out, HasSubstr("Task-1 (finished)\n  URL: " + url("/site/index.html")));
     EXPECT_THAT(out, HasSubstr("  Files queued: 0\n"));
     EXPECT_THAT(out, HasSubstr("  Download from " + url("/site/") + "\n"));
     EXPECT_THAT(out, HasSubstr("  Max levels: infinity\n"));
+    EXPECT_EQ(run(home, {"resume"}), 1);
 
     // A second grab of the same site in the same home is a new task.
     ASSERT_EQ(run(home,
@@ -157,7 +158,8 @@ TEST_F(CliTest, MissingPagesEndWithStatusOneAndAreListed) {
         << out;
     EXPECT_THAT(out, HasSubstr("Failed objects (2):\n"));
     for (const char* page : kBrokenPages) {
-        EXPECT_THAT(out, HasSubstr("  404  " + url("/broken/") + page + "  (protocol error"));
+        EXPECT_THAT(out,
+                    HasSubstr("  404 Not Found  " + url("/broken/") + page + "  (protocol error"));
     }
     const auto tree = treeOf(home / "My Downloads" / "Task-1");
     EXPECT_EQ(tree.count("install.html"), 1u) << "the other pages still came";
@@ -183,6 +185,74 @@ TEST_F(CliTest, SecondGrabOfTheSameSiteSavesTheSameFiles) {
             << out;
     }
     EXPECT_EQ(namesOf(treeOf(home / "My Downloads" / "Task-2")), kSiteFiles);
+}
+
+TEST_F(CliTest, ResponsesCutMidBodyAreListedIncompleteAndOneResumeMakesThemWhole) {
+    // Two reverse proxies in front of nginx: one passes everything, one cuts a page and an
+    // image once each after half their bodies.
+    const auto proxy = [](ServerProcess& process, std::vector<std::string> cut) {
+        const std::uint16_t port = freePort();
+        std::vector<std::string> argv = {"/usr/bin/python3", serverScript("http_cutting_proxy.py"),
+                                         std::to_string(port), std::to_string(s_port)};
+        argv.insert(argv.end(), cut.begin(), cut.end());
+        EXPECT_TRUE(process.start(argv, port, (*s_work / ("proxy" + argv[2] + ".out")).string()));
+        return "127.0.0.1:" + std::to_string(port);
+    };
+    ServerProcess passing;
+    ServerProcess cutting;
+    const std::string whole = proxy(passing, {});
+    const std::string cut =
+        proxy(cutting, {"/site/docs/guide.html", "/site/gallery/photos/harbor.png"});
+    // The trees with the server's address in their links made alike.
+    const auto tree = [](const fs::path& home, const std::string& server) {
+        auto files = treeOf(home / "My Downloads" / "Task-1");
+        for (auto& [name, bytes] : files) {
+            for (auto at = bytes.find(server); at != std::string::npos; at = bytes.find(server)) {
+                bytes.replace(at, server.size(), "SERVER");
+            }
+        }
+        return files;
+    };
+
+    const fs::path uncut = newHome("uncut");
+    ASSERT_EQ(run(uncut, {"get", "http://" + whole + "/site/index.html", "--levels", "infinity"}),
+              0);
+    const fs::path home = newHome("cut-once");
+    std::string out;
+    EXPECT_EQ(
+        run(home, {"get", "http://" + cut + "/site/index.html", "--levels", "infinity"}, &out), 1);
+    EXPECT_THAT(out, HasSubstr("Failed objects (2):\n"));
+    EXPECT_THAT(out, HasSubstr("  incomplete (165 of 330 bytes)  http://" + cut +
+                               "/site/docs/guide.html  (incomplete, task Task-1)\n"));
+    EXPECT_THAT(out, HasSubstr("  incomplete (78 of 157 bytes)  http://" + cut +
+                               "/site/gallery/photos/harbor.png  (incomplete, task Task-1)\n"));
+    EXPECT_THAT(out, Not(HasSubstr("Task Task-1 finished: 14 files read")));
+
+    ASSERT_EQ(run(home, {"resume"}, &out), 0) << out;
+    EXPECT_EQ(tree(home, cut), tree(uncut, whole));
+    EXPECT_THAT(accessLog(), HasSubstr("GET /site/docs/guide.html HTTP/1.0 \"bytes=165-330\" 206"));
+}
+
+TEST_F(CliTest, RedirectToItselfEndsOnItsOwnWithItsReasonAndStaysFailed) {
+    const fs::path home = newHome("loop");
+    const auto requests = [] {
+        const std::string log = accessLog();
+        int count = 0;
+        for (auto at = log.find("GET /loop.html "); at != std::string::npos;
+             at = log.find("GET /loop.html ", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    const int before = requests();
+    std::string out;
+    EXPECT_EQ(run(home, {"get", url("/loop.html")}, &out), 1);
+    EXPECT_THAT(out, HasSubstr("  802 too many redirects  " + url("/loop.html") +
+                               "  (protocol error, task Task-1)\n"));
+    EXPECT_EQ(requests() - before, 21) << "the first request and 20 redirects";
+    EXPECT_EQ(run(home, {"resume"}, &out), 0);
+    EXPECT_THAT(out, HasSubstr("Nothing to resume."));
+    EXPECT_EQ(requests() - before, 21) << "only the user's retry asks again";
 }
 
 TEST_F(CliTest, FtpGrabWithItsOwnLoginEndsWhenItsSlotLetsGo) {
@@ -250,8 +320,11 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
     EXPECT_THAT(err, HasSubstr("--from needs a value"));
     EXPECT_EQ(run(home, {"resume", "nothing-here"}, nullptr, &err), 2);
     EXPECT_EQ(run(home, {"remove"}, nullptr, &err), 2);
-    EXPECT_EQ(run(home, {"--home", (home / "missing").string(), "list"}, nullptr, &err), 2);
+    std::ofstream(home / "a-file") << "not a directory";
+    EXPECT_EQ(run(home, {"--home", (home / "a-file").string(), "list"}, nullptr, &err), 2);
     EXPECT_THAT(err, HasSubstr("is not a directory"));
+    EXPECT_EQ(run(home, {"--home", (home / "made" / "here").string(), "list"}), 0);
+    EXPECT_TRUE(fs::is_directory(home / "made" / "here")) << "a missing home is made";
     EXPECT_EQ(run(home, {"set", "General.MaxHTTPConns=70000"}, nullptr, &err), 2);
     EXPECT_THAT(err, HasSubstr("it would read as '4464'"));
     EXPECT_EQ(run(home, {"set", "General.NoSuchKey=1"}, nullptr, &err), 2);
@@ -341,6 +414,7 @@ TEST_F(CliTest, TransferCutByAnInterruptIsContinuedWithARange) {
     }
     grab->signal(SIGINT);
     ASSERT_EQ(grab->wait(), 130) << grab->output() << grab->errors();
+    EXPECT_THAT(grab->output(), Not(HasSubstr("is finished.")));
     const std::uintmax_t cut = received();
     if (cut == 0 || cut == kBigFileSize) {
         GTEST_SKIP() << "the transfer had ended before the interrupt came: " << cut << "\n"

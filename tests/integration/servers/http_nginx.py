@@ -5,6 +5,7 @@ Usage: http_nginx.py PORT WORKDIR ROOT
 Serves the static tree ROOT on 127.0.0.1:PORT as one process (no master, no workers), with its
 configuration, logs, pid file and temporary directories in WORKDIR. SIGTERM stops it. Each line
 of WORKDIR/access.log gives a request line, its Range header, the status and the body bytes sent.
+/loop.html redirects to itself.
 """
 import os
 import sys
@@ -31,6 +32,7 @@ http {{
     server {{
         listen 127.0.0.1:{port};
         root {root};
+        location = /loop.html {{ return 302 /loop.html; }}
     }}
 }}
 """)
