@@ -24,7 +24,8 @@ namespace quillharbor {
 //   142 ObjectProgress    a block of the body was written          object, 0
 //   129 ObjectDone        the document came whole                  object, Received
 //   139 TransferAborted   the connection ended before Size bytes   object, 0
-//   138 ScanLinks         the saved document is to be scanned      object, 0
+//   138 ScanLinks         the whole saved document is to be        object, 0
+//                         scanned (a cut one never is)
 //   136 NetworkError      ended below status 400 without a body,   object, 0 or the socket error
 //                         or put back into the queue (retry)
 //   137 HttpError         status 400 and above, 800, 801           object, status code
