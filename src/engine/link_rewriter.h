@@ -47,6 +47,9 @@ public:
     // Ends the worker after the pass it runs, dropping the passes still waiting, and applies
     // the results that are in. Call while the engine lives. Idempotent.
     void stop();
+    // Tells the worker to end after the pass it runs and returns at once; nothing more is
+    // queued. For a program that is ending without saving.
+    void requestStop() { m_thread.requestStop(); }
 
     void onMessage(const Message& message) override;
 

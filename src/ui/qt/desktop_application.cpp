@@ -7,6 +7,11 @@ namespace quillharbor {
 
 DesktopApplication::DesktopApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
+void DesktopApplication::setHalt(QWidget* owner, std::function<void()> halt) {
+    m_owner = owner;
+    m_halt = std::move(halt);
+}
+
 bool DesktopApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
@@ -16,10 +21,15 @@ bool DesktopApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void DesktopApplication::unexpectedError() {
+    // A second error while the box is up ends the program at once.
+    if (m_ending) {
+        std::_Exit(1);
+    }
+    m_ending = true;
     if (m_halt) {
         m_halt();
     }
-    QMessageBox::critical(activeWindow(), QStringLiteral("Quillharbor"),
+    QMessageBox::critical(m_owner, QStringLiteral("Quillharbor"),
                           QStringLiteral("An internal error has occured. Application will be "
                                          "terminated"));
     // Nothing is saved: the files keep the last state that was written whole.

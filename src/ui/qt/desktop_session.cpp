@@ -57,7 +57,12 @@ void DesktopSession::forceClose() {
 }
 
 void DesktopSession::halt() {
+    // Without the notifier the engine's loop no longer runs: no scheduler tick, no report.
     m_notifier.reset();
+    m_rewriter.requestStop();
+    if (m_engine.globalOptions().BreakConnection && m_engine.state().RasConnected) {
+        m_dialUp.Hangup();
+    }
 }
 
 void DesktopSession::closeSteps() {

@@ -36,7 +36,9 @@ public:
     void show();
     // Closes the window without the question (a signal, a confirmed exit).
     void forceClose();
-    // The unexpected-error path: engine work stops at once and nothing is saved.
+    // The unexpected-error path: the scheduler and the engine's loop stop, the link rewriter is
+    // told to end (not waited for), and a dial-up connection seen up is hung up when
+    // BreakConnection says so. Nothing is saved.
     void halt();
 
     MainWindow& window() { return *m_window; }
@@ -44,6 +46,7 @@ public:
     Engine& engine() { return m_engine; }
     MessageLoop& loop() { return m_loop; }
     StandInDialogs& dialogs() { return m_dialogs; }
+    LinkRewriter& rewriter() { return m_rewriter; }
     // Whether the close steps ran and wrote everything.
     bool saved() const { return m_saved; }
 

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         return kUsage;
     }
     quillharbor::DesktopSession session(*programDir, quillharbor::defaultDesktopTaskRoot());
-    app.setHalt([&session] { session.halt(); });
+    app.setHalt(&session.window(), [&session] { session.halt(); });
     quillharbor::CloseSignals signals([&session] { session.forceClose(); });
     session.show();
     QApplication::exec();

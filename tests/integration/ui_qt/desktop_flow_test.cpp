@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/temp_directory.h"
 #include "ui/object_row.h"
+#include "ui/qt/desktop_application.h"
 #include "ui/qt/desktop_session.h"
 
 namespace quillharbor::test {
@@ -189,6 +190,15 @@ TEST_F(DesktopFlowTest, RowsMoveBetweenListsAndClosingARunningTaskAsks) {
     EXPECT_THAT(readWholeFile(m_home / "grab.tsf").valueOr(""), HasSubstr("big.bin"));
 }
 
+TEST_F(DesktopFlowTest, HaltTellsTheLinkRewriterToEnd) {
+    auto session = open();
+    TTask* task = create(*session, "halted", "/small.html", false);
+    ASSERT_NE(task, nullptr);
+    session->halt();
+    session->rewriter().QueueTaskForParsing(*task);
+    EXPECT_FALSE(session->rewriter().isPending());
+}
+
 }  // namespace
 }  // namespace quillharbor::test
 
@@ -196,7 +206,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
+    quillharbor::DesktopApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
