@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -46,18 +45,13 @@ std::optional<ObjectListPage> pageOf(ListId list) {
     }
 }
 
-// An icon from the desktop's theme, else one of the style's own.
-QIcon themed(const QString& name, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
-}
-
 }  // namespace
 
 MainWindow::MainWindow(MainWindowModel& model, const QtDesktopShell& shell,
                        std::function<void()> onClose)
     : m_model(model), m_shell(shell), m_onClose(std::move(onClose)), m_taskModel(model, m_images) {
     setWindowTitle(QStringLiteral("Quillharbor"));
-    setWindowIcon(QIcon::fromTheme("quillharbor", themed("folder-download", QStyle::SP_ArrowDown)));
+    setWindowIcon(QIcon::fromTheme("quillharbor", QIcon(":/icons/quillharbor.svg")));
     for (ObjectListPage page : kPages) {
         m_objectModels[pageIndex(page)] =
             std::make_unique<ObjectListModel>(model, page, m_images, shell);
@@ -164,26 +158,26 @@ void MainWindow::createActions() {
     commandAction(C::HelpContents, "Contents", "help-contents");
     commandAction(C::License, "License", "help-about");
     commandAction(C::About, "About ...", "help-about");
-    // Icons the theme may lack.
-    const std::pair<UiCommand, QStyle::StandardPixmap> fallbacks[] = {
-        {C::NewTask, QStyle::SP_FileIcon},
-        {C::RemoveTask, QStyle::SP_TrashIcon},
-        {C::StartTask, QStyle::SP_MediaPlay},
-        {C::StopTask, QStyle::SP_MediaPause},
-        {C::AbortTask, QStyle::SP_MediaStop},
-        {C::RetryFailedLinks, QStyle::SP_BrowserReload},
-        {C::StartObject, QStyle::SP_ArrowDown},
-        {C::StopObject, QStyle::SP_BrowserStop},
-        {C::DefaultTaskOptions, QStyle::SP_FileDialogDetailedView},
-        {C::GlobalOptions, QStyle::SP_ComputerIcon},
-        {C::ToggleDropWindow, QStyle::SP_DialogOkButton},
-        {C::TogglePasteFromClipboard, QStyle::SP_DialogApplyButton},
-        {C::AbortAllTasks, QStyle::SP_DialogCancelButton},
-        {C::StopAllTasks, QStyle::SP_MediaSeekBackward},
+    // The toolbar's own icons where the theme lacks one.
+    const std::pair<UiCommand, const char*> fallbacks[] = {
+        {C::NewTask, "new-task"},
+        {C::RemoveTask, "remove-task"},
+        {C::StartTask, "start-task"},
+        {C::StopTask, "stop-task"},
+        {C::AbortTask, "abort-task"},
+        {C::RetryFailedLinks, "retry-failed-links"},
+        {C::StartObject, "start-object"},
+        {C::StopObject, "stop-object"},
+        {C::DefaultTaskOptions, "default-task-options"},
+        {C::GlobalOptions, "global-options"},
+        {C::ToggleDropWindow, "drop-window"},
+        {C::TogglePasteFromClipboard, "paste-links"},
+        {C::AbortAllTasks, "abort-all-tasks"},
+        {C::StopAllTasks, "stop-all-tasks"},
     };
-    for (const auto& [command, pixmap] : fallbacks) {
+    for (const auto& [command, file] : fallbacks) {
         if (action(command)->icon().isNull()) {
-            action(command)->setIcon(QApplication::style()->standardIcon(pixmap));
+            action(command)->setIcon(QIcon(QStringLiteral(":/icons/toolbar/%1.svg").arg(file)));
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QMessageBox>
 #include <QTest>
+#include <QToolBar>
 #include <filesystem>
 #include <fstream>
 
@@ -106,6 +107,11 @@ TEST_F(DesktopFlowTest, TaskFilesComeBackAndSelectionsDriveTheCommands) {
     auto session = open();
     MainWindow& window = session->window();
     ASSERT_EQ(window.taskView()->model()->rowCount(), 2);
+    // Every toolbar button has an icon, from the theme or the program's own.
+    for (const QAction* button : window.findChild<QToolBar*>()->actions()) {
+        EXPECT_TRUE(button->isSeparator() || !button->icon().pixmap(24).isNull())
+            << button->text().toStdString();
+    }
     EXPECT_FALSE(enabled(*session, UiCommand::StartTask));
     EXPECT_TRUE(enabled(*session, UiCommand::GlobalOptions));
 
