@@ -23,7 +23,7 @@ constexpr int kTaskColumnWidth = 185;
 constexpr int kDetailsHeight = 79;
 constexpr int kPaneWidth = 120;
 // Wide enough for the fourteen toolbar buttons and the three page tabs at common font sizes.
-constexpr QSize kInitialSize(640, 440);
+constexpr QSize kInitialSize(800, 520);
 
 constexpr std::size_t pageIndex(ObjectListPage page) {
     return static_cast<std::size_t>(page);
@@ -289,7 +289,10 @@ QTreeView* MainWindow::createObjectView(ObjectListPage page) {
             view->setColumnWidth(2, 60);
             break;
         case ObjectListPage::BeingRetrieved:
-            view->setColumnWidth(0, 160);
+            view->setColumnWidth(0, 240);
+            view->setColumnWidth(1, 120);
+            view->setColumnWidth(2, 70);
+            view->setColumnWidth(3, 70);
             break;
         case ObjectListPage::Queued:
             view->setColumnWidth(0, 120);
