@@ -15,14 +15,19 @@ constexpr int kImageSide = 16;
 ObjectListModel::ObjectListModel(const MainWindowModel& model, ObjectListPage page,
                                  const RowImages& images, const QtDesktopShell& shell,
                                  QObject* parent)
-    : QAbstractTableModel(parent), m_model(model), m_page(page), m_images(images), m_shell(shell) {}
+    : QAbstractTableModel(parent),
+      m_model(model),
+      m_page(page),
+      m_columns(static_cast<int>(objectColumnCaptions(page).size())),
+      m_images(images),
+      m_shell(shell) {}
 
 int ObjectListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_model.objectRows(m_page).size());
 }
 
 int ObjectListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(objectColumnCaptions(m_page).size());
+    return parent.isValid() ? 0 : m_columns;
 }
 
 TDnObj& ObjectListModel::objectAt(int row) const {

@@ -44,6 +44,7 @@ private:
 
     const MainWindowModel& m_model;
     ObjectListPage m_page;
+    int m_columns;  // asked for every row whenever the view lays its rows out
     const RowImages& m_images;
     const QtDesktopShell& m_shell;
     std::unordered_set<TDnObj*> m_changed;
