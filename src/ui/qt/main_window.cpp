@@ -270,16 +270,23 @@ QWidget* MainWindow::createTaskColumn() {
     return column;
 }
 
-QTreeView* MainWindow::createObjectView(ObjectListPage page) {
-    auto* view = new QTreeView;
+// A table, not a tree: a tree lays out every row again when one is inserted or removed.
+QTableView* MainWindow::createObjectView(ObjectListPage page) {
+    auto* view = new QTableView;
     view->setModel(m_objectModels[pageIndex(page)].get());
-    view->setRootIsDecorated(false);
-    view->setUniformRowHeights(true);  // rows are laid out without asking each one
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setAllColumnsShowFocus(true);
-    view->header()->setSectionsClickable(true);
-    view->header()->setStretchLastSection(false);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setSectionsClickable(true);
+    view->horizontalHeader()->setStretchLastSection(false);
     view->installEventFilter(this);
     m_objectViews[pageIndex(page)] = view;
     switch (page) {
@@ -296,10 +303,10 @@ QTreeView* MainWindow::createObjectView(ObjectListPage page) {
             break;
         case ObjectListPage::Queued:
             view->setColumnWidth(0, 120);
-            view->header()->setMinimumSectionSize(40);
+            view->horizontalHeader()->setMinimumSectionSize(40);
             break;
     }
-    connect(view->header(), &QHeaderView::sectionClicked, this, [this, page](int column) {
+    connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this, [this, page](int column) {
         m_model.sortByColumn(page, column);
         m_objectModels[pageIndex(page)]->headersChanged();
     });
@@ -341,7 +348,7 @@ void MainWindow::createStatusBar() {
     }
 }
 
-QTreeView* MainWindow::objectView(ObjectListPage page) const {
+QTableView* MainWindow::objectView(ObjectListPage page) const {
     return m_objectViews[pageIndex(page)];
 }
 

@@ -4,7 +4,7 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QTabWidget>
-#include <QTreeView>
+#include <QTableView>
 #include <array>
 #include <functional>
 #include <utility>
@@ -34,7 +34,7 @@ public:
 
     // What tests and the screenshot look at.
     QListView* taskView() const { return m_taskView; }
-    QTreeView* objectView(ObjectListPage page) const;
+    QTableView* objectView(ObjectListPage page) const;
     QTabWidget* pages() const { return m_pages; }
     QAction* action(UiCommand command) const;
     const std::array<QLabel*, 7>& detailLabels() const { return m_details; }
@@ -62,7 +62,7 @@ private:
     void createMenus();
     void createToolBar();
     QWidget* createTaskColumn();
-    QTreeView* createObjectView(ObjectListPage page);
+    QTableView* createObjectView(ObjectListPage page);
     void createStatusBar();
     QAction* commandAction(UiCommand command, const QString& text, const QString& icon,
                            const QKeySequence& shortcut = {});
@@ -83,7 +83,7 @@ private:
     std::array<QAction*, kUiCommandCount> m_actions{};
     std::vector<std::pair<QAction*, UiCommand>> m_bindings;
     QListView* m_taskView = nullptr;
-    std::array<QTreeView*, 3> m_objectViews{};
+    std::array<QTableView*, 3> m_objectViews{};
     QTabWidget* m_pages = nullptr;
     std::array<QLabel*, 7> m_details{};
     std::array<QLabel*, 4> m_panes{};

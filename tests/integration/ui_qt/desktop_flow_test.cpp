@@ -130,7 +130,7 @@ TEST_F(DesktopFlowTest, TaskFilesComeBackAndSelectionsDriveTheCommands) {
     EXPECT_EQ(rows(*session, ObjectListPage::Queued), 0);
 
     // Focus on the Queued list: the object commands follow its selection.
-    QTreeView* queued = window.objectView(ObjectListPage::Queued);
+    QTableView* queued = window.objectView(ObjectListPage::Queued);
     selectTasks(*session, {1});
     window.pages()->setCurrentIndex(2);
     queued->setFocus();
