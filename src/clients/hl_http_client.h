@@ -90,7 +90,6 @@ private:
     void robotsDocEnd(TDnObj& object);
     // The redirect and HTML corrections of a saved document's name.
     void correctNames(TDnObj& object);
-    void renameTo(TDnObj& object, const std::string& name);
     void handOver(TDnObj& object);
     void trySlashlessUrl(TDnObj& object);
 
