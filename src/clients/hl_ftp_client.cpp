@@ -270,8 +270,8 @@ void THLFTPClient::sizeDone(TDnObj& object) {
     object.Size = FirstNumberIn(m_ftpCli.LastResponse());
     // Only a file the object counts bytes of is continued; anything else under its name is left
     // from a failed or killed run and is written over.
-    const bool named = !object.LocalName.empty() &&
-                       !LocalNameHeld(m_state.TaskList, object, object.LocalName);
+    const bool named =
+        !object.LocalName.empty() && !LocalNameHeld(m_state.TaskList, object, object.LocalName);
     const Result<std::uint64_t> present = fileSize(task.Dir + object.LocalName);
     const bool resume =
         named && object.Received > 0 && present.ok() &&

@@ -17,8 +17,7 @@ bool inOwnFolder(const TTask& task) {
 
 }  // namespace
 
-std::string RenamedLocalName(const TaskList& tasks, const TDnObj& object,
-                             std::string_view wanted) {
+std::string RenamedLocalName(const TaskList& tasks, const TDnObj& object, std::string_view wanted) {
     const TTask& task = *object.Task;
     const bool ownFolder = inOwnFolder(task);
     return FirstFreeName(wanted, [&](std::string_view candidate) {

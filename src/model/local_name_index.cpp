@@ -4,7 +4,8 @@
 
 namespace quillharbor {
 
-bool LocalNameIndex::heldByOther(const TTask& task, const TDnObj& self, std::string_view name) const {
+bool LocalNameIndex::heldByOther(const TTask& task, const TDnObj& self,
+                                 std::string_view name) const {
     if (name.empty()) {
         return false;
     }

@@ -39,7 +39,8 @@ bool LocalNameHeld(const TaskList& tasks, const TDnObj& object, std::string_view
     }
     // Tasks share a folder only with SaveSeparate off; there are few tasks, however many objects.
     for (const TTask& task : tasks) {
-        if (&task != &own && task.Dir == own.Dir && task.LocalNames.heldByOther(task, object, name)) {
+        if (&task != &own && task.Dir == own.Dir &&
+            task.LocalNames.heldByOther(task, object, name)) {
             return true;
         }
     }
