@@ -47,7 +47,8 @@ protected:
 
 TEST_F(KilledGrabTest, ResumesAfterTwentyKillsEndWithTheTreeOfAnUninterruptedGrab) {
     const std::vector<std::string> get = {
-        "get", siteUrl("/site/index.html"), "--levels", "infinity", "--name", "site"};
+        "get", siteUrl("/site/index.html"), "--levels", "infinity", "--files", "infinity", "--name",
+        "site"};
     const fs::path whole = newHome("whole");
     ASSERT_EQ(run(whole, {"set", "General.MaxHTTPConns=16"}), 0);
     ASSERT_NE(run(whole, get), -1);
