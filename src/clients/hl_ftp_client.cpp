@@ -8,6 +8,7 @@
 #include "clients/ftp_directory_page.h"
 #include "clients/ftp_host_port.h"
 #include "clients/ftp_url_names.h"
+#include "clients/local_name_claim.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
 #include "net/ftp_listing.h"
@@ -223,7 +224,7 @@ void THLFTPClient::listingDone(TDnObj& object, TFtpRequest request) {
         FtpDirectoryPage(directoryUrlOf(object.URL), request == TFtpRequest::MachineList
                                                          ? ParseMlsdListing(listing)
                                                          : ParseNlstListing(listing));
-    object.LocalName = listingPageName(object);
+    SetLocalName(object, listingPageName(object));
     post(EngineMessage::FtpSizeKnown, identityOf(object));
     if (const Status written = replaceFileAtomically(object.Task->Dir + object.LocalName, page);
         !written) {
@@ -267,23 +268,23 @@ std::string THLFTPClient::listingPageName(const TDnObj& object) const {
 void THLFTPClient::sizeDone(TDnObj& object) {
     const TTask& task = *object.Task;
     object.Size = FirstNumberIn(m_ftpCli.LastResponse());
-    const bool named = !object.LocalName.empty();
-    if (!named) {
-        object.LocalName = MakeUniqueName(FtpLocalName(object.URL), task.Dir);
+    // Only a file the object counts bytes of is continued; anything else under its name is left
+    // from a failed or killed run and is written over.
+    const bool named =
+        !object.LocalName.empty() && !LocalNameHeld(m_state.TaskList, object, object.LocalName);
+    const Result<std::uint64_t> present = fileSize(task.Dir + object.LocalName);
+    const bool resume =
+        named && object.Received > 0 && present.ok() &&
+        (object.Size < 1 || present.value() <= static_cast<std::uint64_t>(object.Size));
+    if (!resume) {
+        SetLocalName(object, FreshLocalName(m_state.TaskList, object, FtpLocalName(object.URL)));
+        // Claims the name at once, so that no other slot takes it. A file that cannot be created
+        // fails the retrieval, which creates it again.
+        static_cast<void>(FtpLocalFile().create(task.Dir + object.LocalName));
     }
     const std::string path = task.Dir + object.LocalName;
     m_ftpCli.setLocalFileName(path);
     post(EngineMessage::FtpSizeKnown, identityOf(object));
-
-    const Result<std::uint64_t> present = fileSize(path);
-    const bool resume =
-        named && present.ok() &&
-        (object.Size < 1 || present.value() <= static_cast<std::uint64_t>(object.Size));
-    if (!named) {
-        // Claims the name at once. A file that cannot be created fails the retrieval, which
-        // creates it again.
-        static_cast<void>(FtpLocalFile().create(path));
-    }
     object.Received = resume ? static_cast<std::int64_t>(present.value()) : 0;
     if (resume) {
         startRequest(TFtpRequest::RestartRetrieve, &TFtpClient::restartRetrieve);

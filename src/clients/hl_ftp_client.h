@@ -35,11 +35,11 @@ namespace quillharbor {
 // error reply or a failed connect, 3 after a failure of the component; and whenever the slot lets
 // go of an object whose local file is shorter than its known size, 4 (resumable).
 //
-// Files: an object without a local name gets the name of its URL made unique in the task
-// directory, and the file is created at once, so that no other slot picks the same name before
-// the data arrives. An object that has a local name and a file under it continues that file
-// with a restart offset, unless the file is already longer than the server's copy, which starts
-// it over. Sizes and offsets are 64-bit.
+// Files: an object that holds its local name alone and counts bytes of its file (Received > 0)
+// continues that file with a restart offset, unless the file is already longer than the
+// server's copy. Otherwise it keeps its name or gets one of its URL that no other object holds
+// (local_name_claim.h), and the file is created empty at once, so that no other slot picks the
+// same name before the data arrives. Sizes and offsets are 64-bit.
 //
 // Directories: a URL ending with "/", or a name refused as a file (SIZE, or RETR before any
 // byte) that CWD accepts, is listed (MLSD, else NLST) into an HTML page of links to its entries,

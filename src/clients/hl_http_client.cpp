@@ -6,6 +6,7 @@
 
 #include "clients/http_local_name.h"
 #include "clients/http_resume.h"
+#include "clients/local_name_claim.h"
 #include "model/failure_cause.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
@@ -169,17 +170,12 @@ bool THLHTTPClient::openForResume(TDnObj& object) {
 
 bool THLHTTPClient::openFresh(TDnObj& object) {
     const TTask& task = *object.Task;
-    std::string name = DocumentName(object.URL);
-    if (task.Total == 1 && !task.StartDocName.empty() &&
-        TakesStartDocName(m_cli.ContentType(), object.URL)) {
-        name = task.StartDocName;
-        m_startDocument = true;
-    }
-    // The object's own earlier file is written over rather than left behind under its name.
-    if (name != object.LocalName) {
-        name = MakeUniqueName(name, task.Dir);
-    }
-    object.LocalName = name;
+    // Recognised also on a later run, when the task has grown past its first object.
+    m_startDocument = !task.StartDocName.empty() &&
+                      (task.Total == 1 || (object.URL == task.URL && object.Level == 1)) &&
+                      TakesStartDocName(m_cli.ContentType(), object.URL);
+    const std::string wanted = m_startDocument ? task.StartDocName : DocumentName(object.URL);
+    SetLocalName(object, FreshLocalName(m_state.TaskList, object, wanted));
     if (Status created = m_file.create(pathOf(object)); !created) {
         fileFailed(object, created.error().code);
         return false;
@@ -301,24 +297,14 @@ void THLHTTPClient::robotsDocEnd(TDnObj& object) {
 
 void THLHTTPClient::correctNames(TDnObj& object) {
     // Naming the starting document after its redirect target would lose StartDocName.
+    const TaskList& tasks = m_state.TaskList;
     if (!object.Location.empty() && !m_startDocument) {
-        const std::string target = DocumentName(object.Location);
-        // Already under that name (a resumed file): a unique name would only move it away.
-        if (target != object.LocalName) {
-            renameTo(object, MakeUniqueName(target, object.Task->Dir));
-        }
+        MoveLocalFile(object, RenamedLocalName(tasks, object, DocumentName(object.Location)));
     }
     if (object.ContentType.find("htm") != std::string::npos) {
         if (const std::string html = HtmlNameFor(object.LocalName); !html.empty()) {
-            renameTo(object, MakeUniqueName(html, object.Task->Dir));
+            MoveLocalFile(object, RenamedLocalName(tasks, object, html));
         }
-    }
-}
-
-void THLHTTPClient::renameTo(TDnObj& object, const std::string& name) {
-    // A failed rename keeps the old name, which still names the file.
-    if (renameNoReplace(pathOf(object), object.Task->Dir + name)) {
-        object.LocalName = name;
     }
 }
 
@@ -415,7 +401,8 @@ void THLHTTPClient::Finish() {
     postTaskEndedWhenIdle(task);
     // Only a page this request saved is renamed: a partial file being resumed keeps its name.
     if (code == kNotFound && m_savedErrorPage && ErrorPageNeedsHtmlName(object.LocalName)) {
-        renameTo(object, MakeUniqueName(object.LocalName + ".html", task.Dir));
+        MoveLocalFile(object,
+                      RenamedLocalName(m_state.TaskList, object, object.LocalName + ".html"));
     }
     m_obj = nullptr;
 }

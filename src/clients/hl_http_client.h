@@ -37,14 +37,14 @@ namespace quillharbor {
 // Objects and tasks travel as identities. An automatic retry after a socket error (RetryOnFails,
 // once per object) puts the object back at the tail of the queue.
 //
-// Files: a fresh document is written from offset 0 under a name of its URL made unique in the
-// directory (an object's own earlier file is reused), the starting document under the task's
-// StartDocName; then a redirect renames it after its target and an HTML document without a
-// fitting extension gets ".html". A partial file (Received > 0) is continued only from a range
-// that begins where it ends; a whole document answering the range request starts the file again,
-// and an error page or a range from elsewhere leaves it exactly as it was. A robots.txt body is
-// kept up to 512 KiB; the rest is dropped. A file that cannot be created or written aborts the
-// request (status 801).
+// Files: a fresh document is written from offset 0 under the name its object holds, or when
+// another object holds that too under a name of its URL (the starting document under the task's
+// StartDocName) that no other object holds (local_name_claim.h); then a redirect renames it after
+// its target and an HTML document without a fitting extension gets ".html". A partial file
+// (Received > 0) is continued only from a range that begins where it ends; a whole document
+// answering the range request starts the file again, and an error page or a range from elsewhere
+// leaves it exactly as it was. A robots.txt body is kept up to 512 KiB; the rest is dropped. A file
+// that cannot be created or written aborts the request (status 801).
 //
 // Threads: the loop's thread only; all work happens in the component's events. Never blocks.
 class THLHTTPClient final : public HttpSlot {
@@ -90,7 +90,6 @@ private:
     void robotsDocEnd(TDnObj& object);
     // The redirect and HTML corrections of a saved document's name.
     void correctNames(TDnObj& object);
-    void renameTo(TDnObj& object, const std::string& name);
     void handOver(TDnObj& object);
     void trySlashlessUrl(TDnObj& object);
 

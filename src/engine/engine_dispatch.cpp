@@ -16,6 +16,27 @@ bool resolveOptional(const TaskList& tasks, std::uintptr_t identity, TDnObj*& ob
     return object != nullptr || identity == 0;
 }
 
+// Reports after which the object's task file is behind: an object ended, began its file, or
+// yielded new objects.
+bool changesTaskFile(EngineMessage message) {
+    switch (message) {
+        case EngineMessage::ObjectDone:
+        case EngineMessage::ObjectReceiving:
+        case EngineMessage::NetworkError:
+        case EngineMessage::HttpError:
+        case EngineMessage::ScanLinks:
+        case EngineMessage::TransferAborted:
+        case EngineMessage::RobotsAnswer:
+        case EngineMessage::ObjectExcluded:
+        case EngineMessage::FtpSizeKnown:
+        case EngineMessage::FtpRestartComplete:
+        case EngineMessage::FtpError:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 void Engine::onMessage(const Message& message) {
@@ -31,7 +52,8 @@ void Engine::onMessage(const Message& message) {
     const TaskList& tasks = m_state.TaskList;
     TDnObj* object = objectByIdentity(tasks, message.wParam);
     TTask* task = taskByIdentity(tasks, message.wParam);
-    switch (static_cast<EngineMessage>(message.number - WM_USER)) {
+    const auto kind = static_cast<EngineMessage>(message.number - WM_USER);
+    switch (kind) {
         case EngineMessage::ObjectDone:
             if (object != nullptr) {
                 m_results.ObjectDone(*object);
@@ -114,6 +136,9 @@ void Engine::onMessage(const Message& message) {
         case EngineMessage::SaveRunningTasks:
             m_scheduler.SaveRunningTasks();
             break;
+        case EngineMessage::SaveChangedTasks:
+            m_scheduler.SaveChangedTasks();
+            break;
         case EngineMessage::ApplySettings:
             ApplySettings();
             break;
@@ -137,6 +162,15 @@ void Engine::onMessage(const Message& message) {
         case EngineMessage::FtpLoggedIn:
         case EngineMessage::NotificationClosed:
             break;
+    }
+    if (changesTaskFile(kind)) {
+        // A robots answer names its object in lParam.
+        const auto about = kind == EngineMessage::RobotsAnswer
+                               ? static_cast<std::uintptr_t>(message.lParam)
+                               : message.wParam;
+        if (const TDnObj* changed = objectByIdentity(tasks, about)) {
+            m_scheduler.noteChanged(*changed->Task);
+        }
     }
 }
 

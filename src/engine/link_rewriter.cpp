@@ -23,7 +23,7 @@ bool takeOver(TDnObj& object, const RewriteJob::Object& before, const RewriteJob
     if (!sameFields(object, before) || sameFields(object, after)) {
         return false;
     }
-    object.LocalName = after.LocalName;
+    SetLocalName(object, after.LocalName);
     object.ContentType = after.ContentType;
     object.State = after.State;
     object.Received = after.Received;

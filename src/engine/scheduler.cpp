@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/failure_cause.h"
+#include "model/message_identity.h"
 #include "model/task.h"
 
 namespace quillharbor {
@@ -13,6 +14,8 @@ namespace {
 
 constexpr std::int32_t kStatisticsTicks = 10;  // 2 s
 constexpr std::int32_t kSaveTicks = 900;       // 3 minutes
+// 400 ms: a kill loses little, and a busy grab rewrites its file at most 2.5 times a second.
+constexpr std::int32_t kChangedSaveTicks = 2;
 constexpr std::int32_t kTickMilliseconds = 200;
 
 // Hours keep counting past a day: the work time is a duration, not a time of day.
@@ -36,6 +39,7 @@ void startOn(EngineState& state, TransferSlot& slot, TDnObj& object) {
 void Scheduler::Timer1Timer() {
     updateStatistics();
     countPeriodicSave();
+    countChangedSave();
     bool idle = true;
     startWaitingTasks();
     ObjectPicker picker(m_context);
@@ -56,6 +60,31 @@ void Scheduler::SaveRunningTasks() {
     for (const Error& error : m_context.services.taskFiles.SaveRunningTasks(
              m_context.state.TaskList, m_context.programDir)) {
         view.ShowNotification(error.text);
+    }
+}
+
+void Scheduler::noteChanged(const TTask& task) {
+    m_changedTasks.insert(identityOf(task));
+}
+
+void Scheduler::SaveChangedTasks() {
+    std::unordered_set<std::uintptr_t> changed;
+    changed.swap(m_changedTasks);
+    for (const std::uintptr_t identity : changed) {
+        const TTask* task = taskByIdentity(m_context.state.TaskList, identity);
+        if (task == nullptr) {
+            continue;
+        }
+        const Status written =
+            m_context.services.taskFiles.WriteTaskFile(*task, m_context.taskFilePath(*task));
+        if (written) {
+            m_failedSaves.erase(identity);
+            continue;
+        }
+        m_changedTasks.insert(identity);
+        if (m_failedSaves.insert(identity).second) {
+            m_context.services.view.ShowNotification(written.error().text);
+        }
     }
 }
 
@@ -82,6 +111,16 @@ void Scheduler::countPeriodicSave() {
     }
     m_saveTicks = 0;
     m_context.post(EngineMessage::SaveRunningTasks);
+}
+
+void Scheduler::countChangedSave() {
+    if (++m_changedSaveTicks < kChangedSaveTicks) {
+        return;
+    }
+    m_changedSaveTicks = 0;
+    if (!m_changedTasks.empty()) {
+        m_context.post(EngineMessage::SaveChangedTasks);
+    }
 }
 
 void Scheduler::startWaitingTasks() {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <unordered_set>
 
 #include "engine/engine_context.h"
 #include "engine/object_picker.h"
@@ -10,7 +11,8 @@ namespace quillharbor {
 
 // The engine's heartbeat: Timer1Timer runs every 200 ms once the front end has started it. Each
 // tick, in this order: every 10th tick the byte statistics and three status texts; every 900th
-// tick a SaveRunningTasks request posted to the engine; waiting tasks counted down and started;
+// tick a SaveRunningTasks request posted to the engine; every 2nd tick, when a task changed since
+// its file was written, a SaveChangedTasks request; waiting tasks counted down and started;
 // each HTTP slot, in index order, either advanced (busy: its time-out; resting: its Pause) or
 // given the first eligible queued object; each FTP slot finished when its transfer ended and
 // given an object when free; and during a Stop All, StopAllDone posted once no slot is busy.
@@ -28,10 +30,18 @@ public:
     // SaveRunningTasks (WM_USER+420): the task files of the running tasks are written; each
     // file that fails is reported.
     void SaveRunningTasks();
+    // An object of task finished, started writing a file or was added: its file is written by
+    // the next SaveChangedTasks, so a kill loses at most the last 400 ms or so of progress.
+    void noteChanged(const TTask& task);
+    // SaveChangedTasks (WM_USER+421): the task files of the changed tasks still in the list are
+    // written. A task whose file fails stays changed and is tried again; the failure is reported
+    // once until a write succeeds.
+    void SaveChangedTasks();
 
 private:
     void updateStatistics();
     void countPeriodicSave();
+    void countChangedSave();
     void startWaitingTasks();
     void serveHttpSlots(ObjectPicker& picker, bool& idle);
     void serveFtpSlots(ObjectPicker& picker, bool& idle);
@@ -39,6 +49,10 @@ private:
     EngineContext& m_context;
     std::int32_t m_statTicks = 0;  // 0..9
     std::int32_t m_saveTicks = 0;  // 0..899
+    std::int32_t m_changedSaveTicks = 0;
+    // Identities, so that a removed task is simply not found.
+    std::unordered_set<std::uintptr_t> m_changedTasks;
+    std::unordered_set<std::uintptr_t> m_failedSaves;
     std::chrono::steady_clock::time_point m_startTime;
 };
 

@@ -1,6 +1,5 @@
 #include "engine/task_loader.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <unordered_set>
 #include <utility>
@@ -59,6 +58,8 @@ void TaskLoader::RequeueLoadedTask(TTask& task) {
                 queueOrSettle(object);
                 break;
             case ObjectState::Retrieved:
+                retrievedOrUnscanned(object);
+                break;
             case ObjectState::Excluded:
             case ObjectState::Done:
                 settle(object);
@@ -108,10 +109,10 @@ std::optional<std::string> TaskLoader::copyToSettleOn(const TDnObj& object) cons
 }
 
 void TaskLoader::requeueFailed(TDnObj& object) {
-    const std::string path = object.Task->Dir + object.LocalName;
     if (object.Status == kNotFound) {
         // The saved "not found" page is the object's result.
-        if (!object.LocalName.empty() && fileSize(path).valueOr(0) > 0) {
+        if (!object.LocalName.empty() &&
+            fileSize(object.Task->Dir + object.LocalName).valueOr(0) > 0) {
             settle(object);
             return;
         }
@@ -119,14 +120,20 @@ void TaskLoader::requeueFailed(TDnObj& object) {
         queue(object);
         return;
     }
-    if (!object.LocalName.empty()) {
-        if (Status deleted = deleteFile(path); !deleted && deleted.error().code != ENOENT) {
-            m_context.services.view.ShowNotification(deleted.error().text);
-        }
-    }
-    // The file the count pointed into is gone: the next transfer starts from byte 0.
+    // Nothing of the file is worth resuming; the slot replaces it when the object starts again,
+    // and loading leaves it alone (even a look at the tasks must change nothing).
     object.Received = 0;
     queueOrSettle(object);
+}
+
+void TaskLoader::retrievedOrUnscanned(TDnObj& object) {
+    // A page saved while it waited for its scan never had its links taken: fetched again, it is
+    // scanned then.
+    if (ShouldParse(object)) {
+        queue(object);
+    } else {
+        settle(object);
+    }
 }
 
 void TaskLoader::queue(TDnObj& object) {

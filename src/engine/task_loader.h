@@ -26,11 +26,13 @@ public:
     // back to work by their stored states, taking each one that is settled from Queued:
     // - queued (0) and retrieved by another task (10): settled as a copy (10, Location naming
     //   it) when the scheduler would settle it now, otherwise queued (0);
-    // - retrieved (1, 12) and excluded by robots (9): into the seen list;
+    // - retrieved (1, 12) and excluded by robots (9): into the seen list, except a page of state
+    //   1 still to be scanned (ShouldParse), which is queued so that its links are taken;
     // - being retrieved (2) and incomplete (4): queued, Received kept so the transfer resumes;
-    // - failed otherwise: the file Dir + LocalName is deleted and Received cleared, then as 0;
-    //   but after a 404 whose page was saved (a file longer than 0 bytes) the object keeps its
-    //   state and goes into the seen list, and without such a page it is queued from byte 0.
+    // - failed otherwise: Received cleared, then as 0 (the slot replaces the file when the
+    //   object starts); but after a 404 whose page was saved (a file longer than 0 bytes) the
+    //   object keeps its state and goes into the seen list, and without such a page it is
+    //   queued from byte 0. No file on disk is changed.
     void RequeueLoadedTask(TTask& task);
 
 private:
@@ -38,6 +40,7 @@ private:
     // The path of the copy the scheduler would settle object on, if it picked it now.
     std::optional<std::string> copyToSettleOn(const TDnObj& object) const;
     void requeueFailed(TDnObj& object);
+    void retrievedOrUnscanned(TDnObj& object);
     void queue(TDnObj& object);
     void settle(TDnObj& object);
 

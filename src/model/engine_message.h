@@ -30,6 +30,7 @@ enum class EngineMessage : unsigned {
     LinkDropped = 416,          // wParam drop mode 0..4, lParam size of the dropped content or 0
     StopAllDone = 418,
     SaveRunningTasks = 420,
+    SaveChangedTasks = 421,    // the tasks whose objects moved on since their last save
     NotificationClosed = 551,  // wParam the notification's slot number
     RewriteTaskLinks = 601,    // wParam task
 };

@@ -38,6 +38,11 @@ TDnObj& AddDnObj(TTask& task, std::string url, std::int32_t level) {
     return task.Objects.TaskObjInsert(std::move(object));
 }
 
+void SetLocalName(TDnObj& object, std::string name) {
+    object.LocalName = std::move(name);
+    object.Task->LocalNames.noteName(object);
+}
+
 bool TaskHasFlag(const TTask& task, TaskFlag flag) {
     return (task.Flags & static_cast<std::int32_t>(flag)) != 0;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "model/local_name_index.h"
 #include "model/task_flag.h"
 #include "model/task_object_list.h"
 #include "model/task_state.h"
@@ -35,6 +36,8 @@ struct TTask {
     std::int32_t Flags = 0;      // TaskFlag bits
     TaskState State = TaskState::Running;
     TaskObjectList Objects;
+    // Who holds which name in Dir: kept by SetLocalName, asked through LocalNameHeld (task_list.h).
+    LocalNameIndex LocalNames;
     // Owned by the task list.
     TTask* Next = nullptr;
     TTask* Prev = nullptr;
@@ -57,6 +60,9 @@ TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level);
 // As NewDnObj, but also when the task already holds url: the new object goes behind the ones
 // with that URL, so TaskFindObj still finds the first.
 TDnObj& AddDnObj(TTask& task, std::string url, std::int32_t level);
+
+// object.LocalName := name, noted in its task's index of names.
+void SetLocalName(TDnObj& object, std::string name);
 
 bool TaskHasFlag(const TTask& task, TaskFlag flag);
 void TaskSetFlag(TTask& task, TaskFlag flag);

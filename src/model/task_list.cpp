@@ -32,4 +32,19 @@ TTask* TaskList::bySerial(std::uint32_t serial) const {
     return found == m_bySerial.end() ? nullptr : found->second.get();
 }
 
+bool LocalNameHeld(const TaskList& tasks, const TDnObj& object, std::string_view name) {
+    const TTask& own = *object.Task;
+    if (own.LocalNames.heldByOther(own, object, name)) {
+        return true;
+    }
+    // Tasks share a folder only with SaveSeparate off; there are few tasks, however many objects.
+    for (const TTask& task : tasks) {
+        if (&task != &own && task.Dir == own.Dir &&
+            task.LocalNames.heldByOther(task, object, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace quillharbor

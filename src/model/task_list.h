@@ -48,4 +48,8 @@ private:
     std::uint32_t m_lastSerial = 0;
 };
 
+// Whether an object other than object holds name in object's Dir: one of its own task, or one of
+// another task of tasks that saves into the same Dir.
+bool LocalNameHeld(const TaskList& tasks, const TDnObj& object, std::string_view name);
+
 }  // namespace quillharbor

@@ -168,8 +168,9 @@ std::string LocalNameFromUrl(std::string_view url) {
     return name;
 }
 
-std::string MakeUniqueName(std::string_view name, std::string_view directory) {
-    if (!fileExists(joinPath(directory, name))) {
+std::string FirstFreeName(std::string_view name,
+                          const std::function<bool(std::string_view)>& taken) {
+    if (!taken(name)) {
         return std::string(name);
     }
     const std::string stem = NameWithoutExt(name);
@@ -178,10 +179,16 @@ std::string MakeUniqueName(std::string_view name, std::string_view directory) {
     const std::string extension = stem.size() == name.size() ? std::string() : FileExtOf(name);
     for (std::uint64_t n = 1;; ++n) {
         std::string candidate = stem + "-" + std::to_string(n) + extension;
-        if (!fileExists(joinPath(directory, candidate))) {
+        if (!taken(candidate)) {
             return candidate;
         }
     }
+}
+
+std::string MakeUniqueName(std::string_view name, std::string_view directory) {
+    return FirstFreeName(name, [directory](std::string_view candidate) {
+        return fileExists(joinPath(directory, candidate));
+    });
 }
 
 void CleanTypedUrl(std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,12 +77,16 @@ std::string NameWithoutExt(std::string_view name);
 // ends with a slash).
 std::string LocalNameFromUrl(std::string_view url);
 
-// name itself when directory + name names no existing entry; otherwise the first free
-// NameWithoutExt(name) + "-" + N + extension, N = 1, 2, 3... (a name whose only dot is its
-// first character keeps it whole and gets the number at its end). directory ends with "/".
-// There is no attempt limit: only an existing entry makes it try the next N, so the search ends
-// within the number of entries of the directory. A path the system cannot examine counts as
-// free, so the caller's create reports the problem. Returns the file name without directory.
+// name itself when taken(name) is false; otherwise the first NameWithoutExt(name) + "-" + N +
+// extension, N = 1, 2, 3..., that is not taken (a name whose only dot is its first character
+// keeps it whole and gets the number at its end). taken must turn false within finitely many N.
+std::string FirstFreeName(std::string_view name,
+                          const std::function<bool(std::string_view)>& taken);
+
+// FirstFreeName of name where a name is taken while directory + name names an existing entry.
+// directory ends with "/". There is no attempt limit: the search ends within the number of
+// entries of the directory. A path the system cannot examine counts as free, so the caller's
+// create reports the problem. Returns the file name without directory.
 std::string MakeUniqueName(std::string_view name, std::string_view directory);
 
 // Cleans a URL the user typed, dropped or pasted: cut at the first NUL, stripped of leading and

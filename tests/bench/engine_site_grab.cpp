@@ -2,7 +2,8 @@
 // front ends run it (16 HTTP slots, Pause 0, link intake, robots.txt, link rewriting, task
 // files). Prints the wall time from the task's creation until the run settled (rewriting
 // included) beside the scheduler's ceiling for the site: each slot starts at most one object per
-// 200 ms tick, so objects / (16 slots x 5 starts per second). Then the peak resident memory.
+// 200 ms tick, so objects / (16 slots x 5 starts per second); the task-file writes and their
+// rate over that time. Then the peak resident memory.
 //
 // Usage: bench_engine_site_grab [PAGES]   (default 2000)
 
@@ -43,8 +44,8 @@ int run(int pages) {
     const std::uint16_t port = test::freePort();
     test::ServerProcess nginx;
     if (std::system(generate.c_str()) != 0 ||
-        !nginx.start({"/usr/bin/python3", test::serverScript("http_nginx.py"),
-                      std::to_string(port), (work / "nginx").string(), root},
+        !nginx.start({"/usr/bin/python3", test::serverScript("http_nginx.py"), std::to_string(port),
+                      (work / "nginx").string(), root},
                      port, (work / "nginx.out").string())) {
         std::fprintf(stderr, "the site or nginx did not start\n");
         fs::remove_all(work);
@@ -73,8 +74,10 @@ int run(int pages) {
             const double ceiling = task->Total / (kSlots * kStartsPerSlotPerSecond);
             std::printf(
                 "%d pages: %d objects (%d saved), %u HTTP slots, Pause 0: wall %.2f s, "
-                "scheduler ceiling %.2f s (objects / (16 x 5/s)), wall/ceiling %.2f\n",
-                pages, task->Total, retrieved, kSlots, seconds, ceiling, seconds / ceiling);
+                "scheduler ceiling %.2f s (objects / (16 x 5/s)), wall/ceiling %.2f\n"
+                "task-file writes: %d, %.2f per second\n",
+                pages, task->Total, retrieved, kSlots, seconds, ceiling, seconds / ceiling,
+                grab.taskFileWrites(), grab.taskFileWrites() / seconds);
         }
         grab.close();
     }

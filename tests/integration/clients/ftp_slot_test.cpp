@@ -197,6 +197,7 @@ TEST_F(FtpSlotTest, ResumesAPartialFileAndStartsOverALongerOne) {
         task->FtpUser = port == servers.vsftpdPort ? "anonymous" : "anna";
         TDnObj& partial = object(port, "/pub/file.bin");
         partial.LocalName = "partial-" + std::to_string(port);
+        partial.Received = 100000;  // the file grew after its count was last written
         std::ofstream(taskDir + partial.LocalName, std::ios::binary) << whole.substr(0, 123457);
         reports.clear();
         state.BytesWindow = 0;
@@ -214,6 +215,7 @@ TEST_F(FtpSlotTest, ResumesAPartialFileAndStartsOverALongerOne) {
     TDnObj& longer = *NewDnObj(
         *task, "ftp://127.0.0.1:" + std::to_string(servers.vsftpdPort) + "/pub/../pub/file.bin", 1);
     longer.LocalName = "longer";
+    longer.Received = 1;
     std::ofstream(taskDir + longer.LocalName, std::ios::binary) << whole << "tail";
     sent.clear();
     ASSERT_TRUE(fetch(longer));
@@ -228,6 +230,7 @@ TEST_F(FtpSlotTest, AFileBeyond2GiBResumesAtTheRightOffset) {
     constexpr std::int64_t have = FtpServers::Beyond2GiB - 1500;
     TDnObj& huge = object(servers.pyftpdlibPort, "/pub/huge.bin");
     huge.LocalName = "huge.bin";
+    huge.Received = have;
     { std::ofstream(taskDir + huge.LocalName, std::ios::binary); }
     std::filesystem::resize_file(taskDir + huge.LocalName, have);
     ASSERT_TRUE(fetch(huge));
@@ -354,6 +357,29 @@ TEST_F(FtpSlotTest, TwoSlotsNeverShareALocalFile) {
     EXPECT_EQ(local(other), pattern(5000, 7));
     EXPECT_EQ(task->Queued, 0);
     second.reset();
+}
+
+// A failed object whose name another object took meanwhile, and a file nobody counts bytes of,
+// are never continued: the first gets a name of its own, the second starts over.
+TEST_F(FtpSlotTest, OnlyAFileTheObjectHoldsAndCountsIsContinued) {
+    ASSERT_TRUE(servers.startPyftpdlib());
+    TDnObj& holder = object(servers.pyftpdlibPort, "/other/file.bin");
+    holder.LocalName = "file.bin";
+    std::ofstream(taskDir + "file.bin", std::ios::binary) << "kept";
+    TDnObj& failed = object(servers.pyftpdlibPort, "/pub/file.bin");
+    failed.LocalName = "file.bin";
+    ASSERT_TRUE(fetch(failed));
+    EXPECT_EQ(local(holder), "kept");
+    EXPECT_EQ(failed.LocalName, "file-1.bin");
+    EXPECT_EQ(local(failed), pattern(FtpServers::FileSize));
+
+    std::ofstream(taskDir + "left", std::ios::binary) << "from a failed run";
+    TDnObj& uncounted = object(servers.pyftpdlibPort, "/pub/../pub/file.bin");
+    uncounted.LocalName = "left";
+    sent.clear();
+    ASSERT_TRUE(fetch(uncounted));
+    EXPECT_FALSE(wasSent("REST 17"));
+    EXPECT_EQ(local(uncounted), pattern(FtpServers::FileSize));
 }
 
 // A slot let go of its object (the task is being removed) reports nothing more about it and

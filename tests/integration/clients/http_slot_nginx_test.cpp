@@ -85,6 +85,21 @@ TEST_F(HttpSlotNginxTest, PartialFileResumesWithARangeAndEndsByteIdentical) {
     EXPECT_EQ(local(page), partial);
 }
 
+// A failed object fetched again while another object holds the name it had gets a name of its
+// own instead of writing over the other's file.
+TEST_F(HttpSlotNginxTest, ARefetchedObjectNeverWritesOverAnotherObjectsFile) {
+    TDnObj& good = object(nginx("/index.html"));
+    good.LocalName = "index.html";
+    writeFile(taskDir + "index.html", "the good page");
+    TDnObj& failed = object(nginx("/"));
+    failed.LocalName = "index.html";
+    failed.Status = 500;
+    ASSERT_TRUE(fetch(failed));
+    EXPECT_EQ(local(good), "the good page");
+    EXPECT_EQ(failed.LocalName, "index-1.html");
+    EXPECT_EQ(local(failed), servers.document);
+}
+
 TEST_F(HttpSlotNginxTest, RobotsBodyStaysInMemoryUpToItsLimit) {
     writeFile(root() + "robots.txt", std::string(600 * 1024, 'r'));
     TDnObj& robots = object(nginx("/robots.txt"));

@@ -15,8 +15,8 @@
 #include "engine/engine_link_intake.h"
 #include "engine/link_rewriter.h"
 #include "engine/null_dial_up.h"
-#include "engine/null_engine_view.h"
 #include "engine/null_drop_source.h"
+#include "engine/null_engine_view.h"
 
 namespace quillharbor::test {
 
@@ -29,6 +29,24 @@ public:
     std::vector<std::string> notifications;
 };
 
+// The real task files, counted.
+class CountingTaskFiles final : public TaskFileWriter {
+public:
+    Status WriteTaskFile(const TTask& task, const std::string& path) override {
+        ++writes;
+        return storageTaskFiles().WriteTaskFile(task, path);
+    }
+    std::vector<Error> SaveRunningTasks(const TaskList& tasks,
+                                        const std::string& programDir) override {
+        for (const TTask& task : tasks) {
+            writes += task.State == TaskState::Running ? 1 : 0;
+        }
+        return storageTaskFiles().SaveRunningTasks(tasks, programDir);
+    }
+
+    int writes = 0;
+};
+
 class SiteGrab {
 public:
     // programDir and taskRoot end with "/". The task files of programDir are loaded.
@@ -37,6 +55,7 @@ public:
                                   .view = m_view,
                                   .drop = m_drop,
                                   .dialUp = m_dialUp,
+                                  .taskFiles = m_taskFiles,
                                   .intake = m_intake,
                                   .rewriter = m_rewriter,
                                   .slots = &m_factory},
@@ -57,6 +76,7 @@ public:
 
     Engine& engine() { return m_engine; }
     SiteGrabView& view() { return m_view; }
+    int taskFileWrites() const { return m_taskFiles.writes; }
 
     // A running task over the whole site below boundary, every level.
     TTask* createTask(const std::string& name, const std::string& url,
@@ -119,6 +139,7 @@ private:
 
     MessageLoop m_loop;
     SiteGrabView m_view;
+    CountingTaskFiles m_taskFiles;
     NullDropSource m_drop;
     NullDialUp m_dialUp;
     EngineLinkIntake m_intake;

@@ -254,5 +254,33 @@ TEST_F(SchedulerTest, StatisticsEveryTenTicksAndSaveEveryNineHundred) {
     EXPECT_THAT(m_taskFiles.written, ElementsAre(engine().programDir() + running.Name + ".tsf"));
 }
 
+// One report per tick: the file follows every second tick, and only while something changed.
+// A write that fails is tried again and reported once.
+TEST_F(SchedulerTest, ChangedTasksAreWrittenEverySecondTick) {
+    startWith("MaxHTTPConns=0\nMaxFTPConns=0\n");
+    TTask& task = *create("site");
+    const std::string file = engine().programDir() + "site.tsf";
+    const std::uintptr_t start = identityOf(*task.Objects.head());
+    m_taskFiles.written.clear();
+    for (int i = 0; i < 6; ++i) {
+        post(EngineMessage::ObjectDone, start);
+        tick();
+    }
+    EXPECT_THAT(m_taskFiles.written, ElementsAre(file, file, file));
+    tick(4);
+    EXPECT_EQ(m_taskFiles.written.size(), 3u);
+
+    m_taskFiles.failWith = Error{"disk full", 28};
+    post(EngineMessage::ObjectDone, start);
+    tick(4);
+    EXPECT_EQ(m_taskFiles.written.size(), 5u);
+    EXPECT_EQ(count(m_view.notifications, "disk full"), 1);
+    m_taskFiles.failWith.reset();
+    tick(2);
+    EXPECT_EQ(m_taskFiles.written.size(), 6u);
+    tick(2);
+    EXPECT_EQ(m_taskFiles.written.size(), 6u);
+}
+
 }  // namespace
 }  // namespace quillharbor::test
