@@ -87,6 +87,8 @@ MainWindow::MainWindow(MainWindowModel& model, const QtDesktopShell& shell,
 }
 
 MainWindow::~MainWindow() {
+    // Hiding a window that is being destroyed still moves the focus, after this part of it is gone.
+    disconnect(qApp, nullptr, this, nullptr);
     m_model.setObserver(nullptr);
 }
 
