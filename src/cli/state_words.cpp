@@ -85,12 +85,10 @@ std::string failureWords(const TDnObj& object) {
         return words + " bytes)";
     }
     const std::string code = std::to_string(object.Status);
-    // An FTP reply code is told by the state words beside it.
-    if (object.State == ObjectState::FtpError) {
-        return code;
-    }
-    const std::string reason =
-        object.Cause != kCauseNone ? causeWords(object.Cause) : statusReason(object.Status);
+    const std::string reason = object.Cause != kCauseNone ? causeWords(object.Cause)
+                               : object.State == ObjectState::FtpError
+                                   ? ftpReplyReason(object.Status)
+                                   : statusReason(object.Status);
     return reason.empty() ? code : code + " " + reason;
 }
 

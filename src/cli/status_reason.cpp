@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <iterator>
 
 #include "model/failure_cause.h"
@@ -49,10 +50,30 @@ constexpr Reason kReasons[] = {
     {kHttpTooManyRedirects, "too many redirects"},
 };
 
-std::string httpReason(int status) {
-    const auto found = std::find_if(std::begin(kReasons), std::end(kReasons),
+// The FTP client's own failures borrow codes too: 426 an abort, 500 a lost control connection,
+// 550 a data connection or local file that failed.
+constexpr Reason kFtpReasons[] = {
+    {421, "service not available"},
+    {425, "cannot open the data connection"},
+    {426, "transfer aborted"},
+    {450, "file busy"},
+    {451, "local error at the server"},
+    {452, "server out of space"},
+    {500, "command not understood"},
+    {501, "bad arguments"},
+    {502, "command not implemented"},
+    {530, "login refused"},
+    {532, "account needed"},
+    {550, "file not available"},
+    {552, "server out of space"},
+    {553, "file name not allowed"},
+};
+
+template <std::size_t Count>
+std::string reasonIn(const Reason (&table)[Count], int status) {
+    const auto found = std::find_if(std::begin(table), std::end(table),
                                     [status](const Reason& each) { return each.status == status; });
-    return found == std::end(kReasons) ? std::string() : found->words;
+    return found == std::end(table) ? std::string() : found->words;
 }
 
 std::string socketWords(int code) {
@@ -72,7 +93,11 @@ std::string socketWords(int code) {
 }  // namespace
 
 std::string statusReason(int status) {
-    return status > kSocketErrorBase ? socketWords(status) : httpReason(status);
+    return status > kSocketErrorBase ? socketWords(status) : reasonIn(kReasons, status);
+}
+
+std::string ftpReplyReason(int code) {
+    return reasonIn(kFtpReasons, code);
 }
 
 std::string causeWords(int cause) {

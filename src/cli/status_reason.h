@@ -9,6 +9,10 @@ namespace quillharbor {
 // ("connection refused"). Empty for a code without words.
 std::string statusReason(int status);
 
+// The words for an FTP reply code the transfer ended with ("550 file not available"); empty for a
+// code without words.
+std::string ftpReplyReason(int code);
+
 // The words for an object's Cause (failure_cause.h): "disk full", "timed out", "host not found".
 std::string causeWords(int cause);
 

@@ -1,6 +1,7 @@
 #include "clients/hl_ftp_client.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <string_view>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "clients/ftp_host_port.h"
 #include "clients/ftp_url_names.h"
 #include "clients/local_name_claim.h"
+#include "model/failure_cause.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
 #include "net/ftp_listing.h"
@@ -81,6 +83,7 @@ bool THLFTPClient::ready() const {
 void THLFTPClient::Start(TDnObj& object) {
     m_inUse = kInUse;
     m_obj = &object;
+    object.Cause = kCauseNone;
     m_lastProgressReport = {};
     object.ContentType = "unknown";
 
@@ -137,6 +140,10 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
         error = std::exchange(m_refusal, 0);
     }
     object.Status = error > 0 && error <= kLargestReplyCode ? error : m_ftpCli.StatusCode();
+    // A failed look-up or connect: its socket code says what the status does not.
+    if (error > kLargestReplyCode) {
+        object.Cause = error;
+    }
     if (error != 0) {
         post(EngineMessage::FtpError, identityOf(object), error);
         object.State = ObjectState::FtpError;
@@ -229,6 +236,7 @@ void THLFTPClient::listingDone(TDnObj& object, TFtpRequest request) {
     if (const Status written = replaceFileAtomically(object.Task->Dir + object.LocalName, page);
         !written) {
         object.Status = TFtpClient::DataFailedCode;
+        object.Cause = written.error().code == ENOSPC ? kCauseDiskFull : kCauseFileNotWritten;
         post(EngineMessage::FtpError, identityOf(object), TFtpClient::DataFailedCode);
         object.State = ObjectState::FtpError;
         startRequest(TFtpRequest::Quit, &TFtpClient::quit);

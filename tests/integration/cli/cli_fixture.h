@@ -126,12 +126,14 @@ private:
 };
 
 // The example site of the repository, served by nginx on loopback twice over: whole under
-// /site/ and under /broken/ without two of its pages; /big/ links a large file. The server lives as
-// long as the test program.
+// /site/ and under /broken/ without two of its pages and with an overlong link; /big/ links a large
+// file. The server lives as long as the test program.
 class CliTest : public ::testing::Test {
 protected:
     static constexpr std::uintmax_t kBigFileSize = 256u << 20;
     static constexpr const char* kBrokenPages[] = {"docs/usage.html", "blog/2024/second-post.html"};
+    // A link of 9,000 bytes on the broken copy's first page: too long to be followed.
+    inline static const std::string kLongLink = "long-" + std::string(8995, 'x');
 
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/qh-cli-XXXXXX";
@@ -145,6 +147,8 @@ protected:
         for (const char* page : kBrokenPages) {
             fs::remove(root / "broken" / page);
         }
+        std::ofstream(root / "broken" / "index.html", std::ios::app)
+            << "<a href=\"" << kLongLink << "\">long</a>\n";
         // A page linking a file big enough to be cut half-way by an interrupt.
         fs::create_directories(root / "big");
         std::ofstream(root / "big" / "index.html") << "<a href=\"big.bin\">big</a>\n";

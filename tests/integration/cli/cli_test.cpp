@@ -81,6 +81,10 @@ TEST_F(CliTest, GrabSavesTheSiteRewritesItsLinksAndPrintsPlainLines) {
     EXPECT_THAT(out, HasSubstr("Removed task again; its files stay in"));
     EXPECT_FALSE(fs::exists(home / "again.tsf"));
     EXPECT_TRUE(fs::exists(home / "My Downloads" / "again"));
+
+    ASSERT_EQ(run(home, {"get", url("/site/index.html"), "--files", "3", "--name", "few"}, &out), 0)
+        << out;
+    EXPECT_THAT(out, HasSubstr("Task few stopped at the file limit of 3: raise it with --files\n"));
 }
 
 // Runs the program with its standard output on a terminal of the given width; returns what the
@@ -154,8 +158,14 @@ TEST_F(CliTest, ProgressOnATerminalIsOneLiveLineCutToItsWidth) {
 TEST_F(CliTest, MissingPagesEndWithStatusOneAndAreListed) {
     const fs::path home = newHome("broken");
     std::string out;
-    ASSERT_EQ(run(home, {"get", url("/broken/index.html"), "--levels", "infinity"}, &out), 1)
+    ASSERT_EQ(
+        run(home, {"get", url("/broken/index.html"), "--levels", "infinity", "--verbose"}, &out), 1)
         << out;
+    const std::string longUrl = url("/broken/") + kLongLink;
+    EXPECT_THAT(out, HasSubstr("dropped a link of " + std::to_string(longUrl.size()) + " bytes (" +
+                               longUrl.substr(0, 60) + "...) in " + url("/broken/index.html") +
+                               ": longer than 8192 bytes\n"));
+    EXPECT_THAT(accessLog(), Not(HasSubstr("GET /broken/long-")));
     EXPECT_THAT(out, HasSubstr("Failed objects (2):\n"));
     for (const char* page : kBrokenPages) {
         EXPECT_THAT(out,
@@ -283,7 +293,11 @@ TEST_F(CliTest, FtpGrabWithItsOwnLoginEndsWhenItsSlotLetsGo) {
             {"get", site + "/pub/missing.bin", "--ftp-user", "anna", "--ftp-password", "secret"},
             &out),
         1);
-    EXPECT_THAT(out, HasSubstr("  550  " + site + "/pub/missing.bin  (FTP error, task Task-2)"));
+    EXPECT_THAT(out, HasSubstr("  550 file not available  " + site +
+                               "/pub/missing.bin  (FTP error, task Task-2)"));
+    const std::string closed = "ftp://127.0.0.1:" + std::to_string(freePort()) + "/file.bin";
+    ASSERT_EQ(run(newHome("ftp-refused"), {"get", closed}, &out), 1);
+    EXPECT_THAT(out, HasSubstr("  500 connection refused  " + closed + "  (FTP error"));
 
     // A directory URL grabs the tree below it, and its listing is the offline copy's first page.
     fs::create_directories(root / "pub" / "sub dir");
