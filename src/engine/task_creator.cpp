@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/download_boundary.h"
 #include "engine/task_name_check.h"
 #include "model/message_identity.h"
 #include "parser/url_helpers.h"
@@ -33,17 +34,6 @@ std::int32_t flagsOf(const NewTaskParams& params) {
         flags |= static_cast<std::int32_t>(TaskFlag::Parse);
     }
     return flags;
-}
-
-std::string boundaryFor(int downloadFrom, const std::string& url) {
-    if (downloadFrom == 1) {
-        return HostPart(url) + "/";
-    }
-    if (downloadFrom == 2) {
-        std::string directory = DirPart(url);
-        return directory.empty() ? HostPart(url) + "/" : directory;
-    }
-    return {};
 }
 
 // The starting document is written into the task directory under this name, so it must stay a

@@ -221,6 +221,11 @@ void MainWindowModel::dialogClosed() {
     UpdateCommands();
 }
 
+void MainWindowModel::editTaskClosed() {
+    m_taskListEnabled = true;
+    dialogClosed();
+}
+
 bool MainWindowModel::closeRequested() {
     const bool active = std::any_of(m_tasks.begin(), m_tasks.end(), [](const TTask* task) {
         return task->State == TaskState::Running || task->State == TaskState::Waiting ||
@@ -430,6 +435,8 @@ void MainWindowModel::OpenNewTask(const std::string& url) {
 void MainWindowModel::OpenEditTask(TTask& task) {
     if (m_dialogs.showEditTask(task)) {
         ++m_dialogsOpen;
+        // The edited task stays the one selected until the dialog closes.
+        m_taskListEnabled = false;
         UpdateCommands();
     }
 }

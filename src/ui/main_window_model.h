@@ -67,6 +67,9 @@ public:
     void sortByColumn(ObjectListPage page, int column);
     // An option dialog reported that it closed.
     void dialogClosed();
+    // The Edit Task dialog closed: the task list, kept off while it was open, comes back too.
+    void editTaskClosed();
+    bool taskListEnabled() const { return m_taskListEnabled; }
 
     // The close question: true when the window may close; otherwise the confirm-exit box is
     // shown (without waiting) and the window stays open until confirmExit().
@@ -123,6 +126,7 @@ private:
     int m_dialogsOpen = 0;
     bool m_listsShown = false;  // the object lists show the current task's objects
     bool m_forceClose = false;
+    bool m_taskListEnabled = true;
     bool m_dropWindowShown = true;
     bool m_pasteFromClipboard = false;
     DetailsLabels m_details = bareDetailsLabels();

@@ -25,7 +25,12 @@ DesktopSession::DesktopSession(const std::string& programDir, const std::string&
                               .intake = m_intake,
                               .rewriter = m_rewriter,
                               .slots = &m_slots},
-               programDir) {
+               programDir),
+      m_reports(m_loop, m_model, m_engine,
+                {.exitConfirmed = [this] { forceClose(); },
+                 .notificationClosed = [this](std::size_t slot) {
+                     m_dialogs.FreeNotification(slot);
+                 }}) {
     // A new program directory downloads where the desktop keeps downloads, not inside itself.
     if (!namesTaskRoot(programDir)) {
         m_engine.globalOptions().TaskRoot = defaultTaskRoot;
@@ -33,8 +38,7 @@ DesktopSession::DesktopSession(const std::string& programDir, const std::string&
     m_rewriter.attach(m_engine.state());
     m_model.attach(m_engine);
     m_window = std::make_unique<MainWindow>(m_model, m_shell, [this] { closeSteps(); });
-    m_dialogs.setOwner(
-        m_window.get(), [this] { forceClose(); }, [this] { m_engine.RemoveSelectedTasks(); });
+    m_dialogs.attach(m_window.get(), m_engine, m_shell, m_reports.target());
 }
 
 DesktopSession::~DesktopSession() {

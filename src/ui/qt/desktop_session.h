@@ -14,7 +14,8 @@
 #include "ui/qt/loop_notifier.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop_shell.h"
-#include "ui/qt/stand_in_dialogs.h"
+#include "ui/qt/qt_dialogs.h"
+#include "ui/window_reports.h"
 
 namespace quillharbor {
 
@@ -45,7 +46,7 @@ public:
     MainWindowModel& model() { return m_model; }
     Engine& engine() { return m_engine; }
     MessageLoop& loop() { return m_loop; }
-    StandInDialogs& dialogs() { return m_dialogs; }
+    QtDialogs& dialogs() { return m_dialogs; }
     LinkRewriter& rewriter() { return m_rewriter; }
     // Whether the close steps ran and wrote everything.
     bool saved() const { return m_saved; }
@@ -55,7 +56,7 @@ private:
 
     MessageLoop m_loop;
     QtDesktopShell m_shell;
-    StandInDialogs m_dialogs;
+    QtDialogs m_dialogs;
     MainWindowModel m_model;
     NullDropSource m_drop;
     NullDialUp m_dialUp;
@@ -63,6 +64,7 @@ private:
     LinkRewriter m_rewriter;
     NetworkSlotFactory m_slots;
     Engine m_engine;
+    WindowReports m_reports;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<LoopNotifier> m_notifier;
     bool m_saved = false;

@@ -498,6 +498,7 @@ void MainWindow::flush() {
     for (const auto& [action, command] : m_bindings) {
         action->setEnabled(m_model.enabled(command));
     }
+    m_taskView->setEnabled(m_model.taskListEnabled());
     action(UiCommand::ToggleDropWindow)->setChecked(m_model.dropWindowShown());
     action(UiCommand::TogglePasteFromClipboard)->setChecked(m_model.pasteFromClipboard());
     for (std::size_t label = 0; label < m_details.size(); ++label) {

@@ -8,92 +8,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QMessageBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
-#include <filesystem>
-#include <fstream>
 
-#include "net/server_process.h"
 #include "platform/files.h"
-#include "platform/temp_directory.h"
 #include "ui/object_row.h"
 #include "ui/qt/desktop_application.h"
 #include "ui/qt/desktop_session.h"
+#include "ui_qt/desktop_fixture.h"
 
 namespace quillharbor::test {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-constexpr int kWaitMs = 20000;
-
-class DesktopFlowTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        s_work = new TempDirectory;
-        const fs::path root = *s_work / "www";
-        fs::create_directories(root / "big");
-        std::ofstream(root / "big" / "index.html") << "<a href=\"big.bin\">big</a>\n";
-        std::ofstream(root / "big" / "big.bin").close();
-        // Large enough that a stop finds it still arriving.
-        fs::resize_file(root / "big" / "big.bin", std::uintmax_t{2} << 30);
-        std::ofstream(root / "small.html") << "<p>small</p>\n";
-        fs::create_directories(*s_work / "nginx");
-        s_port = freePort();
-        s_nginx = new ServerProcess;
-        ASSERT_TRUE(s_nginx->start({"/usr/bin/python3", serverScript("http_nginx.py"),
-                                    std::to_string(s_port), *s_work / "nginx", root.string()},
-                                   s_port, *s_work / "nginx.out"));
-    }
-    static void TearDownTestSuite() {
-        delete s_nginx;
-        delete s_work;
-    }
-    static std::string url(const std::string& path) {
-        return "http://127.0.0.1:" + std::to_string(s_port) + path;
-    }
-
-    std::unique_ptr<DesktopSession> open() {
-        auto session = std::make_unique<DesktopSession>(m_home.path(), m_home / "downloads/");
-        session->show();
-        session->window().activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&session->window()));
-        return session;
-    }
-    static TTask* create(DesktopSession& session, const std::string& name, const std::string& path,
-                         bool startAtOnce) {
-        Engine& engine = session.engine();
-        engine.PrepareNewTaskParams();
-        engine.newTaskParams().Name = name;
-        engine.newTaskParams().URL = url(path);
-        engine.newTaskParams().Parse = true;
-        engine.newTaskParams().StartAtOnce = startAtOnce;
-        return engine.CreateTask();
-    }
-    static bool enabled(DesktopSession& session, UiCommand command) {
-        session.window().flush();
-        return session.window().action(command)->isEnabled();
-    }
-    static int rows(DesktopSession& session, ObjectListPage page) {
-        return session.window().objectView(page)->model()->rowCount();
-    }
-    static void selectTasks(DesktopSession& session, std::vector<int> rows) {
-        QListView* view = session.window().taskView();
-        view->setFocus();
-        view->selectionModel()->clearSelection();
-        for (int row : rows) {
-            view->selectionModel()->select(view->model()->index(row, 0),
-                                           QItemSelectionModel::Select);
-        }
-    }
-
-    static inline TempDirectory* s_work = nullptr;
-    static inline ServerProcess* s_nginx = nullptr;
-    static inline std::uint16_t s_port = 0;
-    TempDirectory m_home;
-};
+using DesktopFlowTest = DesktopFixture;
 
 TEST_F(DesktopFlowTest, TaskFilesComeBackAndSelectionsDriveTheCommands) {
     {
@@ -182,15 +112,10 @@ TEST_F(DesktopFlowTest, RowsMoveBetweenListsAndClosingARunningTaskAsks) {
     ASSERT_NE(create(*session, "again", "/big/index.html", true), nullptr);
     window.close();
     EXPECT_TRUE(window.isVisible());
-    QMessageBox* question = nullptr;
-    for (QMessageBox* box : session->dialogs().openBoxes()) {
-        if (box->standardButtons() & QMessageBox::Cancel) {
-            question = box;
-        }
-    }
-    ASSERT_NE(question, nullptr);
+    ConfirmDialog* question = session->dialogs().confirmExit();
+    ASSERT_TRUE(question->isVisible());
     EXPECT_FALSE(session->saved());
-    question->accept();
+    question->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, kWaitMs));
     EXPECT_TRUE(session->saved());
     EXPECT_THAT(readWholeFile(m_home / "grab.tsf").valueOr(""), HasSubstr("big.bin"));

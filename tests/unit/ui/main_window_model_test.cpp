@@ -173,5 +173,23 @@ TEST_F(MainWindowModelTest, CloseAsksWhileATaskIsActive) {
     EXPECT_EQ(m_dialogs.exitQuestions, 3);
 }
 
+TEST_F(MainWindowModelTest, EditTaskKeepsTheDialogCommandsAndTheTaskListOffUntilItCloses) {
+    show(m_a);
+    m_model.OpenEditTask(*m_a.task);
+    EXPECT_FALSE(m_model.taskListEnabled());
+    EXPECT_FALSE(m_model.enabled(UiCommand::NewTask));
+    EXPECT_FALSE(m_model.enabled(UiCommand::EditTask));
+    m_model.editTaskClosed();
+    EXPECT_TRUE(m_model.taskListEnabled());
+    EXPECT_TRUE(m_model.enabled(UiCommand::NewTask));
+    EXPECT_TRUE(m_model.enabled(UiCommand::EditTask));
+
+    // A dialog that did not open (one already shown) is not waited for.
+    m_dialogs.optionDialogsShow = false;
+    m_model.OpenEditTask(*m_a.task);
+    EXPECT_TRUE(m_model.taskListEnabled());
+    EXPECT_TRUE(m_model.enabled(UiCommand::NewTask));
+}
+
 }  // namespace
 }  // namespace quillharbor

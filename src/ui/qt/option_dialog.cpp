@@ -1,0 +1,75 @@
+#include "ui/qt/option_dialog.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QLabel>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+
+namespace quillharbor {
+
+OptionDialog::OptionDialog(QWidget* parent, const QString& caption, int context,
+                           DesktopShell& shell, ReportTarget reports, WindowMessage closed)
+    : QDialog(parent), m_shell(shell), m_reports(reports), m_helpContext(context) {
+    setWindowTitle(caption);
+    setModal(false);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { m_shell.showHelp(this->helpContext()); });
+    // Every way of closing ends here: OK, Cancel, Esc and the close box.
+    connect(this, &QDialog::finished, this, [this, closed] { m_reports.post(closed); });
+}
+
+void OptionDialog::addButtons(QBoxLayout* layout) {
+    auto* buttons = new QDialogButtonBox;
+    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    m_cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, [this] {
+        storeAndReport();
+        accept();
+    });
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+void OptionDialog::present() {
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    show();
+    if (focusWidget() == m_cancel) {
+        m_ok->setFocus();
+    }
+}
+
+QSpinBox* spinBox(SpinRange range, int step) {
+    auto* box = new QSpinBox;
+    box->setRange(range.min, range.max);
+    box->setSingleStep(step);
+    return box;
+}
+
+QHBoxLayout* limitRow(QSpinBox* spin, const QString& unit, QCheckBox* infinity) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("No more than ")));
+    row->addWidget(spin);
+    row->addWidget(new QLabel(unit));
+    row->addStretch();
+    row->addWidget(infinity);
+    return row;
+}
+
+QString qtText(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string stdText(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace quillharbor
