@@ -37,8 +37,8 @@ void WindowReports::onMessage(const Message& message) {
         case static_cast<unsigned>(EngineMessage::ApplyTaskEdit):
             m_engine.onMessage(message);
             // The details of the edited task show its new limits.
-            if (TTask* task = taskByIdentity(m_engine.state().TaskList,
-                                             m_engine.taskEditParams().Task)) {
+            if (TTask* task =
+                    taskByIdentity(m_engine.state().TaskList, m_engine.taskEditParams().Task)) {
                 m_model.ShowTaskCounters(*task);
             }
             m_model.UpdateCommands();

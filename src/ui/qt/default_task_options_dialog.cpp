@@ -56,8 +56,8 @@ DefaultTaskOptionsDialog::DefaultTaskOptionsDialog(QWidget* parent, DefaultTaskO
     }
     m_levels = spinBox(DefaultTaskOptionsForm::kLevels);
     m_levelsInfinity = new QCheckBox(QStringLiteral("Infinity"));
-    rows->addLayout(limitRow(m_levels, QStringLiteral("links away from the starting doc"),
-                             m_levelsInfinity));
+    rows->addLayout(
+        limitRow(m_levels, QStringLiteral("links away from the starting doc"), m_levelsInfinity));
     rows->addWidget(new QLabel(QStringLiteral("Only files with extensions")));
     m_extensions = new QLineEdit;
     rows->addWidget(m_extensions);

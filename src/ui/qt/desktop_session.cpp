@@ -26,11 +26,10 @@ DesktopSession::DesktopSession(const std::string& programDir, const std::string&
                               .rewriter = m_rewriter,
                               .slots = &m_slots},
                programDir),
-      m_reports(m_loop, m_model, m_engine,
-                {.exitConfirmed = [this] { forceClose(); },
-                 .notificationClosed = [this](std::size_t slot) {
-                     m_dialogs.FreeNotification(slot);
-                 }}) {
+      m_reports(
+          m_loop, m_model, m_engine,
+          {.exitConfirmed = [this] { forceClose(); },
+           .notificationClosed = [this](std::size_t slot) { m_dialogs.FreeNotification(slot); }}) {
     // A new program directory downloads where the desktop keeps downloads, not inside itself.
     if (!namesTaskRoot(programDir)) {
         m_engine.globalOptions().TaskRoot = defaultTaskRoot;

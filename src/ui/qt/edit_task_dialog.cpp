@@ -51,8 +51,8 @@ EditTaskDialog::EditTaskDialog(QWidget* parent, TaskEditParams& params, DesktopS
     auto* rows = new QVBoxLayout(limits);
     m_levels = spinBox(EditTaskForm::kLevels);
     m_levelsInfinity = new QCheckBox(QStringLiteral("Infinity"));
-    rows->addLayout(limitRow(m_levels, QStringLiteral("&links away from the starting doc"),
-                             m_levelsInfinity));
+    rows->addLayout(
+        limitRow(m_levels, QStringLiteral("&links away from the starting doc"), m_levelsInfinity));
     m_files = spinBox(EditTaskForm::kFiles);
     m_filesInfinity = new QCheckBox(QStringLiteral("Infinity"));
     rows->addLayout(limitRow(m_files, QStringLiteral("&files"), m_filesInfinity));

@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kHelpContext = 9;
 constexpr int kFirstPageHelpContext = 10;
+constexpr QSize kChooserSize(720, 440);
 
 QLineEdit* passwordEdit() {
     auto* edit = new QLineEdit;
@@ -107,8 +108,7 @@ QWidget* GlobalOptionsDialog::httpPage() {
     m_maxHttpConns = spinBox(GlobalOptionsForm::kConnections);
     m_pause = spinBox(GlobalOptionsForm::kPause, GlobalOptionsForm::kPauseStep);
     m_httpTimeout = spinBox(GlobalOptionsForm::kTimeout);
-    numbers->addRow(QStringLiteral("Maximumn number of parallel HTTP connections"),
-                    m_maxHttpConns);
+    numbers->addRow(QStringLiteral("Maximumn number of parallel HTTP connections"), m_maxHttpConns);
     numbers->addRow(QStringLiteral("Pause between the connections, milliseconds "), m_pause);
     layout->addLayout(numbers);
     m_obeyRobots = new QCheckBox(QStringLiteral("Obey robot exclusion protocol"));
@@ -166,12 +166,9 @@ QWidget* GlobalOptionsDialog::notificationsPage() {
     auto* layout = new QVBoxLayout(page);
     auto* group = new QGroupBox(QStringLiteral("Notify when: "));
     auto* rows = new QVBoxLayout(group);
-    const char* captions[] = {"Task is started",
-                              "Task is finished",
-                              "Internet connection is broken",
-                              "Program becomes idle",
-                              "Protocol error has occured",
-                              "Network error has occured"};
+    const char* captions[] = {
+        "Task is started",      "Task is finished",           "Internet connection is broken",
+        "Program becomes idle", "Protocol error has occured", "Network error has occured"};
     for (std::size_t box = 0; box < m_notify.size(); ++box) {
         m_notify[box] = new QCheckBox(QString::fromLatin1(captions[box]));
         rows->addWidget(m_notify[box]);
@@ -274,12 +271,15 @@ void GlobalOptionsDialog::showDirectoryChooser() {
         // The same picker everywhere, and one that works with no desktop portal.
         m_chooser->setOption(QFileDialog::DontUseNativeDialog);
         m_chooser->setModal(false);
+        // Wide enough for the folders' dates.
+        m_chooser->resize(kChooserSize);
         connect(m_chooser, &QFileDialog::fileSelected, this, [this](const QString& picked) {
             m_taskRoot->setText(qtText(chosenDirectory(stdText(picked))));
         });
     }
     const QString typed = m_taskRoot->text();
-    m_chooser->setDirectory(qtText(chooserStartDirectory(stdText(typed), QFileInfo(typed).isDir())));
+    m_chooser->setDirectory(
+        qtText(chooserStartDirectory(stdText(typed), QFileInfo(typed).isDir())));
     m_chooser->show();
     m_chooser->raise();
 }

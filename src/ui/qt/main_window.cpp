@@ -372,7 +372,9 @@ ListId MainWindow::listOf(QObject* widget) const {
 
 void MainWindow::onFocusChanged(QWidget* now) {
     // Focus leaving the program keeps the window's focused control, as it comes back to it.
-    if (now != nullptr && now->window() == this) {
+    // The menu bar takes the focus while Alt walks the menus; the menus act on the list that had
+    // it before.
+    if (now != nullptr && now->window() == this && qobject_cast<QMenuBar*>(now) == nullptr) {
         m_model.focusChanged(listOf(now));
     }
 }
@@ -498,7 +500,13 @@ void MainWindow::flush() {
     for (const auto& [action, command] : m_bindings) {
         action->setEnabled(m_model.enabled(command));
     }
-    m_taskView->setEnabled(m_model.taskListEnabled());
+    if (m_taskView->isEnabled() != m_model.taskListEnabled()) {
+        m_taskView->setEnabled(m_model.taskListEnabled());
+        // Turned off under Edit Task, the list lost the focus; the edited task is still selected.
+        if (m_taskView->isEnabled()) {
+            m_taskView->setFocus();
+        }
+    }
     action(UiCommand::ToggleDropWindow)->setChecked(m_model.dropWindowShown());
     action(UiCommand::TogglePasteFromClipboard)->setChecked(m_model.pasteFromClipboard());
     for (std::size_t label = 0; label < m_details.size(); ++label) {

@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-
 namespace quillharbor {
 
 namespace {
@@ -80,8 +79,8 @@ QWidget* NewTaskDialog::mainPage() {
     auto* rows = new QVBoxLayout(limits);
     m_levels = spinBox(NewTaskForm::kLevels);
     m_levelsInfinity = new QCheckBox(QStringLiteral("Infinity"));
-    rows->addLayout(limitRow(m_levels, QStringLiteral("links away from the starting doc"),
-                             m_levelsInfinity));
+    rows->addLayout(
+        limitRow(m_levels, QStringLiteral("links away from the starting doc"), m_levelsInfinity));
     m_files = spinBox(NewTaskForm::kFiles);
     m_filesInfinity = new QCheckBox(QStringLiteral("Infinity"));
     rows->addLayout(limitRow(m_files, QStringLiteral("files"), m_filesInfinity));

@@ -39,9 +39,8 @@ NotificationBox::NotificationBox(std::size_t slot, const QString& text, ReportTa
     layout->addLayout(row);
     layout->addWidget(buttons, 0, Qt::AlignHCenter);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    connect(this, &QDialog::finished, this, [reports, slot] {
-        reports.post(EngineMessage::NotificationClosed, slot);
-    });
+    connect(this, &QDialog::finished, this,
+            [reports, slot] { reports.post(EngineMessage::NotificationClosed, slot); });
 }
 
 QString NotificationBox::text() const {
@@ -56,8 +55,8 @@ void NotificationBoxes::ShowNotification(const std::string& text) {
     const NotificationSlots::Shown shown = m_slots.show(text);
     switch (shown.outcome) {
         case NotificationSlots::Outcome::Opened: {
-            auto* box = new NotificationBox(shown.slot, QString::fromStdString(shown.text),
-                                            m_reports);
+            auto* box =
+                new NotificationBox(shown.slot, QString::fromStdString(shown.text), m_reports);
             m_boxes[shown.slot] = box;
             box->show();
             QApplication::beep();

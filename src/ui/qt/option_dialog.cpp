@@ -2,8 +2,8 @@
 
 #include <QBoxLayout>
 #include <QCheckBox>
-#include <QLabel>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSpinBox>
@@ -27,6 +27,8 @@ void OptionDialog::addButtons(QBoxLayout* layout) {
     m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     m_cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     m_ok->setDefault(true);
+    // Enter in an edit means OK, even after Cancel had the focus once.
+    m_cancel->setAutoDefault(false);
     connect(m_ok, &QPushButton::clicked, this, [this] {
         storeAndReport();
         accept();
@@ -58,7 +60,9 @@ QHBoxLayout* limitRow(QSpinBox* spin, const QString& unit, QCheckBox* infinity) 
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("No more than ")));
     row->addWidget(spin);
-    row->addWidget(new QLabel(unit));
+    auto* label = new QLabel(unit);
+    label->setBuddy(spin);
+    row->addWidget(label);
     row->addStretch();
     row->addWidget(infinity);
     return row;

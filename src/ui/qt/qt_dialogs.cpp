@@ -4,8 +4,7 @@ namespace quillharbor {
 
 QtDialogs::~QtDialogs() = default;
 
-void QtDialogs::attach(QWidget* window, Engine& engine, DesktopShell& shell,
-                       ReportTarget reports) {
+void QtDialogs::attach(QWidget* window, Engine& engine, DesktopShell& shell, ReportTarget reports) {
     m_engine = &engine;
     m_newTask = new NewTaskDialog(window, engine.newTaskParams(), shell, reports);
     m_editTask = new EditTaskDialog(window, engine.taskEditParams(), shell, reports);
@@ -102,9 +101,9 @@ void QtDialogs::closeAll() {
     if (m_notifications) {
         m_notifications->FreeAllNotifications();
     }
-    for (QDialog* dialog : std::initializer_list<QDialog*>{
-             m_newTask, m_editTask, m_globalOptions, m_defaultOptions, m_confirmRemove,
-             m_confirmExit, m_about}) {
+    for (QDialog* dialog :
+         std::initializer_list<QDialog*>{m_newTask, m_editTask, m_globalOptions, m_defaultOptions,
+                                         m_confirmRemove, m_confirmExit, m_about}) {
         if (dialog != nullptr) {
             dialog->hide();
         }

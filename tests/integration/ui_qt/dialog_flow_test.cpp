@@ -7,12 +7,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "ui_qt/desktop_fixture.h"
 
@@ -71,6 +74,8 @@ TEST_F(DialogFlowTest, EditTaskLowersTheLevelsAndTheQueueFollows) {
     ASSERT_NE(task, nullptr);
     ASSERT_EQ(task->State, TaskState::Waiting);
     selectTasks(*session, {0});
+    // Alt gives the menu bar the focus; the menus still act on the task list.
+    window.menuBar()->setFocus(Qt::MenuBarFocusReason);
     trigger(*session, UiCommand::EditTask);
     EditTaskDialog* dialog = session->dialogs().editTask();
     ASSERT_TRUE(dialog->isVisible());
@@ -126,7 +131,19 @@ TEST_F(DialogFlowTest, GlobalOptionsOkRebuildsTheSlotsAndCancelKeepsEverything) 
     const GlobalOptions before = engine.globalOptions();
     trigger(*session, UiCommand::GlobalOptions);
     dialog->httpConnectionsSpin()->setValue(9);
-    dialog->taskRootEdit()->setText("/elsewhere");
+    // The folder picker opens at "/" for a root that is gone and keeps the typed text until a
+    // folder is picked, which it gives with a slash.
+    dialog->taskRootEdit()->setText("/gone/away");
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    QFileDialog* chooser = dialog->directoryChooser();
+    ASSERT_TRUE(chooser->isVisible());
+    EXPECT_EQ(chooser->directory().absolutePath(), "/");
+    chooser->reject();
+    EXPECT_EQ(dialog->taskRootEdit()->text(), "/gone/away");
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    chooser->setDirectory(QString::fromStdString(m_home.path()));
+    static_cast<QDialog*>(chooser)->accept();
+    EXPECT_EQ(dialog->taskRootEdit()->text().toStdString(), m_home.path());
     QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
     ASSERT_TRUE(settle([&] { return dialogCommandsEnabled(*session); }));
     EXPECT_EQ(engine.globalOptions(), before);

@@ -166,8 +166,8 @@ TEST(EditTaskFormTest, FilledFromTheTask) {
 
 TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
     TaskList tasks;
-    TTask& task = tasks.TaskInsert(
-        NewTask("t", "http://h/t/", "/tmp/t/", 10, "http://h/", 3, 0, "", ""));
+    TTask& task =
+        tasks.TaskInsert(NewTask("t", "http://h/t/", "/tmp/t/", 10, "http://h/", 3, 0, "", ""));
     EditTaskForm form(task);
     form.levels = 1;
     form.filesInfinity = true;
