@@ -160,11 +160,10 @@ TTask* TaskCreator::CreateTask(const NewTaskParams& params) {
     if (Status written = m_context.services.taskFiles.WriteTaskFile(task, path); !written) {
         view.ShowNotification(written.error().text);
     }
-    if (!task.Grab.empty()) {
-        const std::string options = grabOptionsPath(m_context.programDir, task.Name);
-        if (Status written = writeGrabOptions(options, task.Grab); !written) {
-            view.ShowNotification(written.error().text);
-        }
+    // Also without options: a file left from an earlier task of the name must not apply.
+    const std::string options = grabOptionsPath(m_context.programDir, task.Name);
+    if (Status written = writeGrabOptions(options, task.Grab); !written) {
+        view.ShowNotification(written.error().text);
     }
     return &task;
 }

@@ -20,6 +20,7 @@ Result<std::optional<std::regex>> compiled(std::string_view option, const std::s
 
 // A shorter wait is not worth a timer: the clock keeps it, so a later wait makes up for it.
 constexpr auto kShortestWait = std::chrono::milliseconds(10);
+constexpr auto kCatchUp = std::chrono::milliseconds(200);
 
 }  // namespace
 
@@ -50,9 +51,12 @@ ReadPace::Clock::duration ReadPace::charge(std::int64_t rate, std::size_t bytes,
     if (rate <= 0) {
         return {};
     }
-    // A task that fell behind (idle, waiting for a server) earns no credit for it: a burst
-    // after a pause would break the rate.
-    m_nextRead = std::max(m_nextRead, now) +
+    if (m_nextRead == Clock::time_point{}) {
+        m_nextRead = now;  // the first read
+    }
+    // A reader a little late (timer latency, a busy loop) makes up for it, or the rate would
+    // lose a few per cent; a task idle for longer earns nothing, as a burst would break it.
+    m_nextRead = std::max(m_nextRead, now - kCatchUp) +
                  std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                      static_cast<double>(bytes) / static_cast<double>(rate)));
     const Clock::duration wait = m_nextRead - now;

@@ -45,7 +45,7 @@ private:
 
 // Paces a task's reads to a byte rate shared by all its transfers: each block read moves the
 // earliest moment of the next read on by its share of a second, so the transfers together
-// never run ahead of the rate.
+// never run ahead of the rate. Lateness up to 200 ms is made up for, longer idleness is not.
 class ReadPace {
 public:
     using Clock = std::chrono::steady_clock;
