@@ -25,8 +25,9 @@ bool keepsRunning(TaskState state) {
 
 }  // namespace
 
-CliSession::CliSession(const std::string& programDir, Verbosity verbosity, int terminalFd)
-    : m_view(verbosity, terminalFd),
+CliSession::CliSession(const std::string& programDir, Verbosity verbosity, int terminalFd,
+                       std::ostream& progress, std::ostream* json)
+    : m_view(verbosity, terminalFd, progress, json),
       m_rewriter(m_loop, m_view),
       m_slots(m_loop),
       m_engine(EngineServices{.loop = m_loop,

@@ -26,7 +26,9 @@ public:
         Interrupted,  // stopped on a signal: transfers aborted, objects resumable
     };
 
-    CliSession(const std::string& programDir, Verbosity verbosity, int terminalFd);
+    // progress, terminalFd and json as for TerminalView.
+    CliSession(const std::string& programDir, Verbosity verbosity, int terminalFd,
+               std::ostream& progress = std::cout, std::ostream* json = nullptr);
     // Stops the rewriter while the engine still lives.
     ~CliSession();
     CliSession(const CliSession&) = delete;

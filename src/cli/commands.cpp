@@ -20,19 +20,26 @@ std::string getHelp() {
     return "Creates a task as the desktop program's New Task dialog does and runs it until it\n"
            "has finished and its pages are rewritten for offline browsing. The files go to\n"
            "TaskRoot/NAME/ (see `settings`).\n\n" +
-           std::string(kNewTaskOptionsHelp) + "\n" + std::string(kRunHelp);
+           std::string(kNewTaskOptionsHelp) +
+           "\nThe task's folder, expressions, rate, user agent, proxy and robots choice are kept\n"
+           "beside its task file, so `resume` honours them.\n\n" +
+           std::string(kRunHelp);
 }
 
 std::string listHelp() {
     return "Prints every task of the program directory as the desktop program shows it after\n"
-           "loading: state, URL, directory, files queued and read, boundary and limits.\n";
+           "loading: state, URL, directory, files queued and read, boundary and limits.\n\n"
+           "Options:\n"
+           "  --json                  print a JSON array instead, one task object a line, with\n"
+           "                          its counters and its own options\n";
 }
 
 std::string resumeHelp() {
     return "Starts the named tasks, or every task that still has queued objects, and runs them\n"
            "to the end. Partial files are continued where they stopped.\n\n"
            "Options:\n"
-           "  --quiet, --verbose      print less, or also every object as it completes\n\n" +
+           "  -q, --quiet, -v, --verbose\n"
+           "                          print less, or also every object as it completes\n\n" +
            std::string(kRunHelp);
 }
 
@@ -56,7 +63,7 @@ std::string setHelp() {
 
 const Command kCommands[] = {
     {"get", "URL [OPTIONS]", "grab URL as a new task and run it to the end", getHelp, runGet},
-    {"list", "", "list the tasks with their state, counters, boundary and limits", listHelp,
+    {"list", "[--json]", "list the tasks with their state, counters, boundary and limits", listHelp,
      runList},
     {"resume", "[NAME...] [OPTIONS]",
      "run the named tasks (all unfinished ones when none is named) to the end", resumeHelp,

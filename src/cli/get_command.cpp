@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -7,6 +10,7 @@
 #include "cli/new_task_request.h"
 #include "cli/run_report.h"
 #include "cli/usage.h"
+#include "cli/verbosity_options.h"
 
 namespace quillharbor {
 
@@ -19,11 +23,19 @@ ExitCode runGet(Invocation& invocation) {
     if (!url) {
         return usageError(url.error().text, "get");
     }
-    invocation.verbosity = request.value().verbosity.value_or(invocation.verbosity);
+    if (Status merged = mergeVerbosity(invocation, request.value().verbosity); !merged) {
+        return usageError(merged.error().text, "get");
+    }
+    invocation.json = request.value().json;
+    if (invocation.json) {
+        invocation.terminalFd = ::isatty(STDERR_FILENO) ? STDERR_FILENO : -1;
+    }
 
     // Before the engine starts, so that no transfer begins unwatched.
     InterruptSignal interrupt;
-    CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
+    CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd,
+                       invocation.json ? std::cerr : std::cout,
+                       invocation.json ? &std::cout : nullptr);
     Engine& engine = session.engine();
     engine.PrepareNewTaskParams();
     applyNewTaskRequest(request.value(), url.value(), engine.newTaskParams());

@@ -13,7 +13,10 @@ struct Invocation {
     std::string command;
     std::vector<std::string> arguments;
     Verbosity verbosity = Verbosity::Normal;
-    int terminalFd = -1;  // standard output's descriptor when it is a terminal
+    bool verbosityGiven = false;  // by -q or -v, which a command's own must not contradict
+    int terminalFd = -1;          // standard output's descriptor when it is a terminal
+    // Standard output carries JSON only; the report goes to standard error.
+    bool json = false;
 };
 
 }  // namespace quillharbor

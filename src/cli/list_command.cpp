@@ -1,7 +1,10 @@
+#include <array>
 #include <iostream>
 
+#include "cli/argument_reader.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/state_words.h"
 #include "cli/usage.h"
 
@@ -30,16 +33,33 @@ void printTask(const TTask& task) {
 }  // namespace
 
 ExitCode runList(Invocation& invocation) {
-    if (!invocation.arguments.empty()) {
-        return usageError("'list' takes no arguments", "list");
+    bool json = false;
+    const std::array options{CommandOption{"--json", false, [&](std::string_view) -> Status {
+                                               json = true;
+                                               return {};
+                                           }}};
+    Result<std::vector<std::string>> operands = readArguments(invocation.arguments, options);
+    if (!operands) {
+        return usageError(operands.error().text, "list");
+    }
+    if (!operands.value().empty()) {
+        return usageError("'list' takes no operands", "list");
     }
     CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
     const TaskList& tasks = session.engine().state().TaskList;
-    if (tasks.empty()) {
+    if (json) {
+        const char* separator = "[";
+        for (const TTask& task : tasks) {
+            std::cout << separator << taskJson(task);
+            separator = ",\n";
+        }
+        std::cout << (tasks.empty() ? "[]\n" : "]\n");
+    } else if (tasks.empty()) {
         std::cout << "No tasks in " << invocation.programDir << "\n";
-    }
-    for (const TTask& task : tasks) {
-        printTask(task);
+    } else {
+        for (const TTask& task : tasks) {
+            printTask(task);
+        }
     }
     // A task file that could not be loaded is missing from the list.
     return session.startupTrouble() ? ExitCode::Failure : ExitCode::Success;

@@ -10,9 +10,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/usage.h"
+#include "cli/verbosity_options.h"
 #include "platform/program_directory_lock.h"
 #include "platform/result.h"
 
@@ -22,7 +24,7 @@ namespace {
 constexpr std::string_view kVersion = QUILLHARBOR_VERSION;
 
 void printUsage(std::ostream& out) {
-    out << "Usage: " << kProgram << " [--home DIR] [--quiet|--verbose] COMMAND [ARGUMENTS]\n"
+    out << "Usage: " << kProgram << " [--home DIR] [-q|-v] COMMAND [ARGUMENTS]\n"
         << "       " << kProgram << " COMMAND --help\n"
         << "       " << kProgram << " --help | --version\n\n"
         << "Grabs web and FTP sites for offline browsing with the engine, settings and task\n"
@@ -41,13 +43,13 @@ void printUsage(std::ostream& out) {
         out << command.summary << "\n";
     }
     out << "\nOptions:\n"
-        << "  --home DIR   the program directory, holding Quillharbor.ini and the task files\n"
-        << "               (default: the current directory, made when missing); downloads go\n"
-        << "               under its TaskRoot\n"
-        << "  --quiet      print only errors and the objects that failed\n"
-        << "  --verbose    also print every object as it completes, with its state\n"
-        << "  --help       show this help and exit\n"
-        << "  --version    show the version and exit\n";
+        << "  --home DIR       the program directory, holding Quillharbor.ini and the task files\n"
+        << "                   (default: the current directory, made when missing); downloads\n"
+        << "                   go under its TaskRoot\n"
+        << "  -q, --quiet      print only errors and the objects that failed\n"
+        << "  -v, --verbose    also print every object as it completes, with its state\n"
+        << "  -h, --help       show this help and exit\n"
+        << "  -V, --version    show the version and exit\n";
 }
 
 void printCommandHelp(const Command& command) {
@@ -83,43 +85,49 @@ bool asksForHelp(std::span<const std::string> arguments) {
 }
 
 ExitCode run(std::span<char* const> args) {
+    const std::vector<std::string> arguments(args.begin() + 1, args.end());
     std::string home = ".";
-    Verbosity verbosity = Verbosity::Normal;
-    std::size_t next = 1;
-    for (; next < args.size(); ++next) {
-        std::string_view arg = args[next];
-        if (arg == "--help" || arg == "-h") {
-            printUsage(std::cout);
-            return ExitCode::Success;
-        }
-        if (arg == "--version") {
-            std::cout << kProgram << ' ' << kVersion << '\n';
-            return ExitCode::Success;
-        }
-        if (arg == "--home") {
-            if (++next == args.size()) {
-                return usageError("--home needs a directory");
-            }
-            home = args[next];
-        } else if (arg.starts_with("--home=")) {
-            home = arg.substr(7);
-        } else if (arg == "--quiet") {
-            verbosity = Verbosity::Quiet;
-        } else if (arg == "--verbose") {
-            verbosity = Verbosity::Verbose;
-        } else if (arg.starts_with('-')) {
-            return usageError("unknown option '" + std::string(arg) + "'");
-        } else {
-            break;
-        }
+    std::optional<Verbosity> verbosity;
+    bool help = false;
+    bool version = false;
+    std::vector<CommandOption> options = verbosityOptions(verbosity);
+    options.push_back({"--home", true, [&](std::string_view value) -> Status {
+                           home = value;
+                           return {};
+                       }});
+    options.push_back({"--help", false,
+                       [&](std::string_view) -> Status {
+                           help = true;
+                           return {};
+                       },
+                       'h'});
+    options.push_back({"--version", false,
+                       [&](std::string_view) -> Status {
+                           version = true;
+                           return {};
+                       },
+                       'V'});
+    Result<std::vector<std::string>> rest =
+        readArguments(arguments, options, OperandOrder::OptionsFirst);
+    if (!rest) {
+        return usageError(rest.error().text);
     }
-    if (next == args.size()) {
+    if (help) {
+        printUsage(std::cout);
+        return ExitCode::Success;
+    }
+    if (version) {
+        std::cout << kProgram << ' ' << kVersion << '\n';
+        return ExitCode::Success;
+    }
+    if (rest.value().empty()) {
         return usageError("no command given");
     }
     Invocation invocation;
-    invocation.command = args[next];
-    invocation.arguments.assign(args.begin() + next + 1, args.end());
-    invocation.verbosity = verbosity;
+    invocation.command = rest.value().front();
+    invocation.arguments.assign(rest.value().begin() + 1, rest.value().end());
+    invocation.verbosity = verbosity.value_or(Verbosity::Normal);
+    invocation.verbosityGiven = verbosity.has_value();
     invocation.terminalFd = ::isatty(STDOUT_FILENO) ? STDOUT_FILENO : -1;
     const auto commands = allCommands();
     const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& each) {

@@ -1,8 +1,11 @@
 #include "cli/new_task_request.h"
 
-#include <array>
+#include <charconv>
+#include <filesystem>
+#include <vector>
 
 #include "cli/argument_reader.h"
+#include "cli/verbosity_options.h"
 #include "parser/url_helpers.h"
 
 namespace quillharbor {
@@ -51,12 +54,62 @@ Status readDownloadFrom(std::string_view value, std::optional<std::uint8_t>& dow
     return {};
 }
 
-Status takeText(std::string_view option, std::string_view value,
-                std::optional<std::string>& field) {
+Status takeText(std::string_view option, std::string_view value, std::string& field) {
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
         return Error{std::string(option) + " cannot hold a line break"};
     }
     field = std::string(value);
+    return {};
+}
+
+Status takeText(std::string_view option, std::string_view value,
+                std::optional<std::string>& field) {
+    std::string text;
+    if (Status taken = takeText(option, value, text); !taken) {
+        return taken;
+    }
+    field = std::move(text);
+    return {};
+}
+
+// The most a rate may be: no link is faster, and the pacing arithmetic stays exact.
+constexpr double kMaxRate = 1e12;
+
+Status readProxy(std::string_view value, GrabOptions& grab) {
+    const std::size_t colon = value.rfind(':');
+    const std::string_view port = colon == std::string_view::npos ? "" : value.substr(colon + 1);
+    int number = 0;
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), number);
+    if (colon == 0 || port.empty() || error != std::errc() || end != port.data() + port.size() ||
+        number < 1 || number > 65535 ||
+        value.find_first_of(std::string_view("/ \r\n\0", 5)) != std::string_view::npos) {
+        return Error{"--proxy takes HOST:PORT, not '" + std::string(value) + "'"};
+    }
+    grab.ProxyHost = std::string(value.substr(0, colon));
+    grab.ProxyPort = std::string(port);
+    return {};
+}
+
+Status readExpression(std::string_view option, std::string_view value, std::string& field) {
+    if (Status text = takeText(option, value, field); !text) {
+        return text;
+    }
+    const bool include = option == "--include";
+    Result<UrlFilter> filter =
+        UrlFilter::make(include ? field : std::string(), include ? std::string() : field);
+    return filter ? Status{} : Status(filter.error());
+}
+
+Status readDirectory(std::string_view value, std::optional<std::string>& directory) {
+    if (value.empty() || value.find('\0') != std::string_view::npos) {
+        return Error{"-P/--output needs a folder"};
+    }
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(value, error);
+    if (error) {
+        return Error{"-P/--output: cannot tell where '" + std::string(value) + "' is"};
+    }
+    directory = path.lexically_normal().string();
     return {};
 }
 
@@ -77,7 +130,7 @@ std::string boundaryFor(std::uint8_t downloadFrom, const std::string& url) {
 
 const char* const kNewTaskOptionsHelp =
     "Options (each unset one comes from the Default section of the configuration):\n"
-    "  --name NAME             task name, also its directory under TaskRoot (default Task-N)\n"
+    "  -n, --name NAME         task name, also its directory under TaskRoot (default Task-N)\n"
     "  --start-doc NAME        file name of the starting document\n"
     "                          (default \"Starting Document.html\")\n"
     "  --try-slashes, --no-try-slashes\n"
@@ -88,7 +141,7 @@ const char* const kNewTaskOptionsHelp =
     "  --from WHERE            download from: host (the starting document's host), directory\n"
     "                          (its directory and subdirectories) or anywhere\n"
     "  --boundary PREFIX       download only URLs beginning with PREFIX (overrides --from)\n"
-    "  --levels N|infinity     follow links at most N links away from the starting document,\n"
+    "  -l, --levels N|infinity follow links at most N links away from the starting document,\n"
     "                          0 to 100 (0: the document alone; the task's Max levels is N+1)\n"
     "  --files N|infinity      retrieve at most N files, 1 to 10000\n"
     "  --extensions WHICH      accept only files with these extensions (\".gif .jpg\"), or\n"
@@ -97,7 +150,21 @@ const char* const kNewTaskOptionsHelp =
     "                          follow links to FTP servers\n"
     "  --ftp-user USER, --ftp-password PASSWORD\n"
     "                          FTP login for the task (default: DefUser and DefPassword)\n"
-    "  --quiet, --verbose      print less, or also every object as it completes\n";
+    "  -P, --output DIR        save the task's files into DIR (made when missing) instead of\n"
+    "                          TaskRoot/NAME\n"
+    "  -U, --user-agent TEXT   send TEXT as the user agent (default: the configured one)\n"
+    "  --limit-rate RATE       read at most RATE bytes per second across the task's\n"
+    "                          transfers; k and M suffixes count 1024 and 1024*1024 (200k)\n"
+    "  --include REGEX         follow only links whose absolute URL matches REGEX\n"
+    "  --exclude REGEX         never follow links whose absolute URL matches REGEX\n"
+    "                          (ECMAScript syntax, searched anywhere in the URL; refused\n"
+    "                          links are told with --verbose and counted at the end)\n"
+    "  --no-robots             ignore robots.txt for this task\n"
+    "  --proxy HOST:PORT       send this task's HTTP requests through that proxy\n"
+    "  --json                  print one JSON object per finished or failed object on\n"
+    "                          standard output; progress and messages go to standard error\n"
+    "  -q, --quiet, -v, --verbose\n"
+    "                          print less, or also every object as it completes\n";
 
 Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments) {
     NewTaskRequest request;
@@ -110,8 +177,8 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
     const auto text = [](std::string_view option, std::optional<std::string>& field) {
         return [option, &field](std::string_view value) { return takeText(option, value, field); };
     };
-    const std::array options{
-        CommandOption{"--name", true, text("--name", request.name)},
+    std::vector<CommandOption> options{
+        CommandOption{"--name", true, text("--name", request.name), 'n'},
         CommandOption{"--start-doc", true, text("--start-doc", request.startingDoc)},
         CommandOption{"--try-slashes", false, flag(request.trySlashes, true)},
         CommandOption{"--no-try-slashes", false, flag(request.trySlashes, false)},
@@ -144,7 +211,8 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
                               request.linksAway = static_cast<std::uint16_t>(*levels.value());
                           }
                           return {};
-                      }},
+                      },
+                      'l'},
         CommandOption{"--files", true,
                       [&](std::string_view value) -> Status {
                           auto files = readBoundedNumber("--files", value, 1, 10000, true);
@@ -163,17 +231,47 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
             [&](std::string_view value) { return readExtensions(value, request.extensions); }},
         CommandOption{"--ftp-user", true, text("--ftp-user", request.ftpUser)},
         CommandOption{"--ftp-password", true, text("--ftp-password", request.ftpPassword)},
-        CommandOption{"--quiet", false,
-                      [&](std::string_view) -> Status {
-                          request.verbosity = Verbosity::Quiet;
+        CommandOption{
+            "--output", true,
+            [&](std::string_view value) { return readDirectory(value, request.directory); }, 'P'},
+        CommandOption{"--user-agent", true,
+                      [&](std::string_view value) {
+                          return takeText("--user-agent", value, request.grab.UserAgent);
+                      },
+                      'U'},
+        CommandOption{"--limit-rate", true,
+                      [&](std::string_view value) -> Status {
+                          Result<std::int64_t> rate = readRate(value);
+                          if (!rate) {
+                              return rate.error();
+                          }
+                          request.grab.RateLimit = rate.value();
                           return {};
                       }},
-        CommandOption{"--verbose", false,
+        CommandOption{"--include", true,
+                      [&](std::string_view value) {
+                          return readExpression("--include", value, request.grab.Include);
+                      }},
+        CommandOption{"--exclude", true,
+                      [&](std::string_view value) {
+                          return readExpression("--exclude", value, request.grab.Exclude);
+                      }},
+        CommandOption{"--no-robots", false,
                       [&](std::string_view) -> Status {
-                          request.verbosity = Verbosity::Verbose;
+                          request.grab.NoRobots = true;
+                          return {};
+                      }},
+        CommandOption{"--proxy", true,
+                      [&](std::string_view value) { return readProxy(value, request.grab); }},
+        CommandOption{"--json", false,
+                      [&](std::string_view) -> Status {
+                          request.json = true;
                           return {};
                       }},
     };
+    for (CommandOption& option : verbosityOptions(request.verbosity)) {
+        options.push_back(std::move(option));
+    }
     Result<std::vector<std::string>> operands = readArguments(arguments, options);
     if (!operands) {
         return operands.error();
@@ -186,6 +284,26 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
     }
     request.url = std::move(operands.value().front());
     return request;
+}
+
+Result<std::int64_t> readRate(std::string_view text) {
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    const std::string_view suffix(end, static_cast<std::size_t>(text.data() + text.size() - end));
+    double unit = 0;
+    if (suffix.empty()) {
+        unit = 1;
+    } else if (suffix == "k" || suffix == "K") {
+        unit = 1024;
+    } else if (suffix == "m" || suffix == "M") {
+        unit = 1024 * 1024;
+    }
+    const double rate = number * unit;
+    if (text.empty() || error != std::errc() || unit == 0 || !(rate >= 1) || rate > kMaxRate) {
+        return Error{"--limit-rate takes bytes per second such as 5000, 200k or 1.5M, not '" +
+                     std::string(text) + "'"};
+    }
+    return static_cast<std::int64_t>(rate);
 }
 
 Result<std::string> cleanStartingUrl(std::string url) {
@@ -236,6 +354,8 @@ void applyNewTaskRequest(const NewTaskRequest& request, const std::string& clean
     params.FollowFTP = request.followFtp.value_or(params.FollowFTP);
     params.FtpUser = request.ftpUser.value_or(params.FtpUser);
     params.FtpPassword = request.ftpPassword.value_or(params.FtpPassword);
+    params.Directory = request.directory.value_or(params.Directory);
+    params.Grab = request.grab;
 }
 
 }  // namespace quillharbor

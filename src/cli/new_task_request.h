@@ -31,7 +31,13 @@ struct NewTaskRequest {
     std::optional<std::string> ftpUser;
     std::optional<std::string> ftpPassword;
     std::optional<Verbosity> verbosity;
+    std::optional<std::string> directory;  // -P: the task's own folder, absolute
+    GrabOptions grab;
+    bool json = false;  // one JSON object per settled object on standard output
 };
+
+// Bytes per second from "200k", "1.5M" or "5000" (k and M count 1024 and 1024 * 1024).
+Result<std::int64_t> readRate(std::string_view text);
 
 // Reads `get URL [options]`. An error is a usage mistake, worded for the user.
 Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments);

@@ -1,4 +1,5 @@
-#include <array>
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,25 +9,19 @@
 #include "cli/interrupt_signal.h"
 #include "cli/run_report.h"
 #include "cli/usage.h"
+#include "cli/verbosity_options.h"
 
 namespace quillharbor {
 
 ExitCode runResume(Invocation& invocation) {
-    const std::array options{
-        CommandOption{"--quiet", false,
-                      [&](std::string_view) -> Status {
-                          invocation.verbosity = Verbosity::Quiet;
-                          return {};
-                      }},
-        CommandOption{"--verbose", false,
-                      [&](std::string_view) -> Status {
-                          invocation.verbosity = Verbosity::Verbose;
-                          return {};
-                      }},
-    };
+    std::optional<Verbosity> verbosity;
+    const std::vector<CommandOption> options = verbosityOptions(verbosity);
     Result<std::vector<std::string>> names = readArguments(invocation.arguments, options);
     if (!names) {
         return usageError(names.error().text, "resume");
+    }
+    if (Status merged = mergeVerbosity(invocation, verbosity); !merged) {
+        return usageError(merged.error().text, "resume");
     }
 
     InterruptSignal interrupt;

@@ -65,6 +65,10 @@ ExitCode finishRun(CliSession& session, CliSession::RunEnd end, const std::vecto
         if (interrupted) {
             continue;
         }
+        if (const std::size_t refused = view.refusedLinks(*task); refused > 0) {
+            view.print("Task " + task->Name + " refused " + std::to_string(refused) +
+                       " links by --include/--exclude");
+        }
         if (view.reachedFileLimit(*task)) {
             view.print("Task " + task->Name + " stopped at the file limit of " +
                        std::to_string(task->MaxFiles) + ": raise it with --files");
@@ -80,13 +84,13 @@ ExitCode finishRun(CliSession& session, CliSession::RunEnd end, const std::vecto
         return ExitCode::Interrupted;
     }
     if (!failed.empty()) {
-        std::cout << "Failed objects (" << failed.size() << "):\n";
+        std::ostream& out = invocation.json ? std::cerr : std::cout;
+        out << "Failed objects (" << failed.size() << "):\n";
         for (const TDnObj* object : failed) {
-            std::cout << "  " << failureWords(*object) << "  " << object->URL << "  ("
-                      << objectStateWords(object->State) << ", task " << object->Task->Name
-                      << ")\n";
+            out << "  " << failureWords(*object) << "  " << object->URL << "  ("
+                << objectStateWords(object->State) << ", task " << object->Task->Name << ")\n";
         }
-        std::cout << std::flush;
+        out << std::flush;
     }
     return saved && allFinished && failed.empty() ? ExitCode::Success : ExitCode::Failure;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "cli/json_output.h"
 #include "cli/state_words.h"
 #include "model/message_identity.h"
 
@@ -22,8 +23,14 @@ ObjectState reportedState(ObjectState state) {
 
 }  // namespace
 
-TerminalView::TerminalView(Verbosity verbosity, int terminalFd)
-    : m_verbosity(verbosity), m_line(std::cout, terminalFd) {}
+TerminalView::TerminalView(Verbosity verbosity, int terminalFd, std::ostream& progress,
+                           std::ostream* json)
+    : m_verbosity(verbosity), m_line(progress, terminalFd), m_json(json) {}
+
+std::size_t TerminalView::refusedLinks(const TTask& task) const {
+    const auto found = m_refused.find(&task);
+    return found == m_refused.end() ? 0 : found->second.size();
+}
 
 void TerminalView::watch(TTask& task) {
     if (std::find(m_watched.begin(), m_watched.end(), &task) != m_watched.end()) {
@@ -59,6 +66,7 @@ void TerminalView::finish() {
 
 void TerminalView::DeleteTaskRow(TTask& task) {
     m_fileLimited.erase(&task);
+    m_refused.erase(&task);
     std::erase(m_selected, &task);
     std::erase(m_watched, &task);
     for (const TDnObj& object : task.Objects) {
@@ -82,6 +90,10 @@ void TerminalView::ShowNotification(const std::string& text) {
 void TerminalView::ShowLinkDropped(const TDnObj& page, const std::string& link, LinkDrop why) {
     if (why == LinkDrop::FileLimit) {
         m_fileLimited.insert(page.Task);
+    } else if (why == LinkDrop::Filtered) {
+        if (m_refused[page.Task].insert(link).second && m_verbosity == Verbosity::Verbose) {
+            m_line.print("refused by --include/--exclude  " + link);
+        }
     } else if (m_verbosity == Verbosity::Verbose) {
         m_line.print("dropped a link of " + std::to_string(link.size()) + " bytes (" +
                      link.substr(0, 60) + "...) in " + page.URL + ": longer than 8192 bytes");
@@ -139,7 +151,7 @@ void TerminalView::update(bool statisticsStep) {
 }
 
 void TerminalView::reportObject(const TDnObj& object) {
-    if (m_verbosity != Verbosity::Verbose || !objectSettled(object) ||
+    if ((m_verbosity != Verbosity::Verbose && m_json == nullptr) || !objectSettled(object) ||
         std::find(m_watched.begin(), m_watched.end(), object.Task) == m_watched.end()) {
         return;
     }
@@ -150,6 +162,12 @@ void TerminalView::reportObject(const TDnObj& object) {
             return;
         }
         place->second = state;
+    }
+    if (m_json != nullptr) {
+        *m_json << objectJson(object) << std::endl;
+    }
+    if (m_verbosity != Verbosity::Verbose) {
+        return;
     }
     std::string line = objectStateWords(object.State);
     if (objectFailed(object) && object.Status != 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -23,8 +24,11 @@ namespace quillharbor {
 // Loop's thread only. Records are held only between the engine's AddTaskRow and DeleteTaskRow.
 class TerminalView final : public EngineView {
 public:
-    // terminalFd: the descriptor of standard output when it is a terminal, -1 otherwise.
-    TerminalView(Verbosity verbosity, int terminalFd);
+    // progress: where the status line and messages go; terminalFd: its descriptor when it is
+    // a terminal, -1 otherwise. json: where each settled object of a watched task goes as one
+    // line of JSON, when wanted.
+    TerminalView(Verbosity verbosity, int terminalFd, std::ostream& progress = std::cout,
+                 std::ostream* json = nullptr);
 
     // The tasks the engine's "selected" commands act on; dropped as their rows are deleted.
     void select(std::vector<TTask*> tasks) { m_selected = std::move(tasks); }
@@ -43,6 +47,8 @@ public:
     void finish();
     // Whether the link intake dropped a new link of the task at its file limit.
     bool reachedFileLimit(const TTask& task) const { return m_fileLimited.contains(&task); }
+    // The distinct links of the task that its include and exclude expressions refused.
+    std::size_t refusedLinks(const TTask& task) const;
 
     std::vector<TTask*> SelectedTasks() override { return m_selected; }
     std::vector<TDnObj*> SelectedObjects(ObjectListPage) override { return {}; }
@@ -60,7 +66,8 @@ public:
     void ShowTaskCounters(TTask&) override { update(false); }
     void UpdateCommands() override {}
     void ShowNotification(const std::string& text) override;
-    // With Verbose an overlong link is told; a file limit is remembered for the end of the run.
+    // With Verbose an overlong link is told, and a link the task's expressions refuse (once
+    // each); refusals are counted and a file limit is remembered for the end of the run.
     void ShowLinkDropped(const TDnObj& page, const std::string& link, LinkDrop why) override;
     void SetStatusText(int pane, const std::string& text) override;
     void OpenNewTask(const std::string&) override {}
@@ -86,6 +93,8 @@ private:
     // Objects already reported by Verbose, with the state they were reported in.
     std::unordered_map<std::uintptr_t, ObjectState> m_reported;
     std::unordered_set<const TTask*> m_fileLimited;
+    std::unordered_map<const TTask*, std::unordered_set<std::string>> m_refused;
+    std::ostream* m_json;
 };
 
 }  // namespace quillharbor

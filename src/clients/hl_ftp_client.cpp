@@ -50,7 +50,8 @@ THLFTPClient::THLFTPClient(MessageLoop& loop, int slotIndex, const SlotContext& 
       m_state(*context.State),
       m_mainWindow(context.MainWindow),
       m_slotIndex(slotIndex),
-      m_ftpCli(loop) {
+      m_ftpCli(loop),
+      m_hold(loop) {
     m_ftpCli.OnRequestDone = [this](TFtpClient&, TFtpRequest request, int error) {
         onRequestDone(request, error);
     };
@@ -122,6 +123,7 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
         return;
     }
     m_awaiting = TFtpRequest::None;
+    m_hold.release();
     if (m_obj == nullptr) {
         return;
     }
@@ -318,7 +320,15 @@ void THLFTPClient::onProgress() {
     if (m_obj == nullptr) {
         return;
     }
+    const std::int64_t grown = m_ftpCli.LocalStreamSize() - m_obj->Received;
     countReceived(*m_obj, m_ftpCli.LocalStreamSize());
+    TTask& task = *m_obj->Task;
+    if (const auto wait = task.Pace.charge(
+            task.Grab.RateLimit, static_cast<std::size_t>(std::max<std::int64_t>(grown, 0)),
+            ReadPace::Clock::now());
+        wait > ReadPace::Clock::duration::zero()) {
+        m_hold.hold(m_ftpCli.DataSocket(), wait);
+    }
     // One report per 2 KiB block would flood the queue on a fast line: the socket reads while
     // data waits, and the reports pile up until it stops.
     const auto now = std::chrono::steady_clock::now();
@@ -387,10 +397,12 @@ void THLFTPClient::Finish() {
 }
 
 void THLFTPClient::abort() {
+    m_hold.release();
     m_ftpCli.Abort();
 }
 
 void THLFTPClient::abandon() {
+    m_hold.release();
     m_obj = nullptr;
     m_inUse = 0;
     m_ftpCli.AbortAsync();

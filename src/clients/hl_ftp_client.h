@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "clients/read_hold.h"
 #include "model/engine_message.h"
 #include "model/engine_state.h"
 #include "model/ftp_slot.h"
@@ -112,6 +113,8 @@ private:
     const Handle m_mainWindow;
     const int m_slotIndex;
     TFtpClient m_ftpCli;
+    // After m_ftpCli: its data socket outlives the hold.
+    ReadHold m_hold;
     TDnObj* m_obj = nullptr;
     std::int32_t m_inUse = 0;
     // The request whose report is still to come; None when nothing is outstanding.

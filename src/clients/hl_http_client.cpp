@@ -36,7 +36,9 @@ THLHTTPClient::THLHTTPClient(MessageLoop& loop, int slotIndex, const SlotContext
       m_state(*context.State),
       m_mainWindow(context.MainWindow),
       m_slotIndex(slotIndex),
-      m_cli(loop, transportOrSocket(loop, std::move(transport))) {
+      m_cli(loop, transportOrSocket(loop, std::move(transport))),
+      m_agent(context.AgentText),
+      m_hold(loop) {
     m_cli.setAgent(context.AgentText);
     m_cli.setAccept("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
     m_cli.OnDocBegin = [this](THttpCli&) { OnDocBegin(); };
@@ -64,10 +66,28 @@ THLHTTPClient::~THLHTTPClient() {
 }
 
 void THLHTTPClient::setProxy(const HttpProxySettings& proxy) {
+    m_proxy = proxy;
     m_cli.setProxy(proxy.Proxy);
     m_cli.setProxyPort(proxy.ProxyPort);
     m_cli.setProxyUsername(proxy.ProxyUser);
     m_cli.setProxyPassword(proxy.ProxyPassword);
+}
+
+void THLHTTPClient::applyTaskOptions(const TTask& task) {
+    m_cli.setAgent(task.Grab.UserAgent.empty() ? m_agent : task.Grab.UserAgent);
+    const bool ownProxy = !task.Grab.ProxyHost.empty();
+    m_cli.setProxy(ownProxy ? task.Grab.ProxyHost : m_proxy.Proxy);
+    m_cli.setProxyPort(ownProxy ? task.Grab.ProxyPort : m_proxy.ProxyPort);
+    m_cli.setProxyUsername(ownProxy ? std::string() : m_proxy.ProxyUser);
+    m_cli.setProxyPassword(ownProxy ? std::string() : m_proxy.ProxyPassword);
+}
+
+void THLHTTPClient::pace(TTask& task, std::size_t length) {
+    const auto wait = task.Pace.charge(task.Grab.RateLimit, length, ReadPace::Clock::now());
+    // A scripted transport has no socket to hold.
+    if (wait > ReadPace::Clock::duration::zero() && m_cli.CtrlSocket() != nullptr) {
+        m_hold.hold(*m_cli.CtrlSocket(), wait);
+    }
 }
 
 bool THLHTTPClient::ready() const {
@@ -83,6 +103,7 @@ void THLHTTPClient::Start(TDnObj& object) {
     m_announcedSize = -1;
     m_cli.setURL(object.URL);
     m_cli.setReference(object.Referrer);
+    applyTaskOptions(*object.Task);
     object.Status = 0;
     object.Cause = kCauseNone;
     // A redirect of this request names its target afresh.
@@ -209,6 +230,7 @@ void THLHTTPClient::OnDocData(const char* data, std::size_t length) {
     m_state.BytesWindow += m_file.size() - object.Received;
     object.Received = m_file.size();
     post(EngineMessage::ObjectProgress, identityOf(object));
+    pace(*object.Task, length);
 }
 
 void THLHTTPClient::fileFailed(TDnObj& object, int error) {
@@ -324,6 +346,7 @@ void THLHTTPClient::handOver(TDnObj& object) {
 
 void THLHTTPClient::OnRequestDone() {
     m_requestOpen = false;
+    m_hold.release();
     if (m_obj == nullptr) {
         return;
     }
@@ -408,10 +431,12 @@ void THLHTTPClient::Finish() {
 }
 
 void THLHTTPClient::abort() {
+    m_hold.release();
     m_cli.Abort();
 }
 
 void THLHTTPClient::abandon() {
+    m_hold.release();
     m_obj = nullptr;
     m_memory.reset();
     m_file.close();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "clients/read_hold.h"
 #include "model/engine_message.h"
 #include "model/engine_state.h"
 #include "model/http_slot.h"
@@ -33,6 +34,9 @@ namespace quillharbor {
 //                                                                  state's RobotsBodies or 0,
 //                                                                  object
 //   134 TaskEnded         the object's task has nothing queued     task, 0
+//
+// A task's own options (TTask::Grab) replace the configured user agent and proxy for its
+// requests, and its byte rate holds the reads of its transfers (ReadHold) as their bytes come.
 //
 // Objects and tasks travel as identities. An automatic retry after a socket error (RetryOnFails,
 // once per object) puts the object back at the tail of the queue.
@@ -93,6 +97,10 @@ private:
     void handOver(TDnObj& object);
     void trySlashlessUrl(TDnObj& object);
 
+    // The task's own agent and proxy, or the configured ones.
+    void applyTaskOptions(const TTask& task);
+    // Holds the reads for the task's rate after length more bytes.
+    void pace(TTask& task, std::size_t length);
     std::string pathOf(const TDnObj& object) const;
     void post(EngineMessage message, std::uintptr_t wParam, std::intptr_t lParam = 0);
     void postTaskEndedWhenIdle(const TTask& task);
@@ -102,6 +110,10 @@ private:
     const Handle m_mainWindow;
     const int m_slotIndex;
     THttpCli m_cli;
+    const std::string m_agent;
+    HttpProxySettings m_proxy;
+    // After m_cli: its socket outlives the hold.
+    ReadHold m_hold;
     FtpLocalFile m_file;
     std::unique_ptr<std::string> m_memory;  // the robots.txt body
     TDnObj* m_obj = nullptr;

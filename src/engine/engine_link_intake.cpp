@@ -89,6 +89,10 @@ public:
             !(m_listing ? ListingEntryAccepted(link, m_task) : LinkAccepted(link, m_task))) {
             return true;
         }
+        if (m_task.Filter.active() && !m_task.Filter.admits(link)) {
+            m_engine.services.view.ShowLinkDropped(m_page, link, LinkDrop::Filtered);
+            return true;
+        }
         if (m_task.MaxFiles != 0 && m_task.MaxFiles <= m_task.Total) {
             if (m_task.Objects.TaskFindObj(link) != nullptr) {
                 return true;  // held already: nothing new is lost
@@ -111,7 +115,8 @@ public:
         }
         child->Referrer = m_base;
         RobotsGate gate(m_engine);
-        if (UrlProtocol(child->URL) == Protocol::Ftp || !m_engine.state.ObeyRobots) {
+        if (UrlProtocol(child->URL) == Protocol::Ftp || !m_engine.state.ObeyRobots ||
+            m_task.Grab.NoRobots) {
             gate.queueObject(*child);
         } else {
             gate.GateNewObject(*child, m_page.Level);

@@ -15,11 +15,12 @@ enum class ObjectListPage {
     Queued,
 };
 
-// Why the link intake left a link of a page: longer than any link it takes, or past the task's
-// file limit.
+// Why the link intake left a link of a page: longer than any link it takes, past the task's
+// file limit, or refused by the task's own include and exclude expressions.
 enum class LinkDrop {
     TooLong,
     FileLimit,
+    Filtered,
 };
 
 // What the engine needs from a screen: the desktop window and the command-line front end

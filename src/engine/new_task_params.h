@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/grab_options.h"
+
 namespace quillharbor {
 
 // What a new task is made from: prepared from the defaults (Engine::PrepareNewTaskParams),
@@ -25,6 +27,9 @@ struct NewTaskParams {
     bool FollowFTP = false;
     std::string FtpPassword;
     std::string FtpUser;
+    // The task's folder when the user named one; empty: the task root's (TaskRoot + Name).
+    std::string Directory;
+    GrabOptions Grab;
 };
 
 }  // namespace quillharbor

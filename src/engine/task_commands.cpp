@@ -8,6 +8,7 @@
 #include "model/link_admission.h"
 #include "model/message_identity.h"
 #include "platform/files.h"
+#include "storage/grab_options_file.h"
 
 namespace quillharbor {
 
@@ -177,6 +178,10 @@ void TaskCommands::removeTask(TTask& task) {
     m_context.services.rewriter.forgetTask(task);
     if (Status deleted = deleteFile(m_context.taskFilePath(task));
         !deleted && deleted.error().code != ENOENT) {
+        m_context.services.view.ShowNotification(deleted.error().text);
+    }
+    if (Status deleted = writeGrabOptions(grabOptionsPath(m_context.programDir, task.Name), {});
+        !deleted) {
         m_context.services.view.ShowNotification(deleted.error().text);
     }
     m_context.services.view.DeleteTaskRow(task);

@@ -7,6 +7,7 @@
 #include "model/message_identity.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
+#include "storage/grab_options_file.h"
 
 namespace quillharbor {
 
@@ -121,11 +122,15 @@ std::unique_ptr<TTask> TaskCreator::newTaskFrom(const NewTaskParams& params,
     task->FtpPassword = params.FtpPassword;
     task->FtpUser = params.FtpUser;
     task->StartDocName = MakeUniqueName(startingDocName(params.StartingDoc), directory);
+    task->Grab = params.Grab;
+    // The front ends check the expressions before they ask for a task.
+    task->Filter = UrlFilter::make(params.Grab.Include, params.Grab.Exclude).valueOr({});
     return task;
 }
 
 TTask* TaskCreator::CreateTask(const NewTaskParams& params) {
-    const std::string directory = taskDirectory(params.Name);
+    const std::string directory =
+        params.Directory.empty() ? taskDirectory(params.Name) : withTrailingSlash(params.Directory);
     if (!prepareTaskPlace(params.Name, directory)) {
         return nullptr;
     }
@@ -143,6 +148,11 @@ TTask* TaskCreator::CreateTask(const NewTaskParams& params) {
 
     const std::string path = m_context.taskFilePath(task);
     if (Status written = m_context.services.taskFiles.WriteTaskFile(task, path); !written) {
+        view.ShowNotification(written.error().text);
+    }
+    // Also without options: a file left from an earlier task of the name must not apply.
+    const std::string options = grabOptionsPath(m_context.programDir, task.Name);
+    if (Status written = writeGrabOptions(options, task.Grab); !written) {
         view.ShowNotification(written.error().text);
     }
     return &task;

@@ -9,6 +9,7 @@
 #include "net/http_status.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
+#include "storage/grab_options_file.h"
 #include "storage/task_file.h"
 
 namespace quillharbor {
@@ -39,6 +40,7 @@ void TaskLoader::LoadAllTasks() {
         if (!loaded.contains(&task)) {
             continue;
         }
+        loadGrabOptions(task);
         RequeueLoadedTask(task);
         task.State = task.Queued > 0 ? TaskState::Stopped : TaskState::Finished;
         view.AddTaskRow(task);
@@ -48,6 +50,19 @@ void TaskLoader::LoadAllTasks() {
     for (const Error& error : files.errors) {
         view.ShowNotification(error.text);
     }
+}
+
+void TaskLoader::loadGrabOptions(TTask& task) {
+    Result<GrabOptions> options = readGrabOptions(grabOptionsPath(m_context.programDir, task.Name));
+    Result<UrlFilter> filter =
+        options ? UrlFilter::make(options.value().Include, options.value().Exclude)
+                : Result<UrlFilter>(options.error());
+    if (!filter) {
+        m_context.services.view.ShowNotification(filter.error().text);
+        return;
+    }
+    task.Grab = std::move(options).value();
+    task.Filter = std::move(filter).value();
 }
 
 void TaskLoader::RequeueLoadedTask(TTask& task) {

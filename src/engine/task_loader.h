@@ -36,6 +36,9 @@ public:
     void RequeueLoadedTask(TTask& task);
 
 private:
+    // The task's own options from the file beside its task file; one that cannot be read is
+    // told and the task runs on the configuration alone.
+    void loadGrabOptions(TTask& task);
     void queueOrSettle(TDnObj& object);
     // The path of the copy the scheduler would settle object on, if it picked it now.
     std::optional<std::string> copyToSettleOn(const TDnObj& object) const;

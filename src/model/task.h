@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "model/grab_options.h"
 #include "model/local_name_index.h"
 #include "model/task_flag.h"
 #include "model/task_object_list.h"
@@ -45,6 +46,11 @@ struct TTask {
 
     // Given by the task list on insertion, never reused; 0 while the task is in no list.
     std::uint32_t Serial = 0;
+
+    // The user's options for this task alone, their compiled filter and the pace of its reads.
+    GrabOptions Grab;
+    UrlFilter Filter;
+    ReadPace Pace;
 };
 
 // A task with these fields, its FTP login taken from the given defaults, counters and state 0

@@ -173,6 +173,8 @@ public:
     TFtpRequest RequestType() const { return m_requestType; }
     // Bytes in the local file being written (restart offset included); 0 when none is open.
     std::int64_t LocalStreamSize() const { return m_localFile.size(); }
+    // The data connection's socket, for an owner that holds its reads (OnProgress may pause it).
+    TWSocket& DataSocket() { return *m_data; }
     // The bytes of the last listing, as the server sent them.
     const std::string& Listing() const { return m_listing; }
 

@@ -104,7 +104,8 @@ void TWSocket::receiveLoop(int error) {
                 return;
             }
         }
-        if (hasComponentOption(TWSocketOption::wsoNoReceiveLoop) || m_lastError != 0)
+        // A handler that paused the socket reads nothing more until it resumes.
+        if (hasComponentOption(TWSocketOption::wsoNoReceiveLoop) || m_lastError != 0 || m_paused)
             return;
         // A handler that leaves the data waiting hears of it again once it has read: offering
         // the same bytes over and over would never end.

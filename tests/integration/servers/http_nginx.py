@@ -4,7 +4,8 @@
 Usage: http_nginx.py PORT WORKDIR ROOT
 Serves the static tree ROOT on 127.0.0.1:PORT as one process (no master, no workers), with its
 configuration, logs, pid file and temporary directories in WORKDIR. SIGTERM stops it. Each line
-of WORKDIR/access.log gives a request line, its Range header, the status and the body bytes sent.
+of WORKDIR/access.log gives a request line, its Range header, the status, the body bytes sent
+and the user agent.
 /loop.html redirects to itself.
 """
 import os
@@ -21,7 +22,7 @@ pid {workdir}/nginx.pid;
 error_log {workdir}/error.log;
 events {{ worker_connections 64; }}
 http {{
-    log_format ranges '$request "$http_range" $status $body_bytes_sent';
+    log_format ranges '$request "$http_range" $status $body_bytes_sent "$http_user_agent"';
     access_log {workdir}/access.log ranges;
     client_body_temp_path {workdir}/client_body;
     proxy_temp_path {workdir}/proxy;

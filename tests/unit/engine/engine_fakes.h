@@ -53,7 +53,9 @@ public:
     void UpdateCommands() override { calls.push_back("UpdateCommands"); }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
     void ShowLinkDropped(const TDnObj&, const std::string& link, LinkDrop why) override {
-        dropped.push_back((why == LinkDrop::TooLong ? "too long " : "file limit ") +
+        dropped.push_back((why == LinkDrop::TooLong     ? "too long "
+                           : why == LinkDrop::FileLimit ? "file limit "
+                                                        : "filtered ") +
                           link.substr(0, 20));
     }
     void SetStatusText(int pane, const std::string& text) override { status[pane] = text; }
