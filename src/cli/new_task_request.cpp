@@ -6,6 +6,7 @@
 
 #include "cli/argument_reader.h"
 #include "cli/verbosity_options.h"
+#include "engine/download_boundary.h"
 #include "parser/url_helpers.h"
 
 namespace quillharbor {
@@ -111,19 +112,6 @@ Status readDirectory(std::string_view value, std::optional<std::string>& directo
     }
     directory = path.lexically_normal().string();
     return {};
-}
-
-std::string boundaryFor(std::uint8_t downloadFrom, const std::string& url) {
-    switch (downloadFrom) {
-        case kFromHost:
-            return HostPart(url) + "/";
-        case kFromDirectory: {
-            std::string directory = DirPart(url);
-            return directory.empty() ? HostPart(url) + "/" : directory;
-        }
-        default:
-            return {};
-    }
 }
 
 }  // namespace
