@@ -8,7 +8,9 @@
 #include "net/http_redirect.h"
 #include "net/http_referer.h"
 #include "net/http_socket_transport.h"
+#include "net/http_tunnel.h"
 #include "net/socket_error.h"
+#include "net/tls_failure.h"
 
 namespace quillharbor {
 
@@ -70,7 +72,6 @@ void THttpCli::GetASync() {
 
     m_requestFields = m_fields;
     m_requestFields.Reference = refererWithoutUserInfo(m_fields.Reference);
-    m_requestFields.viaProxy = !m_proxy.empty();
     if (!m_target.user.empty()) {
         m_requestFields.Username = m_target.user;
     }
@@ -96,15 +97,34 @@ void THttpCli::onLookupDone(int error, const std::string& address) {
         return;
     }
     setState(THttpState::httpDnsLookupDone);
+    m_transport->plan(sessionPlan());
     m_transport->connect(address, m_target.connectPort);
+}
+
+HttpSessionPlan THttpCli::sessionPlan() const {
+    HttpSessionPlan plan;
+    plan.tls = m_target.secure;
+    plan.serverName = m_target.targetHost;
+    plan.verify = m_verifyCertificates;
+    if (!m_target.tunnel.empty()) {
+        plan.tunnelRequest = composeConnectRequest(m_target.tunnel, m_requestFields.ProxyUsername,
+                                                   m_requestFields.ProxyPassword);
+    }
+    return plan;
 }
 
 void THttpCli::onConnected(int error) {
     if (m_state != THttpState::httpDnsLookupDone) {
         return;
     }
-    if (error != 0) {
+    if (error > WSABASEERR) {
         fail(error, socketErrorDesc(error) + " (Error #" + std::to_string(error) + ")", error);
+        return;
+    }
+    if (error != 0) {
+        // The tunnel or the TLS session failed: a status of its own, no socket code.
+        const std::string text = tlsFailureText(error);
+        fail(error, text.empty() ? "Tunnel refused by the proxy" : text, 0);
         return;
     }
     setState(THttpState::httpConnected);
@@ -121,6 +141,8 @@ void THttpCli::sendRequest() {
     HttpRequestHeader header = m_requestFields;
     header.requestPath = m_target.requestPath;
     header.host = m_target.hostField;
+    // Inside a tunnel the request is the server's: the proxy's login went with the CONNECT.
+    header.viaProxy = !m_proxy.empty() && m_target.tunnel.empty();
     HttpCommandHook hook;
     if (OnCommand) {
         hook = [this](std::string& line) { OnCommand(*this, line); };
@@ -194,7 +216,8 @@ void THttpCli::followRedirect() {
         return;
     }
     ++m_redirects;
-    const auto next = resolveHttpRedirect(m_target.url, info().location.value_or(""));
+    const auto next =
+        resolveHttpRedirect(m_target.url, info().location.value_or(""), m_followHttps);
     if (!next) {
         // Another scheme or nothing at all: the request ends here with the redirect's status.
         closeConnection();

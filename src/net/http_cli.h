@@ -34,8 +34,12 @@ namespace quillharbor {
 // A status of 400 or more closes the connection as soon as its line is handled; bytes that came
 // with it are still handled. StatusCode() is then the server's, or after a failure of the client
 // itself: 800 (a header line longer than the buffer, or a malformed status line), 801 (the host
-// could not be looked up, or Abort), 802 (more than MaxRedirects redirects), a Windows Sockets
-// code above 10000 (the connect failed).
+// could not be looked up, or Abort), 802 (more than MaxRedirects redirects), 803 to 807 (the TLS
+// session of an https URL could not be set up, tls_failure.h), the proxy's status when it refused
+// the tunnel to an https URL, a Windows Sockets code above 10000 (the connect failed).
+//
+// An https URL is fetched over TLS (port 443 by default), through a proxy by a CONNECT tunnel;
+// the server's certificate is verified unless VerifyCertificates() is off.
 class THttpCli : private MessageTarget,
                  private HttpTransport::Events,
                  private HttpResponseParser::Handler {
@@ -110,6 +114,11 @@ public:
     void setProxyUsername(std::string value) { m_fields.ProxyUsername = std::move(value); }
     const std::string& ProxyPassword() const { return m_fields.ProxyPassword; }
     void setProxyPassword(std::string value) { m_fields.ProxyPassword = std::move(value); }
+    // A redirect to an https URL is followed; off, it ends the request with the redirect's status.
+    bool FollowHttps() const { return m_followHttps; }
+    void setFollowHttps(bool value) { m_followHttps = value; }
+    bool VerifyCertificates() const { return m_verifyCertificates; }
+    void setVerifyCertificates(bool value) { m_verifyCertificates = value; }
     bool NoCache() const { return m_fields.NoCache; }
     void setNoCache(bool value) { m_fields.NoCache = value; }
     // Decimal byte offsets of the range to ask for; either may be empty. GetASync takes them for
@@ -147,6 +156,7 @@ private:
     // the state machine
     void setState(THttpState state);
     void startLookup();
+    HttpSessionPlan sessionPlan() const;
     void sendRequest();
     void followRedirect();
     // Ends the request with the client's own status: closes what is open, reports once.
@@ -181,6 +191,8 @@ private:
     HttpRequestHeader m_fields;
     std::string m_contentRangeBegin;
     std::string m_contentRangeEnd;
+    bool m_followHttps = false;
+    bool m_verifyCertificates = true;
 
     THttpState m_state = THttpState::httpReady;
     std::uintptr_t m_request = 0;  // serial number of the current request

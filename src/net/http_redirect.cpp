@@ -39,12 +39,12 @@ std::string normalisePath(std::string_view pathAndQuery) {
 
 // The URL as the client will split it again to fetch it. A host that is empty or keeps a ":"
 // (a port that splitting would take off later) cannot be fetched as written.
-std::optional<std::string> canonical(std::string_view url) {
+std::optional<std::string> canonical(std::string_view url, const std::string& scheme) {
     HttpUrlParts parts = splitHttpUrl(url);
     if (parts.host.empty() || parts.host.find(':') != std::string::npos) {
         return std::nullopt;
     }
-    parts.protocol = "http";
+    parts.protocol = scheme;
     parts.user.clear();
     parts.password.clear();
     parts.path = normalisePath(parts.path.empty() ? "/" : parts.path);
@@ -53,7 +53,8 @@ std::optional<std::string> canonical(std::string_view url) {
 
 }  // namespace
 
-std::optional<std::string> resolveHttpRedirect(std::string_view base, std::string_view value) {
+std::optional<std::string> resolveHttpRedirect(std::string_view base, std::string_view value,
+                                               bool followHttps) {
     value = value.substr(0, value.find('#'));
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
         value.remove_prefix(1);
@@ -65,14 +66,15 @@ std::optional<std::string> resolveHttpRedirect(std::string_view base, std::strin
         return std::nullopt;
     }
     const std::string scheme = schemeOf(value);
-    if (scheme == "http") {
-        return canonical(value);
+    if (scheme == "http" || (scheme == "https" && followHttps)) {
+        return canonical(value, scheme);
     }
     if (!scheme.empty()) {
         return std::nullopt;
     }
+    const std::string baseScheme = schemeOf(base) == "https" ? "https" : "http";
     if (value.starts_with("//")) {
-        return canonical("http:" + std::string(value));
+        return canonical(baseScheme + ":" + std::string(value), baseScheme);
     }
     HttpUrlParts to = splitHttpUrl(base.substr(0, base.find('#')));
     const std::string basePath = to.path.empty() ? "/" : to.path;
@@ -84,7 +86,7 @@ std::optional<std::string> resolveHttpRedirect(std::string_view base, std::strin
     } else {
         to.path = std::string(baseFile.substr(0, baseFile.rfind('/') + 1)) + std::string(value);
     }
-    return canonical(absoluteHttpUrl(to));
+    return canonical(absoluteHttpUrl(to), baseScheme);
 }
 
 }  // namespace quillharbor

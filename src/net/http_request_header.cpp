@@ -8,13 +8,13 @@
 
 namespace quillharbor {
 
-namespace {
-
-std::string clean(std::string_view value) {
+std::string cleanHeaderValue(std::string_view value) {
     std::string line(value);
     std::erase_if(line, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
     return line;
 }
+
+namespace {
 
 class Composer {
 public:
@@ -29,7 +29,7 @@ public:
     }
     void field(std::string_view name, std::string_view value) {
         if (!value.empty()) {
-            line(std::string(name) + clean(value));
+            line(std::string(name) + cleanHeaderValue(value));
         }
     }
     std::string take() { return std::move(m_request); }
@@ -43,13 +43,13 @@ private:
 
 std::string composeHttpRequest(const HttpRequestHeader& header, const HttpCommandHook& onCommand) {
     Composer request(onCommand);
-    request.line("GET " + clean(header.requestPath) + " HTTP/1.0");
+    request.line("GET " + cleanHeaderValue(header.requestPath) + " HTTP/1.0");
     request.field("From: ", header.Sender);
     request.field("Accept: ", header.Accept);
     // A fragment is the client's own business, in a referrer as in the request line.
     request.field("Referer: ", StripFragment(header.Reference));
     request.field("User-Agent: ", header.Agent);
-    request.line("Host: " + clean(header.host));
+    request.line("Host: " + cleanHeaderValue(header.host));
     if (header.NoCache) {
         request.line("Pragma: no-cache");
     }
@@ -62,8 +62,8 @@ std::string composeHttpRequest(const HttpRequestHeader& header, const HttpComman
                      base64Encode(header.ProxyUsername + ":" + header.ProxyPassword));
     }
     if (!header.ContentRangeBegin.empty() || !header.ContentRangeEnd.empty()) {
-        request.line("Range: bytes=" + clean(header.ContentRangeBegin) + "-" +
-                     clean(header.ContentRangeEnd));
+        request.line("Range: bytes=" + cleanHeaderValue(header.ContentRangeBegin) + "-" +
+                     cleanHeaderValue(header.ContentRangeEnd));
     }
     request.line("");
     return request.take();

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace quillharbor {
 
@@ -23,6 +24,9 @@ struct HttpRequestHeader {
     std::string ContentRangeBegin;
     std::string ContentRangeEnd;
 };
+
+// value without its CR, LF and NUL bytes: what a header line may carry of outside text.
+std::string cleanHeaderValue(std::string_view value);
 
 // Called with every request line before it is stored; it may change the line.
 using HttpCommandHook = std::function<void(std::string& line)>;

@@ -16,11 +16,14 @@ struct HttpTarget {
     std::string requestPath;  // the path, or the absolute URL through a proxy; never empty
     std::string user;         // credentials written in the URL itself
     std::string password;
+    bool secure = false;  // an https URL: the session runs over TLS
+    std::string tunnel;   // "host:port" a proxy is asked to CONNECT to, for a secure target
 };
 
 // A direct request when proxy is empty. The port is the URL's (or the proxy's) own, else the
-// default: 80 for the server, proxyPort (or 80 when that is empty too) for the proxy. The URL's
-// fragment is never part of the target, and its path and query are percent-encoded
+// default: 80 for the server (443 for https), proxyPort (or 80 when that is empty too) for the
+// proxy. An https URL goes through a proxy by a tunnel: the request inside names the path only. The
+// URL's fragment is never part of the target, and its path and query are percent-encoded
 // (PercentEncodeUrl), so what reaches the request line is always a valid request target.
 HttpTarget makeHttpTarget(std::string_view url, std::string_view proxy, std::string_view proxyPort);
 

@@ -7,6 +7,15 @@ namespace quillharbor {
 
 class TWSocket;
 
+// How the session of the next connect is secured before the client speaks: not at all, or with
+// TLS toward serverName, first through a proxy's CONNECT tunnel when tunnelRequest is set.
+struct HttpSessionPlan {
+    bool tls = false;
+    std::string serverName;
+    bool verify = true;
+    std::string tunnelRequest;  // the CONNECT request the proxy is sent first
+};
+
 // The connection THttpCli runs a request over: a name look-up, one TCP session, its bytes and
 // its end. The real one sits on TWSocket; tests put a scripted one in its place.
 class HttpTransport {
@@ -18,6 +27,8 @@ public:
         virtual ~Events() = default;
         // error is a Windows Sockets code; address is dotted when error is 0.
         virtual void onLookupDone(int error, const std::string& address) = 0;
+        // error: a Windows Sockets code, or the status of a refused tunnel or a failed TLS
+        // handshake (tls_failure.h); 0 once the session (secured as planned) is ready.
         virtual void onConnected(int error) = 0;
         virtual void onDataAvailable() = 0;
         // At most once per session.
@@ -31,6 +42,8 @@ public:
     virtual void lookup(const std::string& host) = 0;
     // No onLookupDone follows that the client would take for an answer.
     virtual void cancelLookup() = 0;
+    // For the next connect; a transport that cannot secure a session ignores it.
+    virtual void plan(const HttpSessionPlan&) {}
     virtual void connect(const std::string& address, const std::string& port) = 0;
     virtual void send(const std::string& bytes) = 0;
     // Bytes taken into buffer; 0 when none were waiting or on error.

@@ -9,6 +9,8 @@ namespace quillharbor {
 // status codes of failed connects, FTP quotes their texts in "500 ..." replies, and the engine
 // retries every code above 10000. Linux errno values and getaddrinfo results are mapped onto them
 // here, in one place.
+// Every code above this one is a Windows Sockets code.
+inline constexpr int WSABASEERR = 10000;
 inline constexpr int WSAEINTR = 10004;
 inline constexpr int WSAEBADF = 10009;
 inline constexpr int WSAEACCES = 10013;

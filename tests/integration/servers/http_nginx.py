@@ -1,19 +1,36 @@
 #!/usr/bin/python3
 """Starts a private nginx for the integration tests, in the foreground.
 
-Usage: http_nginx.py PORT WORKDIR ROOT
-Serves the static tree ROOT on 127.0.0.1:PORT as one process (no master, no workers), with its
-configuration, logs, pid file and temporary directories in WORKDIR. SIGTERM stops it. Each line
-of WORKDIR/access.log gives a request line, its Range header, the status, the body bytes sent
-and the user agent.
-/loop.html redirects to itself.
+Usage: http_nginx.py PORT WORKDIR ROOT [--tls TLSPORT CERT KEY] [--address ADDRESS]
+Serves the static tree ROOT on ADDRESS:PORT (127.0.0.1 by default) as one process (no master, no
+workers), with its configuration, logs, pid file and temporary directories in WORKDIR, and with
+--tls over TLS on ADDRESS:TLSPORT too, with the certificate CERT and its key KEY. SIGTERM stops it.
+Each line of WORKDIR/access.log gives a request line, its Range header, the status, the body
+bytes sent and the user agent. /loop.html redirects to itself; with --tls, /secure/NAME redirects to
+https://ADDRESS:TLSPORT/NAME.
 """
+import argparse
 import os
-import sys
 
 
 def main():
-    port, workdir, root = sys.argv[1], sys.argv[2], sys.argv[3]
+    parser = argparse.ArgumentParser()
+    parser.add_argument("port")
+    parser.add_argument("workdir")
+    parser.add_argument("root")
+    parser.add_argument("--tls", nargs=3, metavar=("TLSPORT", "CERT", "KEY"))
+    parser.add_argument("--address", default="127.0.0.1")
+    args = parser.parse_args()
+    workdir, address = args.workdir, args.address
+    tls = ""
+    if args.tls:
+        tls_port, cert, key = args.tls
+        tls = f"""
+        listen {address}:{tls_port} ssl;
+        ssl_certificate {cert};
+        ssl_certificate_key {key};
+        ssl_protocols TLSv1.2 TLSv1.3;
+        location ~ ^/secure/(.*)$ {{ return 301 https://{address}:{tls_port}/$1; }}"""
     config = os.path.join(workdir, "nginx.conf")
     with open(config, "w") as out:
         out.write(f"""daemon off;
@@ -31,8 +48,8 @@ http {{
     scgi_temp_path {workdir}/scgi;
     types {{ text/html html; application/octet-stream bin; }}
     server {{
-        listen 127.0.0.1:{port};
-        root {root};
+        listen {address}:{args.port};{tls}
+        root {args.root};
         location = /loop.html {{ return 302 /loop.html; }}
     }}
 }}

@@ -7,6 +7,7 @@
 #include "net/http_redirect.h"
 #include "net/http_referer.h"
 #include "net/http_target.h"
+#include "net/http_tunnel.h"
 #include "net/http_url_parts.h"
 
 namespace quillharbor {
@@ -96,6 +97,42 @@ TEST(HttpUrlTest, TargetsDirectAndThroughAProxy) {
 
     EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "8000").connectPort, "8000");
     EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "").connectPort, "80");
+
+    t = makeHttpTarget("https://h.org/a", "", "80");
+    EXPECT_TRUE(t.secure);
+    EXPECT_EQ(t.connectPort, "443");
+    EXPECT_EQ(t.url, "https://h.org/a");
+    EXPECT_EQ(t.tunnel, "");
+    t = makeHttpTarget("https://h.org:8443/a", "proxy.lan:3128", "80");
+    EXPECT_EQ(t.connectHost + ":" + t.connectPort, "proxy.lan:3128");
+    EXPECT_EQ(t.tunnel, "h.org:8443");
+    EXPECT_EQ(makeHttpTarget("https://h.org/", "proxy", "").tunnel, "h.org:443");
+}
+
+TEST(HttpUrlTest, TunnelRequestAndTheProxysAnswer) {
+    EXPECT_EQ(composeConnectRequest("h:443", "u", "p\r\nX: 1"),
+              "CONNECT h:443 HTTP/1.0\r\nHost: h:443\r\n"
+              "Proxy-Authorization: Basic dTpwWDogMQ==\r\n\r\n");
+    EXPECT_EQ(composeConnectRequest("h:443", "", ""),
+              "CONNECT h:443 HTTP/1.0\r\nHost: h:443\r\n\r\n");
+    using Phase = TunnelReply::Phase;
+    const struct {
+        std::string answer;
+        Phase phase;
+        int status;
+    } cases[] = {
+        {"HTTP/1.0 200 Connection established\r\n", Phase::Incomplete, 0},
+        {"HTTP/1.0 200 Connection established\r\nProxy-agent: x\r\n\r\n", Phase::Open, 200},
+        {"HTTP/1.1 407 Proxy Authentication Required\n\n", Phase::Refused, 407},
+        {"SSH-2.0-OpenSSH\r\n\r\n", Phase::Refused, 800},
+        {"HTTP/1.0 2x0 odd\r\n\r\n", Phase::Refused, 800},
+        {std::string(kMaxTunnelReplyBytes + 1, 'a'), Phase::TooLong, 0},
+    };
+    for (const auto& c : cases) {
+        const TunnelReply reply = readTunnelReply(c.answer);
+        EXPECT_EQ(reply.phase, c.phase) << c.answer.substr(0, 40);
+        EXPECT_EQ(reply.status, c.status) << c.answer.substr(0, 40);
+    }
 }
 
 TEST(HttpUrlTest, WhatGoesOnTheWire) {
@@ -114,6 +151,10 @@ TEST(HttpUrlTest, WhatGoesOnTheWire) {
              {"http://h/\xc3\xa9.html", "", "/%C3%A9.html", "h"},
              {"http://h:8080/x#y", "proxy:3128", "http://h:8080/x", "h:8080"},
              {"http://h/a b#y", "proxy:3128", "http://h/a%20b", "h"},
+             {"https://h:443/x", "", "/x", "h"},
+             {"HTTPS://h:8443/x", "", "/x", "h:8443"},
+             // Inside a tunnel the request is the server's own.
+             {"https://h/a b", "proxy:3128", "/a%20b", "h"},
          }) {
         const HttpTarget t = makeHttpTarget(c.url, c.proxy, "80");
         EXPECT_EQ(t.requestPath, c.requestPath) << c.url;
@@ -142,6 +183,11 @@ TEST(HttpUrlTest, RedirectsResolveAgainstTheCurrentUrl) {
          {"https://h/", "ftp://h/", "mailto:x@y", "", "#top", "http:f"}) {
         EXPECT_EQ(resolve(unfollowable), "<not followed>") << unfollowable;
     }
+    EXPECT_EQ(resolveHttpRedirect(base, "HTTPS://h/x", true).value_or(""), "https://h/x");
+    EXPECT_EQ(resolveHttpRedirect(base, "ftp://h/x", true).value_or(""), "");
+    // A relative location stays on the scheme it came from.
+    EXPECT_EQ(resolveHttpRedirect("https://h/a/b", "c").value_or(""), "https://h/a/c");
+    EXPECT_EQ(resolveHttpRedirect("https://h/a/b", "//o/c").value_or(""), "https://o/c");
 }
 
 }  // namespace
