@@ -136,6 +136,7 @@ const char* const kNewTaskOptionsHelp =
     "                          text, graphics or all\n"
     "  --follow-ftp, --no-follow-ftp\n"
     "                          follow links to FTP servers\n"
+    "  --insecure              fetch https without verifying the servers' certificates\n"
     "  --ftp-user USER, --ftp-password PASSWORD\n"
     "                          FTP login for the task (default: DefUser and DefPassword)\n"
     "  -P, --output DIR        save the task's files into DIR (made when missing) instead of\n"
@@ -174,6 +175,7 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
         CommandOption{"--no-rewrite-links", false, flag(request.rewriteLinks, false)},
         CommandOption{"--follow-ftp", false, flag(request.followFtp, true)},
         CommandOption{"--no-follow-ftp", false, flag(request.followFtp, false)},
+        CommandOption{"--insecure", false, flag(request.insecure, true)},
         CommandOption{"--start-after", true,
                       [&](std::string_view value) -> Status {
                           auto minutes = readBoundedNumber("--start-after", value, 0, 600, false);
@@ -298,9 +300,9 @@ Result<std::string> cleanStartingUrl(std::string url) {
     const std::string typed = url;
     CleanTypedUrl(url);
     if (url.empty()) {
-        return Error{"'" + typed + "' is not an http:// or ftp:// URL"};
+        return Error{"'" + typed + "' is not an http://, https:// or ftp:// URL"};
     }
-    // The scheme is http or ftp now; what follows it must be "//" and a host.
+    // The scheme is http, https or ftp now; what follows it must be "//" and a host.
     const std::size_t hostBegin = url.find(':') + 3;
     if (url.compare(hostBegin - 3, 3, "://") != 0 || hostBegin >= url.size() ||
         url[hostBegin] == '/') {
@@ -340,6 +342,7 @@ void applyNewTaskRequest(const NewTaskRequest& request, const std::string& clean
     }
     params.Extensions = request.extensions.value_or(params.Extensions);
     params.FollowFTP = request.followFtp.value_or(params.FollowFTP);
+    params.SkipCertificateCheck = request.insecure.value_or(params.SkipCertificateCheck);
     params.FtpUser = request.ftpUser.value_or(params.FtpUser);
     params.FtpPassword = request.ftpPassword.value_or(params.FtpPassword);
     params.Directory = request.directory.value_or(params.Directory);

@@ -28,6 +28,7 @@ struct NewTaskRequest {
     std::optional<std::uint16_t> maxFiles;  // with filesSet: nothing means infinity
     std::optional<std::string> extensions;  // as stored in the task
     std::optional<bool> followFtp;
+    std::optional<bool> insecure;  // https certificates are not verified for this task
     std::optional<std::string> ftpUser;
     std::optional<std::string> ftpPassword;
     std::optional<Verbosity> verbosity;

@@ -8,6 +8,7 @@
 #include "model/failure_cause.h"
 #include "net/http_status.h"
 #include "net/socket_error.h"
+#include "net/tls_failure.h"
 
 namespace quillharbor {
 
@@ -93,7 +94,11 @@ std::string socketWords(int code) {
 }  // namespace
 
 std::string statusReason(int status) {
-    return status > kSocketErrorBase ? socketWords(status) : reasonIn(kReasons, status);
+    if (status > kSocketErrorBase) {
+        return socketWords(status);
+    }
+    const std::string words = reasonIn(kReasons, status);
+    return words.empty() ? tlsFailureText(status) : words;
 }
 
 std::string ftpReplyReason(int code) {

@@ -104,6 +104,9 @@ void THLHTTPClient::Start(TDnObj& object) {
     m_cli.setURL(object.URL);
     m_cli.setReference(object.Referrer);
     applyTaskOptions(*object.Task);
+    m_cli.setFollowHttps(m_state.Https);
+    m_cli.setVerifyCertificates(m_state.VerifyCertificates &&
+                                !TaskHasFlag(*object.Task, TaskFlag::SkipCertificateCheck));
     object.Status = 0;
     object.Cause = kCauseNone;
     // A redirect of this request names its target afresh.

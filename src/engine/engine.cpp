@@ -64,6 +64,8 @@ void Engine::ApplySettings() {
     m_state.AlwaysRetrieve = m_global.AlwaysRetrieve;
     m_state.ForceFTPRetrieve = m_global.ForceFTPRetrieve;
     m_state.ObeyRobots = m_global.ObeyRobotExclusion;
+    m_state.Https = m_global.HTTPS;
+    m_state.VerifyCertificates = m_global.VerifyCertificates;
     // The disallow list is kept: every host in the host list is known and never asked again,
     // so emptying it would lift the rules of those hosts for the rest of the run.
     m_state.FreeSlots();

@@ -85,7 +85,8 @@ public:
             m_engine.services.view.ShowLinkDropped(m_page, link, LinkDrop::TooLong);
             return true;
         }
-        if (link.empty() ||
+        // With HTTPS off an https link is one of another scheme, which is not followed.
+        if (link.empty() || (!m_engine.state.Https && UrlKind(link) == UrlType::Https) ||
             !(m_listing ? ListingEntryAccepted(link, m_task) : LinkAccepted(link, m_task))) {
             return true;
         }
@@ -94,7 +95,7 @@ public:
             return true;
         }
         if (m_task.MaxFiles != 0 && m_task.MaxFiles <= m_task.Total) {
-            if (m_task.Objects.TaskFindObj(link) != nullptr) {
+            if (TaskFindDocument(m_task, link) != nullptr) {
                 return true;  // held already: nothing new is lost
             }
             m_engine.services.view.ShowLinkDropped(m_page, link, LinkDrop::FileLimit);
@@ -129,7 +130,7 @@ private:
     // over is scanned again: one still waiting for its scan (state 1) takes its links from the
     // lower level anyway, and error pages and partial files are never scanned.
     void lowerLevel(const std::string& link, std::int32_t level) {
-        TDnObj* held = m_task.Objects.TaskFindObj(link);
+        TDnObj* held = TaskFindDocument(m_task, link);
         if (held == nullptr || level >= held->Level) {
             return;
         }

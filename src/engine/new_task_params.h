@@ -25,6 +25,7 @@ struct NewTaskParams {
     std::uint16_t MaxFiles = 0;
     bool MaxFilesInf = false;
     bool FollowFTP = false;
+    bool SkipCertificateCheck = false;
     std::string FtpPassword;
     std::string FtpUser;
     // The task's folder when the user named one; empty: the task root's (TaskRoot + Name).

@@ -2,6 +2,7 @@
 
 #include "model/link_admission.h"
 #include "model/task.h"
+#include "parser/url_helpers.h"
 
 namespace quillharbor {
 
@@ -20,34 +21,48 @@ std::string copyPath(const TDnObj& object) {
     return object.LocalName.empty() ? std::string() : object.Task->Dir + object.LocalName;
 }
 
+// The first object of the seen list with the URL, else with its twin, that passes the test.
+template <typename Test>
+const TDnObj* findDocument(const SeenList& seen, std::string_view url, const Test& test) {
+    const std::string twin = SchemeTwin(url);
+    for (const std::string_view each : {url, std::string_view(twin)}) {
+        if (each.empty()) {
+            continue;
+        }
+        // Equal URLs stand together in the seen list, so this walks only the objects of this URL.
+        for (const TDnObj* at = seen.SeenFind(each); at != nullptr && at->URL == each;
+             at = at->QueueNext) {
+            if (test(*at)) {
+                return at;
+            }
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 RetrievedCopy findRetrievedCopy(const SeenList& seen, std::string_view url) {
     RetrievedCopy copy;
-    // Equal URLs stand together in the seen list, so this walks only the objects of this URL.
-    for (const TDnObj* at = seen.SeenFind(url); at != nullptr && at->URL == url;
-         at = at->QueueNext) {
-        if (!standsForCopy(at->State)) {
-            continue;
+    const TDnObj* found = findDocument(seen, url, [&copy](const TDnObj& at) {
+        if (!standsForCopy(at.State)) {
+            return false;
         }
-        if (std::string path = copyPath(*at); !path.empty()) {
-            return {RetrievedCopy::Kind::Found, std::move(path), at};
+        if (!copyPath(at).empty()) {
+            return true;
         }
         copy.kind = RetrievedCopy::Kind::Pending;
-    }
-    return copy;
+        return false;
+    });
+    return found == nullptr ? copy
+                            : RetrievedCopy{RetrievedCopy::Kind::Found, copyPath(*found), found};
 }
 
 const TDnObj* CopyOwner(const SeenList& seen, const TDnObj& copy) {
-    for (const TDnObj* at = seen.SeenFind(copy.URL); at != nullptr && at->URL == copy.URL;
-         at = at->QueueNext) {
-        const bool retrieved =
-            at->State == ObjectState::Retrieved || at->State == ObjectState::Done;
-        if (retrieved && !at->LocalName.empty() && at->Task->Dir + at->LocalName == copy.Location) {
-            return at;
-        }
-    }
-    return nullptr;
+    return findDocument(seen, copy.URL, [&copy](const TDnObj& at) {
+        const bool retrieved = at.State == ObjectState::Retrieved || at.State == ObjectState::Done;
+        return retrieved && !at.LocalName.empty() && at.Task->Dir + at.LocalName == copy.Location;
+    });
 }
 
 bool ScansCopy(const SeenList& seen, const TDnObj& copy) {

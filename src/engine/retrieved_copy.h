@@ -23,7 +23,8 @@ struct RetrievedCopy {
 // settled as a copy (10) stands for a copy; one that failed, was stopped or removed never does,
 // so that a URL that failed in one task is still tried by the next. The path is the object's
 // Dir + LocalName, or for a settled one the Location it was given. Objects with the URL are
-// looked at in the seen list's order; the first with a known path wins.
+// looked at in the seen list's order, then those with its SchemeTwin (the same document over
+// the other of http and https); the first with a known path wins.
 RetrievedCopy findRetrievedCopy(const SeenList& seen, std::string_view url);
 
 // The retrieved object (state 1 or 12) whose file a settled copy (state 10) names in its

@@ -34,6 +34,9 @@ std::int32_t flagsOf(const NewTaskParams& params) {
     if (params.Parse) {
         flags |= static_cast<std::int32_t>(TaskFlag::Parse);
     }
+    if (params.SkipCertificateCheck) {
+        flags |= static_cast<std::int32_t>(TaskFlag::SkipCertificateCheck);
+    }
     return flags;
 }
 
@@ -129,6 +132,11 @@ std::unique_ptr<TTask> TaskCreator::newTaskFrom(const NewTaskParams& params,
 }
 
 TTask* TaskCreator::CreateTask(const NewTaskParams& params) {
+    if (!m_context.state.Https && UrlKind(params.URL) == UrlType::Https) {
+        m_context.services.view.ShowNotification("HTTPS is turned off: " + params.URL +
+                                                 " cannot start a task");
+        return nullptr;
+    }
     const std::string directory =
         params.Directory.empty() ? taskDirectory(params.Name) : withTrailingSlash(params.Directory);
     if (!prepareTaskPlace(params.Name, directory)) {
@@ -163,6 +171,10 @@ void TaskCreator::CreateTaskFromDrop(int mode, std::size_t contentSize) {
     std::optional<std::string> url = drop.GetDropURL();
     if (url) {
         CleanTypedUrl(*url);
+        // With HTTPS off an https URL is one of another scheme, which a drop ignores.
+        if (!m_context.state.Https && UrlKind(*url) == UrlType::Https) {
+            url->clear();
+        }
     }
     if (!url || url->empty()) {
         if (contentSize != 0) {

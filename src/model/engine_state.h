@@ -55,6 +55,8 @@ struct EngineState {
     bool RetryOnFails = false;
     bool ObeyRobots = false;  // ObeyRobotExclusion
     bool SaveSeparate = false;
+    bool Https = false;  // HTTPS
+    bool VerifyCertificates = false;
     std::string DefaultFtpUser;
     std::string DefaultFtpPassword;
 

@@ -16,8 +16,10 @@ bool holdsControlByte(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 32; });
 }
 
+// http and https of one host are one site: a link inside the boundary over the other scheme is
+// inside it too.
 bool insideBoundary(std::string_view link, const std::string& prefix) {
-    return prefix.empty() || link.starts_with(prefix);
+    return prefix.empty() || link.starts_with(prefix) || SchemeTwin(link).starts_with(prefix);
 }
 
 // Taken from the whole link: a directory link on a dotted host name gets the host's last label,

@@ -12,7 +12,8 @@ namespace quillharbor {
 // LinkAccepted: may this link, found in one of the task's documents, become an object of the
 // task? It is refused when it holds a byte below 32. An FTP link needs a file name and the
 // task's FollowFTP flag (the boundary is not applied to it); any other link must begin with the
-// task's BoundaryPrefix (byte-wise, case-sensitive) unless that is empty. A task with Extensions
+// task's BoundaryPrefix (byte-wise, case-sensitive) unless that is empty, or its SchemeTwin must:
+// http and https of one host and path are one site. A task with Extensions
 // also wants the link's extension: the text from the last "." anywhere in the link to its end,
 // lower-cased, followed by one blank, must occur in Extensions; a link without a "." is refused.
 bool LinkAccepted(std::string_view link, const TTask& task);

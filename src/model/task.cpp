@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "parser/url_helpers.h"
+
 namespace quillharbor {
 
 std::unique_ptr<TTask> NewTask(std::string name, std::string url, std::string dir,
@@ -21,8 +23,16 @@ std::unique_ptr<TTask> NewTask(std::string name, std::string url, std::string di
     return task;
 }
 
+TDnObj* TaskFindDocument(const TTask& task, std::string_view url) {
+    if (TDnObj* same = task.Objects.TaskFindObj(url)) {
+        return same;
+    }
+    const std::string twin = SchemeTwin(url);
+    return twin.empty() ? nullptr : task.Objects.TaskFindObj(twin);
+}
+
 TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level) {
-    if (task.Objects.TaskFindObj(url) != nullptr) {
+    if (TaskFindDocument(task, url) != nullptr) {
         return nullptr;
     }
     return &AddDnObj(task, std::move(url), level);

@@ -60,8 +60,13 @@ std::unique_ptr<TTask> NewTask(std::string name, std::string url, std::string di
                                std::int32_t maxLevels, std::int32_t flags,
                                std::string defaultFtpUser, std::string defaultFtpPassword);
 
+// The task's object for the document url names: its first object with that URL, else with the
+// URL's SchemeTwin (http and https of one host and path are one document); nullptr when none.
+TDnObj* TaskFindDocument(const TTask& task, std::string_view url);
+
 // Creates the task's object for url at level: state Queued, counted in Queued and Total, in the
-// task's object list but in no queue. nullptr when the task already holds url.
+// task's object list but in no queue. nullptr when the task already holds the document
+// (TaskFindDocument).
 TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level);
 // As NewDnObj, but also when the task already holds url: the new object goes behind the ones
 // with that URL, so TaskFindObj still finds the first.

@@ -13,7 +13,7 @@ namespace {
 
 bool isHostOnly(std::string_view url) {
     const UrlType kind = UrlKind(url);
-    return (kind == UrlType::Http || kind == UrlType::Ftp) &&
+    return (kind == UrlType::Http || kind == UrlType::Https || kind == UrlType::Ftp) &&
            HostPart(url).size() == WithoutQuery(url).size();
 }
 
@@ -64,8 +64,11 @@ std::string joined(std::string_view link, std::string_view base) {
         if (url.empty() || url.find_first_of("/?#") == 0) {
             return {};
         }
-        // Added directly rather than by AddScheme, which would leave "h:8080/x" without one.
-        url.insert(0, url.starts_with("ftp") ? "ftp://" : "http://");
+        // Added directly rather than by AddScheme, which would leave "h:8080/x" without one. A
+        // page fetched over https keeps its scheme-relative links on https.
+        url.insert(0, url.starts_with("ftp")            ? "ftp://"
+                      : UrlKind(base) == UrlType::Https ? "https://"
+                                                        : "http://");
         return url;
     }
     if (link.starts_with('/')) {
@@ -95,6 +98,7 @@ void ResolveLink(std::string& link, std::string_view base) {
             link.clear();
             return;
         case UrlType::Http:
+        case UrlType::Https:
         case UrlType::Ftp:
             break;
         case UrlType::NoScheme: {

@@ -61,12 +61,16 @@ UrlType UrlKind(std::string_view url) {
     if (scheme == "http") {
         return UrlType::Http;
     }
+    if (scheme == "https") {
+        return UrlType::Https;
+    }
     return UrlType::OtherScheme;
 }
 
 Protocol UrlProtocol(std::string_view url) {
     switch (UrlKind(url)) {
         case UrlType::Http:
+        case UrlType::Https:
             return Protocol::Http;
         case UrlType::Ftp:
             return Protocol::Ftp;
@@ -92,10 +96,38 @@ std::string HostPart(std::string_view url) {
         case UrlType::NoScheme:
             return std::string(url.substr(0, url.find_first_of("/?#")));
         case UrlType::Http:
+        case UrlType::Https:
         case UrlType::Ftp:
             break;
     }
     return std::string(url.substr(0, url.find_first_of("/?#", authorityStart(url))));
+}
+
+std::string SchemeTwin(std::string_view url) {
+    const UrlType kind = UrlKind(url);
+    if (kind != UrlType::Http && kind != UrlType::Https) {
+        return {};
+    }
+    const bool secure = kind == UrlType::Https;
+    const std::size_t hostBegin = authorityStart(url);
+    const std::size_t hostEnd = url.find_first_of("/?#", hostBegin);
+    std::string_view authority = url.substr(hostBegin, hostEnd - hostBegin);
+    const std::size_t at = authority.rfind('@');
+    const std::string_view hostPort = authority.substr(at == std::string_view::npos ? 0 : at + 1);
+    const std::size_t colon = hostPort.rfind(':');
+    if (colon != std::string_view::npos && hostPort.find(']', colon) == std::string_view::npos) {
+        // A port that is not the scheme's own names another server, not the other scheme's.
+        if (hostPort.substr(colon) != (secure ? ":443" : ":80")) {
+            return {};
+        }
+        authority.remove_suffix(hostPort.size() - colon);
+    }
+    std::string twin = secure ? "http://" : "https://";
+    twin += authority;
+    if (hostEnd != std::string_view::npos) {
+        twin += url.substr(hostEnd);
+    }
+    return twin;
 }
 
 std::string DirPart(std::string_view url) {
@@ -219,6 +251,7 @@ void CleanTypedUrl(std::string& text) {
             AddScheme(text);
             break;
         case UrlType::Http:
+        case UrlType::Https:
         case UrlType::Ftp:
             if (const std::size_t hostEnd = HostPart(text).size();
                 hostEnd == WithoutQuery(text).size()) {
@@ -268,6 +301,7 @@ void NormaliseUrlPath(std::string& url) {
         case UrlType::OtherScheme:
             return;
         case UrlType::Http:
+        case UrlType::Https:
         case UrlType::Ftp:
             pathBegin = HostPart(url).size();
             break;

@@ -20,7 +20,8 @@ enum class UrlType {
     Http = 1,         // scheme exactly "http"
     Ftp = 2,          // scheme exactly "ftp"
     NoScheme = 3,     // relative, or a host name without a scheme
-    OtherScheme = 4,  // any other scheme, including "HTTP" and "https"
+    OtherScheme = 4,  // any other scheme, including "HTTP" and "HTTPS"
+    Https = 5,        // scheme exactly "https"; the engine takes it only with its HTTPS setting
 };
 
 enum class Protocol {
@@ -41,11 +42,16 @@ std::string_view WithoutQuery(std::string_view url);
 UrlType UrlKind(std::string_view url);
 
 // As UrlKind, except that a scheme-less text beginning with "ftp" is taken as FTP and any other
-// scheme-less text as HTTP.
+// scheme-less text as HTTP, and https is HTTP too: the HTTP slots serve both.
 Protocol UrlProtocol(std::string_view url);
 
 // Prefixes "ftp://" or "http://" (by UrlProtocol) to a scheme-less URL; leaves others alone.
 void AddScheme(std::string& url);
+
+// The same document over the other of http and https: "https://h/x" for "http://h/x" and back, a
+// port that is its scheme's default (80, 443) traded for the other's; empty for any other URL or
+// another port. http and https of one host and path are one site and one document.
+std::string SchemeTwin(std::string_view url);
 
 // Scheme, host and port ("http://h:81" of "http://h:81/a/b?q"), ended by the first "/", "?" or
 // "#" after the "//"; the text before the first of them for a scheme-less URL; empty for another
@@ -107,7 +113,7 @@ enum class DotDotAtRoot {
 // ("a//../b" gives "a/b"). nullopt when a ".." finds nothing to take and atRoot is Fail.
 std::optional<std::string> RemoveDotSegments(std::string_view path, DotDotAtRoot atRoot);
 
-// One document, one URL: removes the dot segments of the path of an http, ftp or scheme-less
+// One document, one URL: removes the dot segments of the path of an http(s), ftp or scheme-less
 // URL (emptying it when a ".." would climb past the root) and percent-encodes its path and
 // query. The scheme and host stay as written; a URL of another scheme is left alone.
 void NormaliseUrlPath(std::string& url);

@@ -36,6 +36,8 @@ struct GlobalOptions {
     bool PasteLinksFromClipboard = false;
     bool RetryOnFails = true;
     bool UseRasCtrl = false;
+    bool HTTPS = true;  // https:// URLs are fetched; off, they are links of another scheme
+    bool VerifyCertificates = true;  // an https server's certificate must pass verification
 
     // Whether HTTPProxyPassword is written to the file; it has no key of its own.
     bool SavePassword = false;

@@ -52,6 +52,8 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"PasteLinksFromClipboard", &GlobalOptions::PasteLinksFromClipboard},
     {"RetryOnFails", &GlobalOptions::RetryOnFails},
     {"UseRasCtrl", &GlobalOptions::UseRasCtrl},
+    {"HTTPS", &GlobalOptions::HTTPS},
+    {"VerifyCertificates", &GlobalOptions::VerifyCertificates},
 };
 
 const Field<DefaultTaskOptions> kDefaultFields[] = {

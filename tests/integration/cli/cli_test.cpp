@@ -324,7 +324,7 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
     EXPECT_EQ(run(home, {"get"}, nullptr, &err), 2);
     EXPECT_THAT(err, HasSubstr("'get' needs a URL"));
     EXPECT_EQ(run(home, {"get", "mailto:harbour@example.org"}, nullptr, &err), 2);
-    EXPECT_THAT(err, HasSubstr("is not an http:// or ftp:// URL"));
+    EXPECT_THAT(err, HasSubstr("is not an http://, https:// or ftp:// URL"));
     EXPECT_EQ(run(home, {"get", "http://"}, nullptr, &err), 2);
     EXPECT_THAT(err, HasSubstr("names no host"));
     EXPECT_EQ(run(home, {"get", url("/"), "--levels", "101"}, nullptr, &err), 2);

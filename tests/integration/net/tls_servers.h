@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/http_servers.h"
 
@@ -45,19 +46,31 @@ struct TlsServers {
     }
 
     // The TLS port of the nginx serving kind ("good", "wronghost", "expired", "stranger"), 0
-    // when it could not be started; the plain port in httpPort when asked for.
-    std::uint16_t start(const std::string& kind, std::uint16_t* httpPort = nullptr) {
-        std::unique_ptr<Server>& server = servers[kind];
+    // when it could not be started; the plain port in httpPort when asked for. With
+    // defaultPorts ("127.0.0.2") the "good" certificate is served on that address's ports 80 and
+    // 443 too, which only root may open.
+    std::uint16_t start(const std::string& kind, std::uint16_t* httpPort = nullptr,
+                        const std::string& defaultPorts = {}) {
+        std::unique_ptr<Server>& server = servers[kind + defaultPorts];
         if (!server && !certificates.empty()) {
             auto made = std::make_unique<Server>();
             made->httpPort = freePort();
             made->tlsPort = freePort();
             const std::string cert = certificates + "/" + kind;
-            if (made->process.start(
-                    {"/usr/bin/python3", serverScript("http_nginx.py"),
-                     std::to_string(made->httpPort), http.work.make("nginx-" + kind), root, "--tls",
-                     std::to_string(made->tlsPort), cert + ".pem", cert + ".key"},
-                    made->tlsPort, http.work.path() + "/nginx-" + kind + ".out")) {
+            const std::string name = "nginx-" + kind + defaultPorts;
+            std::vector<std::string> argv{"/usr/bin/python3",
+                                          serverScript("http_nginx.py"),
+                                          std::to_string(made->httpPort),
+                                          http.work.make(name),
+                                          root,
+                                          "--tls",
+                                          std::to_string(made->tlsPort),
+                                          cert + ".pem",
+                                          cert + ".key"};
+            if (!defaultPorts.empty()) {
+                argv.insert(argv.end(), {"--default-ports", defaultPorts});
+            }
+            if (made->process.start(argv, made->tlsPort, http.work.path() + "/" + name + ".out")) {
                 server = std::move(made);
             }
         }

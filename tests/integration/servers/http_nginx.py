@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Starts a private nginx for the integration tests, in the foreground.
 
-Usage: http_nginx.py PORT WORKDIR ROOT [--tls TLSPORT CERT KEY] [--address ADDRESS]
-Serves the static tree ROOT on ADDRESS:PORT (127.0.0.1 by default) as one process (no master, no
-workers), with its configuration, logs, pid file and temporary directories in WORKDIR, and with
---tls over TLS on ADDRESS:TLSPORT too, with the certificate CERT and its key KEY. SIGTERM stops it.
+Usage: http_nginx.py PORT WORKDIR ROOT [--tls TLSPORT CERT KEY [--default-ports ADDRESS]]
+Serves the static tree ROOT on 127.0.0.1:PORT as one process (no master, no workers), with its
+configuration, logs, pid file and temporary directories in WORKDIR, and with --tls over TLS on
+127.0.0.1:TLSPORT too, with the certificate CERT and its key KEY; --default-ports also serves
+ADDRESS:80 and over TLS ADDRESS:443 (which takes root). SIGTERM stops it.
 Each line of WORKDIR/access.log gives a request line, its Range header, the status, the body
 bytes sent and the user agent. /loop.html redirects to itself; with --tls, /secure/NAME redirects to
 https://ADDRESS:TLSPORT/NAME.
@@ -19,14 +20,19 @@ def main():
     parser.add_argument("workdir")
     parser.add_argument("root")
     parser.add_argument("--tls", nargs=3, metavar=("TLSPORT", "CERT", "KEY"))
-    parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--default-ports")
     args = parser.parse_args()
-    workdir, address = args.workdir, args.address
+    workdir, address = args.workdir, "127.0.0.1"
+    default_ports = ""
+    if args.default_ports:
+        default_ports = f"""
+        listen {args.default_ports}:80;
+        listen {args.default_ports}:443 ssl;"""
     tls = ""
     if args.tls:
         tls_port, cert, key = args.tls
         tls = f"""
-        listen {address}:{tls_port} ssl;
+        listen {address}:{tls_port} ssl;{default_ports}
         ssl_certificate {cert};
         ssl_certificate_key {key};
         ssl_protocols TLSv1.2 TLSv1.3;

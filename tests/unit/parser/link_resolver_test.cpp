@@ -96,12 +96,16 @@ TEST(ResolveLinkTest, SchemesAndHosts) {
         {"page.php?next=/home", kPage, "http://H/a/b/page.php?next=/home"},
         {"Main.HTML/x", kPage, "http://H/a/b/Main.HTML/x"},
         {"x.com?u=/y", kPage, "http://H/a/b/x.com?u=/y"},
+        {"https://O/a/../z", kPage, "https://O/z"},
+        {"https://O", kPage, "https://O/"},
+        {"//CDN/x.gif", "https://H/a/", "https://CDN/x.gif"},
+        {"../c d.html", "https://H/a/b/", "https://H/a/c%20d.html"},
     });
 }
 
 TEST(ResolveLinkTest, UnfollowableLinksBecomeEmpty) {
     for (const std::string_view link :
-         {"#top", "", " ", "mailto:x@h", "HTTP://H/x", "https://H/x", "a\\b.html", "a&#92;b", "//",
+         {"#top", "", " ", "mailto:x@h", "HTTP://H/x", "HTTPS://H/x", "a\\b.html", "a&#92;b", "//",
           "///x", "//?q", "javascript:go()"}) {
         expectResolutions({{link, kPage, ""}});
     }

@@ -15,7 +15,8 @@ TEST(UrlKindTest, SchemesAreExactAndCaseSensitive) {
     EXPECT_EQ(UrlKind("http://h/a"), UrlType::Http);
     EXPECT_EQ(UrlKind("ftp://h/a"), UrlType::Ftp);
     EXPECT_EQ(UrlKind("HTTP://h/a"), UrlType::OtherScheme);
-    EXPECT_EQ(UrlKind("https://h/a"), UrlType::OtherScheme);
+    EXPECT_EQ(UrlKind("https://h/a"), UrlType::Https);
+    EXPECT_EQ(UrlKind("HTTPS://h/a"), UrlType::OtherScheme);
     EXPECT_EQ(UrlKind("a/b:c"), UrlType::NoScheme);  // slash before the colon
     EXPECT_EQ(UrlKind(":x"), UrlType::NoScheme);
     // A scheme is letters, digits, "+", "-" and "." with no "/", "?" or "#" before its colon.
@@ -26,6 +27,27 @@ TEST(UrlKindTest, SchemesAreExactAndCaseSensitive) {
     EXPECT_EQ(UrlProtocol("ftp.h.org/x"), Protocol::Ftp);
     EXPECT_EQ(UrlProtocol("FTP.h.org/x"), Protocol::Http);
     EXPECT_EQ(UrlProtocol("news:x"), Protocol::Other);
+    EXPECT_EQ(UrlProtocol("https://h/x"), Protocol::Http);
+}
+
+TEST(UrlKindTest, HttpAndHttpsOfOneHostAndPathAreTwins) {
+    const struct {
+        std::string_view url;
+        std::string_view twin;
+    } cases[] = {
+        {"http://h/docs/x.html?q", "https://h/docs/x.html?q"},
+        {"https://u:p@h/", "http://u:p@h/"},
+        {"http://h:80/x", "https://h/x"},
+        {"https://h:443", "http://h"},
+        {"https://[::1]/x", "http://[::1]/x"},
+        {"http://h:8080/x", ""},
+        {"https://h:80/x", ""},
+        {"ftp://h/x", ""},
+        {"h/x", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SchemeTwin(c.url), c.twin) << c.url;
+    }
 }
 
 TEST(UrlPartsTest, HostKeepsPortAndDirEndsWithSlash) {
