@@ -2,9 +2,11 @@
 // scheduler drives it, and with curl, in the same run, and prints both rates and their ratio.
 // Every message the slot posts is resolved to its object the way the engine resolves it.
 // Given a byte rate, the slot's task keeps to it instead (no curl): the run prints how long the
-// file took against the time the rate gives (2 MiB at 200k: 10.24 s).
+// file took against the time the rate gives (2 MiB at 200k: 10.24 s). Given "https" instead,
+// both fetch the file over TLS, verifying nginx's certificate against an authority made for the
+// run.
 //
-// Usage: bench_clients_http [MiB] [bytes per second]   (default 1024, no rate)
+// Usage: bench_clients_http [MiB] [bytes per second | https]   (default 1024, no rate, http)
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -22,7 +24,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "clients/hl_http_client.h"
 #include "curl_timing.h"
@@ -80,6 +84,8 @@ private:
 double slotSeconds(const std::string& url, const std::string& dir, std::int64_t rate = 0) {
     MessageLoop loop;
     EngineState state;
+    state.Https = true;
+    state.VerifyCertificates = true;
     TTask& task = state.TaskList.TaskInsert(NewTask("bench", url, dir, 0, "", 1, 0, "", ""));
     task.Grab.RateLimit = rate;
     ResolvingTarget target(state.TaskList);
@@ -106,7 +112,7 @@ double slotSeconds(const std::string& url, const std::string& dir, std::int64_t 
     return seconds;
 }
 
-int run(std::uintmax_t mebibytes, std::int64_t rate) {
+int run(std::uintmax_t mebibytes, std::int64_t rate, bool https) {
     char pattern[] = "/tmp/quillharbor-bench-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         return 1;
@@ -120,21 +126,41 @@ int run(std::uintmax_t mebibytes, std::int64_t rate) {
     fs::resize_file(work / "www/big.bin", mebibytes << 20);
 
     const std::uint16_t port = freePort();
+    const std::uint16_t tlsPort = freePort();
     const std::string script = (kServers / "http_nginx.py").string();
     const std::string portText = std::to_string(port);
+    const std::string tlsPortText = std::to_string(tlsPort);
     const std::string nginxDir = (work / "nginx").string();
     const std::string root = (work / "www").string();
-    const char* argv[] = {"python3",        script.c_str(), portText.c_str(),
-                          nginxDir.c_str(), root.c_str(),   nullptr};
+    const std::string certificates = (work / "certificates").string();
+    const std::string cert = certificates + "/good.pem";
+    const std::string key = certificates + "/good.key";
+    std::vector<const char*> argv = {"python3", script.c_str(), portText.c_str(), nginxDir.c_str(),
+                                     root.c_str()};
+    if (https) {
+        const std::string make =
+            "python3 '" + (kServers / "tls_certificates.py").string() + "' '" + certificates + "'";
+        if (std::system(make.c_str()) != 0) {
+            return 1;
+        }
+        // The slot takes the authority from OpenSSL's variable, curl from its own.
+        ::setenv("SSL_CERT_FILE", (certificates + "/ca.pem").c_str(), 1);
+        ::setenv("CURL_CA_BUNDLE", (certificates + "/ca.pem").c_str(), 1);
+        argv.insert(argv.end(), {"--tls", tlsPortText.c_str(), cert.c_str(), key.c_str()});
+    }
+    argv.push_back(nullptr);
     pid_t nginx = -1;
-    if (::posix_spawnp(&nginx, "python3", nullptr, nullptr, const_cast<char**>(argv), environ)) {
+    if (::posix_spawnp(&nginx, "python3", nullptr, nullptr, const_cast<char**>(argv.data()),
+                       environ)) {
         return 1;
     }
-    for (int attempt = 0; attempt < 200 && !accepts(port); ++attempt) {
+    const std::uint16_t servedPort = https ? tlsPort : port;
+    for (int attempt = 0; attempt < 200 && !accepts(servedPort); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 
-    const std::string url = "http://127.0.0.1:" + portText + "/big.bin";
+    const std::string url =
+        (https ? "https://127.0.0.1:" + tlsPortText : "http://127.0.0.1:" + portText) + "/big.bin";
     const std::string dir = (work / "task").string() + "/";
     if (rate > 0) {
         const double seconds = slotSeconds(url, dir, rate);
@@ -162,9 +188,10 @@ int run(std::uintmax_t mebibytes, std::int64_t rate) {
                     curl > 0 ? size / curl : 0.0, slot > 0 ? size / slot : 0.0);
     }
     std::printf(
-        "%ju MiB from nginx on loopback, best of 2: curl %.1f MB/s, HTTP slot %.1f MB/s, "
+        "%ju MiB from nginx on loopback over %s, best of 2: curl %.1f MB/s, HTTP slot %.1f MB/s, "
         "slot/curl %.2f\n",
-        mebibytes, bestCurl, bestSlot, bestCurl > 0 ? bestSlot / bestCurl : 0.0);
+        mebibytes, https ? "https" : "http", bestCurl, bestSlot,
+        bestCurl > 0 ? bestSlot / bestCurl : 0.0);
 
     ::kill(nginx, SIGTERM);
     ::waitpid(nginx, nullptr, 0);
@@ -177,6 +204,7 @@ int run(std::uintmax_t mebibytes, std::int64_t rate) {
 
 int main(int argc, char** argv) {
     const std::uintmax_t mebibytes = argc > 1 ? std::strtoumax(argv[1], nullptr, 10) : 1024;
-    const std::int64_t rate = argc > 2 ? std::strtoll(argv[2], nullptr, 10) : 0;
-    return quillharbor::run(mebibytes, rate);
+    const bool https = argc > 2 && std::string_view(argv[2]) == "https";
+    const std::int64_t rate = argc > 2 && !https ? std::strtoll(argv[2], nullptr, 10) : 0;
+    return quillharbor::run(mebibytes, rate, https);
 }
