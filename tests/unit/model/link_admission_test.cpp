@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "model/link_admission.h"
 #include "model/task.h"
@@ -28,6 +29,29 @@ TEST(LinkAcceptedTest, HttpLinksMustBeginWithTheBoundaryExactly) {
     EXPECT_FALSE(LinkAccepted("http://h/DOCS/a.html", *task));
     EXPECT_FALSE(LinkAccepted("http://h/docs", *task));  // shorter than the boundary
     EXPECT_TRUE(LinkAccepted("http://anywhere/x", *taskWith("")));
+}
+
+// http and https of one host are one site; another port is another server.
+TEST(LinkAcceptedTest, TheOtherSchemeOfTheBoundarysHostIsInsideIt) {
+    for (const auto& [boundary, link, accepted] : {
+             std::tuple{"http://h/docs/", "https://h/docs/x.html", true},
+             std::tuple{"http://h/docs/", "https://h:443/docs/x.html", true},
+             std::tuple{"https://h/docs/", "http://h/docs/x.html", true},
+             std::tuple{"http://h/docs/", "https://h/other/x.html", false},
+             std::tuple{"http://h/docs/", "https://h:8443/docs/x.html", false},
+             std::tuple{"http://h:8080/docs/", "https://h/docs/x.html", false},
+         }) {
+        EXPECT_EQ(LinkAccepted(link, *taskWith(boundary)), accepted) << boundary << " " << link;
+    }
+}
+
+TEST(LinkAcceptedTest, ATaskHoldsADocumentOnceWhicheverSchemeNamesIt) {
+    auto task = taskWith("");
+    ASSERT_NE(NewDnObj(*task, "http://h/docs/a.html", 1), nullptr);
+    EXPECT_EQ(NewDnObj(*task, "https://h/docs/a.html", 2), nullptr);
+    EXPECT_EQ(TaskFindDocument(*task, "https://h:443/docs/a.html")->URL, "http://h/docs/a.html");
+    EXPECT_NE(NewDnObj(*task, "https://h:8443/docs/a.html", 2), nullptr);
+    EXPECT_EQ(task->Total, 2);
 }
 
 TEST(LinkAcceptedTest, ControlBytesAreRefusedButHighBytesAreOrdinary) {

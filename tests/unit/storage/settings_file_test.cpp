@@ -76,6 +76,17 @@ TEST_F(SettingsFileTest, ConvertsNumbersAndBooleansAsTheFileHasAlwaysBeenRead) {
     EXPECT_EQ(m_defaults.MaxLevels, 3) << "a missing key keeps its value";
 }
 
+TEST_F(SettingsFileTest, HttpsAndCertificateChecksAreOnUnlessTheFileTurnsThemOff) {
+    writeIni("[General]\nMaxHTTPConns=4\n");  // written before the keys existed
+    load();
+    EXPECT_TRUE(m_global.HTTPS);
+    EXPECT_TRUE(m_global.VerifyCertificates);
+    writeIni("[General]\nHTTPS=0\nVerifyCertificates=0\n");
+    load();
+    EXPECT_FALSE(m_global.HTTPS);
+    EXPECT_FALSE(m_global.VerifyCertificates);
+}
+
 TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
     save();
     const std::string root = m_dir.path() + "My Downloads/";
@@ -88,6 +99,7 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "DefPassword=user@void\r\nFTPTimeout=5\r\nUseFTPProxy=0\r\nFTPProxyName=\r\n"
                   "Notify=2\r\nShowDropWindow=1\r\nPasteLinksFromClipboard=0\r\n"
                   "RetryOnFails=1\r\nUseRasCtrl=0\r\n"
+                  "HTTPS=1\r\nVerifyCertificates=1\r\n"
                   "\r\n"
                   "[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
                   "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
@@ -122,6 +134,8 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                              .PasteLinksFromClipboard = true,
                              .RetryOnFails = false,
                              .UseRasCtrl = true,
+                             .HTTPS = false,
+                             .VerifyCertificates = false,
                              .SavePassword = true};
     m_defaults = DefaultTaskOptions{.DirTemplate = "Site",
                                     .StartingDoc = "index.html",
@@ -196,7 +210,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 39u);
+    ASSERT_EQ(entries.size(), 41u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");

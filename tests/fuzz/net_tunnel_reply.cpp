@@ -1,0 +1,36 @@
+// A proxy's answer to CONNECT, as bytes arrive. An open tunnel has a 2xx status, a refused one a
+// status of three digits (or 800 for a malformed status line), and an answer without its end is
+// incomplete until it passes the limit.
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "net/http_tunnel.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quillharbor;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const TunnelReply reply = readTunnelReply(input);
+    switch (reply.phase) {
+        case TunnelReply::Phase::Open:
+            if (reply.status < 200 || reply.status > 299) {
+                std::abort();
+            }
+            break;
+        case TunnelReply::Phase::Refused:
+            if (reply.status < 0 || reply.status > 999) {
+                std::abort();
+            }
+            break;
+        case TunnelReply::Phase::Incomplete:
+        case TunnelReply::Phase::TooLong:
+            if (input.find("\n\n") != std::string_view::npos ||
+                input.find("\r\n\r\n") != std::string_view::npos ||
+                (reply.phase == TunnelReply::Phase::TooLong) != (size > kMaxTunnelReplyBytes)) {
+                std::abort();
+            }
+            break;
+    }
+    return 0;
+}
