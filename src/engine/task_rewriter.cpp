@@ -76,8 +76,12 @@ Status rewritePages(RewriteJob& job) {
             localNames.try_emplace(object.URL, object.LocalName);
         }
     }
+    // A link over the other of http and https names the same document (SchemeTwin).
     const LocalNameLookup localNameOf = [&localNames](std::string_view url) {
-        const auto found = localNames.find(url);
+        auto found = localNames.find(url);
+        if (found == localNames.end()) {
+            found = localNames.find(SchemeTwin(url));
+        }
         return found == localNames.end() ? std::string_view() : found->second;
     };
     for (RewriteJob::Object& object : job.objects) {

@@ -122,6 +122,9 @@ TEST_F(HttpsGrab, LinksOverBothSchemesOfOneHostFetchEachDocumentOnce) {
               "https://127.0.0.2/mixed/x.html");
     const auto tree = treeOf(task->Dir);
     EXPECT_EQ(tree.size(), 3u);
+    for (const auto& [name, bytes] : tree) {
+        EXPECT_THAT(bytes, Not(HasSubstr("127.0.0.2"))) << name << ": every link is local";
+    }
 }
 
 }  // namespace
