@@ -224,8 +224,8 @@ void THttpCli::followRedirect() {
         return;
     }
     const HttpTarget target = makeHttpTarget(*next, m_proxy, m_proxyPort);
-    if (target.targetHost != m_target.targetHost) {
-        // Credentials belong to the host they were given for.
+    if (target.targetHost != m_target.targetHost || (m_target.secure && !target.secure)) {
+        // Credentials belong to the host they were given for, and never leave TLS for plain text.
         m_requestFields.Username.clear();
         m_requestFields.Password.clear();
     }

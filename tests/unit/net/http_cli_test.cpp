@@ -6,6 +6,7 @@
 
 #include "net/http_cli.h"
 #include "net/http_exception.h"
+#include "net/tls_failure.h"
 #include "platform/loop_fixture.h"
 
 namespace quillharbor {
@@ -17,6 +18,12 @@ public:
     void setEvents(Events& events) override { this->events = &events; }
     void lookup(const std::string& host) override { calls.push_back("lookup " + host); }
     void cancelLookup() override { calls.push_back("cancel"); }
+    void plan(const HttpSessionPlan& plan) override {
+        if (plan.tls) {
+            calls.push_back("tls " + plan.serverName + (plan.verify ? " verified" : "") +
+                            (plan.tunnelRequest.empty() ? "" : " tunnelled"));
+        }
+    }
     void connect(const std::string& address, const std::string& port) override {
         calls.push_back("connect " + address + ":" + port);
         isOpen = true;
@@ -209,6 +216,36 @@ TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
     EXPECT_EQ(cli->Location(), "http://b.org:81/new.htm");
     EXPECT_EQ(cli->RcvdHeader().size(), 4u);
     EXPECT_EQ(cli->DocName(), "old.htm");
+}
+
+TEST_F(HttpCliTest, HttpsGoesOverTlsAndItsCredentialsNeverLeaveIt) {
+    cli->setUsername("u");
+    cli->setPassword("p");
+    cli->setFollowHttps(true);
+    startConnected("https://a.org/x");
+    EXPECT_EQ(net->calls[1], "tls a.org verified");
+    EXPECT_EQ(net->calls[2], "connect 127.0.0.1:443");
+    EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
+    net->arrive("HTTP/1.0 302 Found\r\nLocation: http://a.org/y\r\n\r\n");
+    settle();
+    net->events->onLookupDone(0, "127.0.0.1");
+    EXPECT_EQ(net->calls.back(), "connect 127.0.0.1:80") << "no TLS asked for";
+    net->events->onConnected(0);
+    EXPECT_EQ(net->sent[1].find("Authorization"), std::string::npos);
+
+    // A certificate refused ends the request with its reason.
+    cli->Abort();
+    settle();
+    cli->setVerifyCertificates(false);
+    cli->setProxy("proxy:3128");
+    cli->setURL("https://b.org/");
+    cli->GetASync();
+    net->events->onLookupDone(0, "127.0.0.1");
+    EXPECT_EQ(net->calls[net->calls.size() - 2], "tls b.org tunnelled");
+    net->events->onConnected(kTlsWrongHostName);
+    settle();
+    EXPECT_EQ(cli->StatusCode(), kTlsWrongHostName);
+    EXPECT_EQ(cli->ReasonPhrase(), "certificate for another host name");
 }
 
 TEST_F(HttpCliTest, RelativeAndUnfollowableRedirects) {
