@@ -136,7 +136,7 @@ const char* const kNewTaskOptionsHelp =
     "                          text, graphics or all\n"
     "  --follow-ftp, --no-follow-ftp\n"
     "                          follow links to FTP servers\n"
-    "  --insecure              fetch https without verifying the servers' certificates\n"
+    "  -k, --insecure          fetch https without verifying the servers' certificates\n"
     "  --ftp-user USER, --ftp-password PASSWORD\n"
     "                          FTP login for the task (default: DefUser and DefPassword)\n"
     "  -P, --output DIR        save the task's files into DIR (made when missing) instead of\n"
@@ -175,7 +175,7 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
         CommandOption{"--no-rewrite-links", false, flag(request.rewriteLinks, false)},
         CommandOption{"--follow-ftp", false, flag(request.followFtp, true)},
         CommandOption{"--no-follow-ftp", false, flag(request.followFtp, false)},
-        CommandOption{"--insecure", false, flag(request.insecure, true)},
+        CommandOption{"--insecure", false, flag(request.insecure, true), 'k'},
         CommandOption{"--start-after", true,
                       [&](std::string_view value) -> Status {
                           auto minutes = readBoundedNumber("--start-after", value, 0, 600, false);

@@ -26,7 +26,7 @@ TEST_F(CliHttpsTest, ARefusedCertificateIsReportedInWordsUnlessTheTaskIsInsecure
     EXPECT_EQ(treeOf(home / "My Downloads").size(), 0u) << "nothing is written";
 
     const fs::path insecure = newHome("insecure");
-    EXPECT_EQ(run(insecure, {"get", page, "--levels", "0", "--insecure"}, &out), 0) << out;
+    EXPECT_EQ(run(insecure, {"get", page, "--levels", "0", "-k"}, &out), 0) << out;
     EXPECT_EQ(treeOf(insecure / "My Downloads").size(), 1u);
 
     const fs::path off = newHome("off");
