@@ -36,6 +36,9 @@ struct GlobalOptions {
     bool PasteLinksFromClipboard = false;
     bool RetryOnFails = true;
     bool UseRasCtrl = false;
+    // A free slot takes its next object at once rather than at the next tick, and its Pause is
+    // timed per slot; off unless asked for (a file without the key reads as off).
+    bool FastDispatch = false;
 
     // Whether HTTPProxyPassword is written to the file; it has no key of its own.
     bool SavePassword = false;

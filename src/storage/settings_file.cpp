@@ -52,6 +52,7 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"PasteLinksFromClipboard", &GlobalOptions::PasteLinksFromClipboard},
     {"RetryOnFails", &GlobalOptions::RetryOnFails},
     {"UseRasCtrl", &GlobalOptions::UseRasCtrl},
+    {"FastDispatch", &GlobalOptions::FastDispatch},
 };
 
 const Field<DefaultTaskOptions> kDefaultFields[] = {

@@ -88,6 +88,7 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "DefPassword=user@void\r\nFTPTimeout=5\r\nUseFTPProxy=0\r\nFTPProxyName=\r\n"
                   "Notify=2\r\nShowDropWindow=1\r\nPasteLinksFromClipboard=0\r\n"
                   "RetryOnFails=1\r\nUseRasCtrl=0\r\n"
+                  "FastDispatch=0\r\n"
                   "\r\n"
                   "[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
                   "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
@@ -122,6 +123,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                              .PasteLinksFromClipboard = true,
                              .RetryOnFails = false,
                              .UseRasCtrl = true,
+                             .FastDispatch = true,
                              .SavePassword = true};
     m_defaults = DefaultTaskOptions{.DirTemplate = "Site",
                                     .StartingDoc = "index.html",
@@ -196,7 +198,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 39u);
+    ASSERT_EQ(entries.size(), 40u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");
