@@ -66,9 +66,20 @@ CliSession::RunEnd CliSession::run(const InterruptSignal& interrupt) {
     }
 }
 
+void CliSession::dispatchFast() {
+    GlobalOptions& options = m_engine.globalOptions();
+    if (!m_configuredFast) {
+        m_configuredFast = options.FastDispatch;
+    }
+    options.FastDispatch = true;
+}
+
 bool CliSession::close() {
     m_rewriter.stop();
     drainMessages();
+    if (m_configuredFast) {
+        m_engine.globalOptions().FastDispatch = *m_configuredFast;
+    }
     // Saving speaks only of files it could not write.
     m_view.captureNotifications();
     const bool saved = m_engine.SaveAtClose();

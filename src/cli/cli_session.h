@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "cli/interrupt_signal.h"
@@ -38,6 +39,9 @@ public:
     // Start-up reported trouble: the configuration or a task file could not be read.
     bool startupTrouble() const { return m_startupTrouble; }
     TerminalView& view() { return m_view; }
+    // This run dispatches at once (FastDispatch) whatever the configuration says; the
+    // configuration file keeps its own value.
+    void dispatchFast();
 
     // Runs the scheduler and the loop until the run settles or the signal is raised.
     RunEnd run(const InterruptSignal& interrupt);
@@ -65,6 +69,7 @@ private:
     NetworkSlotFactory m_slots;
     Engine m_engine;
     bool m_startupTrouble = false;
+    std::optional<bool> m_configuredFast;  // set by dispatchFast: what close() writes back
 };
 
 }  // namespace quillharbor

@@ -39,7 +39,9 @@ std::string resumeHelp() {
            "to the end. Partial files are continued where they stopped.\n\n"
            "Options:\n"
            "  -q, --quiet, -v, --verbose\n"
-           "                          print less, or also every object as it completes\n\n" +
+           "                          print less, or also every object as it completes\n"
+           "  --fast                  free slots take their next file at once, not at the next\n"
+           "                          tick (servers you own or may load; keeps the Pause)\n\n" +
            std::string(kRunHelp);
 }
 

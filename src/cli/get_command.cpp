@@ -37,6 +37,9 @@ ExitCode runGet(Invocation& invocation) {
                        invocation.json ? std::cerr : std::cout,
                        invocation.json ? &std::cout : nullptr);
     Engine& engine = session.engine();
+    if (request.value().fast) {
+        session.dispatchFast();
+    }
     engine.PrepareNewTaskParams();
     applyNewTaskRequest(request.value(), url.value(), engine.newTaskParams());
 

@@ -153,7 +153,9 @@ const char* const kNewTaskOptionsHelp =
     "  --json                  print one JSON object per finished or failed object on\n"
     "                          standard output; progress and messages go to standard error\n"
     "  -q, --quiet, -v, --verbose\n"
-    "                          print less, or also every object as it completes\n";
+    "                          print less, or also every object as it completes\n"
+    "  --fast                  free slots take their next file at once, not at the next tick\n"
+    "                          (servers you own or may load; keeps the Pause)\n";
 
 Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments) {
     NewTaskRequest request;
@@ -256,6 +258,11 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
         CommandOption{"--json", false,
                       [&](std::string_view) -> Status {
                           request.json = true;
+                          return {};
+                      }},
+        CommandOption{"--fast", false,
+                      [&](std::string_view) -> Status {
+                          request.fast = true;
                           return {};
                       }},
     };

@@ -15,7 +15,12 @@ namespace quillharbor {
 
 ExitCode runResume(Invocation& invocation) {
     std::optional<Verbosity> verbosity;
-    const std::vector<CommandOption> options = verbosityOptions(verbosity);
+    bool fast = false;
+    std::vector<CommandOption> options = verbosityOptions(verbosity);
+    options.emplace_back("--fast", false, [&](std::string_view) -> Status {
+        fast = true;
+        return {};
+    });
     Result<std::vector<std::string>> names = readArguments(invocation.arguments, options);
     if (!names) {
         return usageError(names.error().text, "resume");
@@ -27,6 +32,9 @@ ExitCode runResume(Invocation& invocation) {
     InterruptSignal interrupt;
     CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
     Engine& engine = session.engine();
+    if (fast) {
+        session.dispatchFast();
+    }
     TerminalView& view = session.view();
     std::vector<TTask*> tasks;
     for (const std::string& name : names.value()) {

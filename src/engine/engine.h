@@ -106,6 +106,7 @@ private:
     ResultHandlers m_results;
     Scheduler m_scheduler;
     unsigned m_timer = 0;
+    bool m_admitPosted = false;  // an AdmitObjects waits in the loop
 };
 
 }  // namespace quillharbor

@@ -43,6 +43,8 @@ void Engine::onMessage(const Message& message) {
     if (message.number == WM_TIMER) {
         if (m_timer != 0 && message.wParam == m_timer) {
             Timer1Timer();
+        } else {
+            m_scheduler.onPauseTimer(static_cast<unsigned>(message.wParam));
         }
         return;
     }
@@ -159,9 +161,19 @@ void Engine::onMessage(const Message& message) {
             CreateTaskFromDrop(mode, size);
             break;
         }
+        case EngineMessage::AdmitObjects:
+            m_admitPosted = false;
+            m_scheduler.AdmitObjects();
+            return;
         case EngineMessage::FtpLoggedIn:
         case EngineMessage::NotificationClosed:
             break;
+    }
+    // A report may have freed a slot or queued objects: with FastDispatch they meet at once,
+    // once every report waiting now has been handled.
+    if (m_global.FastDispatch && m_timer != 0 && !m_admitPosted) {
+        m_admitPosted = true;
+        m_context.post(EngineMessage::AdmitObjects);
     }
     if (changesTaskFile(kind)) {
         // A robots answer names its object in lParam.

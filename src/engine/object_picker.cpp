@@ -10,10 +10,10 @@ namespace quillharbor {
 
 TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
     EngineState& state = m_context.state;
-    TDnObj* at = walk.started ? walk.next : state.Queue.head();
+    TDnObj* at = walk.started ? walk.next : state.Queue.firstOfKind(protocol);
     if (at != nullptr && at->InList != GlobalList::Queue) {
         // Where the last pick stopped left the queue while a slot started: begin again.
-        at = state.Queue.head();
+        at = state.Queue.firstOfKind(protocol);
     }
     walk.started = true;
     while (at != nullptr) {
@@ -24,10 +24,7 @@ TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
             continue;
         }
         TDnObj& object = *at;
-        at = object.QueueNext;
-        if (UrlProtocol(object.URL) != protocol) {
-            continue;
-        }
+        at = DownloadQueue::nextOfKind(object);
         if (duplicateTestApplies(protocol, object)) {
             RetrievedCopy copy = findRetrievedCopy(state.SeenList, object.URL);
             const bool duplicate = copy.kind != RetrievedCopy::Kind::None &&

@@ -23,8 +23,8 @@ namespace quillharbor {
 //
 // One picker serves one tick: each pick goes on where the previous pick of the same protocol
 // stopped, since nothing before that point can have become eligible within the tick. So a tick
-// walks the queue at most once per protocol, however many slots are free, and passes over each
-// run of a task that is not running in one step.
+// walks each protocol's queued objects at most once, however many slots are free, never looks at
+// another protocol's, and passes over each run of a task that is not running in one step.
 class ObjectPicker {
 public:
     explicit ObjectPicker(EngineContext& context) : m_context(context) {}

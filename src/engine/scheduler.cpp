@@ -43,7 +43,7 @@ void Scheduler::Timer1Timer() {
     bool idle = true;
     startWaitingTasks();
     ObjectPicker picker(m_context);
-    serveHttpSlots(picker, idle);
+    serveHttpSlots(picker, idle, true);
     serveFtpSlots(picker, idle);
     if (m_context.state.StopAllPending && idle) {
         m_context.post(EngineMessage::StopAllDone);
@@ -143,29 +143,98 @@ void Scheduler::startWaitingTasks() {
     }
 }
 
-void Scheduler::serveHttpSlots(ObjectPicker& picker, bool& idle) {
+void Scheduler::AdmitObjects() {
+    if (!m_context.global.FastDispatch) {
+        stopPauseTimers();
+        return;
+    }
+    bool idle = true;
+    ObjectPicker picker(m_context);
+    serveHttpSlots(picker, idle, false);
+    serveFtpSlots(picker, idle);
+}
+
+bool Scheduler::onPauseTimer(unsigned timerId) {
+    for (FreeSlot& free : m_freeSlots) {
+        if (free.timer == timerId) {
+            m_context.services.loop.stopTimer(free.timer);
+            free.timer = 0;
+            AdmitObjects();
+            return true;
+        }
+    }
+    return false;
+}
+
+void Scheduler::stopPauseTimers() {
+    for (FreeSlot& free : m_freeSlots) {
+        m_context.services.loop.stopTimer(free.timer);
+    }
+    m_freeSlots.clear();
+}
+
+void Scheduler::serveHttpSlots(ObjectPicker& picker, bool& idle, bool ticking) {
     EngineState& state = m_context.state;
-    const std::int32_t pauseTicks = m_context.global.Pause / kTickMilliseconds;
     // The options dialog never offers less than a minute; a configuration file that says 0
     // would otherwise abort every request on its first busy tick.
     const std::int32_t timeoutTicks =
         std::max<std::int32_t>(m_context.global.HTTPTimeout, 1) * kTicksPerMinute;
-    for (const auto& slot : state.HttpSlots) {
-        if (!slot->ready()) {
+    if (m_freeSlots.size() != state.HttpSlots.size()) {
+        // The slots were made anew.
+        stopPauseTimers();
+        m_freeSlots.resize(state.HttpSlots.size());
+    }
+    for (std::size_t index = 0; index < state.HttpSlots.size(); ++index) {
+        HttpSlot& slot = *state.HttpSlots[index];
+        if (!slot.ready()) {
+            if (!ticking) {
+                continue;
+            }
             idle = false;
-            if (++slot->BusyTicks >= timeoutTicks) {
-                if (TDnObj* object = slot->Obj()) {
+            if (++slot.BusyTicks >= timeoutTicks) {
+                if (TDnObj* object = slot.Obj()) {
                     object->Cause = kCauseTimedOut;
                 }
-                slot->abort();
-                slot->BusyTicks = 0;
+                slot.abort();
+                slot.BusyTicks = 0;
             }
-        } else if (slot->IdleTicks < pauseTicks) {
-            ++slot->IdleTicks;
+        } else if (!pauseOver(index, slot)) {
+            continue;
         } else if (TDnObj* object = picker.PickHttp()) {
-            startOn(state, *slot, *object);
+            FreeSlot& free = m_freeSlots[index];
+            m_context.services.loop.stopTimer(free.timer);
+            free = FreeSlot{};
+            startOn(state, slot, *object);
         }
     }
+}
+
+// Whether a free slot has rested its Pause: counted in ticks, or with FastDispatch timed from
+// when it was first seen free, a timer bringing the admission back when the rest is over.
+bool Scheduler::pauseOver(std::size_t index, HttpSlot& slot) {
+    if (!m_context.global.FastDispatch) {
+        if (slot.IdleTicks < m_context.global.Pause / kTickMilliseconds) {
+            ++slot.IdleTicks;
+            return false;
+        }
+        return true;
+    }
+    using Clock = std::chrono::steady_clock;
+    FreeSlot& free = m_freeSlots[index];
+    const Clock::time_point now = Clock::now();
+    if (!free.since) {
+        free.since = now;
+    }
+    const auto pause = std::chrono::milliseconds(m_context.global.Pause);
+    const auto rested = now - *free.since;
+    if (rested >= pause) {
+        return true;
+    }
+    if (free.timer == 0) {
+        free.timer = m_context.services.loop.startTimer(
+            m_context.handle, std::chrono::ceil<std::chrono::milliseconds>(pause - rested));
+    }
+    return false;
 }
 
 void Scheduler::serveFtpSlots(ObjectPicker& picker, bool& idle) {

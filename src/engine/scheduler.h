@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/engine_context.h"
 #include "engine/object_picker.h"
@@ -19,6 +21,11 @@ namespace quillharbor {
 //
 // The tick never waits: an HTTP slot that times out is aborted and its completion arrives later.
 // Main thread only.
+//
+// With FastDispatch the same admission (the slot passes of the tick, the same picker) also runs
+// on AdmitObjects, which the engine posts after each report, so a slot that became free takes
+// its next object at once; an HTTP slot's Pause is then timed from the moment it was seen free,
+// by a timer of its own, instead of by counting ticks. Everything else stays on the tick.
 class Scheduler {
 public:
     explicit Scheduler(EngineContext& context)
@@ -37,14 +44,26 @@ public:
     // written. A task whose file fails stays changed and is tried again; the failure is reported
     // once until a write succeeds.
     void SaveChangedTasks();
+    // AdmitObjects: free slots take their objects now (FastDispatch only).
+    void AdmitObjects();
+    // A timer of the loop fired; returns whether it was a slot's Pause timer.
+    bool onPauseTimer(unsigned timerId);
 
 private:
     void updateStatistics();
     void countPeriodicSave();
     void countChangedSave();
     void startWaitingTasks();
-    void serveHttpSlots(ObjectPicker& picker, bool& idle);
+    void serveHttpSlots(ObjectPicker& picker, bool& idle, bool ticking);
     void serveFtpSlots(ObjectPicker& picker, bool& idle);
+    bool pauseOver(std::size_t index, HttpSlot& slot);
+    void stopPauseTimers();
+
+    // FastDispatch: when each HTTP slot was seen free, and the timer that ends its Pause.
+    struct FreeSlot {
+        std::optional<std::chrono::steady_clock::time_point> since;
+        unsigned timer = 0;
+    };
 
     EngineContext& m_context;
     std::int32_t m_statTicks = 0;  // 0..9
@@ -54,6 +73,7 @@ private:
     std::unordered_set<std::uintptr_t> m_changedTasks;
     std::unordered_set<std::uintptr_t> m_failedSaves;
     std::chrono::steady_clock::time_point m_startTime;
+    std::vector<FreeSlot> m_freeSlots;
 };
 
 }  // namespace quillharbor

@@ -6,10 +6,11 @@ namespace quillharbor {
 
 void DownloadQueue::Enqueue(TDnObj& object) {
     assert(object.InList == GlobalList::None);
-    if (m_tail != nullptr && m_tail->Run->Task == object.Task) {
+    const Protocol kind = UrlProtocol(object.URL);
+    if (m_tail != nullptr && m_tail->Run->Task == object.Task && m_tail->Run->Kind == kind) {
         object.Run = m_tail->Run;
     } else {
-        object.Run = new QueueRun{object.Task, nullptr, 0};
+        object.Run = newRun(object, kind);
     }
     object.Run->Last = &object;
     ++object.Run->Count;
@@ -19,6 +20,22 @@ void DownloadQueue::Enqueue(TDnObj& object) {
     (m_tail != nullptr ? m_tail->QueueNext : m_head) = &object;
     m_tail = &object;
     ++m_size;
+}
+
+// Runs begin only at the tail, so each protocol's chain stays in queue order.
+QueueRun* DownloadQueue::newRun(TDnObj& object, Protocol kind) {
+    RunChain& chain = m_runs[kindIndex(kind)];
+    auto* run = new QueueRun{object.Task, kind, &object, nullptr, 0, nullptr, chain.last};
+    (chain.last != nullptr ? chain.last->NextOfKind : chain.first) = run;
+    chain.last = run;
+    return run;
+}
+
+void DownloadQueue::freeRun(QueueRun* run) {
+    RunChain& chain = m_runs[kindIndex(run->Kind)];
+    (run->PrevOfKind != nullptr ? run->PrevOfKind->NextOfKind : chain.first) = run->NextOfKind;
+    (run->NextOfKind != nullptr ? run->NextOfKind->PrevOfKind : chain.last) = run->PrevOfKind;
+    delete run;
 }
 
 TDnObj* DownloadQueue::QueuePop() {
@@ -34,9 +51,11 @@ void DownloadQueue::QueueRemove(TDnObj& object) {
     // The rest of the run stays contiguous: objects join only at the tail.
     QueueRun* run = object.Run;
     if (--run->Count == 0) {
-        delete run;
+        freeRun(run);
     } else if (run->Last == &object) {
         run->Last = object.QueuePrev;
+    } else if (run->First == &object) {
+        run->First = object.QueueNext;
     }
     object.Run = nullptr;
     (object.QueuePrev != nullptr ? object.QueuePrev->QueueNext : m_head) = object.QueueNext;

@@ -9,8 +9,9 @@ namespace quillharbor {
 
 // The global first-in first-out download queue across all tasks, linked through
 // QueueNext/QueuePrev. Every operation is O(1); it owns none of its objects. Beside the links it
-// keeps each queued object's Run (queue_run.h), so that a walk can pass over the rest of a task's
-// neighbouring objects in one step: pastRun(object).
+// keeps each queued object's Run (queue_run.h), so that a walk for one protocol visits only that
+// protocol's objects (firstOfKind, nextOfKind) and passes over the rest of a task's run in one
+// step (pastRun), in queue order. An object's URL stays as it is while it is queued.
 class DownloadQueue {
 public:
     DownloadQueue() = default;
@@ -26,8 +27,20 @@ public:
     void QueueRemove(TDnObj& object);
     void clear();
 
-    // The first object after the run of object, which must be queued; nullptr at the end.
-    static TDnObj* pastRun(const TDnObj& object) { return object.Run->Last->QueueNext; }
+    // The first queued object of the protocol; nullptr when there is none.
+    TDnObj* firstOfKind(Protocol kind) const {
+        const QueueRun* run = m_runs[kindIndex(kind)].first;
+        return run != nullptr ? run->First : nullptr;
+    }
+    // The next queued object of the protocol of object, which must be queued; nullptr at the end.
+    static TDnObj* nextOfKind(const TDnObj& object) {
+        return &object == object.Run->Last ? pastRun(object) : object.QueueNext;
+    }
+    // The first object of the protocol of object after object's run; nullptr at the end.
+    static TDnObj* pastRun(const TDnObj& object) {
+        const QueueRun* next = object.Run->NextOfKind;
+        return next != nullptr ? next->First : nullptr;
+    }
 
     TDnObj* head() const { return m_head; }
     TDnObj* tail() const { return m_tail; }
@@ -35,6 +48,17 @@ public:
     bool empty() const { return m_size == 0; }
 
 private:
+    struct RunChain {
+        QueueRun* first = nullptr;
+        QueueRun* last = nullptr;
+    };
+    static std::size_t kindIndex(Protocol kind) {
+        return kind == Protocol::Http ? 0 : kind == Protocol::Ftp ? 1 : 2;
+    }
+    QueueRun* newRun(TDnObj& object, Protocol kind);
+    void freeRun(QueueRun* run);
+
+    RunChain m_runs[3];
     TDnObj* m_head = nullptr;
     TDnObj* m_tail = nullptr;
     std::size_t m_size = 0;

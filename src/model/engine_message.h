@@ -31,6 +31,7 @@ enum class EngineMessage : unsigned {
     StopAllDone = 418,
     SaveRunningTasks = 420,
     SaveChangedTasks = 421,    // the tasks whose objects moved on since their last save
+    AdmitObjects = 422,        // fast dispatch: free slots take their objects now
     NotificationClosed = 551,  // wParam the notification's slot number
     RewriteTaskLinks = 601,    // wParam task
 };

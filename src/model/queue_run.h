@@ -3,16 +3,22 @@
 #include <cstddef>
 
 #include "model/dn_obj.h"
+#include "parser/url_helpers.h"
 
 namespace quillharbor {
 
-// Neighbouring objects of one task in the download queue. A walk that passes over a task's
-// objects jumps from any of them to the one after Last, so the objects of a stopped task at the
-// head of the queue cost one step per run, not one per object. The queue owns its runs.
+// Neighbouring objects of one task and one protocol (UrlProtocol) in the download queue. The
+// runs of each protocol are chained in queue order, so a walk for one protocol's slot never
+// looks at another protocol's objects, and passes over the rest of a stopped task's run from any
+// of its objects in one step. The queue owns its runs.
 struct QueueRun {
     TTask* Task = nullptr;
+    Protocol Kind = Protocol::Other;
+    TDnObj* First = nullptr;
     TDnObj* Last = nullptr;
     std::size_t Count = 0;
+    QueueRun* NextOfKind = nullptr;
+    QueueRun* PrevOfKind = nullptr;
 };
 
 }  // namespace quillharbor

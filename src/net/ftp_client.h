@@ -53,7 +53,7 @@ public:
     // Data is read from the data connection in blocks of this size, with one progress event each,
     // and one block per readiness event, so a fast server cannot keep the loop from its other
     // messages and timers until the whole file is in.
-    static constexpr int DataBlockSize = 64 * 1024;
+    static constexpr int DataBlockSize = TWSocket::ReadBlockSize;
     static constexpr int AbortedCode = 426;
     static constexpr int ControlFailedCode = 500;
     static constexpr int DataFailedCode = 550;
@@ -247,6 +247,7 @@ private:
     void onDataSessionAvailable();
     void onDataConnected(int error);
     bool onDataReceived();
+    int receiveDataBlock();
     bool drainData();
     void onDataClosed(int error);
     void transferFailed(int code, const std::string& text);

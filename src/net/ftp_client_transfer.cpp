@@ -216,7 +216,7 @@ bool TFtpClient::onDataReceived() {
         transferFailed(AbortedCode, "426 Operation aborted.");
         return true;
     }
-    const int received = m_data->Receive(m_dataBlock.data(), DataBlockSize);
+    const int received = receiveDataBlock();
     if (received > 0) {
         m_byteCount += received;
         const std::string_view bytes(m_dataBlock.data(), static_cast<std::size_t>(received));
@@ -241,6 +241,22 @@ bool TFtpClient::onDataReceived() {
         transferFailed(error, "Data: Receive error " + std::to_string(error));
     }
     return true;
+}
+
+// Reads until the connection has nothing more to give or the block is full, so the file is
+// written in blocks. -1 (LastError set) only when the first receive failed.
+int TFtpClient::receiveDataBlock() {
+    int filled = 0;
+    while (filled < DataBlockSize) {
+        const int asked = DataBlockSize - filled;
+        const int received = m_data->Receive(m_dataBlock.data() + filled, asked);
+        if (received < 0)
+            return filled > 0 ? filled : -1;
+        filled += received;
+        if (received < asked)
+            break;
+    }
+    return filled;
 }
 
 // A transfer that cannot go on: the data connection is closed at once, and the request fails with

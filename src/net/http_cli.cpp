@@ -162,6 +162,10 @@ void THttpCli::onDataAvailable() {
         m_transport->receive(discard.data(), discard.size());
         return;
     }
+    if (m_parser.phase() == HttpResponseParser::Phase::Body) {
+        receiveBodyBlock();
+        return;
+    }
     const std::size_t count = m_transport->receive(m_parser.space(), m_parser.room());
     if (count == 0) {
         return;
@@ -175,6 +179,25 @@ void THttpCli::onDataAvailable() {
     } else if (m_parser.phase() == HttpResponseParser::Phase::BadStatusLine) {
         fail(kHttpClientFailure, "Invalid status line", 0);
     }
+}
+
+// The body moves in blocks: read until the connection has nothing more to give or a block is
+// full, then hand the block on as one piece (one write to the file, one progress report).
+void THttpCli::receiveBodyBlock() {
+    constexpr std::size_t size = TWSocket::ReadBlockSize;
+    if (!m_bodyBlock) {
+        m_bodyBlock = std::make_unique<char[]>(size);
+    }
+    std::size_t filled = 0;
+    while (filled < size) {
+        const std::size_t asked = size - filled;
+        const std::size_t count = m_transport->receive(m_bodyBlock.get() + filled, asked);
+        filled += count;
+        if (count < asked) {
+            break;
+        }
+    }
+    m_parser.takeBody(m_bodyBlock.get(), filled);
 }
 
 void THttpCli::onHeaderBegin() {

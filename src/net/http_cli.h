@@ -173,6 +173,7 @@ private:
     void onLookupDone(int error, const std::string& address) override;
     void onConnected(int error) override;
     void onDataAvailable() override;
+    void receiveBodyBlock();
     void onClosed(int error) override;
     // HttpResponseParser::Handler
     void onHeaderBegin() override;
@@ -184,6 +185,7 @@ private:
     Handle m_handle = 0;
     std::unique_ptr<HttpTransport> m_transport;
     HttpResponseParser m_parser{*this};
+    std::unique_ptr<char[]> m_bodyBlock;  // made at the first body read, kept for the next ones
 
     std::string m_url;
     std::string m_proxy;

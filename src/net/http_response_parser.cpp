@@ -106,6 +106,12 @@ void HttpResponseParser::commit(std::size_t count) {
     }
 }
 
+void HttpResponseParser::takeBody(const char* data, std::size_t length) {
+    if (m_phase == Phase::Body && length > 0) {
+        m_handler.onBody(data, length);
+    }
+}
+
 void HttpResponseParser::takeLines() {
     std::size_t start = 0;
     while (m_phase == Phase::Header) {

@@ -65,6 +65,9 @@ public:
     std::size_t room() const { return reading() ? BufferSize - m_fill : 0; }
     // Takes `count` bytes (at most room()) just received into space().
     void commit(std::size_t count);
+    // Body bytes the reader received into a block of its own: one piece for the handler, not
+    // copied. Nothing is buffered in the body, so no order is lost; dropped unless in the body.
+    void takeBody(const char* data, std::size_t length);
     // Copies the bytes in as many commits as needed; returns how many were taken, fewer than
     // given once the parser stopped reading.
     std::size_t feed(std::string_view bytes);

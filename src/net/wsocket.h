@@ -55,6 +55,10 @@ public:
     static constexpr unsigned WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;
 
     static constexpr int ChunkSize = TBuffer::DefaultSize;
+    // The receive loop of one read notification ends once this many bytes were taken, so that
+    // the loop's other sockets and timers are served between blocks; the rest is reported at
+    // once by the next notification. Readers that move bulk data read blocks of this size.
+    static constexpr int ReadBlockSize = 256 * 1024;
 
     explicit TWSocket(MessageLoop& loop);
     ~TWSocket() override;
@@ -260,7 +264,8 @@ private:
     int lowerReceive(void* buffer, int size);
     int networkReceive(void* buffer, int size);
     int networkCount();
-    void receiveLoop(int error);
+    bool receiveLoop(int error, bool closing);
+    void afterNetworkReceive(ssize_t received, int size, int error);
     bool lineModeActive() const { return m_lineMode && !m_line.lineEnd().empty(); }
     void lineDataAvailable();
     bool offerLines();
@@ -305,6 +310,11 @@ private:
     bool m_closeInvoked = false;
     bool m_paused = false;
     std::uint64_t m_receiveCalls = 0;
+    std::int64_t m_networkBytes = 0;  // taken from the system since the socket was made
+    int m_receiveLoops = 0;           // receive loops running (a handler's pump may nest one)
+    bool m_readDrained = false;       // the last network receive emptied the socket
+    bool m_closeQueued = false;       // the peer's close waits behind a block still to read
+    bool m_blockRead = false;         // the last read notification stopped at a full block
     std::int64_t m_readCount = 0;
     int m_lastError = 0;
 

@@ -16,6 +16,8 @@ namespace {
 // How long a pump waits for work before it looks at its own condition again.
 constexpr std::chrono::milliseconds PumpWait{100};
 constexpr int DiscardSize = 1024;
+// Line mode reads this much per round; a control connection's replies are far shorter.
+constexpr int LineReadSize = 16 * 1024;
 constexpr int GatherLimit = 64;
 
 int lastSocketError() {
@@ -53,8 +55,9 @@ void TWSocket::onSelect(int fd, unsigned events, int error) {
             return;
         }
     }
-    if ((events & FD_READ) != 0) {
-        receiveLoop(error);
+    // While a close is queued behind a block, that close reads what is left.
+    if ((events & FD_READ) != 0 && !m_closeQueued) {
+        m_blockRead = receiveLoop(error, false);
         if (sessionGone())
             return;
     }
@@ -69,9 +72,20 @@ void TWSocket::onSelect(int fd, unsigned events, int error) {
     if ((events & FD_ACCEPT) != 0 && (!fire(OnSessionAvailable, error) || sessionGone()))
         return;
     if ((events & FD_CLOSE) != 0 && m_state != TSocketState::wsConnecting) {
-        receiveLoop(0);
+        // A block was just read: the next waits for the loop's next pass, like the close.
+        const bool blockFull = m_blockRead || receiveLoop(0, true);
+        m_blockRead = false;
+        m_closeQueued = false;
         if (sessionGone())
             return;
+        if (blockFull) {
+            m_closeQueued = true;
+            // The rest is read block by block like any data, with the loop served between;
+            // the close is reported after it.
+            m_loop.post(m_handle, WM_ASYNCSELECT, static_cast<std::uintptr_t>(m_fd),
+                        makeSelectReply(FD_CLOSE, static_cast<unsigned>(error)));
+            return;
+        }
         if (negotiating()) {
             // A SOCKS server that hangs up mid-negotiation fails the connect, so the owner still
             // gets its connected event.
@@ -88,32 +102,66 @@ void TWSocket::onSelect(int fd, unsigned events, int error) {
     }
 }
 
-void TWSocket::receiveLoop(int error) {
+// Fires data-available until the reader has emptied the socket, has taken a block of
+// ReadBlockSize bytes, or stops reading. No system call is made per read to look at what waits:
+// a receive that came back short or would block tells that the socket is empty. Returns whether
+// it stopped at the block's size, with bytes perhaps still waiting.
+bool TWSocket::receiveLoop(int error, bool closing) {
     const Lifetime lifetime = m_lifetime;
     const std::uint64_t session = m_session;
+    const std::uint64_t callsBefore = m_receiveCalls;
+    const std::int64_t bytesBefore = m_networkBytes;
+    ++m_receiveLoops;
+    bool emptyNow = false;
+    bool blockFull = false;
     for (;;) {
         m_lastError = 0;
         const std::uint64_t calls = m_receiveCalls;
         bool handled = false;
-        if (!fireDataAvailable(error, handled) || m_session != session || m_fd == -1)
-            return;
+        if (!fireDataAvailable(error, handled) || m_session != session || m_fd == -1) {
+            if (alive(lifetime))
+                --m_receiveLoops;
+            return false;
+        }
         if (!handled) {
             char discarded[DiscardSize];
-            if (receiveRaw(discarded, DiscardSize) < 0 && m_lastError == WSAEWOULDBLOCK) {
+            if (receiveRaw(discarded, DiscardSize) < 0 && m_lastError == WSAEWOULDBLOCK)
                 m_lastError = 0;
-                return;
-            }
         }
-        // A handler that paused the socket reads nothing more until it resumes.
-        if (hasComponentOption(TWSocketOption::wsoNoReceiveLoop) || m_lastError != 0 || m_paused)
-            return;
+        // A handler that paused the socket reads nothing more until it resumes, which watches
+        // the socket anew.
+        if (m_paused) {
+            --m_receiveLoops;
+            return false;
+        }
         // A handler that leaves the data waiting hears of it again once it has read: offering
         // the same bytes over and over would never end.
-        if (m_receiveCalls == calls)
-            return;
-        if (RcvdCount() <= 0 || !alive(lifetime))
-            return;
+        if (m_lastError != 0 || m_receiveCalls == calls || m_readDrained)
+            break;
+        if (m_networkBytes - bytesBefore >= ReadBlockSize) {
+            blockFull = true;
+            break;
+        }
+        if (hasComponentOption(TWSocketOption::wsoNoReceiveLoop))
+            break;
+        // Only a receive that filled its buffer leaves the question open.
+        if (RcvdCount() <= 0 || !alive(lifetime)) {
+            // In line mode the count is the offered line's, which says nothing of the socket.
+            emptyNow = alive(lifetime) && !lineModeActive() && m_line.empty();
+            break;
+        }
     }
+    --m_receiveLoops;
+    if (m_fd == -1 || m_session != session || m_receiveCalls == callsBefore || m_readDrained)
+        return false;
+    if (closing)
+        return blockFull;
+    // Read from, but not to its end: the next notification comes at once when bytes still wait.
+    if (emptyNow)
+        m_loop.readDrained(m_fd);
+    else
+        m_loop.reenableSocketEvents(m_fd, FD_READ);
+    return blockFull;
 }
 
 bool TWSocket::fireDataAvailable(int error, bool& handled) {
@@ -150,15 +198,12 @@ bool TWSocket::fireSessionClosed(int error) {
 // ---- line mode ----
 
 void TWSocket::lineDataAvailable() {
-    const int count = networkCount();
-    if (count <= 0)
-        return;
-    std::string bytes(static_cast<std::size_t>(count), '\0');
-    const int received = lowerReceive(bytes.data(), count);
+    char bytes[LineReadSize];
+    const int received = lowerReceive(bytes, LineReadSize);
     if (received <= 0)
         return;
-    bytes.resize(static_cast<std::size_t>(received));
-    const std::string echo = m_line.add(bytes, m_lineEdit, m_lineEcho);
+    const std::string echo = m_line.add(std::string_view(bytes, static_cast<std::size_t>(received)),
+                                        m_lineEdit, m_lineEcho);
     if (!echo.empty() && m_state == TSocketState::wsConnected) {
         const Lifetime lifetime = m_lifetime;
         queueSend(echo.data(), static_cast<int>(echo.size()));
@@ -357,12 +402,24 @@ int TWSocket::networkReceive(void* buffer, int size) {
     }
     const ssize_t received = ::recv(m_fd, buffer, static_cast<std::size_t>(size), 0);
     const int error = lastSocketError();
-    m_loop.reenableSocketEvents(m_fd, FD_READ);
+    afterNetworkReceive(received, size, error);
     if (received < 0) {
         m_lastError = error;
         return -1;
     }
+    m_networkBytes += received;
     return static_cast<int>(received);
+}
+
+// Re-enables FD_READ as cheaply as the receive allows: a stream socket read empty is told of
+// its next bytes by their arrival; one read inside a receive loop is left to the loop's end.
+void TWSocket::afterNetworkReceive(ssize_t received, int size, int error) {
+    const bool stream = m_socketType == SOCK_STREAM;
+    m_readDrained = stream && (received < 0 ? error == WSAEWOULDBLOCK : received < size);
+    if (m_readDrained)
+        m_loop.readDrained(m_fd);
+    else if (!stream || m_receiveLoops == 0 || received < 0)
+        m_loop.reenableSocketEvents(m_fd, FD_READ);
 }
 
 int TWSocket::ReceiveFrom(void* buffer, int size, sockaddr_in& from) {

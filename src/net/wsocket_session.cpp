@@ -349,6 +349,8 @@ void TWSocket::resetSession() {
     m_protoNumber = IPPROTO_TCP;
     m_protoAssigned = true;
     m_socketType = SOCK_STREAM;
+    m_closeQueued = false;
+    m_blockRead = false;
     m_localPort = "0";
     m_localAddr = "0.0.0.0";
     m_lingerOnOff = TSocketLingerOnOff::wsLingerOn;

@@ -54,7 +54,7 @@ void TWSocket::onSocksStep(SocksStep step) {
         return;
     // Bytes that came with the reply are in no socket buffer: no notification would tell of them.
     if (!m_socksPending.empty())
-        receiveLoop(0);
+        receiveLoop(0, false);
 }
 
 void TWSocket::socksFail(int code, const std::string& text) {

@@ -148,6 +148,19 @@ void MessageLoop::reenableSocketEvents(int fd, unsigned kinds) {
     epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
 }
 
+void MessageLoop::readDrained(int fd) {
+    const auto found = m_sockets.find(fd);
+    if (found == m_sockets.end()) {
+        return;
+    }
+    const std::uint32_t before = found->second.interest();
+    found->second.reenable(FD_READ);
+    if (found->second.interest() != before) {
+        epoll_event event = socketEvent(fd, found->second);
+        epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
+    }
+}
+
 void MessageLoop::unwatchSocket(int fd) {
     const auto found = m_sockets.find(fd);
     if (found == m_sockets.end()) {

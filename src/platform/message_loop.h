@@ -34,7 +34,9 @@ namespace quillharbor {
 //  - FD_WRITE once when the socket is first writable (after its connect), then only after
 //    reenableSocketEvents(fd, FD_WRITE), which the owner calls when a send would block.
 //  - FD_READ when data is waiting; the next one only after reenableSocketEvents(fd, FD_READ),
-//    which the owner calls after each receive; it comes at once if data is still waiting.
+//    which the owner calls when it stops reading with data left (it comes at once if data is
+//    still waiting), or readDrained(fd), which it calls when a receive came back short or would
+//    block (it comes with the next bytes, and costs no system call).
 //  - FD_OOB likewise for urgent data; FD_ACCEPT likewise for a listening socket (watch it after
 //    listen()), re-enabled after each accept.
 //  - FD_CLOSE once when the peer closed or reset the connection, with the socket's error (0 for
@@ -74,6 +76,9 @@ public:
     // Enables FD_READ, FD_WRITE, FD_OOB and FD_ACCEPT again (where selected); other bits and
     // unwatched descriptors are ignored.
     void reenableSocketEvents(int fd, unsigned kinds);
+    // Enables FD_READ again for a stream socket its owner has just read empty: the next bytes
+    // to arrive are reported without the descriptor being registered again.
+    void readDrained(int fd);
     // Stops watching and drops the descriptor's readiness messages still queued. Call it before
     // closing the descriptor. Unknown descriptors are ignored.
     void unwatchSocket(int fd);

@@ -93,7 +93,7 @@ std::uint32_t SocketWatch::interest() const {
     if (m_listening) {
         return isArmed(FD_ACCEPT) ? events | EPOLLIN : events;
     }
-    if (isArmed(FD_READ)) {
+    if (isArmed(FD_READ) || (m_stream && (m_wanted & FD_READ) != 0)) {
         events |= EPOLLIN;
     }
     if (isArmed(FD_OOB)) {
@@ -116,7 +116,8 @@ void SocketWatch::report(std::vector<std::intptr_t>& replies, unsigned kind, int
 }
 
 bool SocketWatch::hasPendingData() const {
-    // A datagram socket is readable only with a datagram waiting, even an empty one.
+    // A datagram socket is readable only with a datagram waiting, even an empty one. A stream
+    // socket is asked once per readiness: its edge may be one of bytes a reader already took.
     if (!m_stream) {
         return true;
     }

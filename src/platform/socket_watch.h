@@ -12,8 +12,10 @@ namespace quillharbor {
 //
 // A kind is reported once and then stays quiet: FD_READ, FD_WRITE, FD_OOB and FD_ACCEPT until
 // reenable(), FD_CONNECT and FD_CLOSE for the rest of the watch. The owner registers the socket
-// edge-triggered and registers it again after every reenable(); that reports the readiness of
-// the moment, so a condition whose edge passed while its kind was quiet is not lost.
+// edge-triggered and registers it again after a reenable() that must look at the readiness of
+// the moment, so a condition whose edge passed while its kind was quiet is not lost. A stream
+// socket stays registered for input while FD_READ is quiet: every arrival of bytes is an edge,
+// so a reader that emptied the socket needs no new registration to hear of the next bytes.
 class SocketWatch {
 public:
     // Looks at the socket once to learn its type and whether it listens or is still to connect,

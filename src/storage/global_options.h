@@ -38,6 +38,9 @@ struct GlobalOptions {
     bool UseRasCtrl = false;
     bool HTTPS = true;  // https:// URLs are fetched; off, they are links of another scheme
     bool VerifyCertificates = true;  // an https server's certificate must pass verification
+    // A free slot takes its next object at once rather than at the next tick, and its Pause is
+    // timed per slot; off unless asked for (a file without the key reads as off).
+    bool FastDispatch = false;
 
     // Whether HTTPProxyPassword is written to the file; it has no key of its own.
     bool SavePassword = false;

@@ -54,6 +54,7 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"UseRasCtrl", &GlobalOptions::UseRasCtrl},
     {"HTTPS", &GlobalOptions::HTTPS},
     {"VerifyCertificates", &GlobalOptions::VerifyCertificates},
+    {"FastDispatch", &GlobalOptions::FastDispatch},
 };
 
 const Field<DefaultTaskOptions> kDefaultFields[] = {

@@ -1,5 +1,6 @@
 // Downloads a 1 GiB file from a private nginx on loopback with one HTTP slot, driven as the
-// scheduler drives it, and with curl, in the same run, and prints both rates and their ratio.
+// scheduler drives it, and with curl, in the same run (best of 3, interleaved), and prints both
+// rates, their CPU time per GiB and the ratio of the rates.
 // Every message the slot posts is resolved to its object the way the engine resolves it.
 // Given a byte rate, the slot's task keeps to it instead (no curl): the run prints how long the
 // file took against the time the rate gives (2 MiB at 200k: 10.24 s). Given "https" instead,
@@ -81,7 +82,7 @@ private:
     const TaskList& m_tasks;
 };
 
-double slotSeconds(const std::string& url, const std::string& dir, std::int64_t rate = 0) {
+bench::Timing slotTiming(const std::string& url, const std::string& dir, std::int64_t rate = 0) {
     MessageLoop loop;
     EngineState state;
     state.Https = true;
@@ -90,26 +91,28 @@ double slotSeconds(const std::string& url, const std::string& dir, std::int64_t 
     task.Grab.RateLimit = rate;
     ResolvingTarget target(state.TaskList);
     const Handle handle = loop.add(target);
-    double seconds = -1;
+    bench::Timing timing;
     {
         THLHTTPClient slot(loop, 0, SlotContext{"Mozilla/3.0(compatible)", handle, &state});
         TDnObj& object = *NewDnObj(task, url, 1);
         state.SeenList.SeenInsert(object);
+        const double cpuBefore = bench::cpuSeconds(RUSAGE_SELF);
         const auto begin = Clock::now();
         slot.Start(object);
         while (!slot.ready()) {
             loop.runOnce(std::chrono::milliseconds(100));
         }
-        seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+        timing.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+        timing.cpuSeconds = bench::cpuSeconds(RUSAGE_SELF) - cpuBefore;
         if (object.State != ObjectState::Done) {
             std::fprintf(stderr, "slot: object ended in state %d, status %d\n",
                          static_cast<int>(object.State), object.Status);
-            seconds = -1;
+            timing.seconds = -1;
         }
         fs::remove(dir + object.LocalName);
     }
     loop.remove(handle);
-    return seconds;
+    return timing;
 }
 
 int run(std::uintmax_t mebibytes, std::int64_t rate, bool https) {
@@ -163,7 +166,7 @@ int run(std::uintmax_t mebibytes, std::int64_t rate, bool https) {
         (https ? "https://127.0.0.1:" + tlsPortText : "http://127.0.0.1:" + portText) + "/big.bin";
     const std::string dir = (work / "task").string() + "/";
     if (rate > 0) {
-        const double seconds = slotSeconds(url, dir, rate);
+        const double seconds = slotTiming(url, dir, rate).seconds;
         const double ideal = static_cast<double>(mebibytes << 20) / static_cast<double>(rate);
         std::printf("%ju MiB at %" PRId64 " bytes/s: %.2f s, the rate gives %.2f s (%.1f%%)\n",
                     mebibytes, rate, seconds, ideal, 100.0 * seconds / ideal);
@@ -172,31 +175,20 @@ int run(std::uintmax_t mebibytes, std::int64_t rate, bool https) {
         fs::remove_all(work);
         return seconds > 0 ? 0 : 1;
     }
-    double bestSlot = 0;
-    double bestCurl = 0;
-    for (int round = 0; round < 2; ++round) {
-        const double curl = bench::curlSeconds(url, dir);
-        const double slot = slotSeconds(url, dir);
-        const double size = static_cast<double>(mebibytes) * 1.048576;  // MB
-        if (curl > 0) {
-            bestCurl = std::max(bestCurl, size / curl);
-        }
-        if (slot > 0) {
-            bestSlot = std::max(bestSlot, size / slot);
-        }
-        std::printf("round %d: curl %.1f MB/s, HTTP slot %.1f MB/s\n", round + 1,
-                    curl > 0 ? size / curl : 0.0, slot > 0 ? size / slot : 0.0);
+    bench::BestOf slot;
+    bench::BestOf curl;
+    for (int round = 0; round < 3; ++round) {
+        curl.add(bench::curlTiming(url, dir));
+        slot.add(slotTiming(url, dir));
     }
-    std::printf(
-        "%ju MiB from nginx on loopback over %s, best of 2: curl %.1f MB/s, HTTP slot %.1f MB/s, "
-        "slot/curl %.2f\n",
-        mebibytes, https ? "https" : "http", bestCurl, bestSlot,
-        bestCurl > 0 ? bestSlot / bestCurl : 0.0);
+    const std::string what = std::to_string(mebibytes) + " MiB from nginx on loopback over " +
+                             (https ? "https" : "http") + ", one HTTP slot";
+    bench::printComparison(what.c_str(), static_cast<double>(mebibytes), slot, curl);
 
     ::kill(nginx, SIGTERM);
     ::waitpid(nginx, nullptr, 0);
     fs::remove_all(work);
-    return bestSlot > 0 && bestCurl > 0 ? 0 : 1;
+    return slot.best.seconds > 0 && curl.best.seconds > 0 ? 0 : 1;
 }
 
 }  // namespace

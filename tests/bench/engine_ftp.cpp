@@ -1,7 +1,8 @@
 // Retrieves a 1 GiB file from a private vsftpd on loopback through the engine (one FTP slot, the
 // scheduler on its 200 ms timer, every report handled by the engine), and with curl, in the same
-// run, and prints both rates and their ratio. The engine's time runs from the task's creation to
-// its end, so it includes the wait for the first tick.
+// run (best of 3, interleaved), and prints both rates, their CPU time per GiB and the ratio. The
+// engine's time runs from the task's creation to its end, so it includes the wait for the first
+// tick.
 //
 // Usage: bench_engine_ftp [MiB]   (default 1024)
 
@@ -17,15 +18,15 @@
 #include <memory>
 #include <string>
 
-#include "curl_timing.h"
 #include "clients/network_slot_factory.h"
+#include "curl_timing.h"
 #include "engine/engine.h"
 #include "engine/null_dial_up.h"
-#include "engine/null_engine_view.h"
-#include "engine/null_task_file_writer.h"
 #include "engine/null_drop_source.h"
+#include "engine/null_engine_view.h"
 #include "engine/null_link_intake.h"
 #include "engine/null_link_rewrite_queue.h"
+#include "engine/null_task_file_writer.h"
 
 // The integration tests' server starter finds the server scripts below the source tree.
 static const std::string benchSourceDir =
@@ -39,7 +40,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double engineSeconds(const std::string& url, const fs::path& programDir, std::uintmax_t bytes) {
+bench::Timing engineTiming(const std::string& url, const fs::path& programDir,
+                           std::uintmax_t bytes) {
     MessageLoop loop;
     NullEngineView view;
     NullDropSource drop;
@@ -62,25 +64,28 @@ double engineSeconds(const std::string& url, const fs::path& programDir, std::ui
     params.URL = url;
     params.StartAtOnce = true;
 
+    const double cpuBefore = bench::cpuSeconds(RUSAGE_SELF);
     const auto begin = Clock::now();
     TTask* task = engine.CreateTask();
     if (task == nullptr) {
-        return -1;
+        return {};
     }
     engine.StartScheduler();
     while (task->State != TaskState::Finished) {
         loop.runOnce(std::chrono::milliseconds(100));
     }
-    double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    bench::Timing timing;
+    timing.seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    timing.cpuSeconds = bench::cpuSeconds(RUSAGE_SELF) - cpuBefore;
     const TDnObj& object = *task->Objects.begin();
     if (object.State != ObjectState::Retrieved ||
         object.Received != static_cast<std::int64_t>(bytes)) {
         std::fprintf(stderr, "engine: object ended in state %d with %" PRId64 " bytes\n",
                      static_cast<int>(object.State), object.Received);
-        seconds = -1;
+        timing.seconds = -1;
     }
     fs::remove(task->Dir + object.LocalName);
-    return seconds;
+    return timing;
 }
 
 int run(std::uintmax_t mebibytes) {
@@ -112,29 +117,19 @@ int run(std::uintmax_t mebibytes) {
     }
 
     const std::string url = "ftp://127.0.0.1:" + std::to_string(port) + "/big.bin";
-    const double size = static_cast<double>(bytes) / 1e6;  // MB
-    double bestEngine = 0;
-    double bestCurl = 0;
-    for (int round = 0; round < 2; ++round) {
-        const double curl = bench::curlSeconds(url, work);
-        const double engine = engineSeconds(url, work / "program", bytes);
-        if (curl > 0) {
-            bestCurl = std::max(bestCurl, size / curl);
-        }
-        if (engine > 0) {
-            bestEngine = std::max(bestEngine, size / engine);
-        }
-        std::printf("round %d: curl %.1f MB/s, engine with one FTP slot %.1f MB/s\n", round + 1,
-                    curl > 0 ? size / curl : 0.0, engine > 0 ? size / engine : 0.0);
+    bench::BestOf engine;
+    bench::BestOf curl;
+    for (int round = 0; round < 3; ++round) {
+        curl.add(bench::curlTiming(url, work));
+        engine.add(engineTiming(url, work / "program", bytes));
     }
-    std::printf(
-        "%ju MiB from vsftpd on loopback, best of 2: curl %.1f MB/s, engine %.1f MB/s, "
-        "engine/curl %.2f\n",
-        mebibytes, bestCurl, bestEngine, bestCurl > 0 ? bestEngine / bestCurl : 0.0);
+    const std::string what =
+        std::to_string(mebibytes) + " MiB from vsftpd on loopback, engine with one FTP slot";
+    bench::printComparison(what.c_str(), static_cast<double>(mebibytes), engine, curl);
 
     vsftpd.stop();
     fs::remove_all(work);
-    return bestEngine > 0 && bestCurl > 0 ? 0 : 1;
+    return engine.best.seconds > 0 && curl.best.seconds > 0 ? 0 : 1;
 }
 
 }  // namespace

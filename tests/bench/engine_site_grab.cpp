@@ -3,12 +3,15 @@
 // files). Prints the wall time from the task's creation until the run settled (rewriting
 // included) beside the scheduler's ceiling for the site: each slot starts at most one object per
 // 200 ms tick, so objects / (16 slots x 5 starts per second); the task-file writes and their
-// rate over that time. Then the peak resident memory.
+// rate over that time, and the CPU time. The same grab then runs with fast dispatch, and wget -r
+// -l inf -np fetches the site in the same run; wall and CPU times of all three are printed. Then
+// the peak resident memory.
 //
 // Usage: bench_engine_site_grab [PAGES]   (default 2000)
 
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +25,7 @@ static const std::string benchSourceDir =
 #define QUILLHARBOR_SOURCE_DIR benchSourceDir
 #include "../integration/engine/site_grab.h"
 #include "../integration/net/server_process.h"
+#include "curl_timing.h"
 
 namespace quillharbor {
 namespace {
@@ -29,6 +33,61 @@ namespace {
 namespace fs = std::filesystem;
 constexpr std::uint16_t kSlots = 16;
 constexpr double kStartsPerSlotPerSecond = 5;
+
+// One grab of the site into a fresh program directory; seconds -1 when it did not finish.
+bench::Timing grabSite(const std::string& site, const fs::path& program, int pages, bool fast) {
+    fs::create_directories(program);
+    const std::string dir = program.string() + "/";
+    bench::Timing timing;
+    test::SiteGrab grab(dir, dir + "downloads/", kSlots);
+    grab.engine().globalOptions().FastDispatch = fast;
+    const double cpuBefore = bench::cpuSeconds(RUSAGE_SELF);
+    const auto begin = std::chrono::steady_clock::now();
+    TTask* task = grab.createTask("bench", site + "index.html", site);
+    // 20 ms steps: an hour at most.
+    const bool settled = task != nullptr && grab.run(180000);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    timing.cpuSeconds = bench::cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    if (!settled || task->State != TaskState::Finished) {
+        std::fprintf(stderr, "the grab did not finish\n");
+    } else {
+        timing.seconds = seconds;
+        int retrieved = 0;
+        for (const TDnObj& object : task->Objects) {
+            retrieved += object.State == ObjectState::Done ? 1 : 0;
+        }
+        const double ceiling = task->Total / (kSlots * kStartsPerSlotPerSecond);
+        std::printf(
+            "%s, %d pages: %d objects (%d saved), %u HTTP slots, Pause 0: wall %.2f s, CPU %.2f s, "
+            "scheduler ceiling %.2f s (objects / (16 x 5/s)), wall/ceiling %.2f\n"
+            "  task-file writes: %d, %.2f per second\n",
+            fast ? "fast dispatch" : "tick dispatch", pages, task->Total, retrieved, kSlots,
+            seconds, timing.cpuSeconds, ceiling, seconds / ceiling, grab.taskFileWrites(),
+            grab.taskFileWrites() / seconds);
+    }
+    grab.close();
+    return timing;
+}
+
+bench::Timing wgetSite(const std::string& site, const fs::path& dir) {
+    // Every level, as the grab takes (wget stops at 5 levels by default).
+    const std::string command =
+        "wget -q -r -l inf -np -P '" + dir.string() + "' '" + site + "index.html'";
+    const double cpuBefore = bench::cpuSeconds(RUSAGE_CHILDREN);
+    const auto begin = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    bench::Timing timing;
+    timing.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    timing.cpuSeconds = bench::cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+    // 8: some response was an error, as the site's deliberately broken links are.
+    if (status == -1 || !WIFEXITED(status) ||
+        (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 8)) {
+        timing.seconds = -1;
+    }
+    return timing;
+}
 
 int run(int pages) {
     char pattern[] = "/tmp/quillharbor-site-bench-XXXXXX";
@@ -38,7 +97,6 @@ int run(int pages) {
     const fs::path work = pattern;
     const std::string root = (work / "www").string();
     fs::create_directories(work / "nginx");
-    fs::create_directories(work / "program");
     const std::string generate = "/usr/bin/python3 '" + test::serverScript("site_generator.py") +
                                  "' '" + root + "' " + std::to_string(pages);
     const std::uint16_t port = test::freePort();
@@ -52,41 +110,19 @@ int run(int pages) {
         return 1;
     }
     const std::string site = "http://127.0.0.1:" + std::to_string(port) + "/site/";
-    const std::string program = (work / "program").string() + "/";
 
-    int status = 0;
-    {
-        test::SiteGrab grab(program, program + "downloads/", kSlots);
-        const auto begin = std::chrono::steady_clock::now();
-        TTask* task = grab.createTask("bench", site + "index.html", site);
-        // 20 ms steps: an hour at most.
-        const bool settled = task != nullptr && grab.run(180000);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        if (!settled || task->State != TaskState::Finished) {
-            std::fprintf(stderr, "the grab did not finish\n");
-            status = 1;
-        } else {
-            int retrieved = 0;
-            for (const TDnObj& object : task->Objects) {
-                retrieved += object.State == ObjectState::Done ? 1 : 0;
-            }
-            const double ceiling = task->Total / (kSlots * kStartsPerSlotPerSecond);
-            std::printf(
-                "%d pages: %d objects (%d saved), %u HTTP slots, Pause 0: wall %.2f s, "
-                "scheduler ceiling %.2f s (objects / (16 x 5/s)), wall/ceiling %.2f\n"
-                "task-file writes: %d, %.2f per second\n",
-                pages, task->Total, retrieved, kSlots, seconds, ceiling, seconds / ceiling,
-                grab.taskFileWrites(), grab.taskFileWrites() / seconds);
-        }
-        grab.close();
-    }
+    const bench::Timing tick = grabSite(site, work / "program-tick", pages, false);
+    const bench::Timing fast = grabSite(site, work / "program-fast", pages, true);
+    const bench::Timing wget = wgetSite(site, work / "wget");
+    std::printf("wget -r -l inf -np: wall %.2f s, CPU %.2f s\n", wget.seconds, wget.cpuSeconds);
+    std::printf("tick dispatch CPU/wget CPU %.2f; fast dispatch wall/wget wall %.2f\n",
+                tick.cpuSeconds / wget.cpuSeconds, fast.seconds / wget.seconds);
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("peak resident memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024);
     nginx.stop();
     fs::remove_all(work);
-    return status;
+    return tick.seconds > 0 && fast.seconds > 0 ? 0 : 1;
 }
 
 }  // namespace

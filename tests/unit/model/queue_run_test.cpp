@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/download_queue.h"
 #include "model/task.h"
@@ -44,6 +46,38 @@ TEST(QueueRunTest, RunsFollowEveryRemovalAndJoinOnlyAtTheTail) {
     EXPECT_EQ(DownloadQueue::pastRun(a3), &b1);
     queue.clear();  // frees the runs left (a leak fails the sanitized run)
     EXPECT_EQ(a3.Run, nullptr);
+}
+
+// A walk for one protocol sees that protocol's objects in queue order and no other.
+TEST(QueueRunTest, EachProtocolIsWalkedInQueueOrderAlone) {
+    auto a = NewTask("a", "http://a/", "/a/", 0, "", 0, 0, "", "");
+    std::vector<TDnObj*> objects;
+    for (const char* url :
+         {"http://a/1", "ftp://a/1", "ftp://a/2", "http://a/2", "a/3", "ftp.a/3", "mailto:x"}) {
+        objects.push_back(NewDnObj(*a, url, 1));
+    }
+    DownloadQueue queue;
+    for (TDnObj* object : objects) {
+        queue.Enqueue(*object);
+    }
+    const auto walk = [&](Protocol kind) {
+        std::vector<std::string> urls;
+        for (TDnObj* at = queue.firstOfKind(kind); at != nullptr;
+             at = DownloadQueue::nextOfKind(*at))
+            urls.push_back(at->URL);
+        return urls;
+    };
+    using Urls = std::vector<std::string>;
+    EXPECT_EQ(walk(Protocol::Http), (Urls{"http://a/1", "http://a/2", "a/3"}));
+    EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/1", "ftp://a/2", "ftp.a/3"}));
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[1]), objects[5]);
+    queue.QueueRemove(*objects[1]);  // the first of its run
+    queue.QueueRemove(*objects[5]);  // a whole run
+    EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/2"}));
+    queue.QueueRemove(*objects[2]);
+    EXPECT_EQ(queue.firstOfKind(Protocol::Ftp), nullptr);
+    EXPECT_EQ(walk(Protocol::Http), (Urls{"http://a/1", "http://a/2", "a/3"}));
+    queue.clear();
 }
 
 }  // namespace

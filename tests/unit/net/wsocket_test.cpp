@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quillharbor {
@@ -251,6 +254,63 @@ TEST_F(WSocketTest, OwnCloseReportsOnceAndAPeerResetEndsTheSessionOnSend) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0] == 0 || errors[0] == 10054, true);
     EXPECT_EQ(socket.State(), TSocketState::wsClosed);
+}
+
+TEST_F(WSocketTest, BulkDataComesInBlocksWithTheLoopServedBetweenAndTheCloseLast) {
+    RawListener listener;
+    TWSocket socket(loop);
+    const int peer = connectTo(socket, listener);
+    const int room = 4 << 20;
+    ::setsockopt(socket.handle(), SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
+    std::size_t received = 0;
+    int emptyReads = 0;
+    std::vector<std::size_t> closes;
+    std::vector<char> piece(64 * 1024);
+    socket.OnDataAvailable = [&](TWSocket& s, int) {
+        const int got = s.Receive(piece.data(), static_cast<int>(piece.size()));
+        got > 0 ? received += static_cast<std::size_t>(got) : ++emptyReads;
+    };
+    socket.OnSessionClosed = [&](TWSocket&, int error) {
+        EXPECT_EQ(error, 0);
+        closes.push_back(received);
+    };
+    // Another target keeps posting to itself: it is served between blocks.
+    struct Ticker : MessageTarget {
+        MessageLoop& loop;
+        Handle handle = 0;
+        std::function<bool()> more;
+        std::size_t* received = nullptr;
+        std::size_t lastSeen = 0;
+        std::size_t widestGap = 0;
+        explicit Ticker(MessageLoop& l) : loop(l) {}
+        void onMessage(const Message&) override {
+            widestGap = std::max(widestGap, *received - lastSeen);
+            lastSeen = *received;
+            if (more())
+                loop.post(handle, WM_USER);
+        }
+    } ticker(loop);
+    ticker.handle = loop.add(ticker);
+    ticker.received = &received;
+    ticker.more = [&] { return closes.empty(); };
+
+    const std::string bulk(12 * TWSocket::ReadBlockSize + 7, 'z');
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        test::writeAll(peer, bulk);
+        ::close(peer);
+        written = true;
+    });
+    for (int i = 0; i < 300 && !written; ++i) std::this_thread::sleep_for(10ms);
+    loop.post(ticker.handle, WM_USER);
+    EXPECT_TRUE(pumpUntil([&] { return !closes.empty(); }, 1000));
+    writer.join();
+    loop.remove(ticker.handle);
+
+    EXPECT_EQ(closes, std::vector<std::size_t>{bulk.size()});
+    EXPECT_EQ(emptyReads, 0) << "no data-available without bytes, and the end is no data";
+    EXPECT_GT(ticker.widestGap, 0u);
+    EXPECT_LE(ticker.widestGap, static_cast<std::size_t>(TWSocket::ReadBlockSize));
 }
 
 TEST_F(WSocketTest, LineModeJoinsALineEndSplitAcrossReads) {

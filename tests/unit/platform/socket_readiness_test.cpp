@@ -154,6 +154,12 @@ TEST_F(ReadinessTest, OneReadIsOutstandingUntilReenabled) {
     send(peer, "e");
     settle();
     EXPECT_EQ(owner.received.size(), 3u);
+    // A reader that read the socket empty is told of the next bytes without re-registering.
+    EXPECT_EQ(drain(mine), "e");
+    loop.readDrained(mine);
+    send(peer, "f");
+    settle();
+    EXPECT_EQ(owner.received.size(), 4u);
     loop.unwatchSocket(mine);
 }
 
