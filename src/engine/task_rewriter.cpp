@@ -35,10 +35,17 @@ void settleRetrievedByOthers(RewriteJob& job) {
     }
 }
 
-bool isSavedHtml(const RewriteJob::Object& object) {
+bool isSaved(const RewriteJob::Object& object) {
     return (object.State == ObjectState::Retrieved || object.State == ObjectState::Done) &&
-           (contains(object.ContentType, "htm") || contains(object.ContentType, "HTM")) &&
            !object.LocalName.empty();
+}
+
+bool isHtml(const RewriteJob::Object& object) {
+    return contains(object.ContentType, "htm") || contains(object.ContentType, "HTM");
+}
+
+bool isStyleSheet(const RewriteJob::Object& object) {
+    return contains(object.ContentType, "css");
 }
 
 Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alreadyRewritten,
@@ -56,7 +63,11 @@ Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alrea
     }
     const std::string& base = page.Location.empty() ? page.URL : page.Location;
     const std::string rewritten =
-        RewriteDocument(HtmlBuffer(bytes.value()), base, alreadyRewritten, localNameOf);
+        isHtml(page) ? RewriteDocument(HtmlBuffer(bytes.value()), base, alreadyRewritten,
+                                       localNameOf, page.LocalName)
+                     : SpliceLinks(bytes.value(),
+                                   FindRewritableCssLinks(bytes.value(), base, alreadyRewritten),
+                                   localNameOf, page.LocalName);
     if (rewritten == bytes.value()) {
         return {};
     }
@@ -92,7 +103,7 @@ Status rewritePages(RewriteJob& job) {
         if (!alreadyRewritten) {
             object.ContentType += kParsedMark;
         }
-        if (!isSavedHtml(object)) {
+        if (!isSaved(object) || !(isHtml(object) || isStyleSheet(object))) {
             continue;
         }
         const std::string path = job.Dir + object.LocalName;

@@ -104,7 +104,8 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
                   "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
                   "MaxLevelsInf=0\r\nAcceptedFileExtensions=\r\nMaxFiles=300\r\n"
-                  "MaxFilesInf=0\r\nFollowFTP=0\r\n");
+                  "MaxFilesInf=0\r\nFollowFTP=0\r\n"
+                  "PageRequisites=0\r\nSiteLayout=0\r\n");
 }
 
 TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
@@ -150,6 +151,8 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                                     .MaxFiles = 10000,
                                     .MaxFilesInf = true,
                                     .FollowFTP = true,
+                                    .PageRequisites = true,
+                                    .SiteLayout = true,
                                     .SaveSeparate = false};
     save();
     const GlobalOptions savedGlobal = m_global;
