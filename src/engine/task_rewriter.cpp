@@ -23,7 +23,11 @@ void settleRetrievedByOthers(RewriteJob& job) {
         if (object.State != ObjectState::RetrievedByOther) {
             continue;
         }
-        std::string name = LocalNameFromUrl(object.Location);
+        // In a shared folder the other task's file is named by its path there, which in the
+        // site's layout holds folders.
+        std::string name = !job.saveSeparate && object.Location.starts_with(job.Dir)
+                               ? object.Location.substr(job.Dir.size())
+                               : LocalNameFromUrl(object.Location);
         if (job.saveSeparate && !name.empty()) {
             name = MakeUniqueName(name, job.Dir);
             // A copy that fails leaves the name without a file, like a file deleted later.
