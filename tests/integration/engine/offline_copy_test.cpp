@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,38 @@ TEST(OfflineCopyTest, PythonDocsAreStyledAndSearchableOffline) {
                              std::to_string(port), work.make("nginx"), kDocs},
                             port, work.path() + "/nginx.out"));
     const std::string host = "127.0.0.1:" + std::to_string(port);
+    const std::string log = work.path() + "/nginx/access.log";
+
+    // Without the options a grab one link away asks for the front page, robots.txt and what
+    // the front page's links and pictures name: no style sheet, no icon.
+    {
+        const std::string plain = work.make("plain") + "/";
+        SiteGrab grab(plain, plain + "downloads/", 8);
+        TTask* task = grab.createTask("plain", "http://" + host + "/", "http://" + host + "/",
+                                      [](NewTaskParams& params) {
+                                          params.MaxLevelsInf = false;
+                                          params.MaxLevels = 2;
+                                      });
+        ASSERT_NE(task, nullptr);
+        ASSERT_TRUE(grab.run(kSteps));
+        ASSERT_TRUE(grab.close());
+        std::vector<std::string> links;
+        const std::string front = readWholeFile(std::string(kDocs) + "/index.html").valueOr({});
+        ExtractLinks(HtmlBuffer(front), links, false, "http://" + host + "/");
+        std::set<std::string> expected = {"/", "/robots.txt"};
+        for (const std::string& link : links) {
+            expected.insert(link.substr(link.find('/', 7)));
+        }
+        std::set<std::string> requested;
+        std::istringstream lines(readWholeFile(log).valueOr({}));
+        for (std::string method, target, rest;
+             lines >> method >> target && std::getline(lines, rest);) {
+            requested.insert(target);
+        }
+        EXPECT_EQ(requested, expected);
+        EXPECT_FALSE(requested.contains("/_static/pydoctheme.css?2022.1"));
+    }
+
     const std::string program = work.make("program") + "/";
 
     SiteGrab grab(program, program + "downloads/", 8);
