@@ -55,6 +55,14 @@ Status readDownloadFrom(std::string_view value, std::optional<std::uint8_t>& dow
     return {};
 }
 
+Status readLayout(std::string_view value, std::optional<bool>& siteLayout) {
+    if (value != "site" && value != "flat") {
+        return Error{"--layout takes site or flat, not '" + std::string(value) + "'"};
+    }
+    siteLayout = value == "site";
+    return {};
+}
+
 Status takeText(std::string_view option, std::string_view value, std::string& field) {
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
         return Error{std::string(option) + " cannot hold a line break"};
@@ -137,6 +145,11 @@ const char* const kNewTaskOptionsHelp =
     "  --follow-ftp, --no-follow-ftp\n"
     "                          follow links to FTP servers\n"
     "  -k, --insecure          fetch https without verifying the servers' certificates\n"
+    "  --requisites, --no-requisites\n"
+    "                          also fetch what the saved pages need to be shown (style sheets,\n"
+    "                          scripts, pictures), from pages of the last level too\n"
+    "  --layout site|flat      name the files after the site's folders (host/path/...), or put\n"
+    "                          them all in the task directory\n"
     "  --ftp-user USER, --ftp-password PASSWORD\n"
     "                          FTP login for the task (default: DefUser and DefPassword)\n"
     "  -P, --output DIR        save the task's files into DIR (made when missing) instead of\n"
@@ -178,6 +191,11 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
         CommandOption{"--follow-ftp", false, flag(request.followFtp, true)},
         CommandOption{"--no-follow-ftp", false, flag(request.followFtp, false)},
         CommandOption{"--insecure", false, flag(request.insecure, true), 'k'},
+        CommandOption{"--requisites", false, flag(request.pageRequisites, true)},
+        CommandOption{"--no-requisites", false, flag(request.pageRequisites, false)},
+        CommandOption{
+            "--layout", true,
+            [&](std::string_view value) { return readLayout(value, request.siteLayout); }},
         CommandOption{"--start-after", true,
                       [&](std::string_view value) -> Status {
                           auto minutes = readBoundedNumber("--start-after", value, 0, 600, false);
@@ -350,6 +368,8 @@ void applyNewTaskRequest(const NewTaskRequest& request, const std::string& clean
     params.Extensions = request.extensions.value_or(params.Extensions);
     params.FollowFTP = request.followFtp.value_or(params.FollowFTP);
     params.SkipCertificateCheck = request.insecure.value_or(params.SkipCertificateCheck);
+    params.PageRequisites = request.pageRequisites.value_or(params.PageRequisites);
+    params.SiteLayout = request.siteLayout.value_or(params.SiteLayout);
     params.FtpUser = request.ftpUser.value_or(params.FtpUser);
     params.FtpPassword = request.ftpPassword.value_or(params.FtpPassword);
     params.Directory = request.directory.value_or(params.Directory);

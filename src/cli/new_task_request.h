@@ -29,6 +29,8 @@ struct NewTaskRequest {
     std::optional<std::string> extensions;  // as stored in the task
     std::optional<bool> followFtp;
     std::optional<bool> insecure;  // https certificates are not verified for this task
+    std::optional<bool> pageRequisites;
+    std::optional<bool> siteLayout;  // --layout site, or flat
     std::optional<std::string> ftpUser;
     std::optional<std::string> ftpPassword;
     std::optional<Verbosity> verbosity;

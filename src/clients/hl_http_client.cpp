@@ -23,6 +23,10 @@ constexpr int kNotFound = 404;
 
 constexpr int kSocketErrorBase = 10000;
 
+bool isHtml(std::string_view contentType) {
+    return contentType.find("htm") != std::string_view::npos;
+}
+
 std::unique_ptr<HttpTransport> transportOrSocket(MessageLoop& loop,
                                                  std::unique_ptr<HttpTransport> transport) {
     return transport ? std::move(transport) : std::make_unique<HttpSocketTransport>(loop);
@@ -194,13 +198,25 @@ bool THLHTTPClient::openForResume(TDnObj& object) {
 
 bool THLHTTPClient::openFresh(TDnObj& object) {
     const TTask& task = *object.Task;
-    // Recognised also on a later run, when the task has grown past its first object.
-    m_startDocument = !task.StartDocName.empty() &&
+    // In the site's layout the starting document keeps its own place, where the site's links
+    // to it lead. Recognised also on a later run, when the task has grown past its first object.
+    const bool siteLayout = TaskHasFlag(task, TaskFlag::SiteLayout);
+    m_startDocument = !siteLayout && !task.StartDocName.empty() &&
                       (task.Total == 1 || (object.URL == task.URL && object.Level == 1)) &&
                       TakesStartDocName(m_cli.ContentType(), object.URL);
-    const std::string wanted = m_startDocument ? task.StartDocName : DocumentName(object.URL);
+    std::string wanted = m_startDocument ? task.StartDocName : DocumentPath(object.URL, siteLayout);
+    // Named as HTML from the start, so that "/a" saved as "a.html" leaves room for a folder "a".
+    if (siteLayout && isHtml(m_cli.ContentType())) {
+        if (std::string html = HtmlNameFor(wanted); !html.empty()) {
+            wanted = std::move(html);
+        }
+    }
     SetLocalName(object, FreshLocalName(m_state.TaskList, object, wanted));
-    if (Status created = m_file.create(pathOf(object)); !created) {
+    Status created = MakeLocalFolders(object);
+    if (created) {
+        created = m_file.create(pathOf(object));
+    }
+    if (!created) {
         fileFailed(object, created.error().code);
         return false;
     }
@@ -324,9 +340,12 @@ void THLHTTPClient::correctNames(TDnObj& object) {
     // Naming the starting document after its redirect target would lose StartDocName.
     const TaskList& tasks = m_state.TaskList;
     if (!object.Location.empty() && !m_startDocument) {
-        MoveLocalFile(object, RenamedLocalName(tasks, object, DocumentName(object.Location)));
+        MoveLocalFile(object, RenamedLocalName(
+                                  tasks, object,
+                                  DocumentPath(object.Location,
+                                               TaskHasFlag(*object.Task, TaskFlag::SiteLayout))));
     }
-    if (object.ContentType.find("htm") != std::string::npos) {
+    if (isHtml(object.ContentType)) {
         if (const std::string html = HtmlNameFor(object.LocalName); !html.empty()) {
             MoveLocalFile(object, RenamedLocalName(tasks, object, html));
         }

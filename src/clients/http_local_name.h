@@ -13,9 +13,20 @@ namespace quillharbor {
 // a "." or ".." segment), cut to a length every file system takes.
 std::string DocumentName(std::string_view url);
 
+// The local path of url's document in the site's own layout: a folder named after the host
+// (its port after a "-", any user name dropped), one folder per segment of the path, and the
+// file name of the last segment, "index.html" for a directory. A query goes into the file name
+// before its extension after an "@" ("list@page=2.html"). Each folder and file name is made
+// safe as DocumentName's are (no separator, NUL or "\\:*?<>|'", never empty, "." or "..",
+// bounded in length), so the path never leaves the task directory.
+std::string SitePath(std::string_view url);
+
+// SitePath in a task that keeps the site's layout, DocumentName in any other.
+std::string DocumentPath(std::string_view url, bool siteLayout);
+
 // A name for the saved file of an HTML document whose name has no fitting extension: the
-// extension (from the last ".", dot included) is empty or longer than 5 characters. Empty when
-// the name already fits.
+// extension (from the last "." of its file name, dot included) is empty or longer than 5
+// characters. Empty when the name already fits. A path's folders stay as they are.
 std::string HtmlNameFor(std::string_view name);
 
 // Whether the starting document is saved under the task's starting-document name: only an HTML

@@ -15,6 +15,12 @@ bool inOwnFolder(const TTask& task) {
     return task.Dir.ends_with("/" + task.Name + "/");
 }
 
+Status makeFoldersOf(const TTask& task, const std::string& name) {
+    const std::size_t slash = name.rfind('/');
+    return slash == std::string::npos ? Status()
+                                      : createDirectories(task.Dir + name.substr(0, slash));
+}
+
 }  // namespace
 
 std::string RenamedLocalName(const TaskList& tasks, const TDnObj& object, std::string_view wanted) {
@@ -43,6 +49,9 @@ void MoveLocalFile(TDnObj& object, const std::string& name) {
     const TTask& task = *object.Task;
     const std::string from = task.Dir + object.LocalName;
     const std::string to = task.Dir + name;
+    if (!makeFoldersOf(task, name)) {
+        return;
+    }
     std::error_code error;
     if (inOwnFolder(task)) {
         std::filesystem::rename(from, to, error);
@@ -52,6 +61,10 @@ void MoveLocalFile(TDnObj& object, const std::string& name) {
     if (!error) {
         SetLocalName(object, name);
     }
+}
+
+Status MakeLocalFolders(const TDnObj& object) {
+    return makeFoldersOf(*object.Task, object.LocalName);
 }
 
 }  // namespace quillharbor

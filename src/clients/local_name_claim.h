@@ -5,6 +5,7 @@
 
 #include "model/dn_obj.h"
 #include "model/task_list.h"
+#include "platform/result.h"
 
 namespace quillharbor {
 
@@ -28,5 +29,8 @@ std::string RenamedLocalName(const TaskList& tasks, const TDnObj& object, std::s
 // Moves Dir + LocalName to Dir + name and takes the name; in the task's own folder an unheld file
 // of that name is replaced. A failed move keeps the old name, which still names the file.
 void MoveLocalFile(TDnObj& object, const std::string& name);
+
+// Makes the folders of a local path of the site's layout ("h/lib/os.html") under the task's Dir.
+Status MakeLocalFolders(const TDnObj& object);
 
 }  // namespace quillharbor

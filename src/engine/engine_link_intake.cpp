@@ -76,11 +76,16 @@ public:
           m_base(std::move(base)),
           m_task(*page.Task),
           m_pass(pass),
-          m_listing(UrlProtocol(page.URL) == Protocol::Ftp) {}
+          m_listing(UrlProtocol(page.URL) == Protocol::Ftp),
+          m_takesPageLinks(TakesPageLinks(page)) {}
 
     // Takes one link of the page; false once the task's file limit is reached, which drops the
-    // rest of the page's links.
-    bool take(std::string link) {
+    // rest of the page's links. A requisite stays at the page's level, so that a page of the
+    // last level is still shown whole.
+    bool take(std::string link, LinkKind kind = LinkKind::Page) {
+        if (kind == LinkKind::Page && !m_takesPageLinks) {
+            return true;
+        }
         if (link.size() > kMaxLinkBytes) {
             m_engine.services.view.ShowLinkDropped(m_page, link, LinkDrop::TooLong);
             return true;
@@ -106,7 +111,7 @@ public:
         if (!m_listing && TaskHasFlag(m_task, TaskFlag::TrySlashes) && wantsSlash(link)) {
             link += '/';
         }
-        const std::int32_t level = m_page.Level + 1;
+        const std::int32_t level = m_page.Level + (kind == LinkKind::Page ? 1 : 0);
         TDnObj* child = NewDnObj(m_task, link, level);
         if (child == nullptr) {
             if (m_pass == Pass::Take) {
@@ -153,7 +158,32 @@ private:
     Pass m_pass;
     // The page is the listing of an FTP directory (FTP files are never scanned).
     bool m_listing;
+    bool m_takesPageLinks;  // false at the last level, where only requisites are taken
 };
+
+// The links of a saved document in document order: a style sheet's references are all
+// requisites; a page's requisites are told apart only in a task that fetches them.
+std::vector<FoundLink> linksOf(const TDnObj& page, const HtmlBuffer& bytes) {
+    std::vector<FoundLink> links;
+    const std::string& base = documentBase(page);
+    if (!TaskHasFlag(*page.Task, TaskFlag::PageRequisites)) {
+        std::vector<std::string> urls;
+        ExtractLinks(bytes, urls, false, base);
+        links.reserve(urls.size());
+        for (std::string& url : urls) {
+            links.push_back({std::move(url), LinkKind::Page});
+        }
+    } else if (IsStyleSheet(page)) {
+        std::vector<std::string> urls;
+        ExtractCssLinks(bytes.document(), urls, base);
+        for (std::string& url : urls) {
+            links.push_back({std::move(url), LinkKind::Requisite});
+        }
+    } else {
+        ExtractLinksAndRequisites(bytes, links, base);
+    }
+    return links;
+}
 
 }  // namespace
 
@@ -178,11 +208,9 @@ void EngineLinkIntake::ScanLinks(EngineContext& engine, TDnObj& object) {
 
 void EngineLinkIntake::takePageLinks(EngineContext& engine, TDnObj& page) {
     if (std::optional<HtmlBuffer> bytes = readPage(engine, page)) {
-        std::vector<std::string> links;
-        ExtractLinks(*bytes, links, false, documentBase(page));
         LinkTaking taking(engine, page, documentBase(page), Pass::Take);
-        for (std::string& link : links) {
-            if (!taking.take(std::move(link))) {
+        for (FoundLink& link : linksOf(page, *bytes)) {
+            if (!taking.take(std::move(link.url), link.kind)) {
                 break;
             }
         }

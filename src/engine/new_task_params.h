@@ -26,6 +26,8 @@ struct NewTaskParams {
     bool MaxFilesInf = false;
     bool FollowFTP = false;
     bool SkipCertificateCheck = false;
+    bool PageRequisites = false;
+    bool SiteLayout = false;
     std::string FtpPassword;
     std::string FtpUser;
     // The task's folder when the user named one; empty: the task root's (TaskRoot + Name).

@@ -42,6 +42,8 @@ void TaskCommands::ApplyTaskEdit(const TaskEditParams& params) {
     applyFlag(*task, TaskFlag::FollowFTP, params.FollowFTP);
     applyFlag(*task, TaskFlag::TrySlashes, params.TrySlashes);
     applyFlag(*task, TaskFlag::Parse, params.Parse);
+    applyFlag(*task, TaskFlag::PageRequisites, params.PageRequisites);
+    applyFlag(*task, TaskFlag::SiteLayout, params.SiteLayout);
     // Raised limits take effect on the documents already scanned. Collected first: the scans
     // add objects to the list being walked.
     std::vector<TDnObj*> scanned;

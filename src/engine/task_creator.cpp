@@ -37,6 +37,12 @@ std::int32_t flagsOf(const NewTaskParams& params) {
     if (params.SkipCertificateCheck) {
         flags |= static_cast<std::int32_t>(TaskFlag::SkipCertificateCheck);
     }
+    if (params.PageRequisites) {
+        flags |= static_cast<std::int32_t>(TaskFlag::PageRequisites);
+    }
+    if (params.SiteLayout) {
+        flags |= static_cast<std::int32_t>(TaskFlag::SiteLayout);
+    }
     return flags;
 }
 
@@ -71,6 +77,8 @@ void TaskCreator::PrepareNewTaskParams(NewTaskParams& params) const {
     params.MaxFiles = defaults.MaxFiles;
     params.MaxFilesInf = defaults.MaxFilesInf;
     params.FollowFTP = defaults.FollowFTP;
+    params.PageRequisites = defaults.PageRequisites;
+    params.SiteLayout = defaults.SiteLayout;
     params.Extensions = defaults.AcceptedFileExtensions;
     params.BoundaryPrefix.clear();
     params.FtpPassword = m_context.global.DefPassword;

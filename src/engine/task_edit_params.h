@@ -19,6 +19,9 @@ struct TaskEditParams {
     std::uint16_t MaxFiles = 0;
     bool MaxFilesInf = false;
     bool FollowFTP = false;
+    bool PageRequisites = false;
+    // Names given from now on follow it; files already saved keep theirs.
+    bool SiteLayout = false;
 };
 
 }  // namespace quillharbor

@@ -23,7 +23,11 @@ void settleRetrievedByOthers(RewriteJob& job) {
         if (object.State != ObjectState::RetrievedByOther) {
             continue;
         }
-        std::string name = LocalNameFromUrl(object.Location);
+        // In a shared folder the other task's file is named by its path there, which in the
+        // site's layout holds folders.
+        std::string name = !job.saveSeparate && object.Location.starts_with(job.Dir)
+                               ? object.Location.substr(job.Dir.size())
+                               : LocalNameFromUrl(object.Location);
         if (job.saveSeparate && !name.empty()) {
             name = MakeUniqueName(name, job.Dir);
             // A copy that fails leaves the name without a file, like a file deleted later.
@@ -35,10 +39,17 @@ void settleRetrievedByOthers(RewriteJob& job) {
     }
 }
 
-bool isSavedHtml(const RewriteJob::Object& object) {
+bool isSaved(const RewriteJob::Object& object) {
     return (object.State == ObjectState::Retrieved || object.State == ObjectState::Done) &&
-           (contains(object.ContentType, "htm") || contains(object.ContentType, "HTM")) &&
            !object.LocalName.empty();
+}
+
+bool isHtml(const RewriteJob::Object& object) {
+    return contains(object.ContentType, "htm") || contains(object.ContentType, "HTM");
+}
+
+bool isStyleSheet(const RewriteJob::Object& object) {
+    return contains(object.ContentType, "css");
 }
 
 Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alreadyRewritten,
@@ -56,7 +67,11 @@ Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alrea
     }
     const std::string& base = page.Location.empty() ? page.URL : page.Location;
     const std::string rewritten =
-        RewriteDocument(HtmlBuffer(bytes.value()), base, alreadyRewritten, localNameOf);
+        isHtml(page) ? RewriteDocument(HtmlBuffer(bytes.value()), base, alreadyRewritten,
+                                       localNameOf, page.LocalName)
+                     : SpliceLinks(bytes.value(),
+                                   FindRewritableCssLinks(bytes.value(), base, alreadyRewritten),
+                                   localNameOf, page.LocalName);
     if (rewritten == bytes.value()) {
         return {};
     }
@@ -92,7 +107,7 @@ Status rewritePages(RewriteJob& job) {
         if (!alreadyRewritten) {
             object.ContentType += kParsedMark;
         }
-        if (!isSavedHtml(object)) {
+        if (!isSaved(object) || !(isHtml(object) || isStyleSheet(object))) {
             continue;
         }
         const std::string path = job.Dir + object.LocalName;

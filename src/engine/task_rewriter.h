@@ -13,7 +13,8 @@ namespace quillharbor {
 // saveSeparate the other task's file is copied into Dir under a name of its own (never over an
 // existing file; a failed copy leaves the name without a file), otherwise its name is taken
 // over as it is. Then every complete object gets " Parsed" appended to its content type, and
-// the saved HTML files among them have their links replaced by the local names of the objects
+// the saved HTML files and style sheets among them have their links (requisites and CSS
+// references included) replaced by the paths from their own files to the files of the objects
 // they name, or by their absolute URLs (also for an object that ended with an error: its saved
 // error page is no copy of the document). A page marked before keeps its local names.
 //

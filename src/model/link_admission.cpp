@@ -37,14 +37,29 @@ bool extensionWanted(std::string_view link, const TTask& task) {
     return task.Extensions.find(extension) != std::string::npos;
 }
 
-// The type and limit tests of a document of task at level; the file test is the caller's.
+bool isHtml(const std::string& contentType, const std::string& url) {
+    return !contentType.empty() ? contentType.find("htm") != std::string::npos
+                                : url.find('.') == std::string::npos ||
+                                      FileExtOf(url).find("htm") != std::string::npos;
+}
+
+bool isStyleSheet(const std::string& contentType, const std::string& url) {
+    return !contentType.empty() ? contentType.find("css") != std::string::npos
+                                : FileExtOf(WithoutQuery(url)) == ".css";
+}
+
+// The type and limit tests of a document of task at level; the file test is the caller's. A
+// task that fetches page requisites scans every page and style sheet for them, at any level.
 bool scannable(const TTask& task, std::int32_t level, const std::string& contentType,
                const std::string& url) {
-    const bool html = !contentType.empty() ? contentType.find("htm") != std::string::npos
-                                           : url.find('.') == std::string::npos ||
-                                                 FileExtOf(url).find("htm") != std::string::npos;
-    return html && (task.MaxLevels == 0 || task.MaxLevels > level) &&
-           (task.MaxFiles == 0 || task.MaxFiles > task.Total);
+    if (task.MaxFiles != 0 && task.MaxFiles <= task.Total) {
+        return false;
+    }
+    const bool html = isHtml(contentType, url);
+    if (html && (task.MaxLevels == 0 || task.MaxLevels > level)) {
+        return true;
+    }
+    return TaskHasFlag(task, TaskFlag::PageRequisites) && (html || isStyleSheet(contentType, url));
 }
 
 }  // namespace
@@ -75,6 +90,15 @@ bool ShouldParse(const TDnObj& object) {
     return !object.LocalName.empty() &&
            scannable(task, object.Level, object.ContentType, object.URL) &&
            fileExists(task.Dir + object.LocalName);
+}
+
+bool TakesPageLinks(const TDnObj& page) {
+    const std::int32_t maxLevels = page.Task->MaxLevels;
+    return (maxLevels == 0 || maxLevels > page.Level) && !IsStyleSheet(page);
+}
+
+bool IsStyleSheet(const TDnObj& object) {
+    return isStyleSheet(object.ContentType, object.URL);
 }
 
 bool ShouldParseCopy(const TDnObj& copy, const TDnObj& owner) {

@@ -30,8 +30,16 @@ bool ListingEntryAccepted(std::string_view link, const TTask& task);
 // holds "htm" or its URL has no "." at all), its Level is below the task's MaxLevels and the task
 // has created fewer than MaxFiles objects (0 is no limit for both). So with MaxLevels n the
 // documents of levels 1 to n - 1 are scanned and objects up to level n are created. The object
-// must belong to a task.
+// must belong to a task. A task with PageRequisites also scans the pages of the last level and
+// its style sheets (ContentType holding "css", or none and a URL ending in ".css"), for their
+// requisites only (TakesPageLinks).
 bool ShouldParse(const TDnObj& object);
+
+// Whether a scanned document's links to other documents are taken (its requisites always are):
+// it stands above the task's last level and is no style sheet.
+bool TakesPageLinks(const TDnObj& page);
+
+bool IsStyleSheet(const TDnObj& object);
 
 // ShouldParseCopy: is a page settled as a copy of another task's (state 10) scanned for links like
 // a retrieved one? Only in a task that rewrites its pages (flag Parse), when the copy's file

@@ -170,4 +170,9 @@ AttrValuePosition GetAttrValuePos(const HtmlBuffer& buffer, std::string_view att
     return scanAttribute(buffer, attribute, position, true);
 }
 
+AttrValuePosition GetAttrValueRange(const HtmlBuffer& buffer, std::string_view attribute,
+                                    std::size_t& position) {
+    return scanAttribute(buffer, attribute, position, false);
+}
+
 }  // namespace quillharbor

@@ -33,4 +33,8 @@ std::string GetAttrValue(const HtmlBuffer& buffer, std::string_view attribute,
 AttrValuePosition GetAttrValuePos(const HtmlBuffer& buffer, std::string_view attribute,
                                   std::size_t& position);
 
+// GetAttrValuePos for a value that holds several links or CSS text, where a "#" ends nothing.
+AttrValuePosition GetAttrValueRange(const HtmlBuffer& buffer, std::string_view attribute,
+                                    std::size_t& position);
+
 }  // namespace quillharbor

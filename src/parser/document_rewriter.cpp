@@ -5,6 +5,7 @@
 
 #include "parser/ascii.h"
 #include "parser/attribute_scanner.h"
+#include "parser/css_scanner.h"
 #include "parser/link_resolver.h"
 #include "parser/link_tokenizer.h"
 #include "parser/percent_encoding.h"
@@ -44,10 +45,14 @@ bool isUrlSyntax(char c) {
     return c == '%' || c == '#' || c == '?';
 }
 
-void appendEncoded(std::string& out, std::string_view text, bool isLocalName) {
+bool endsCssUrl(char c) {
+    return c == '(' || c == ')' || c == '\\';
+}
+
+void appendEncoded(std::string& out, std::string_view text, bool isLocalName, bool inCss) {
     constexpr std::string_view kHex = "0123456789ABCDEF";
     for (char c : text) {
-        if (endsAttributeValue(c) || (isLocalName && isUrlSyntax(c))) {
+        if (endsAttributeValue(c) || (isLocalName && isUrlSyntax(c)) || (inCss && endsCssUrl(c))) {
             const auto byte = static_cast<unsigned char>(c);
             out += '%';
             out += kHex[byte >> 4];
@@ -80,42 +85,127 @@ TParseURLInfo baseHrefRemoval(const HtmlBuffer& buffer, const AttrValuePosition&
     return {std::string(), kept, attributeEnd(buffer, href)};
 }
 
+// The link a value names, or nothing: resolved unless the page was rewritten before, and only
+// when it then holds a slash.
+bool keepsLink(std::string& value, std::string_view base, bool alreadyRewritten) {
+    if (!alreadyRewritten) {
+        ResolveLink(value, base);
+    }
+    return value.find('/') != std::string::npos;
+}
+
+// The part of [begin, end) of text before a "#": the fragment stays in the file.
+std::size_t beforeFragment(std::string_view text, std::size_t begin, std::size_t end) {
+    const std::size_t hash = text.substr(begin, end - begin).find('#');
+    return hash == std::string_view::npos ? end : begin + hash;
+}
+
+// The links of CSS text that starts at offset of the buffer.
+void addCssLinks(std::vector<TParseURLInfo>& links, std::string_view css, std::size_t offset,
+                 std::string_view base, bool alreadyRewritten) {
+    for (CssReference& reference : FindCssReferences(css)) {
+        const std::size_t end = beforeFragment(css, reference.begin, reference.end);
+        std::string url = reference.url.substr(0, reference.url.find('#'));
+        if (keepsLink(url, base, alreadyRewritten)) {
+            insertInOrder(links,
+                          {std::move(url), offset + reference.begin - 1, offset + end, true});
+        }
+    }
+}
+
+void addSrcsetLinks(std::vector<TParseURLInfo>& links, const AttrValuePosition& srcset,
+                    std::string_view base, bool alreadyRewritten) {
+    const std::size_t valueStart = srcset.start + 1;
+    for (const auto& [begin, end] : SrcsetUrlRanges(srcset.value)) {
+        const std::size_t kept = beforeFragment(srcset.value, begin, end);
+        std::string url = srcset.value.substr(begin, kept - begin);
+        if (kept > begin && keepsLink(url, base, alreadyRewritten)) {
+            insertInOrder(links, {std::move(url), valueStart + begin - 1, valueStart + kept});
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<TParseURLInfo> FindRewritableLinks(const HtmlBuffer& buffer, std::string_view baseUrl,
                                                bool alreadyRewritten) {
     std::string base(baseUrl);
     std::vector<TParseURLInfo> links;
-    forEachLinkAttribute(
-        buffer, [&](std::string_view attribute, LinkAttributeRole role, std::size_t& position) {
-            if (role == LinkAttributeRole::Base) {
-                std::size_t valueScan = position;
-                std::string value = GetAttrValue(buffer, attribute, valueScan);
-                ResolveLink(value, base);
-                if (!value.empty()) {
-                    base = std::move(value);
+    forEachLinkAndRequisite(
+        buffer,
+        [&](std::string_view attribute, LinkAttributeRole role, std::size_t& position) {
+            switch (role) {
+                case LinkAttributeRole::Base: {
+                    std::size_t valueScan = position;
+                    std::string value = GetAttrValue(buffer, attribute, valueScan);
+                    ResolveLink(value, base);
+                    if (!value.empty()) {
+                        base = std::move(value);
+                    }
+                    // Both scans stop at the end of the tag.
+                    if (const AttrValuePosition href = GetAttrValuePos(buffer, attribute, position);
+                        href.end != 0) {
+                        insertInOrder(links, baseHrefRemoval(buffer, href));
+                    }
+                    return;
                 }
-                // Both scans stop at the end of the tag.
-                if (const AttrValuePosition href = GetAttrValuePos(buffer, attribute, position);
-                    href.end != 0) {
-                    insertInOrder(links, baseHrefRemoval(buffer, href));
+                case LinkAttributeRole::Srcset:
+                    addSrcsetLinks(links, GetAttrValueRange(buffer, attribute, position), base,
+                                   alreadyRewritten);
+                    return;
+                case LinkAttributeRole::Style: {
+                    const AttrValuePosition style = GetAttrValueRange(buffer, attribute, position);
+                    if (style.end != 0) {
+                        addCssLinks(links, style.value, style.start + 1, base, alreadyRewritten);
+                    }
+                    return;
                 }
-                return;
+                case LinkAttributeRole::Link:
+                case LinkAttributeRole::Requisite: {
+                    AttrValuePosition found = GetAttrValuePos(buffer, attribute, position);
+                    if (keepsLink(found.value, base, alreadyRewritten)) {
+                        insertInOrder(links, {std::move(found.value), found.start, found.end});
+                    }
+                    return;
+                }
             }
-            AttrValuePosition found = GetAttrValuePos(buffer, attribute, position);
-            if (!alreadyRewritten) {
-                ResolveLink(found.value, base);
-            }
-            if (found.value.find('/') != std::string::npos) {
-                insertInOrder(links, {std::move(found.value), found.start, found.end});
-            }
+        },
+        [&](std::size_t begin, std::size_t end) {
+            addCssLinks(links, buffer.document().substr(begin, end - begin), begin, base,
+                        alreadyRewritten);
         });
     dropOverlaps(links);
     return links;
 }
 
+std::vector<TParseURLInfo> FindRewritableCssLinks(std::string_view css, std::string_view base,
+                                                  bool alreadyRewritten) {
+    std::vector<TParseURLInfo> links;
+    addCssLinks(links, css, 0, base, alreadyRewritten);
+    return links;
+}
+
+std::string RelativeLocalPath(std::string_view fromPath, std::string_view toPath) {
+    // The folders both paths share, through the last "/" they have in common.
+    std::size_t shared = 0;
+    for (std::size_t i = 0; i < fromPath.size() && i < toPath.size() && fromPath[i] == toPath[i];
+         ++i) {
+        if (fromPath[i] == '/') {
+            shared = i + 1;
+        }
+    }
+    std::string path;
+    for (std::size_t i = shared; i < fromPath.size(); ++i) {
+        if (fromPath[i] == '/') {
+            path += "../";
+        }
+    }
+    path += toPath.substr(shared);
+    return path;
+}
+
 std::string SpliceLinks(std::string_view document, const std::vector<TParseURLInfo>& links,
-                        const LocalNameLookup& localNameOf) {
+                        const LocalNameLookup& localNameOf, std::string_view pagePath) {
     std::string out;
     out.reserve(document.size());
     std::size_t last = 0;
@@ -126,9 +216,9 @@ std::string SpliceLinks(std::string_view document, const std::vector<TParseURLIn
             continue;  // a removed attribute: nothing goes in
         }
         if (const std::string_view localName = localNameOf(link.URL); !localName.empty()) {
-            appendEncoded(out, localName, true);
+            appendEncoded(out, RelativeLocalPath(pagePath, localName), true, link.InCss);
         } else {
-            appendEncoded(out, link.URL, false);
+            appendEncoded(out, link.URL, false, link.InCss);
         }
     }
     out.append(document.substr(last));
@@ -141,9 +231,9 @@ std::string LocalNameOfLink(std::string_view link) {
 }
 
 std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,
-                            const LocalNameLookup& localNameOf) {
+                            const LocalNameLookup& localNameOf, std::string_view pagePath) {
     return SpliceLinks(buffer.document(), FindRewritableLinks(buffer, base, alreadyRewritten),
-                       localNameOf);
+                       localNameOf, pagePath);
 }
 
 }  // namespace quillharbor

@@ -17,9 +17,11 @@ struct TParseURLInfo {
     std::string URL;  // the link as it is looked up: absolute, or as written in a rewritten page
     std::size_t StartPos = 0;
     std::size_t EndPos = 0;
+    bool InCss = false;  // inside CSS text, where a blank, quote, parenthesis or "\" ends a url
 };
 
-// The links of a document that a rewrite replaces, found by the same walk as ExtractLinks. Each
+// The links of a document that a rewrite replaces, found by the walk of ExtractLinksAndRequisites
+// (each srcset candidate and each url(...) of style attributes and "style" elements apart). Each
 // value is resolved against the base (which a "base" tag replaces) unless the document was
 // rewritten before; only results holding a slash are taken, so local names written by an earlier
 // pass, fragments, and mail, script and other links that cannot be followed stay as written.
@@ -31,16 +33,29 @@ struct TParseURLInfo {
 std::vector<TParseURLInfo> FindRewritableLinks(const HtmlBuffer& buffer, std::string_view base,
                                                bool alreadyRewritten);
 
-// The local file name of the object retrieved from a URL, or empty when the URL names none.
+// The references of a style sheet that a rewrite replaces (FindCssReferences), under the same
+// rules as FindRewritableLinks; a fragment stays behind the replaced text.
+std::vector<TParseURLInfo> FindRewritableCssLinks(std::string_view css, std::string_view base,
+                                                  bool alreadyRewritten);
+
+// The local path (under the task directory, "/" between folders) of the object retrieved from a
+// URL, or empty when the URL names none.
 using LocalNameLookup = std::function<std::string_view(std::string_view url)>;
 
-// The document with each link of links (as FindRewritableLinks gives them) replaced by the local
-// name of its object, or by its URL when it has none. A local name is written as a relative URL:
-// '%', '#' and '?' are percent-encoded, so that a browser opens the file of that very name.
-// In both, blanks, control bytes, quotes, '<' and '>' are percent-encoded, so that the link can
-// neither end its attribute value nor its tag. Every byte outside the replaced values is kept.
+// The relative URL path from the file fromPath to the file toPath, both local paths of one
+// directory with "/" between folders: "b.html" from "a.html", "../lib/os.html" from
+// "h/index.html" to "lib/os.html".
+std::string RelativeLocalPath(std::string_view fromPath, std::string_view toPath);
+
+// The document with each link of links (as FindRewritableLinks gives them) replaced by the path
+// from the page's own file (pagePath) to the local file of its object, or by its URL when it
+// has none. A local path is written as a relative URL: '%', '#' and '?' are percent-encoded, so
+// that a browser opens the file of that very name. In both, blanks, control bytes, quotes, '<'
+// and '>' (in CSS text also parentheses and "\") are percent-encoded, so that the link can end
+// neither its attribute value, its url(...) nor its tag. Every byte outside the replaced values
+// is kept.
 std::string SpliceLinks(std::string_view document, const std::vector<TParseURLInfo>& links,
-                        const LocalNameLookup& localNameOf);
+                        const LocalNameLookup& localNameOf, std::string_view pagePath = {});
 
 // The local file name that a link of a rewritten page stands for, as SpliceLinks wrote it: the
 // text before any "#", its percent-escapes decoded. Empty when the link holds a slash (an
@@ -49,6 +64,6 @@ std::string LocalNameOfLink(std::string_view link);
 
 // FindRewritableLinks and SpliceLinks in one: the rewritten bytes of the document.
 std::string RewriteDocument(const HtmlBuffer& buffer, std::string_view base, bool alreadyRewritten,
-                            const LocalNameLookup& localNameOf);
+                            const LocalNameLookup& localNameOf, std::string_view pagePath = {});
 
 }  // namespace quillharbor

@@ -17,4 +17,25 @@ namespace quillharbor {
 void ExtractLinks(const HtmlBuffer& buffer, std::vector<std::string>& links, bool rawMode,
                   std::string_view baseUrl);
 
+enum class LinkKind {
+    Page,       // another document
+    Requisite,  // a file needed to show this page: a picture, a script, a style sheet
+};
+
+struct FoundLink {
+    std::string url;
+    LinkKind kind = LinkKind::Page;
+};
+
+// ExtractLinks (resolved) over forEachLinkAndRequisite: the page's links and its requisites,
+// each srcset candidate and each url(...) or @import of its style attributes and "style"
+// elements one requisite, in document order.
+void ExtractLinksAndRequisites(const HtmlBuffer& buffer, std::vector<FoundLink>& links,
+                               std::string_view baseUrl);
+
+// The references of a style sheet (FindCssReferences), resolved against its URL; those that
+// cannot be followed are left out.
+void ExtractCssLinks(std::string_view css, std::vector<std::string>& links,
+                     std::string_view baseUrl);
+
 }  // namespace quillharbor

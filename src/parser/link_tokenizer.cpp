@@ -4,6 +4,7 @@
 #include <string>
 
 #include "parser/ascii.h"
+#include "parser/attribute_scanner.h"
 
 namespace quillharbor {
 
@@ -14,27 +15,66 @@ constexpr std::size_t kTagNameLimit = 15;
 
 enum class Mode { Text, Tag, Skip, Done };
 
-struct LinkTag {
+struct LinkAttribute {
     std::string_view name;
-    LinkAttributeRole role;
-    std::array<std::string_view, 3> attributes;  // unused places stay empty
+    LinkAttributeRole role = LinkAttributeRole::Link;
 };
 
-constexpr LinkTag kLinkTags[] = {
-    {"a", LinkAttributeRole::Link, {"href"}},
-    {"area", LinkAttributeRole::Link, {"href"}},
-    {"base", LinkAttributeRole::Base, {"href"}},
-    {"body", LinkAttributeRole::Link, {"background"}},
-    {"embed", LinkAttributeRole::Link, {"src"}},
-    {"frame", LinkAttributeRole::Link, {"src"}},
-    {"iframe", LinkAttributeRole::Link, {"src"}},
-    {"img", LinkAttributeRole::Link, {"src", "lowsrc", "dynsrc"}},
-    {"input", LinkAttributeRole::Link, {"src"}},
-    {"script", LinkAttributeRole::Link, {"src"}},
-    {"table", LinkAttributeRole::Link, {"background"}},
-    {"td", LinkAttributeRole::Link, {"background"}},
-    {"th", LinkAttributeRole::Link, {"background"}},
+struct LinkTag {
+    std::string_view name;
+    std::array<LinkAttribute, 3> attributes;  // unused places stay empty
 };
+
+constexpr auto kLink = LinkAttributeRole::Link;
+constexpr auto kRequisite = LinkAttributeRole::Requisite;
+constexpr auto kSrcset = LinkAttributeRole::Srcset;
+
+constexpr LinkTag kLinkTags[] = {
+    {"a", {{{"href", kLink}}}},
+    {"area", {{{"href", kLink}}}},
+    {"base", {{{"href", LinkAttributeRole::Base}}}},
+    {"body", {{{"background", kRequisite}}}},
+    {"embed", {{{"src", kRequisite}}}},
+    {"frame", {{{"src", kLink}}}},
+    {"iframe", {{{"src", kLink}}}},
+    {"img", {{{"src", kRequisite}, {"lowsrc", kRequisite}, {"dynsrc", kRequisite}}}},
+    {"input", {{{"src", kRequisite}}}},
+    {"script", {{{"src", kRequisite}}}},
+    {"table", {{{"background", kRequisite}}}},
+    {"td", {{{"background", kRequisite}}}},
+    {"th", {{{"background", kRequisite}}}},
+};
+
+// What a page needs besides the table's links; "link" is looked at by its rel.
+constexpr LinkTag kRequisiteTags[] = {
+    {"img", {{{"srcset", kSrcset}}}},
+    {"object", {{{"data", kRequisite}}}},
+    {"source", {{{"src", kRequisite}, {"srcset", kSrcset}}}},
+    {"video", {{{"poster", kRequisite}}}},
+};
+
+// The rel keywords whose "link" href a page needs ("shortcut icon" holds "icon").
+bool relNamesRequisite(std::string_view rel) {
+    constexpr std::string_view kKeywords[] = {"stylesheet", "icon", "preload", "modulepreload",
+                                              "manifest"};
+    std::size_t p = 0;
+    while (p < rel.size()) {
+        while (p < rel.size() && isBlankOrControl(rel[p])) {
+            ++p;
+        }
+        std::size_t end = p;
+        while (end < rel.size() && !isBlankOrControl(rel[end])) {
+            ++end;
+        }
+        for (std::string_view keyword : kKeywords) {
+            if (equalsIgnoringAsciiCase(rel.substr(p, end - p), keyword)) {
+                return true;
+            }
+        }
+        p = end;
+    }
+    return false;
+}
 
 // The run of bytes of code 65 and above from p: letters and the punctuation above them. Digits,
 // blanks, '<', '>' and '/' end it, so the sentinel ends it too.
@@ -55,8 +95,13 @@ std::size_t nextLessThan(const char* bytes, std::size_t p) {
 
 class Tokenizer {
 public:
-    Tokenizer(const HtmlBuffer& buffer, const LinkAttributeVisitor& visit)
-        : m_bytes(buffer.data()), m_size(buffer.size()), m_visit(visit) {}
+    Tokenizer(const HtmlBuffer& buffer, const LinkAttributeVisitor& visit,
+              const StyleTextVisitor* visitStyle)
+        : m_buffer(buffer),
+          m_bytes(buffer.data()),
+          m_size(buffer.size()),
+          m_visit(visit),
+          m_visitStyle(visitStyle) {}
 
     void run() {
         while (m_mode != Mode::Done) {
@@ -138,25 +183,71 @@ private:
             m_inScript = true;
             m_inNoscript = false;
         }
-        for (const LinkTag& tag : kLinkTags) {
-            if (tag.name == name) {
-                visitAttributes(tag);
-                return;
-            }
+        const std::size_t nameEnd = m_p;
+        visitAttributes(kLinkTags, name, nameEnd);
+        if (m_visitStyle == nullptr) {
+            return;
+        }
+        visitAttributes(kRequisiteTags, name, nameEnd);
+        if (name == "link") {
+            visitStylesheetLink(nameEnd);
+        }
+        visitAttribute({"style", LinkAttributeRole::Style}, nameEnd);
+        if (name == "style") {
+            visitStyleText();
         }
     }
 
-    void visitAttributes(const LinkTag& tag) {
-        const std::size_t nameEnd = m_p;
-        for (std::string_view attribute : tag.attributes) {
-            if (attribute.empty()) {
-                break;
+    template <std::size_t N>
+    void visitAttributes(const LinkTag (&table)[N], std::string_view name, std::size_t nameEnd) {
+        for (const LinkTag& tag : table) {
+            if (tag.name != name) {
+                continue;
             }
-            // Each scan starts at the end of the tag name; the last one places the walk.
-            std::size_t position = nameEnd;
-            m_visit(attribute, tag.role, position);
+            for (const LinkAttribute& attribute : tag.attributes) {
+                if (attribute.name.empty()) {
+                    break;
+                }
+                visitAttribute(attribute, nameEnd);
+            }
+            return;
+        }
+    }
+
+    // Each scan starts at the end of the tag name; the last one places the walk.
+    void visitAttribute(const LinkAttribute& attribute, std::size_t nameEnd) {
+        std::size_t position = nameEnd;
+        m_visit(attribute.name, attribute.role, position);
+        m_p = position;
+    }
+
+    void visitStylesheetLink(std::size_t nameEnd) {
+        std::size_t position = nameEnd;
+        if (relNamesRequisite(GetAttrValue(m_buffer, "rel", position))) {
+            visitAttribute({"href", kRequisite}, nameEnd);
+        } else {
             m_p = position;
         }
+    }
+
+    // From past the tag's '>' to the next "</style", which the walk then reads as a closing tag.
+    void visitStyleText() {
+        if (m_bytes[m_p] != '>') {
+            return;
+        }
+        const std::size_t begin = m_p + 1;
+        std::size_t p = begin;
+        for (;;) {
+            p = nextLessThan(m_bytes, p);
+            if (p >= m_size || (m_bytes[p + 1] == '/' &&
+                                equalsIgnoringAsciiCase(nameRun(m_bytes, p + 2), "style"))) {
+                break;
+            }
+            ++p;
+        }
+        p = std::min(p, m_size);
+        (*m_visitStyle)(begin, p);
+        m_p = p;
     }
 
     // Inside "comment" or "plaintext": only the closing tag of the same name ends the section.
@@ -174,9 +265,11 @@ private:
         m_p += name.size();
     }
 
+    const HtmlBuffer& m_buffer;
     const char* m_bytes;
     std::size_t m_size;
     const LinkAttributeVisitor& m_visit;
+    const StyleTextVisitor* m_visitStyle;  // null: links only
     Mode m_mode = Mode::Text;
     std::size_t m_p = 0;
     bool m_inScript = false;
@@ -188,7 +281,12 @@ private:
 }  // namespace
 
 void forEachLinkAttribute(const HtmlBuffer& buffer, const LinkAttributeVisitor& visit) {
-    Tokenizer(buffer, visit).run();
+    Tokenizer(buffer, visit, nullptr).run();
+}
+
+void forEachLinkAndRequisite(const HtmlBuffer& buffer, const LinkAttributeVisitor& visit,
+                             const StyleTextVisitor& visitStyle) {
+    Tokenizer(buffer, visit, &visitStyle).run();
 }
 
 }  // namespace quillharbor

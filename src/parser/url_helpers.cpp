@@ -205,12 +205,16 @@ std::string FirstFreeName(std::string_view name,
     if (!taken(name)) {
         return std::string(name);
     }
-    const std::string stem = NameWithoutExt(name);
+    // A path keeps its folders; the number goes into its file name.
+    const std::size_t folders = name.rfind('/') + 1;
+    const std::string_view file = name.substr(folders);
+    const std::string stem = NameWithoutExt(file);
     // A name whose only dot is its first character is all stem: repeating it as an extension
     // would give ".profile-1.profile".
-    const std::string extension = stem.size() == name.size() ? std::string() : FileExtOf(name);
+    const std::string extension = stem.size() == file.size() ? std::string() : FileExtOf(file);
     for (std::uint64_t n = 1;; ++n) {
-        std::string candidate = stem + "-" + std::to_string(n) + extension;
+        std::string candidate =
+            std::string(name.substr(0, folders)) + stem + "-" + std::to_string(n) + extension;
         if (!taken(candidate)) {
             return candidate;
         }

@@ -84,7 +84,8 @@ std::string NameWithoutExt(std::string_view name);
 std::string LocalNameFromUrl(std::string_view url);
 
 // name itself when taken(name) is false; otherwise the first NameWithoutExt(name) + "-" + N +
-// extension, N = 1, 2, 3..., that is not taken (a name whose only dot is its first character
+// extension, N = 1, 2, 3..., that is not taken (in a path, "a.b/c.html", only its file name
+// is numbered: "a.b/c-1.html") (a name whose only dot is its first character
 // keeps it whole and gets the number at its end). taken must turn false within finitely many N.
 std::string FirstFreeName(std::string_view name,
                           const std::function<bool(std::string_view)>& taken);

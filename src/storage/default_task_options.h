@@ -21,6 +21,8 @@ struct DefaultTaskOptions {
     std::uint16_t MaxFiles = 300;
     bool MaxFilesInf = false;
     bool FollowFTP = false;
+    bool PageRequisites = false;
+    bool SiteLayout = false;
 
     // A copy of GlobalOptions::SaveSeparate, kept current whenever the global options are
     // loaded or applied; it has no key of its own.

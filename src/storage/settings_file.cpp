@@ -71,6 +71,8 @@ const Field<DefaultTaskOptions> kDefaultFields[] = {
     {"MaxFiles", &DefaultTaskOptions::MaxFiles},
     {"MaxFilesInf", &DefaultTaskOptions::MaxFilesInf},
     {"FollowFTP", &DefaultTaskOptions::FollowFTP},
+    {"PageRequisites", &DefaultTaskOptions::PageRequisites},
+    {"SiteLayout", &DefaultTaskOptions::SiteLayout},
 };
 
 template <class Value>

@@ -17,6 +17,8 @@ DefaultTaskOptionsForm::DefaultTaskOptionsForm(const DefaultTaskOptions& options
       files(kFiles.clamp(options.MaxFiles)),
       filesInfinity(options.MaxFilesInf),
       followFtp(options.FollowFTP),
+      pageRequisites(options.PageRequisites),
+      siteLayout(options.SiteLayout),
       m_saveSeparate(options.SaveSeparate) {}
 
 void DefaultTaskOptionsForm::store(DefaultTaskOptions& options) const {
@@ -38,6 +40,8 @@ void DefaultTaskOptionsForm::store(DefaultTaskOptions& options) const {
     options.MaxFiles = static_cast<std::uint16_t>(files);
     options.MaxFilesInf = filesInfinity;
     options.FollowFTP = followFtp;
+    options.PageRequisites = pageRequisites;
+    options.SiteLayout = siteLayout;
 }
 
 }  // namespace quillharbor

@@ -30,6 +30,9 @@ public:
     int files = 1;
     bool filesInfinity = false;
     bool followFtp = false;
+    // The check boxes "Page requisites" and "Site's own layout".
+    bool pageRequisites = false;
+    bool siteLayout = false;
 
     // The directory template names task directories, which exist only with separate ones.
     bool dirTemplateEnabled() const { return m_saveSeparate; }

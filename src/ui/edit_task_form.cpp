@@ -20,6 +20,8 @@ EditTaskForm::EditTaskForm(const TTask& task)
       filesInfinity(task.MaxFiles == 0),
       extensions(task.Extensions),
       followFtp(TaskHasFlag(task, TaskFlag::FollowFTP)),
+      pageRequisites(TaskHasFlag(task, TaskFlag::PageRequisites)),
+      siteLayout(TaskHasFlag(task, TaskFlag::SiteLayout)),
       boundary(task.BoundaryPrefix),
       fromAnywhere(task.BoundaryPrefix.empty()),
       m_task(identityOf(task)) {}
@@ -36,6 +38,8 @@ void EditTaskForm::store(TaskEditParams& params) const {
     params.MaxFiles = static_cast<std::uint16_t>(files);
     params.MaxFilesInf = filesInfinity;
     params.FollowFTP = followFtp;
+    params.PageRequisites = pageRequisites;
+    params.SiteLayout = siteLayout;
 }
 
 }  // namespace quillharbor

@@ -31,6 +31,9 @@ public:
     bool filesInfinity = false;
     std::string extensions;
     bool followFtp = false;
+    // The check boxes "Page requisites" and "Site's own layout".
+    bool pageRequisites = false;
+    bool siteLayout = false;
     std::string boundary;
     bool fromAnywhere = false;
 

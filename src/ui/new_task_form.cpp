@@ -26,6 +26,8 @@ NewTaskForm::NewTaskForm(const NewTaskParams& params)
       parse(params.Parse),
       extensions(params.Extensions),
       followFtp(params.FollowFTP),
+      pageRequisites(params.PageRequisites),
+      siteLayout(params.SiteLayout),
       ftpUser(params.FtpUser),
       ftpPassword(params.FtpPassword) {
     urlEditLeft();
@@ -89,6 +91,8 @@ void NewTaskForm::store(NewTaskParams& params) const {
     params.MaxFiles = static_cast<std::uint16_t>(files);
     params.MaxFilesInf = filesInfinity;
     params.FollowFTP = followFtp;
+    params.PageRequisites = pageRequisites;
+    params.SiteLayout = siteLayout;
     params.FtpUser = ftpUser;
     params.FtpPassword = ftpPassword;
 }

@@ -42,6 +42,9 @@ public:
     FileKinds fileKinds = FileKinds::AllFiles;
     std::string extensions;
     bool followFtp = false;
+    // The check boxes "Page requisites" and "Site's own layout".
+    bool pageRequisites = false;
+    bool siteLayout = false;
     std::string ftpUser;
     std::string ftpPassword;
 

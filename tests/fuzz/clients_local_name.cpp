@@ -1,7 +1,7 @@
 // Local file names from URLs, as requested or as a server's Location names them. Every name is a
 // plain file name: no "/" or NUL, never "." or "..", and those that name a saved file are never
 // empty and fit the file system; such a file can be created, and a taken name is made unique
-// into another free one.
+// into another free one. A path of the site's layout is made of such names.
 
 #include <cstdint>
 #include <cstdlib>
@@ -44,6 +44,18 @@ void checkSaved(std::string_view url, const std::string& directory) {
     check(quillharbor::deleteFile(directory + name).ok());
 }
 
+// A path of the site's layout: folders and a file name, each a plain name.
+void checkSitePath(std::string_view path) {
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = path.find('/', start);
+        checkFileName(path.substr(start, slash - start));
+        if (slash == std::string_view::npos) {
+            return;
+        }
+        start = slash + 1;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view url(reinterpret_cast<const char*>(data), size);
     checkPlain(LocalNameFromUrl(url));
     checkSaved(url, directory.path());
+    checkSitePath(SitePath(url));
     if (const auto location = resolveHttpRedirect("http://h/d/p.html", url))
         checkSaved(*location, directory.path());
     return 0;

@@ -25,9 +25,9 @@ std::string_view localNameOf(std::string_view url) {
     return url.size() % 2 == 0 ? url.substr(url.size() / 2) : std::string_view();
 }
 
-std::string encoded(std::string_view text, bool isLocalName) {
+std::string encoded(std::string_view text, bool isLocalName, bool inCss) {
     constexpr std::string_view kHex = "0123456789ABCDEF";
-    const std::string_view urlSyntax = isLocalName ? "%#?" : "";
+    const std::string urlSyntax = std::string(isLocalName ? "%#?" : "") + (inCss ? "()\\" : "");
     std::string out;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         check(link.URL.find('/') != std::string::npos);
         const std::string_view name = localNameOf(link.URL);
-        expected += name.empty() ? encoded(link.URL, false) : encoded(name, true);
+        expected +=
+            name.empty() ? encoded(link.URL, false, link.InCss) : encoded(name, true, link.InCss);
     }
     expected.append(document.substr(last));
 

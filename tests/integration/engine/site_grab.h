@@ -78,9 +78,10 @@ public:
     SiteGrabView& view() { return m_view; }
     int taskFileWrites() const { return m_taskFiles.writes; }
 
-    // A running task over the whole site below boundary, every level.
-    TTask* createTask(const std::string& name, const std::string& url,
-                      const std::string& boundary) {
+    // A running task over the whole site below boundary, every level; adjust may change the
+    // dialog's choices before the task is made.
+    TTask* createTask(const std::string& name, const std::string& url, const std::string& boundary,
+                      const std::function<void(NewTaskParams&)>& adjust = {}) {
         m_engine.PrepareNewTaskParams();
         NewTaskParams& params = m_engine.newTaskParams();
         params.Name = name;
@@ -90,6 +91,9 @@ public:
         params.BoundaryPrefix = boundary;
         params.MaxLevelsInf = true;
         params.MaxFilesInf = true;
+        if (adjust) {
+            adjust(params);
+        }
         return m_engine.CreateTask();
     }
     void start(TTask& task) {

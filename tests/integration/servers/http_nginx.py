@@ -52,7 +52,8 @@ http {{
     fastcgi_temp_path {workdir}/fastcgi;
     uwsgi_temp_path {workdir}/uwsgi;
     scgi_temp_path {workdir}/scgi;
-    types {{ text/html html; application/octet-stream bin; }}
+    types {{ text/html html; text/css css; application/javascript js; image/png png;
+            image/svg+xml svg; application/octet-stream bin; }}
     server {{
         listen {address}:{args.port};{tls}
         root {args.root};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/link_intake_fixture.h"
+#include "model/link_admission.h"
 
 namespace quillharbor::test {
 namespace {
@@ -103,6 +104,42 @@ TEST_F(LinkIntakeTest, FileLimitAndOverlongLinksDropLinksAndSaySo) {
     EXPECT_THAT(m_view.dropped,
                 ElementsAre("too long http://h/xxxxxxxxxxx", "file limit http://h/c.html"))
         << "a held link past the limit is no loss";
+}
+
+// Requisites stay at their page's level: a page of the last level is scanned for them alone,
+// and a style sheet's references are requisites at its level too.
+TEST_F(LinkIntakeTest, RequisitesAddNoLevel) {
+    startWith("ObeyRobotExclusion=0\n");
+    TTask& t = task("t", "http://h/d/index.html", 2);
+    TaskSetFlag(t, TaskFlag::PageRequisites);
+    TDnObj& start = *t.Objects.head();
+    scan(start, "index.html", "<a href=p.html><link rel=stylesheet href=s.css>");
+    ASSERT_THAT(queuedUrls(), ElementsAre("http://h/d/p.html", "http://h/d/s.css"));
+    EXPECT_EQ(find(t, "http://h/d/s.css")->Level, 1);
+
+    TDnObj& last = *find(t, "http://h/d/p.html");
+    state().Queue.QueueRemove(last);
+    scan(last, "p.html", "<a href=deeper.html><img srcset='i.png 2x'><p style='x:url(b.gif)'>");
+    EXPECT_EQ(find(t, "http://h/d/deeper.html"), nullptr);
+    EXPECT_EQ(find(t, "http://h/d/i.png")->Level, 2);
+    EXPECT_EQ(find(t, "http://h/d/b.gif")->Level, 2);
+
+    TDnObj& sheet = *find(t, "http://h/d/s.css");
+    state().Queue.QueueRemove(sheet);
+    save(sheet, "s.css", "@import 'more.css'; a{b:url(../f.woff)}");
+    sheet.ContentType = "text/css";
+    post(EngineMessage::ScanLinks, identityOf(sheet));
+    pump();
+    EXPECT_EQ(find(t, "http://h/d/more.css")->Level, 1);
+    EXPECT_EQ(find(t, "http://h/f.woff")->Level, 1);
+
+    // Without the flag a page of the last level is not scanned at all.
+    TTask& plain = task("plain", "http://h/d/index.html", 1);
+    EXPECT_FALSE(ShouldParse(*plain.Objects.head()));
+    TaskSetFlag(plain, TaskFlag::PageRequisites);
+    save(*plain.Objects.head(), "plain.html", "<html>");
+    EXPECT_TRUE(ShouldParse(*plain.Objects.head()));
+    EXPECT_FALSE(TakesPageLinks(*plain.Objects.head()));
 }
 
 TEST_F(LinkIntakeTest, TrailingSlashesOnlyForNamesThatMayBeDirectories) {

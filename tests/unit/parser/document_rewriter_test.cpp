@@ -94,5 +94,77 @@ TEST(RewriteDocumentTest, ValuesSharingBytesAreSplicedOnce) {
     EXPECT_EQ(rewrite("<img lowsrc src=a.gif>"), "<img lowsrc http://H/d/src=a.gif>");
 }
 
+// Requisites are rewritten like links; one not saved gets its absolute URL, so that a copy
+// without its style sheets still shows them online.
+TEST(RewriteDocumentTest, RequisitesAndCssText) {
+    const struct {
+        std::string_view page;
+        std::string_view rewritten;
+    } cases[] = {
+        {"<link rel=stylesheet href='a.gif'><link rel=stylesheet href='s.css'>",
+         "<link rel=stylesheet href='A.gif'><link rel=stylesheet href='http://H/d/s.css'>"},
+        {"<img srcset='a.gif 1x, b.gif#i 2x,x.gif 3x'>",
+         "<img srcset='A.gif 1x, b-1.gif#i 2x,http://H/d/x.gif 3x'>"},
+        {"<p style=\"color:#fff;background:url( 'a.gif' )\">",
+         "<p style=\"color:#fff;background:url( 'A.gif' )\">"},
+        {"<style>@import 'sub/b.html'; a>b{c:url(x y.gif)} d{e:url(b.gif#f)}</style>",
+         "<style>@import 'b.html'; a>b{c:url(x y.gif)} d{e:url(b-1.gif#f)}</style>"},
+        {"<style>a{b:url('n(1).gif')} c{d:url(n\\(2\\).gif)}</style>",
+         "<style>a{b:url('http://H/d/n%281%29.gif')} c{d:url(http://H/d/n%282%29.gif)}</style>"},
+    };
+    for (const auto& [page, rewritten] : cases) {
+        EXPECT_EQ(rewrite(page), rewritten) << page;
+    }
+}
+
+// In the site's layout local names are paths under the task directory, and each link is
+// written relative to the page's own file.
+TEST(RewriteDocumentTest, SiteLayoutWritesRelativePaths) {
+    const LocalNames site = {
+        {"http://H/index.html", "H/index.html"},
+        {"http://H/lib/os.html", "H/lib/os.html"},
+        {"http://H/_static/s.css", "H/_static/s.css"},
+        {"http://O/x.png", "O/x.png"},
+    };
+    const auto rewriteAt = [&](std::string_view page, std::string_view base,
+                               std::string_view path) {
+        return RewriteDocument(
+            HtmlBuffer(page), base, false,
+            [&](std::string_view url) {
+                const auto found = site.find(url);
+                return found == site.end() ? std::string_view() : std::string_view(found->second);
+            },
+            path);
+    };
+    EXPECT_EQ(rewriteAt("<a href=lib/os.html><link rel=stylesheet href='_static/s.css'>",
+                        "http://H/", "H/index.html"),
+              "<a href=lib/os.html><link rel=stylesheet href='_static/s.css'>");
+    EXPECT_EQ(rewriteAt("<a href='../index.html#top'><img src='http://O/x.png'><a href=n.html>",
+                        "http://H/lib/os.html", "H/lib/os.html"),
+              "<a href='../index.html#top'><img src='../../O/x.png'>"
+              "<a href=http://H/lib/n.html>");
+    const struct {
+        std::string_view from, to, path;
+    } paths[] = {
+        {"a.html", "b.html", "b.html"},
+        {"h/index.html", "lib/os.html", "../lib/os.html"},
+        {"h/a/b.html", "h/a/c/d.html", "c/d.html"},
+        {"h/ab/x.html", "h/a/y.html", "../a/y.html"},
+    };
+    for (const auto& [from, to, path] : paths) {
+        EXPECT_EQ(RelativeLocalPath(from, to), path) << from << " " << to;
+    }
+}
+
+TEST(RewriteDocumentTest, StyleSheets) {
+    const std::string_view css = "@import url(sub/b.html);a{b:url('a.gif')}c{d:url(no.gif)}";
+    const std::string rewritten = SpliceLinks(
+        css, FindRewritableCssLinks(css, "http://H/d/s.css", false), [](std::string_view url) {
+            const auto found = kRetrieved.find(url);
+            return found == kRetrieved.end() ? std::string_view() : std::string_view(found->second);
+        });
+    EXPECT_EQ(rewritten, "@import url(b.html);a{b:url('A.gif')}c{d:url(http://H/d/no.gif)}");
+}
+
 }  // namespace
 }  // namespace quillharbor

@@ -105,5 +105,59 @@ TEST(ExtractLinksTest, LongRepetitiveMarkup) {
     }
 }
 
+std::string withRequisites(std::string_view document) {
+    std::vector<FoundLink> links;
+    ExtractLinksAndRequisites(HtmlBuffer(document), links, "http://H/d/p.html");
+    std::string listed;
+    for (const FoundLink& link : links) {
+        listed += (link.kind == LinkKind::Page ? "page " : "req ") + link.url + "\n";
+    }
+    return listed;
+}
+
+TEST(ExtractLinksTest, RequisitesOfAPage) {
+    const struct {
+        std::string_view page;
+        std::string_view links;
+    } cases[] = {
+        {"<a href=x.html><img src=i.png><script src=s.js></script><iframe src=f.html>",
+         "page http://H/d/x.html\nreq http://H/d/i.png\nreq http://H/d/s.js\n"
+         "page http://H/d/f.html\n"},
+        {"<link rel=stylesheet href=a.css><LINK REL='Shortcut Icon' href=/f.ico>"
+         "<link href=p.js rel=modulepreload><link rel=preload href=font.woff2>"
+         "<link rel=manifest href=m.json><link rel=next href=no.html><link href=no2.css>",
+         "req http://H/d/a.css\nreq http://H/f.ico\nreq http://H/d/p.js\n"
+         "req http://H/d/font.woff2\nreq http://H/d/m.json\n"},
+        {"<img src=a.png srcset='b.png 2x, c.png 3x'><picture><source srcset=d.webp>"
+         "<source src=e.mp4></picture><video poster=v.jpg></video><object data=o.svg>"
+         "<embed src=e.swf>",
+         "req http://H/d/a.png\nreq http://H/d/b.png\nreq http://H/d/c.png\n"
+         "req http://H/d/d.webp\nreq http://H/d/e.mp4\nreq http://H/d/v.jpg\n"
+         "req http://H/d/o.svg\nreq http://H/d/e.swf\n"},
+        {"<div style=\"background:url('bg.png#x')\"><p style='color:#fff'>"
+         "<style>@import 'i.css'; a>b{background:url(s.png)} <a href=no.html></style>"
+         "<a href=yes.html>",
+         "req http://H/d/bg.png\nreq http://H/d/i.css\nreq http://H/d/s.png\n"
+         "page http://H/d/yes.html\n"},
+        {"<base href='http://O/z/'><link rel=stylesheet href=a.css>", "req http://O/z/a.css\n"},
+        {"<style>a{b:url(cut.png)}", "req http://H/d/cut.png\n"},
+        {"<script><link rel=stylesheet href=no.css></script>", ""},
+    };
+    for (const auto& [page, links] : cases) {
+        EXPECT_EQ(withRequisites(page), links) << page;
+    }
+    // Without requisites the walk stays what it was.
+    EXPECT_EQ(extract("<link rel=stylesheet href=a.css><img srcset=b.png><div style='"
+                      "background:url(c.png)'><style>a{b:url(d.png)}</style>"),
+              Links{});
+}
+
+TEST(ExtractLinksTest, StyleSheetReferences) {
+    Links links;
+    ExtractCssLinks("@import 'b.css'; a{b:url(../i/x.png)} c{d:url(data:image/png;base64,AA)}",
+                    links, "http://H/d/s/a.css");
+    EXPECT_EQ(links, (Links{"http://H/d/s/b.css", "http://H/d/i/x.png"}));
+}
+
 }  // namespace
 }  // namespace quillharbor

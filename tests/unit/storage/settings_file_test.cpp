@@ -105,7 +105,8 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
                   "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
                   "MaxLevelsInf=0\r\nAcceptedFileExtensions=\r\nMaxFiles=300\r\n"
-                  "MaxFilesInf=0\r\nFollowFTP=0\r\n");
+                  "MaxFilesInf=0\r\nFollowFTP=0\r\n"
+                  "PageRequisites=0\r\nSiteLayout=0\r\n");
 }
 
 TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
@@ -152,6 +153,8 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                                     .MaxFiles = 10000,
                                     .MaxFilesInf = true,
                                     .FollowFTP = true,
+                                    .PageRequisites = true,
+                                    .SiteLayout = true,
                                     .SaveSeparate = false};
     save();
     const GlobalOptions savedGlobal = m_global;
@@ -212,7 +215,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 42u);
+    ASSERT_EQ(entries.size(), 44u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");

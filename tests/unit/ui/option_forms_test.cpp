@@ -167,8 +167,11 @@ TEST(EditTaskFormTest, FilledFromTheTask) {
 TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
     TaskList tasks;
     TTask& task =
-        tasks.TaskInsert(NewTask("t", "http://h/t/", "/tmp/t/", 10, "http://h/", 3, 0, "", ""));
+        tasks.TaskInsert(NewTask("t", "http://h/t/", "/tmp/t/", 10, "http://h/", 3,
+                                 static_cast<std::int32_t>(TaskFlag::SiteLayout), "", ""));
     EditTaskForm form(task);
+    EXPECT_TRUE(form.siteLayout);
+    form.pageRequisites = true;
     form.levels = 1;
     form.filesInfinity = true;
     form.startAtOnce = false;
@@ -183,6 +186,7 @@ TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
     EXPECT_EQ(params.StartAfter, 5);
     EXPECT_EQ(params.Extensions, "");
     EXPECT_EQ(params.BoundaryPrefix, "");
+    EXPECT_TRUE(params.PageRequisites && params.SiteLayout);
 
     form.startAtOnce = true;
     form.fromAnywhere = false;
@@ -195,6 +199,7 @@ TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
 TEST(DefaultTaskOptionsFormTest, OkStoresWhatWasShown) {
     DefaultTaskOptions options;
     options.AcceptedFileExtensions = ".htm .html";
+    options.PageRequisites = true;
     DefaultTaskOptionsForm form(options);
     EXPECT_EQ(form.levels, 2);
     EXPECT_TRUE(form.dirTemplateEnabled());
