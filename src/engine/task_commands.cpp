@@ -44,6 +44,7 @@ void TaskCommands::ApplyTaskEdit(const TaskEditParams& params) {
     applyFlag(*task, TaskFlag::Parse, params.Parse);
     applyFlag(*task, TaskFlag::PageRequisites, params.PageRequisites);
     applyFlag(*task, TaskFlag::SiteLayout, params.SiteLayout);
+    applyFlag(*task, TaskFlag::SkipCertificateCheck, params.SkipCertificateCheck);
     // Raised limits take effect on the documents already scanned. Collected first: the scans
     // add objects to the list being walked.
     std::vector<TDnObj*> scanned;

@@ -22,6 +22,7 @@ struct TaskEditParams {
     bool PageRequisites = false;
     // Names given from now on follow it; files already saved keep theirs.
     bool SiteLayout = false;
+    bool SkipCertificateCheck = false;
 };
 
 }  // namespace quillharbor

@@ -24,6 +24,7 @@ EditTaskForm::EditTaskForm(const TTask& task)
       siteLayout(TaskHasFlag(task, TaskFlag::SiteLayout)),
       boundary(task.BoundaryPrefix),
       fromAnywhere(task.BoundaryPrefix.empty()),
+      skipCertificateCheck(TaskHasFlag(task, TaskFlag::SkipCertificateCheck)),
       m_task(identityOf(task)) {}
 
 void EditTaskForm::store(TaskEditParams& params) const {
@@ -40,6 +41,7 @@ void EditTaskForm::store(TaskEditParams& params) const {
     params.FollowFTP = followFtp;
     params.PageRequisites = pageRequisites;
     params.SiteLayout = siteLayout;
+    params.SkipCertificateCheck = skipCertificateCheck;
 }
 
 }  // namespace quillharbor

@@ -36,6 +36,7 @@ public:
     bool siteLayout = false;
     std::string boundary;
     bool fromAnywhere = false;
+    bool skipCertificateCheck = false;
 
     bool boundaryEnabled() const { return !fromAnywhere; }
 

@@ -23,6 +23,7 @@ GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, bool dialUpCo
       retryOnFails(options.RetryOnFails),
       useRasCtrl(options.UseRasCtrl),
       breakConnection(options.BreakConnection),
+      fastDispatch(options.FastDispatch),
       maxHttpConns(kConnections.clamp(options.MaxHTTPConns)),
       pause(kPause.clamp(options.Pause / kPauseFactor)),
       obeyRobots(options.ObeyRobotExclusion),
@@ -33,6 +34,8 @@ GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, bool dialUpCo
       httpProxyUser(options.HTTPProxyUser),
       httpProxyPassword(options.HTTPProxyPassword),
       savePassword(options.SavePassword),
+      https(options.HTTPS),
+      verifyCertificates(options.VerifyCertificates),
       maxFtpConns(kConnections.clamp(options.MaxFTPConns)),
       defUser(options.DefUser),
       defPassword(options.DefPassword),
@@ -81,6 +84,9 @@ void GlobalOptionsForm::store(GlobalOptions& options) const {
     }
     options.RetryOnFails = retryOnFails;
     options.UseRasCtrl = useRasCtrl;
+    options.HTTPS = https;
+    options.VerifyCertificates = verifyCertificates;
+    options.FastDispatch = fastDispatch;
 }
 
 std::string chooserStartDirectory(const std::string& typed, bool typedExists) {

@@ -32,6 +32,7 @@ public:
     bool retryOnFails = false;
     bool useRasCtrl = false;
     bool breakConnection = false;
+    bool fastDispatch = false;
     // Page "HTTP".
     int maxHttpConns = 1;
     int pause = 0;  // as shown
@@ -43,6 +44,8 @@ public:
     std::string httpProxyUser;
     std::string httpProxyPassword;
     bool savePassword = false;
+    bool https = false;
+    bool verifyCertificates = false;
     // Page "FTP".
     int maxFtpConns = 1;
     std::string defUser;
@@ -58,6 +61,8 @@ public:
     std::string otherChoiceCaption() const;
     bool httpProxyEnabled() const { return useHttpProxy; }
     bool ftpProxyEnabled() const { return useFtpProxy; }
+    // Certificates are verified only on https connections, which exist only with https on.
+    bool verifyCertificatesEnabled() const { return https; }
     bool breakConnectionEnabled() const { return m_dialUpControl; }
     bool notifyEnabled(std::size_t box) const {
         return box != kConnectionBrokenBox || m_dialUpControl;

@@ -29,7 +29,8 @@ NewTaskForm::NewTaskForm(const NewTaskParams& params)
       pageRequisites(params.PageRequisites),
       siteLayout(params.SiteLayout),
       ftpUser(params.FtpUser),
-      ftpPassword(params.FtpPassword) {
+      ftpPassword(params.FtpPassword),
+      skipCertificateCheck(params.SkipCertificateCheck) {
     urlEditLeft();
 }
 
@@ -95,6 +96,7 @@ void NewTaskForm::store(NewTaskParams& params) const {
     params.SiteLayout = siteLayout;
     params.FtpUser = ftpUser;
     params.FtpPassword = ftpPassword;
+    params.SkipCertificateCheck = skipCertificateCheck;
 }
 
 }  // namespace quillharbor

@@ -47,6 +47,7 @@ public:
     bool siteLayout = false;
     std::string ftpUser;
     std::string ftpPassword;
+    bool skipCertificateCheck = false;
 
     // OK needs a URL and a task name.
     bool okEnabled() const { return !url.empty() && !name.empty(); }

@@ -73,6 +73,8 @@ EditTaskDialog::EditTaskDialog(QWidget* parent, TaskEditParams& params, DesktopS
     from->addWidget(m_boundary, 1);
     from->addWidget(m_fromAnywhere);
     layout->addLayout(from);
+    m_skipCertificateCheck = new QCheckBox(QStringLiteral("Do not verify https certificates"));
+    layout->addWidget(m_skipCertificateCheck);
     addButtons(layout);
 
     for (QCheckBox* box : {m_startAtOnce, m_levelsInfinity, m_filesInfinity, m_fromAnywhere}) {
@@ -98,6 +100,7 @@ void EditTaskDialog::showFor(const EditTaskForm& form) {
     m_followFtp->setChecked(form.followFtp);
     m_boundary->setText(qtText(form.boundary));
     m_fromAnywhere->setChecked(form.fromAnywhere);
+    m_skipCertificateCheck->setChecked(form.skipCertificateCheck);
     m_form = form;
     drawState();
     present();
@@ -120,6 +123,7 @@ void EditTaskDialog::readControls() {
     form.followFtp = m_followFtp->isChecked();
     form.boundary = stdText(m_boundary->text());
     form.fromAnywhere = m_fromAnywhere->isChecked();
+    form.skipCertificateCheck = m_skipCertificateCheck->isChecked();
 }
 
 void EditTaskDialog::drawState() {

@@ -49,6 +49,7 @@ private:
     QCheckBox* m_followFtp = nullptr;
     QLineEdit* m_boundary = nullptr;
     QCheckBox* m_fromAnywhere = nullptr;
+    QCheckBox* m_skipCertificateCheck = nullptr;
 };
 
 }  // namespace quillharbor

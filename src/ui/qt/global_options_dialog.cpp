@@ -43,7 +43,7 @@ GlobalOptionsDialog::GlobalOptionsDialog(QWidget* parent, GlobalOptions& options
     m_pages->addTab(notificationsPage(), QStringLiteral("&Notifications"));
     layout->addWidget(m_pages);
     addButtons(layout);
-    for (QCheckBox* box : {m_saveSeparate, m_useHttpProxy, m_useFtpProxy}) {
+    for (QCheckBox* box : {m_saveSeparate, m_useHttpProxy, m_useFtpProxy, m_https}) {
         connect(box, &QCheckBox::toggled, this, [this] {
             readControls();
             drawState();
@@ -88,6 +88,9 @@ QWidget* GlobalOptionsDialog::generalPage() {
 
     m_retryOnFails = new QCheckBox(QStringLiteral("Retry on network failures"));
     layout->addWidget(m_retryOnFails);
+    m_fastDispatch = new QCheckBox(QStringLiteral(
+        "Fast dispatch: a free slot starts its next file at once (only for servers you may load)"));
+    layout->addWidget(m_fastDispatch);
     auto* connections = new QGroupBox(QStringLiteral("Connections"));
     auto* connectionRows = new QVBoxLayout(connections);
     m_useRasCtrl = new QCheckBox(
@@ -113,6 +116,10 @@ QWidget* GlobalOptionsDialog::httpPage() {
     layout->addLayout(numbers);
     m_obeyRobots = new QCheckBox(QStringLiteral("Obey robot exclusion protocol"));
     layout->addWidget(m_obeyRobots);
+    m_https = new QCheckBox(QStringLiteral("Fetch https:// URLs"));
+    m_verifyCertificates = new QCheckBox(QStringLiteral("Verify the servers' certificates"));
+    layout->addWidget(m_https);
+    layout->addWidget(m_verifyCertificates);
     auto* timeout = new QFormLayout;
     timeout->addRow(QStringLiteral("HTTP timeout, minutes "), m_httpTimeout);
     layout->addLayout(timeout);
@@ -188,6 +195,7 @@ void GlobalOptionsDialog::showCurrent(bool dialUpControl) {
     m_retryOnFails->setChecked(form.retryOnFails);
     m_useRasCtrl->setChecked(form.useRasCtrl);
     m_breakConnection->setChecked(form.breakConnection);
+    m_fastDispatch->setChecked(form.fastDispatch);
     m_maxHttpConns->setValue(form.maxHttpConns);
     m_pause->setValue(form.pause);
     m_obeyRobots->setChecked(form.obeyRobots);
@@ -199,6 +207,8 @@ void GlobalOptionsDialog::showCurrent(bool dialUpControl) {
         m_httpProxy[row]->setText(qtText(*proxy[row]));
     }
     m_savePassword->setChecked(form.savePassword);
+    m_https->setChecked(form.https);
+    m_verifyCertificates->setChecked(form.verifyCertificates);
     m_maxFtpConns->setValue(form.maxFtpConns);
     m_defUser->setText(qtText(form.defUser));
     m_defPassword->setText(qtText(form.defPassword));
@@ -225,6 +235,7 @@ void GlobalOptionsDialog::readControls() {
     form.retryOnFails = m_retryOnFails->isChecked();
     form.useRasCtrl = m_useRasCtrl->isChecked();
     form.breakConnection = m_breakConnection->isChecked();
+    form.fastDispatch = m_fastDispatch->isChecked();
     form.maxHttpConns = m_maxHttpConns->value();
     form.pause = m_pause->value();
     form.obeyRobots = m_obeyRobots->isChecked();
@@ -235,6 +246,8 @@ void GlobalOptionsDialog::readControls() {
     form.httpProxyUser = stdText(m_httpProxy[2]->text());
     form.httpProxyPassword = stdText(m_httpProxy[3]->text());
     form.savePassword = m_savePassword->isChecked();
+    form.https = m_https->isChecked();
+    form.verifyCertificates = m_verifyCertificates->isChecked();
     form.maxFtpConns = m_maxFtpConns->value();
     form.defUser = stdText(m_defUser->text());
     form.defPassword = stdText(m_defPassword->text());
@@ -257,6 +270,7 @@ void GlobalOptionsDialog::drawState() {
     }
     m_savePassword->setEnabled(form.httpProxyEnabled());
     m_ftpProxy->setEnabled(form.ftpProxyEnabled());
+    m_verifyCertificates->setEnabled(form.verifyCertificatesEnabled());
     m_breakConnection->setEnabled(form.breakConnectionEnabled());
     for (std::size_t box = 0; box < m_notify.size(); ++box) {
         m_notify[box]->setEnabled(form.notifyEnabled(box));

@@ -38,6 +38,8 @@ public:
     QSpinBox* pauseSpin() const { return m_pause; }
     QCheckBox* httpProxyBox() const { return m_useHttpProxy; }
     QLineEdit* httpProxyNameEdit() const { return m_httpProxy[0]; }
+    QCheckBox* httpsBox() const { return m_https; }
+    QCheckBox* verifyCertificatesBox() const { return m_verifyCertificates; }
 
 protected:
     void storeAndReport() override;
@@ -66,6 +68,7 @@ private:
     QCheckBox* m_retryOnFails = nullptr;
     QCheckBox* m_useRasCtrl = nullptr;
     QCheckBox* m_breakConnection = nullptr;
+    QCheckBox* m_fastDispatch = nullptr;
     // HTTP
     QSpinBox* m_maxHttpConns = nullptr;
     QSpinBox* m_pause = nullptr;
@@ -74,6 +77,8 @@ private:
     QCheckBox* m_useHttpProxy = nullptr;
     std::array<QLineEdit*, 4> m_httpProxy{};  // name, port, user, password
     QCheckBox* m_savePassword = nullptr;
+    QCheckBox* m_https = nullptr;
+    QCheckBox* m_verifyCertificates = nullptr;
     // FTP
     QSpinBox* m_maxFtpConns = nullptr;
     QLineEdit* m_defUser = nullptr;

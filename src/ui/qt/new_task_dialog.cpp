@@ -128,6 +128,8 @@ QWidget* NewTaskDialog::additionalPage() {
     ftp->addRow(QStringLiteral("FTP user name"), m_ftpUser);
     ftp->addRow(QStringLiteral("FTP password"), m_ftpPassword);
     layout->addLayout(ftp);
+    m_skipCertificateCheck = new QCheckBox(QStringLiteral("Do not verify https certificates"));
+    layout->addWidget(m_skipCertificateCheck);
     layout->addStretch();
     return page;
 }
@@ -153,6 +155,7 @@ void NewTaskDialog::showFor(const NewTaskForm& form) {
     m_followFtp->setChecked(form.followFtp);
     m_ftpUser->setText(qtText(form.ftpUser));
     m_ftpPassword->setText(qtText(form.ftpPassword));
+    m_skipCertificateCheck->setChecked(form.skipCertificateCheck);
     m_form = form;
     drawState();
     present();
@@ -189,6 +192,7 @@ void NewTaskDialog::readControls() {
     form.followFtp = m_followFtp->isChecked();
     form.ftpUser = stdText(m_ftpUser->text());
     form.ftpPassword = stdText(m_ftpPassword->text());
+    form.skipCertificateCheck = m_skipCertificateCheck->isChecked();
 }
 
 void NewTaskDialog::drawState() {

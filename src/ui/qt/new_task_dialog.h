@@ -62,6 +62,7 @@ private:
     QCheckBox* m_followFtp = nullptr;
     QLineEdit* m_ftpUser = nullptr;
     QLineEdit* m_ftpPassword = nullptr;
+    QCheckBox* m_skipCertificateCheck = nullptr;
 };
 
 }  // namespace quillharbor

@@ -122,10 +122,14 @@ TEST_F(DialogFlowTest, GlobalOptionsOkRebuildsTheSlotsAndCancelKeepsEverything) 
     dialog->saveSeparateBox()->setChecked(false);
     EXPECT_EQ(dialog->otherChoice()->text(), "Link to the local file");
     dialog->saveSeparateBox()->setChecked(true);
+    EXPECT_TRUE(dialog->verifyCertificatesBox()->isEnabled());
+    dialog->httpsBox()->setChecked(false);
+    EXPECT_FALSE(dialog->verifyCertificatesBox()->isEnabled());
     dialog->httpConnectionsSpin()->setValue(3);
     QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
     ASSERT_TRUE(settle([&] { return engine.state().HttpSlots.size() == 3; }));
     EXPECT_EQ(engine.globalOptions().Pause, 500);
+    EXPECT_FALSE(engine.globalOptions().HTTPS);
     EXPECT_TRUE(dialogCommandsEnabled(*session));
 
     const GlobalOptions before = engine.globalOptions();

@@ -46,13 +46,14 @@ TEST_F(TaskCommandsTest, EditChangesLimitsFlagsAndState) {
     edit.FollowFTP = true;
     edit.TrySlashes = true;
     edit.Parse = false;
+    edit.SkipCertificateCheck = true;
     post(EngineMessage::ApplyTaskEdit);
     pump();
     EXPECT_EQ(task->BoundaryPrefix, "http://h/");
     EXPECT_EQ(task->Extensions, " .gif ");
     EXPECT_EQ(task->MaxFiles, 0);
     EXPECT_EQ(task->MaxLevels, 5);
-    EXPECT_EQ(task->Flags, 0x30);
+    EXPECT_EQ(task->Flags, 0x1030);
     EXPECT_EQ(task->State, TaskState::Stopped);  // queued objects and no delay
 
     edit.StartAfter = 5;

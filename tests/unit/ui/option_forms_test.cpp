@@ -126,11 +126,15 @@ TEST(NewTaskFormTest, TheRecordIsShownWithinTheSpinRanges) {
     params.MaxFiles = 0;
     params.StartAfter = 900;
     params.Extensions = " .htm ";
+    params.SkipCertificateCheck = true;
     const NewTaskForm form(params);
     EXPECT_EQ(form.levels, 0);
     EXPECT_EQ(form.files, 1);
     EXPECT_EQ(form.startAfter, 600);
     EXPECT_FALSE(form.fileKindsEnabled());
+    NewTaskParams stored;
+    form.store(stored);
+    EXPECT_TRUE(stored.SkipCertificateCheck);
 }
 
 TEST(EditTaskFormTest, FilledFromTheTask) {
@@ -152,7 +156,8 @@ TEST(EditTaskFormTest, FilledFromTheTask) {
     TTask& task = *loose.task;
     task.MaxFiles = 0;
     task.MaxLevels = 4;
-    task.Flags = static_cast<std::int32_t>(TaskFlag::Parse);
+    task.Flags = static_cast<std::int32_t>(TaskFlag::Parse) |
+                 static_cast<std::int32_t>(TaskFlag::SkipCertificateCheck);
     const EditTaskForm form(task);
     EXPECT_EQ(form.url, "http://h/t/");
     EXPECT_TRUE(form.filesInfinity);
@@ -160,6 +165,7 @@ TEST(EditTaskFormTest, FilledFromTheTask) {
     EXPECT_EQ(form.levels, 3);
     EXPECT_TRUE(form.parse);
     EXPECT_FALSE(form.trySlashes);
+    EXPECT_TRUE(form.skipCertificateCheck);
     EXPECT_TRUE(form.fromAnywhere);
     EXPECT_FALSE(form.boundaryEnabled());
 }
@@ -178,6 +184,7 @@ TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
     form.startAfter = 5;
     form.extensions = "gif";
     form.fromAnywhere = true;
+    form.skipCertificateCheck = true;
     TaskEditParams params;
     form.store(params);
     EXPECT_EQ(taskByIdentity(tasks, params.Task), &task);
@@ -187,6 +194,7 @@ TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
     EXPECT_EQ(params.Extensions, "");
     EXPECT_EQ(params.BoundaryPrefix, "");
     EXPECT_TRUE(params.PageRequisites && params.SiteLayout);
+    EXPECT_TRUE(params.SkipCertificateCheck);
 
     form.startAtOnce = true;
     form.fromAnywhere = false;
@@ -278,6 +286,9 @@ TEST(GlobalOptionsFormTest, ControlsFollowTheirBoxes) {
     EXPECT_FALSE(form.notifyEnabled(GlobalOptionsForm::kConnectionBrokenBox));
     EXPECT_TRUE(form.notifyEnabled(0));
     EXPECT_TRUE(GlobalOptionsForm(options, true).breakConnectionEnabled());
+    EXPECT_TRUE(form.verifyCertificatesEnabled());
+    form.https = false;
+    EXPECT_FALSE(form.verifyCertificatesEnabled());
 }
 
 TEST(GlobalOptionsFormTest, OkWithoutChangesStoresTheSameSettings) {
@@ -293,6 +304,24 @@ TEST(GlobalOptionsFormTest, OkWithoutChangesStoresTheSameSettings) {
     GlobalOptionsForm(options, false).store(stored);
     options.NameAuto = true;
     EXPECT_EQ(stored, options);
+}
+
+TEST(GlobalOptionsFormTest, HttpsAndDispatchBoxesShowAndStoreTheirKeys) {
+    const std::array<bool, 3> cases[] = {{true, true, false}, {false, false, true}};
+    for (const auto& [https, verify, fast] : cases) {
+        GlobalOptions options;
+        options.HTTPS = https;
+        options.VerifyCertificates = verify;
+        options.FastDispatch = fast;
+        GlobalOptions stored;
+        stored.HTTPS = !https;
+        stored.VerifyCertificates = !verify;
+        stored.FastDispatch = !fast;
+        GlobalOptionsForm(options, false).store(stored);
+        EXPECT_EQ(stored.HTTPS, https);
+        EXPECT_EQ(stored.VerifyCertificates, verify);
+        EXPECT_EQ(stored.FastDispatch, fast);
+    }
 }
 
 TEST(GlobalOptionsFormTest, DirectoryChooser) {
