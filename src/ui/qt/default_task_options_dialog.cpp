@@ -34,6 +34,11 @@ DefaultTaskOptionsDialog::DefaultTaskOptionsDialog(QWidget* parent, DefaultTaskO
     m_parse = new QCheckBox(QStringLiteral("&Parse retrieved files"));
     layout->addWidget(m_trySlashes);
     layout->addWidget(m_parse);
+    m_pageRequisites =
+        new QCheckBox(QStringLiteral("Fetch page requisites (style sheets, scripts, images)"));
+    m_siteLayout = new QCheckBox(QStringLiteral("Save in the site's own folder layout"));
+    layout->addWidget(m_pageRequisites);
+    layout->addWidget(m_siteLayout);
     m_startAtOnce = new QCheckBox(QStringLiteral("Start &At Once"));
     m_startAfter = spinBox(DefaultTaskOptionsForm::kStartAfter);
     auto* start = new QHBoxLayout;
@@ -84,6 +89,8 @@ void DefaultTaskOptionsDialog::showCurrent() {
     m_startingDoc->setText(qtText(form.startingDoc));
     m_trySlashes->setChecked(form.trySlashes);
     m_parse->setChecked(form.parse);
+    m_pageRequisites->setChecked(form.pageRequisites);
+    m_siteLayout->setChecked(form.siteLayout);
     m_startAtOnce->setChecked(form.startAtOnce);
     m_startAfter->setValue(form.startAfter);
     m_from[static_cast<std::size_t>(form.downloadFrom - 1)]->setChecked(true);
@@ -107,6 +114,8 @@ void DefaultTaskOptionsDialog::readControls() {
     form.startingDoc = stdText(m_startingDoc->text());
     form.trySlashes = m_trySlashes->isChecked();
     form.parse = m_parse->isChecked();
+    form.pageRequisites = m_pageRequisites->isChecked();
+    form.siteLayout = m_siteLayout->isChecked();
     form.startAtOnce = m_startAtOnce->isChecked();
     form.startAfter = m_startAfter->value();
     for (std::size_t choice = 0; choice < m_from.size(); ++choice) {

@@ -41,6 +41,8 @@ private:
     QLineEdit* m_startingDoc = nullptr;
     QCheckBox* m_trySlashes = nullptr;
     QCheckBox* m_parse = nullptr;
+    QCheckBox* m_pageRequisites = nullptr;
+    QCheckBox* m_siteLayout = nullptr;
     QCheckBox* m_startAtOnce = nullptr;
     QSpinBox* m_startAfter = nullptr;
     std::array<QRadioButton*, 3> m_from{};

@@ -34,6 +34,11 @@ EditTaskDialog::EditTaskDialog(QWidget* parent, TaskEditParams& params, DesktopS
     m_parse = new QCheckBox(QStringLiteral("&Parse retrieved files"));
     layout->addWidget(m_trySlashes);
     layout->addWidget(m_parse);
+    m_pageRequisites =
+        new QCheckBox(QStringLiteral("Fetch page requisites (style sheets, scripts, images)"));
+    m_siteLayout = new QCheckBox(QStringLiteral("Save in the site's own folder layout"));
+    layout->addWidget(m_pageRequisites);
+    layout->addWidget(m_siteLayout);
     m_startAtOnce = new QCheckBox(QStringLiteral("&Start at once"));
     m_startAfter = spinBox(EditTaskForm::kStartAfter);
     auto* start = new QHBoxLayout;
@@ -90,6 +95,8 @@ void EditTaskDialog::showFor(const EditTaskForm& form) {
     m_url->setText(qtText(form.url));
     m_trySlashes->setChecked(form.trySlashes);
     m_parse->setChecked(form.parse);
+    m_pageRequisites->setChecked(form.pageRequisites);
+    m_siteLayout->setChecked(form.siteLayout);
     m_startAtOnce->setChecked(form.startAtOnce);
     m_startAfter->setValue(form.startAfter);
     m_levels->setValue(form.levels);
@@ -113,6 +120,8 @@ void EditTaskDialog::readControls() {
     EditTaskForm& form = *m_form;
     form.trySlashes = m_trySlashes->isChecked();
     form.parse = m_parse->isChecked();
+    form.pageRequisites = m_pageRequisites->isChecked();
+    form.siteLayout = m_siteLayout->isChecked();
     form.startAtOnce = m_startAtOnce->isChecked();
     form.startAfter = m_startAfter->value();
     form.levels = m_levels->value();

@@ -39,6 +39,8 @@ private:
     QLabel* m_url = nullptr;
     QCheckBox* m_trySlashes = nullptr;
     QCheckBox* m_parse = nullptr;
+    QCheckBox* m_pageRequisites = nullptr;
+    QCheckBox* m_siteLayout = nullptr;
     QCheckBox* m_startAtOnce = nullptr;
     QSpinBox* m_startAfter = nullptr;
     QSpinBox* m_levels = nullptr;

@@ -106,6 +106,11 @@ QWidget* NewTaskDialog::additionalPage() {
     m_parse = new QCheckBox(QStringLiteral("Parse retrieved files"));
     layout->addWidget(m_trySlashes);
     layout->addWidget(m_parse);
+    m_pageRequisites =
+        new QCheckBox(QStringLiteral("Fetch page requisites (style sheets, scripts, images)"));
+    m_siteLayout = new QCheckBox(QStringLiteral("Save in the site's own folder layout"));
+    layout->addWidget(m_pageRequisites);
+    layout->addWidget(m_siteLayout);
 
     auto* follow = new QGroupBox(QStringLiteral(" Follow child links for "));
     auto* kinds = new QVBoxLayout(follow);
@@ -150,6 +155,8 @@ void NewTaskDialog::showFor(const NewTaskForm& form) {
     m_startAfter->setValue(form.startAfter);
     m_trySlashes->setChecked(form.trySlashes);
     m_parse->setChecked(form.parse);
+    m_pageRequisites->setChecked(form.pageRequisites);
+    m_siteLayout->setChecked(form.siteLayout);
     m_kinds[static_cast<std::size_t>(form.fileKinds)]->setChecked(true);
     m_extensions->setText(qtText(form.extensions));
     m_followFtp->setChecked(form.followFtp);
@@ -183,6 +190,8 @@ void NewTaskDialog::readControls() {
     form.startAfter = m_startAfter->value();
     form.trySlashes = m_trySlashes->isChecked();
     form.parse = m_parse->isChecked();
+    form.pageRequisites = m_pageRequisites->isChecked();
+    form.siteLayout = m_siteLayout->isChecked();
     for (std::size_t kind = 0; kind < m_kinds.size(); ++kind) {
         if (m_kinds[kind]->isChecked()) {
             form.fileKinds = static_cast<FileKinds>(kind);

@@ -57,6 +57,8 @@ private:
     QSpinBox* m_startAfter = nullptr;
     QCheckBox* m_trySlashes = nullptr;
     QCheckBox* m_parse = nullptr;
+    QCheckBox* m_pageRequisites = nullptr;
+    QCheckBox* m_siteLayout = nullptr;
     std::array<QRadioButton*, 3> m_kinds{};
     QLineEdit* m_extensions = nullptr;
     QCheckBox* m_followFtp = nullptr;

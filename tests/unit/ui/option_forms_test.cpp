@@ -127,6 +127,8 @@ TEST(NewTaskFormTest, TheRecordIsShownWithinTheSpinRanges) {
     params.StartAfter = 900;
     params.Extensions = " .htm ";
     params.SkipCertificateCheck = true;
+    params.PageRequisites = true;
+    params.SiteLayout = true;
     const NewTaskForm form(params);
     EXPECT_EQ(form.levels, 0);
     EXPECT_EQ(form.files, 1);
@@ -134,7 +136,7 @@ TEST(NewTaskFormTest, TheRecordIsShownWithinTheSpinRanges) {
     EXPECT_FALSE(form.fileKindsEnabled());
     NewTaskParams stored;
     form.store(stored);
-    EXPECT_TRUE(stored.SkipCertificateCheck);
+    EXPECT_TRUE(stored.SkipCertificateCheck && stored.PageRequisites && stored.SiteLayout);
 }
 
 TEST(EditTaskFormTest, FilledFromTheTask) {
