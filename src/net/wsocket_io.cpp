@@ -57,7 +57,11 @@ void TWSocket::onSelect(int fd, unsigned events, int error) {
     }
     // While a close is queued behind a block, that close reads what is left.
     if ((events & FD_READ) != 0 && !m_closeQueued) {
-        m_blockRead = receiveLoop(error, false);
+        // The reader may destroy the socket: nothing of it is touched before that is known.
+        const bool blockRead = receiveLoop(error, false);
+        if (!alive(lifetime))
+            return;
+        m_blockRead = blockRead;
         if (sessionGone())
             return;
     }
@@ -74,6 +78,8 @@ void TWSocket::onSelect(int fd, unsigned events, int error) {
     if ((events & FD_CLOSE) != 0 && m_state != TSocketState::wsConnecting) {
         // A block was just read: the next waits for the loop's next pass, like the close.
         const bool blockFull = m_blockRead || receiveLoop(0, true);
+        if (!alive(lifetime))
+            return;
         m_blockRead = false;
         m_closeQueued = false;
         if (sessionGone())
