@@ -34,11 +34,7 @@ EditTaskDialog::EditTaskDialog(QWidget* parent, TaskEditParams& params, DesktopS
     m_parse = new QCheckBox(QStringLiteral("&Parse retrieved files"));
     layout->addWidget(m_trySlashes);
     layout->addWidget(m_parse);
-    m_pageRequisites =
-        new QCheckBox(QStringLiteral("Fetch page requisites (style sheets, scripts, images)"));
-    m_siteLayout = new QCheckBox(QStringLiteral("Save in the site's own folder layout"));
-    layout->addWidget(m_pageRequisites);
-    layout->addWidget(m_siteLayout);
+    addOfflineCopyBoxes(layout, m_pageRequisites, m_siteLayout);
     m_startAtOnce = new QCheckBox(QStringLiteral("&Start at once"));
     m_startAfter = spinBox(EditTaskForm::kStartAfter);
     auto* start = new QHBoxLayout;

@@ -106,11 +106,7 @@ QWidget* NewTaskDialog::additionalPage() {
     m_parse = new QCheckBox(QStringLiteral("Parse retrieved files"));
     layout->addWidget(m_trySlashes);
     layout->addWidget(m_parse);
-    m_pageRequisites =
-        new QCheckBox(QStringLiteral("Fetch page requisites (style sheets, scripts, images)"));
-    m_siteLayout = new QCheckBox(QStringLiteral("Save in the site's own folder layout"));
-    layout->addWidget(m_pageRequisites);
-    layout->addWidget(m_siteLayout);
+    addOfflineCopyBoxes(layout, m_pageRequisites, m_siteLayout);
 
     auto* follow = new QGroupBox(QStringLiteral(" Follow child links for "));
     auto* kinds = new QVBoxLayout(follow);

@@ -49,6 +49,14 @@ void OptionDialog::present() {
     }
 }
 
+void addOfflineCopyBoxes(QBoxLayout* layout, QCheckBox*& pageRequisites, QCheckBox*& siteLayout) {
+    pageRequisites =
+        new QCheckBox(QStringLiteral("Fetch page requisites (style sheets, scripts, images)"));
+    siteLayout = new QCheckBox(QStringLiteral("Save in the site's own folder layout"));
+    layout->addWidget(pageRequisites);
+    layout->addWidget(siteLayout);
+}
+
 QSpinBox* spinBox(SpinRange range, int step) {
     auto* box = new QSpinBox;
     box->setRange(range.min, range.max);

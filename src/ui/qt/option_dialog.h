@@ -49,6 +49,9 @@ private:
     QPushButton* m_cancel = nullptr;
 };
 
+// Adds the "Fetch page requisites" and "Save in the site's own folder layout" boxes one under
+// the other; the three task dialogs show them alike.
+void addOfflineCopyBoxes(QBoxLayout* layout, QCheckBox*& pageRequisites, QCheckBox*& siteLayout);
 // A spin box kept within range.
 QSpinBox* spinBox(SpinRange range, int step = 1);
 // "No more than " [spin] unit, then its "Infinity" box.
