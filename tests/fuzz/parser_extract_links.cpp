@@ -1,6 +1,6 @@
 // Whole documents, resolved (with and without requisites) and raw. Every resolved link must be an
-// http or ftp URL: the base starts absolute and a "base" tag can only replace it with a resolved
-// URL.
+// http, https or ftp URL: the base starts absolute and a "base" tag can only replace it with a
+// resolved URL.
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExtractLinks(buffer, links, false, "http://H/d/p.html");
     for (const std::string& link : links) {
         const UrlType kind = UrlKind(link);
-        if (kind != UrlType::Http && kind != UrlType::Ftp) {
+        if (kind != UrlType::Http && kind != UrlType::Https && kind != UrlType::Ftp) {
             std::abort();
         }
     }
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExtractLinksAndRequisites(buffer, withRequisites, "http://H/d/p.html");
     for (const FoundLink& link : withRequisites) {
         const UrlType kind = UrlKind(link.url);
-        if (kind != UrlType::Http && kind != UrlType::Ftp) {
+        if (kind != UrlType::Http && kind != UrlType::Https && kind != UrlType::Ftp) {
             std::abort();
         }
     }

@@ -1,6 +1,6 @@
 // Links against bases. Input: the base, a line feed, then the link. A link with a backslash before
-// its fragment (once read as an attribute value) is dropped; against an http or ftp base every
-// link kept must stay an http or ftp URL, without fragment, with nothing left to encode and
+// its fragment (once read as an attribute value) is dropped; against an http, https or ftp base
+// every link kept must stay such a URL, without fragment, with nothing left to encode and
 // without dot segments in its path.
 
 #include <cstdint>
@@ -26,10 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (link.empty()) {
         return 0;
     }
-    const UrlType baseKind = UrlKind(base);
-    const UrlType kind = UrlKind(link);
-    if (hadBackslash || ((baseKind == UrlType::Http || baseKind == UrlType::Ftp) &&
-                         kind != UrlType::Http && kind != UrlType::Ftp)) {
+    const auto fetchable = [](UrlType kind) {
+        return kind == UrlType::Http || kind == UrlType::Https || kind == UrlType::Ftp;
+    };
+    if (hadBackslash || (fetchable(UrlKind(base)) && !fetchable(UrlKind(link)))) {
         std::abort();
     }
     std::string again = link;
