@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "parser/ascii.h"
+#include "parser/utf8.h"
 
 namespace quillharbor {
 
@@ -15,24 +16,6 @@ constexpr std::uint32_t kMaxCodePoint = 0x10FFFF;
 
 bool isUrlWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-void appendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 std::optional<std::uint32_t> digitValue(char c, std::uint32_t base) {
@@ -113,7 +96,7 @@ std::string UrlFromAttributeValue(std::string_view value) {
             const std::optional<std::uint32_t> code =
                 name.starts_with('#') ? numericReference(name) : namedReference(name);
             if (code) {
-                appendUtf8(url, *code);
+                AppendUtf8(url, *code);
                 i += semicolon;
                 continue;
             }

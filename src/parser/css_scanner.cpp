@@ -1,6 +1,7 @@
 #include "parser/css_scanner.h"
 
 #include "parser/ascii.h"
+#include "parser/utf8.h"
 
 namespace quillharbor {
 
@@ -25,27 +26,6 @@ bool startsWithIgnoringCase(std::string_view text, std::size_t at, std::string_v
            equalsIgnoringAsciiCase(text.substr(at, word.size()), word);
 }
 
-void appendUtf8(std::string& out, unsigned long code) {
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        code = 0xFFFD;
-    }
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // "\" + up to six hex digits (and one blank after them) is a code point, "\" + line break
 // nothing, "\" + any other byte that byte.
 std::string decodeEscapes(std::string_view text) {
@@ -68,7 +48,7 @@ std::string decodeEscapes(std::string_view text) {
             if (p < text.size() && isCssBlank(text[p])) {
                 ++p;
             }
-            appendUtf8(out, code);
+            AppendUtf8(out, static_cast<std::uint32_t>(code));
         } else if (text[p] == '\n' || text[p] == '\r' || text[p] == '\f') {
             ++p;
         } else {
