@@ -122,7 +122,11 @@ std::string SchemeTwin(std::string_view url) {
         }
         authority.remove_suffix(hostPort.size() - colon);
     }
-    std::string twin = secure ? "http://" : "https://";
+    // The twin keeps the URL's own form ("https:a" is "http:a"), so each is the other's twin.
+    std::string twin = secure ? "http:" : "https:";
+    if (hostBegin == url.find(':') + 3) {
+        twin += "//";
+    }
     twin += authority;
     if (hostEnd != std::string_view::npos) {
         twin += url.substr(hostEnd);

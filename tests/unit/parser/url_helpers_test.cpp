@@ -42,6 +42,8 @@ TEST(UrlKindTest, HttpAndHttpsOfOneHostAndPathAreTwins) {
         {"https://[::1]/x", "http://[::1]/x"},
         {"http://h:8080/x", ""},
         {"https://h:80/x", ""},
+        {"https:a/x", "http:a/x"},
+        {"http:a", "https:a"},
         {"ftp://h/x", ""},
         {"h/x", ""},
     };
