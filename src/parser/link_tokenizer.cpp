@@ -232,7 +232,8 @@ private:
 
     // From past the tag's '>' to the next "</style", which the walk then reads as a closing tag.
     void visitStyleText() {
-        if (m_bytes[m_p] != '>') {
+        // A tag cut by the end of the document stops on the sentinel's '>', past its last byte.
+        if (m_p >= m_size || m_bytes[m_p] != '>') {
             return;
         }
         const std::size_t begin = m_p + 1;
