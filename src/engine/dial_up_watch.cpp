@@ -10,6 +10,38 @@ constexpr int kDialUpPane = 1;
 
 }  // namespace
 
+void DialUpWatch::DetectDialup() {
+    EngineState& state = m_context.state;
+    GlobalOptions& global = m_context.global;
+    DialUp& dialUp = m_context.services.dialUp;
+    if (!dialUp.NetworkingPresent()) {
+        global.UseRasCtrl = false;
+    }
+    state.RasWatching = false;
+    if (!global.UseRasCtrl) {
+        m_support = DialUpSupport::Off;
+    } else if (!dialUp.LoadModule()) {
+        global.UseRasCtrl = false;
+        m_support = DialUpSupport::ModuleMissing;
+    } else {
+        m_support = DialUpSupport::Loaded;
+        state.RasWatching = dialUp.IsRASInstalled();
+    }
+    EngineView& view = m_context.services.view;
+    view.SetStatusText(kDialUpPane, "RAS: None");
+    state.RasConnected = false;
+    if (!state.RasWatching) {
+        return;
+    }
+    if (dialUp.IsRASConnected()) {
+        state.RasWatching = false;
+        state.RasConnected = true;
+        view.SetStatusText(kDialUpPane, "RAS: Active");
+    } else {
+        view.SetStatusText(kDialUpPane, "RAS: Inactive");
+    }
+}
+
 void DialUpWatch::CheckRasActive() {
     EngineState& state = m_context.state;
     if (state.RasWatching && m_context.services.dialUp.IsRASConnected()) {
@@ -45,6 +77,12 @@ void DialUpWatch::HangUpWhenIdle() {
     state.RasConnected = false;
     state.RasWatching = true;
     m_context.services.view.SetStatusText(kDialUpPane, "RAS disconnected");
+}
+
+void DialUpWatch::HangUpAfterError() {
+    if (m_context.global.BreakConnection && m_context.state.RasConnected) {
+        m_context.services.dialUp.Hangup();
+    }
 }
 
 }  // namespace quillharbor

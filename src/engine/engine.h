@@ -73,6 +73,12 @@ public:
     // each rejected file is notified and left on disk. Call it once after constructing the
     // engine and before StartScheduler (task_loader.h has the rules).
     void LoadAllTasks() { m_loader.LoadAllTasks(); }
+    // Start-up, after LoadAllTasks and before StartScheduler: finds dial-up control and shows
+    // its state in pane 1 (dial_up_watch.h has the rules).
+    void DetectDialup() { m_dialUp.DetectDialup(); }
+    DialUpSupport dialUpSupport() const { return m_dialUp.support(); }
+    // The unexpected-error path: hangs up the connection seen up when BreakConnection says so.
+    void HangUpAfterError() { m_dialUp.HangUpAfterError(); }
     // Starts the scheduler's 200 ms tick; the front end calls it once its lists are filled.
     // Calling it again does nothing.
     void StartScheduler();

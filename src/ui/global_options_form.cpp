@@ -15,7 +15,7 @@ std::string withTrailingSlash(std::string directory) {
 
 }  // namespace
 
-GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, bool dialUpControl)
+GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, DialUpSupport dialUp)
     : taskRoot(options.TaskRoot),
       saveSeparate(options.SaveSeparate),
       alwaysRetrieve(options.AlwaysRetrieve),
@@ -42,7 +42,7 @@ GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, bool dialUpCo
       ftpTimeout(kTimeout.clamp(options.FTPTimeout)),
       useFtpProxy(options.UseFTPProxy),
       ftpProxyName(options.FTPProxyName),
-      m_dialUpControl(dialUpControl) {
+      m_dialUp(dialUp) {
     for (std::size_t box = 0; box < notify.size(); ++box) {
         notify[box] = (options.Notify & kNotifyBits[box]) != 0;
     }

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "engine/dial_up.h"
 #include "storage/global_options.h"
 #include "ui/option_controls.h"
 
@@ -20,9 +21,10 @@ public:
     static constexpr std::array<std::uint16_t, 6> kNotifyBits = {1, 2, 4, 8, 16, 32};
     static constexpr std::size_t kConnectionBrokenBox = 2;
 
-    // dialUpControl: the dial-up connection is watched; without it the controls about a broken
-    // connection are disabled (they still show and store their state).
-    GlobalOptionsForm(const GlobalOptions& options, bool dialUpControl);
+    // dialUp: what start-up found of dial-up control. Without the module the controls about
+    // breaking the connection are disabled, and UseRasCtrl's too when the module was missing;
+    // disabled controls still show and store their state.
+    GlobalOptionsForm(const GlobalOptions& options, DialUpSupport dialUp);
 
     // Page "General".
     std::string taskRoot;
@@ -63,16 +65,17 @@ public:
     bool ftpProxyEnabled() const { return useFtpProxy; }
     // Certificates are verified only on https connections, which exist only with https on.
     bool verifyCertificatesEnabled() const { return https; }
-    bool breakConnectionEnabled() const { return m_dialUpControl; }
+    bool useRasCtrlEnabled() const { return m_dialUp != DialUpSupport::ModuleMissing; }
+    bool breakConnectionEnabled() const { return m_dialUp == DialUpSupport::Loaded; }
     bool notifyEnabled(std::size_t box) const {
-        return box != kConnectionBrokenBox || m_dialUpControl;
+        return box != kConnectionBrokenBox || m_dialUp == DialUpSupport::Loaded;
     }
 
     // Writes the settings as OK does; the engine takes them when it applies the settings.
     void store(GlobalOptions& options) const;
 
 private:
-    bool m_dialUpControl;
+    DialUpSupport m_dialUp;
 };
 
 // The task root a folder picker starts in: the typed one when it exists, else "/". Picking

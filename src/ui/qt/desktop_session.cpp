@@ -51,6 +51,7 @@ void DesktopSession::show() {
     m_model.UpdateCommands();
     m_window->show();
     m_notifier = std::make_unique<LoopNotifier>(m_loop);
+    m_engine.DetectDialup();
     m_engine.StartScheduler();
 }
 
@@ -63,9 +64,7 @@ void DesktopSession::halt() {
     // Without the notifier the engine's loop no longer runs: no scheduler tick, no report.
     m_notifier.reset();
     m_rewriter.requestStop();
-    if (m_engine.globalOptions().BreakConnection && m_engine.state().RasConnected) {
-        m_dialUp.Hangup();
-    }
+    m_engine.HangUpAfterError();
 }
 
 void DesktopSession::closeSteps() {

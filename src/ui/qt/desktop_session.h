@@ -4,10 +4,10 @@
 #include <string>
 
 #include "clients/network_slot_factory.h"
+#include "engine/dial_up_library.h"
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/link_rewriter.h"
-#include "engine/null_dial_up.h"
 #include "engine/null_drop_source.h"
 #include "platform/message_loop.h"
 #include "ui/main_window_model.h"
@@ -33,7 +33,8 @@ public:
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;
 
-    // Loads the task files, fills the lists, shows the window and starts the scheduler.
+    // Loads the task files, fills the lists, shows the window, finds dial-up control and starts
+    // the scheduler.
     void show();
     // Closes the window without the question (a signal, a confirmed exit).
     void forceClose();
@@ -59,7 +60,7 @@ private:
     QtDialogs m_dialogs;
     MainWindowModel m_model;
     NullDropSource m_drop;
-    NullDialUp m_dialUp;
+    DialUpLibrary m_dialUp;
     EngineLinkIntake m_intake;
     LinkRewriter m_rewriter;
     NetworkSlotFactory m_slots;

@@ -185,9 +185,9 @@ QWidget* GlobalOptionsDialog::notificationsPage() {
     return page;
 }
 
-void GlobalOptionsDialog::showCurrent(bool dialUpControl) {
+void GlobalOptionsDialog::showCurrent(DialUpSupport dialUp) {
     m_form.reset();
-    const GlobalOptionsForm form(m_options, dialUpControl);
+    const GlobalOptionsForm form(m_options, dialUp);
     m_taskRoot->setText(qtText(form.taskRoot));
     m_saveSeparate->setChecked(form.saveSeparate);
     (form.alwaysRetrieve ? m_retrieveAgain : m_linkOrCopy)->setChecked(true);
@@ -271,6 +271,7 @@ void GlobalOptionsDialog::drawState() {
     m_savePassword->setEnabled(form.httpProxyEnabled());
     m_ftpProxy->setEnabled(form.ftpProxyEnabled());
     m_verifyCertificates->setEnabled(form.verifyCertificatesEnabled());
+    m_useRasCtrl->setEnabled(form.useRasCtrlEnabled());
     m_breakConnection->setEnabled(form.breakConnectionEnabled());
     for (std::size_t box = 0; box < m_notify.size(); ++box) {
         m_notify[box]->setEnabled(form.notifyEnabled(box));

@@ -26,7 +26,7 @@ public:
                         ReportTarget reports);
 
     // Fills the controls from the settings as they are now and shows the dialog.
-    void showCurrent(bool dialUpControl);
+    void showCurrent(DialUpSupport dialUp);
 
     QTabWidget* pages() const { return m_pages; }
     QLineEdit* taskRootEdit() const { return m_taskRoot; }

@@ -50,8 +50,7 @@ bool QtDialogs::showGlobalOptions() {
         m_globalOptions->present();
         return false;
     }
-    const EngineState& state = m_engine->state();
-    m_globalOptions->showCurrent(state.RasWatching || state.RasConnected);
+    m_globalOptions->showCurrent(m_engine->dialUpSupport());
     return true;
 }
 

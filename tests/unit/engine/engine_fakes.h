@@ -242,10 +242,15 @@ private:
 
 class FakeDialUp : public DialUp {
 public:
-    bool IsRASInstalled() override { return false; }
+    bool NetworkingPresent() override { return present; }
+    bool LoadModule() override { return loads; }
+    bool IsRASInstalled() override { return installed; }
     bool IsRASConnected() override { return connected; }
     void Hangup() override { ++hangups; }
 
+    bool present = true;
+    bool loads = true;
+    bool installed = true;
     bool connected = false;
     int hangups = 0;
 };

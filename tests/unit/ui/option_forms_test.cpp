@@ -240,7 +240,7 @@ TEST(GlobalOptionsFormTest, PauseIsShownInFifths) {
     for (const Case& each : cases) {
         GlobalOptions options;
         options.Pause = each.stored;
-        GlobalOptionsForm form(options, false);
+        GlobalOptionsForm form(options, DialUpSupport::Off);
         EXPECT_EQ(form.pause, each.shown) << each.stored;
         form.store(options);
         EXPECT_EQ(options.Pause, each.storedAgain) << each.stored;
@@ -252,7 +252,7 @@ TEST(GlobalOptionsFormTest, TaskRootEndsWithASlash) {
         {"/d/Downloads", "/d/Downloads/"}, {"/d/Downloads/", "/d/Downloads/"}, {"", "/"}};
     for (const auto& [typed, stored] : cases) {
         GlobalOptions options;
-        GlobalOptionsForm form(options, false);
+        GlobalOptionsForm form(options, DialUpSupport::Off);
         form.taskRoot = typed;
         form.store(options);
         EXPECT_EQ(options.TaskRoot, stored) << typed;
@@ -262,7 +262,7 @@ TEST(GlobalOptionsFormTest, TaskRootEndsWithASlash) {
 TEST(GlobalOptionsFormTest, NotifyIsTheSumOfTheCheckedBoxes) {
     GlobalOptions options;
     options.Notify = 2;
-    GlobalOptionsForm form(options, false);
+    GlobalOptionsForm form(options, DialUpSupport::Off);
     EXPECT_EQ(form.notify, (std::array<bool, 6>{false, true, false, false, false, false}));
     form.notify.fill(true);
     form.store(options);
@@ -274,7 +274,7 @@ TEST(GlobalOptionsFormTest, NotifyIsTheSumOfTheCheckedBoxes) {
 
 TEST(GlobalOptionsFormTest, ControlsFollowTheirBoxes) {
     GlobalOptions options;
-    GlobalOptionsForm form(options, false);
+    GlobalOptionsForm form(options, DialUpSupport::Off);
     EXPECT_EQ(form.otherChoiceCaption(), "Copy the local file");
     form.saveSeparate = false;
     EXPECT_EQ(form.otherChoiceCaption(), "Link to the local file");
@@ -283,14 +283,35 @@ TEST(GlobalOptionsFormTest, ControlsFollowTheirBoxes) {
     EXPECT_TRUE(form.httpProxyEnabled());
     form.useFtpProxy = true;
     EXPECT_TRUE(form.ftpProxyEnabled());
-    // Without dial-up control the broken-connection controls are off, but still stored.
-    EXPECT_FALSE(form.breakConnectionEnabled());
-    EXPECT_FALSE(form.notifyEnabled(GlobalOptionsForm::kConnectionBrokenBox));
-    EXPECT_TRUE(form.notifyEnabled(0));
-    EXPECT_TRUE(GlobalOptionsForm(options, true).breakConnectionEnabled());
     EXPECT_TRUE(form.verifyCertificatesEnabled());
     form.https = false;
     EXPECT_FALSE(form.verifyCertificatesEnabled());
+}
+
+TEST(GlobalOptionsFormTest, DialUpControlsFollowWhatStartUpFound) {
+    struct Case {
+        DialUpSupport dialUp;
+        bool useRasCtrl;
+        bool breakConnection;  // and the broken-connection notification
+    };
+    const Case cases[] = {
+        {DialUpSupport::Off, true, false},
+        {DialUpSupport::ModuleMissing, false, false},
+        {DialUpSupport::Loaded, true, true},
+    };
+    GlobalOptions options;
+    options.BreakConnection = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.dialUp));
+        const GlobalOptionsForm form(options, c.dialUp);
+        EXPECT_EQ(form.useRasCtrlEnabled(), c.useRasCtrl);
+        EXPECT_EQ(form.breakConnectionEnabled(), c.breakConnection);
+        EXPECT_EQ(form.notifyEnabled(GlobalOptionsForm::kConnectionBrokenBox), c.breakConnection);
+        EXPECT_TRUE(form.notifyEnabled(0));
+        GlobalOptions stored;
+        form.store(stored);
+        EXPECT_TRUE(stored.BreakConnection) << "a disabled box still stores its state";
+    }
 }
 
 TEST(GlobalOptionsFormTest, OkWithoutChangesStoresTheSameSettings) {
@@ -303,7 +324,7 @@ TEST(GlobalOptionsFormTest, OkWithoutChangesStoresTheSameSettings) {
     options.SavePassword = true;
     options.MaxFTPConns = 7;
     GlobalOptions stored = options;
-    GlobalOptionsForm(options, false).store(stored);
+    GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
     options.NameAuto = true;
     EXPECT_EQ(stored, options);
 }
@@ -319,7 +340,7 @@ TEST(GlobalOptionsFormTest, HttpsAndDispatchBoxesShowAndStoreTheirKeys) {
         stored.HTTPS = !https;
         stored.VerifyCertificates = !verify;
         stored.FastDispatch = !fast;
-        GlobalOptionsForm(options, false).store(stored);
+        GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
         EXPECT_EQ(stored.HTTPS, https);
         EXPECT_EQ(stored.VerifyCertificates, verify);
         EXPECT_EQ(stored.FastDispatch, fast);

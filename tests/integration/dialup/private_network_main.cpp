@@ -1,0 +1,33 @@
+// Enters a network namespace of its own before any thread starts (each test runs in a process
+// of its own, so each gets a fresh one), brings its loopback up and points the dial-up module
+// at a private folder for the stand-in PPP daemon.
+
+#include <gtest/gtest.h>
+#include <sched.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "dialup/private_network.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    using quillharbor::test::PrivateNetwork;
+    PrivateNetwork& network = PrivateNetwork::instance();
+    std::string pattern = (std::filesystem::temp_directory_path() / "qh-dialup-XXXXXX").string();
+    network.folder = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    ::setenv("QUILLHARBOR_PPPD", network.daemonPath().c_str(), 1);
+    ::setenv("QUILLHARBOR_PPP_RUN_DIR", network.runDirectory().c_str(), 1);
+    if (::unshare(CLONE_NEWNET) != 0) {
+        network.unavailable =
+            std::string("no network namespace of our own: ") + std::strerror(errno);
+    } else if (!quillharbor::test::ip({"link", "set", "lo", "up"})) {
+        network.unavailable = "the ip program cannot bring the namespace's loopback up";
+    }
+    const int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    std::filesystem::remove_all(network.folder, ignored);
+    return result;
+}
