@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <sstream>
 
 #include "cli/cli_fixture.h"
@@ -27,8 +28,8 @@ bool catches(pid_t pid, int signal) {
     return false;
 }
 
-TEST(DesktopProgramTest, SignalClosesWithEverythingSaved) {
-    TempDirectory home;
+// Runs the program on home until it is up to its loop, then closes it with SIGTERM.
+void runAndSignal(const TempDirectory& home) {
     ProgramRun program(home.path(), {"--home", home.path()});
     pid_t pid = 0;
     for (int attempt = 0; attempt < 500 && (pid == 0 || !catches(pid, SIGTERM)); ++attempt) {
@@ -39,7 +40,23 @@ TEST(DesktopProgramTest, SignalClosesWithEverythingSaved) {
     EXPECT_FALSE(ProgramDirectoryLock::acquire(home.path()).ok());
     program.signal(SIGTERM);
     EXPECT_EQ(program.wait(std::chrono::seconds(30)), 0) << program.errors();
+}
+
+TEST(DesktopProgramTest, SignalClosesWithEverythingSaved) {
+    TempDirectory home;
+    runAndSignal(home);
     EXPECT_TRUE(fs::exists(home / "Quillharbor.ini"));
+}
+
+// UseRasCtrl stays on only when the program found its dial-up module (through its run path).
+TEST(DesktopProgramTest, DialUpModuleIsFound) {
+    TempDirectory home;
+    std::ofstream(home / "Quillharbor.ini") << "[General]\r\nUseRasCtrl=1\r\n";
+    std::ofstream(home / "pppd") << "a stand-in PPP daemon\n";
+    ::setenv("QUILLHARBOR_PPPD", (home / "pppd").c_str(), 1);
+    runAndSignal(home);
+    ::unsetenv("QUILLHARBOR_PPPD");
+    EXPECT_THAT(readText(home / "Quillharbor.ini"), HasSubstr("UseRasCtrl=1"));
 }
 
 TEST(DesktopProgramTest, DirectoryInUseIsLeftUntouched) {
