@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "dialwatch/ppp_links.h"
+#include "ui/qt/dialwatch/ppp_links.h"
 
 namespace quillharbor::test {
 namespace {

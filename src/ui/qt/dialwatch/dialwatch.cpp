@@ -1,7 +1,7 @@
 // The dial-up module's entry points, found by name by the program that loads it. Results are
 // single bytes, non-zero meaning true; each call returns at once.
 
-#include "dialwatch/ppp_links.h"
+#include "ui/qt/dialwatch/ppp_links.h"
 #include "platform/ppp_daemon.h"
 
 #define DIALWATCH_ENTRY extern "C" __attribute__((visibility("default")))

@@ -1,4 +1,4 @@
-#include "dialwatch/ppp_links.h"
+#include "ui/qt/dialwatch/ppp_links.h"
 
 #include <ifaddrs.h>
 #include <net/if.h>
