@@ -3,18 +3,16 @@
 #include <algorithm>
 
 #include "parser/ascii.h"
+#include "parser/host_port.h"
 
 namespace quillharbor {
 
 FtpHostPort splitFtpHostPort(std::string_view text) {
-    const std::size_t colon = text.rfind(':');
-    if (colon != std::string_view::npos && colon + 1 < text.size()) {
-        const std::string_view port = text.substr(colon + 1);
-        if (std::all_of(port.begin(), port.end(), isAsciiDigit)) {
-            return {std::string(text.substr(0, colon)), std::string(port)};
-        }
+    const HostAndPort split = SplitHostPort(text);
+    if (!split.port.empty() && std::all_of(split.port.begin(), split.port.end(), isAsciiDigit)) {
+        return {std::string(HostWithoutBrackets(split.host)), std::string(split.port)};
     }
-    return {std::string(text), "ftp"};
+    return {std::string(HostWithoutBrackets(text)), "ftp"};
 }
 
 }  // namespace quillharbor

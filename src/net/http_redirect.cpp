@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "net/http_url_parts.h"
+#include "parser/host_port.h"
 #include "parser/url_helpers.h"
 
 namespace quillharbor {
@@ -38,10 +39,12 @@ std::string normalisePath(std::string_view pathAndQuery) {
 }
 
 // The URL as the client will split it again to fetch it. A host that is empty or keeps a ":"
-// (a port that splitting would take off later) cannot be fetched as written.
+// outside the brackets of an IPv6 literal (a port that splitting would take off later) cannot be
+// fetched as written.
 std::optional<std::string> canonical(std::string_view url, const std::string& scheme) {
     HttpUrlParts parts = splitHttpUrl(url);
-    if (parts.host.empty() || parts.host.find(':') != std::string::npos) {
+    if (parts.host.empty() || (parts.host.find(':') != std::string::npos &&
+                               HostWithoutBrackets(parts.host) == parts.host)) {
         return std::nullopt;
     }
     parts.protocol = scheme;

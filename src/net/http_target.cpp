@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "net/http_url_parts.h"
+#include "parser/host_port.h"
 #include "parser/percent_encoding.h"
 
 namespace quillharbor {
@@ -30,18 +31,18 @@ HttpTarget makeHttpTarget(std::string_view url, std::string_view proxy,
     }
     target.url = absoluteHttpUrl(parts);
     target.path = parts.path;
-    target.targetHost = parts.host;
+    target.targetHost = HostWithoutBrackets(parts.host);
     target.hostField =
         parts.port.empty() || parts.port == ownPort ? parts.host : parts.host + ":" + parts.port;
     target.user = parts.user;
     target.password = parts.password;
     if (proxy.empty()) {
-        target.connectHost = parts.host;
+        target.connectHost = target.targetHost;
         target.connectPort = parts.port.empty() ? ownPort : parts.port;
         target.requestPath = parts.path.empty() ? "/" : parts.path;
     } else {
         const HttpUrlParts proxyParts = splitHttpUrl(proxy);
-        target.connectHost = proxyParts.host;
+        target.connectHost = HostWithoutBrackets(proxyParts.host);
         target.connectPort = !proxyParts.port.empty() ? proxyParts.port
                              : !proxyPort.empty()     ? std::string(proxyPort)
                                                       : std::string(DefaultPort);

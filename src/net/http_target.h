@@ -9,10 +9,10 @@ namespace quillharbor {
 struct HttpTarget {
     std::string url;          // the absolute URL fetched, the base for relative redirects
     std::string path;         // the URL's path, for the document name
-    std::string connectHost;  // the server's host, or the proxy's
+    std::string connectHost;  // the server's host, or the proxy's (an IPv6 literal unbracketed)
     std::string connectPort;
-    std::string targetHost;   // the server's host name
-    std::string hostField;    // sent as "Host: ": the host, with its port unless that is 80
+    std::string targetHost;   // the server's host name (an IPv6 literal unbracketed)
+    std::string hostField;    // sent as "Host: ": the host as written, with its port unless 80
     std::string requestPath;  // the path, or the absolute URL through a proxy; never empty
     std::string user;         // credentials written in the URL itself
     std::string password;

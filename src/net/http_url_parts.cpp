@@ -1,5 +1,7 @@
 #include "net/http_url_parts.h"
 
+#include "parser/host_port.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -16,16 +18,10 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 
 void splitAuthority(std::string_view authority, HttpUrlParts& parts) {
     const std::size_t at = authority.rfind('@');
-    const std::size_t colon = authority.rfind(':');
-    if (colon != std::string_view::npos && (at == std::string_view::npos || colon > at)) {
-        const std::size_t hostStart = at == std::string_view::npos ? 0 : at + 1;
-        parts.port = authority.substr(colon + 1);
-        parts.host = authority.substr(hostStart, colon - hostStart);
-    } else if (at != std::string_view::npos) {
-        parts.host = authority.substr(at + 1);
-    } else {
-        parts.host = authority;
-    }
+    const HostAndPort hostPort =
+        SplitHostPort(authority.substr(at == std::string_view::npos ? 0 : at + 1));
+    parts.host = hostPort.host;
+    parts.port = hostPort.port;
     if (at != std::string_view::npos) {
         const std::string_view userInfo = authority.substr(0, at);
         const std::size_t split = userInfo.find(':');

@@ -18,7 +18,8 @@ struct HttpUrlParts {
 
 // Lenient on purpose: a bare host name gives only the host, "/x" gives protocol "http" and the
 // path, and "http:x" (no slashes) gives protocol "http" and the path "x". The authority is split
-// at its last "@" and last ":", so "user:pw@host:81" gives all four of its parts.
+// at its last "@" and last ":", so "user:pw@host:81" gives all four of its parts; an IPv6 literal
+// keeps its brackets in the host ("[::1]:81" is "[::1]" and "81").
 HttpUrlParts splitHttpUrl(std::string_view text);
 
 // protocol ("http" when there is none) "://" host [":" port] path, or "/" for an empty path.

@@ -25,6 +25,8 @@ TEST(FtpHostPortTest, SplitsOnlyATrailingNumber) {
     EXPECT_EQ(split("host:"), "host:|ftp");
     EXPECT_EQ(split("user:pw@host"), "user:pw@host|ftp");
     EXPECT_EQ(split("a:b:21"), "a:b|21");
+    EXPECT_EQ(split("[::1]:2121"), "::1|2121");
+    EXPECT_EQ(split("[::1]"), "::1|ftp");
     EXPECT_EQ(split(""), "|ftp");
 }
 

@@ -29,6 +29,8 @@ TEST(HttpLocalNames, SitePathsMirrorHostAndPath) {
         {"http://h/", "h/index.html"},
         {"http://h", "h/index.html"},
         {"http://127.0.0.1:8080/3/library/os.html#x", "127.0.0.1-8080/3/library/os.html"},
+        // The brackets stay; every colon becomes "-", the port's as for any host.
+        {"http://[::1]:8080/a.html", "[--1]-8080/a.html"},
         {"http://h/docs/", "h/docs/index.html"},
         {"http://h//a/./../b.css", "h/a/b.css"},
         {"http://h/list.php?page=2&s=a/b", "h/list@page=2&s=a-b.php"},

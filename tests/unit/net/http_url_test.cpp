@@ -34,6 +34,8 @@ TEST(HttpUrlTest, SplitsUrlsProxiesAndOddForms) {
     EXPECT_EQ(split("http:"), "http|||||");
     EXPECT_EQ(split("mailto:a@b.org"), "mailto|a||b.org||");
     EXPECT_EQ(split("http://h:81?q=/x"), "http|||h|81|/?q=/x");
+    EXPECT_EQ(split("http://u@[::1]:81/x"), "http|u||[::1]|81|/x");
+    EXPECT_EQ(split("http://[::1]/x"), "http|||[::1]||/x");
 }
 
 TEST(HttpUrlTest, DocNames) {
@@ -155,8 +157,11 @@ TEST(HttpUrlTest, WhatGoesOnTheWire) {
              {"HTTPS://h:8443/x", "", "/x", "h:8443"},
              // Inside a tunnel the request is the server's own.
              {"https://h/a b", "proxy:3128", "/a%20b", "h"},
+             {"http://[::1]:8080/x", "", "/x", "[::1]:8080"},
+             {"http://[::1]/x", "[::2]:3128", "http://[::1]/x", "[::1]"},
          }) {
         const HttpTarget t = makeHttpTarget(c.url, c.proxy, "80");
+        EXPECT_FALSE(t.connectHost.starts_with('[')) << c.url;
         EXPECT_EQ(t.requestPath, c.requestPath) << c.url;
         EXPECT_EQ(t.hostField, c.hostField) << c.url;
         EXPECT_EQ(t.url.find('#'), std::string::npos) << c.url;
@@ -179,8 +184,10 @@ TEST(HttpUrlTest, RedirectsResolveAgainstTheCurrentUrl) {
     EXPECT_EQ(resolve("?r"), "http://h:81/a/b/c.html?r");
     EXPECT_EQ(resolve(" x#frag "), "http://h:81/a/b/x");
     EXPECT_EQ(resolve("d?u=/../v"), "http://h:81/a/b/d?u=/../v");
+    EXPECT_EQ(resolve("http://[::1]:82/x"), "http://[::1]:82/x");
+    EXPECT_EQ(resolveHttpRedirect("http://[::1]:82/a/b", "c").value_or(""), "http://[::1]:82/a/c");
     for (const char* unfollowable :
-         {"https://h/", "ftp://h/", "mailto:x@y", "", "#top", "http:f"}) {
+         {"https://h/", "ftp://h/", "mailto:x@y", "", "#top", "http:f", "http://[::1]x:1/"}) {
         EXPECT_EQ(resolve(unfollowable), "<not followed>") << unfollowable;
     }
     EXPECT_EQ(resolveHttpRedirect(base, "HTTPS://h/x", true).value_or(""), "https://h/x");
