@@ -242,6 +242,8 @@ private:
     void startTransfer(const char* command);
     bool openLocalFile();
     bool connectPassive();
+    // The FTP server's address as the data connection reaches it (IPv4 or IPv6 text).
+    std::string dataServerAddress();
     void onTransferStarted(const FtpReplyLine& line);
     void onTransferEnded(const FtpReplyLine& line);
     void onDataSessionAvailable();

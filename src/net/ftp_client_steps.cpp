@@ -292,7 +292,7 @@ void TFtpClient::evaluateReply(const FtpReplyLine& line) {
                               ? line.code < 500
                               : std::find(m_acceptedCodes.begin(), m_acceptedCodes.end(),
                                           line.code) != m_acceptedCodes.end();
-    if (line.code == 227 && m_connectionType != TFtpConnectionType::ftpDirect)
+    if ((line.code == 227 || line.code == 229) && m_connectionType != TFtpConnectionType::ftpDirect)
         m_passiveReply = line.text;
     if (!accepted) {
         fail(line.code, line.text);

@@ -4,6 +4,7 @@
 #include "net/ftp_commands.h"
 #include "net/ftp_reply.h"
 #include "net/name_resolution.h"
+#include "net/socket_address.h"
 #include "net/socket_error.h"
 #include "net/socket_exception.h"
 #include "platform/files.h"
@@ -32,29 +33,35 @@ void TFtpClient::startPort() {
     closeData();
     m_dataClosed = false;
     m_dataCloseError = 0;
-    std::string command = "PASV";
+    std::string command;
     try {
         m_data->setProto("tcp");
         m_data->setPort("0");
         if (m_connectionType != TFtpConnectionType::ftpDirect) {
             m_data->setAddr("0.0.0.0");
+            command = isIPv6Literal(dataServerAddress()) ? "EPSV" : "PASV";
         } else {
-            sockaddr_in local{};
-            sockaddr_in peer{};
+            SocketAddress local;
+            SocketAddress peer;
             if (m_control->GetSockName(local) != 0 || m_control->GetPeerName(peer) != 0)
                 throw ESocketException("getsockname");
+            local = local.unmapped();
             // Only the server's side of the control connection can reach this address; a
             // listener on every interface would take a connection from anyone.
-            m_data->setAddr(dottedAddress(local.sin_addr.s_addr));
+            m_data->setAddr(local.text());
             m_data->setLingerOnOff(TSocketLingerOnOff::wsLingerOn);
             m_data->setLingerTimeout(DataLingerSeconds);
             m_data->Listen();
             // Some servers connect as soon as they have the PORT command, before RETR.
             m_data->OnSessionAvailable = [this](TWSocket&, int) { onDataSessionAvailable(); };
-            const int port = std::stoi(m_data->GetXPort());
-            const std::uint32_t address =
-                ntohl(peer.sin_addr.s_addr) == Loopback ? Loopback : ntohl(local.sin_addr.s_addr);
-            command = portCommand(address, static_cast<std::uint16_t>(port));
+            const auto port = static_cast<std::uint16_t>(std::stoi(m_data->GetXPort()));
+            if (local.isIPv6()) {
+                command = extendedPortCommand(local.text(), port);
+            } else {
+                const std::uint32_t address =
+                    ntohl(peer.unmapped().ipv4()) == Loopback ? Loopback : ntohl(local.ipv4());
+                command = portCommand(address, port);
+            }
         }
     } catch (const std::exception&) {
         // A failed listen, or "error" for the port of a socket that is not listening.
@@ -64,7 +71,7 @@ void TFtpClient::startPort() {
         return;
     }
     m_byteCount = 0;
-    runCommandStep(command, {200, 227});
+    runCommandStep(command, {200, 227, 229});
 }
 
 void TFtpClient::startRestartOffset() {
@@ -123,16 +130,15 @@ bool TFtpClient::openLocalFile() {
 }
 
 bool TFtpClient::connectPassive() {
-    const std::optional<std::uint16_t> port = passivePortFromReply(m_passiveReply);
+    const std::optional<std::uint16_t> port = replyCode(m_passiveReply) == 229
+                                                  ? extendedPassivePortFromReply(m_passiveReply)
+                                                  : passivePortFromReply(m_passiveReply);
     if (!port) {
         onDataConnected(WSAEINVAL);
         return false;
     }
     try {
-        // Through SOCKS the control connection's peer is the SOCKS server; its Addr is the
-        // server itself.
-        const bool socks = m_connectionType != TFtpConnectionType::ftpProxy;
-        m_data->setAddr(socks ? m_control->Addr() : m_control->PeerAddr());
+        m_data->setAddr(dataServerAddress());
         m_data->setPort(std::to_string(*port));
         m_data->setProto("tcp");
         m_data->setLingerOnOff(TSocketLingerOnOff::wsLingerOff);
@@ -145,6 +151,14 @@ bool TFtpClient::connectPassive() {
         return false;
     }
     return true;
+}
+
+std::string TFtpClient::dataServerAddress() {
+    // Through SOCKS the control connection's peer is the SOCKS server; its Addr is the server
+    // itself.
+    const bool socks = m_connectionType != TFtpConnectionType::ftpProxy &&
+                       m_connectionType != TFtpConnectionType::ftpDirect;
+    return socks ? m_control->Addr() : m_control->PeerAddr();
 }
 
 void TFtpClient::onDataConnected(int error) {

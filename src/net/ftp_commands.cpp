@@ -11,6 +11,10 @@ std::string portCommand(std::uint32_t address, std::uint16_t port) {
            std::to_string(port & 0xFF);
 }
 
+std::string extendedPortCommand(const std::string& ipv6Address, std::uint16_t port) {
+    return "EPRT |2|" + ipv6Address + "|" + std::to_string(port) + "|";
+}
+
 std::string restartCommand(std::int64_t offset) {
     return "REST " + std::to_string(offset);
 }

@@ -10,6 +10,9 @@ namespace quillharbor {
 // "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address in host byte order and a port.
 std::string portCommand(std::uint32_t address, std::uint16_t port);
 
+// "EPRT |2|<address>|<port>|" for an IPv6 address in its text form.
+std::string extendedPortCommand(const std::string& ipv6Address, std::uint16_t port);
+
 // "REST " + offset in decimal.
 std::string restartCommand(std::int64_t offset);
 

@@ -99,4 +99,19 @@ std::optional<std::uint16_t> passivePortFromReply(std::string_view line) {
     return static_cast<std::uint16_t>(port);
 }
 
+std::optional<std::uint16_t> extendedPassivePortFromReply(std::string_view line) {
+    std::size_t at = line.find('(');
+    if (at == std::string_view::npos || at + 4 >= line.size())
+        return std::nullopt;
+    const char delimiter = line[at + 1];
+    if (isDigit(delimiter) || line[at + 2] != delimiter || line[at + 3] != delimiter)
+        return std::nullopt;
+    at += 4;
+    const std::size_t end = digitsEnd(line, at);
+    const auto port = end == at ? std::nullopt : number(line, at, end, 65535);
+    if (!port || *port == 0 || end >= line.size() || line[end] != delimiter)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(*port);
+}
+
 }  // namespace quillharbor

@@ -34,4 +34,9 @@ std::optional<std::string> directoryFromReply(std::string_view line);
 // control connection's server, so a reply cannot send it anywhere else.
 std::optional<std::uint16_t> passivePortFromReply(std::string_view line);
 
+// The data port of a 229 reply to EPSV: "(|||port|)", any delimiter in place of "|". Nothing
+// unless the form is whole and the port is not 0; the connection goes to the control
+// connection's server as for 227.
+std::optional<std::uint16_t> extendedPassivePortFromReply(std::string_view line);
+
 }  // namespace quillharbor

@@ -1,6 +1,7 @@
 #include "net/name_lookup.h"
 
 #include "net/name_resolution.h"
+#include "net/socket_address.h"
 #include "net/socket_error.h"
 #include "platform/message_loop.h"
 
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace quillharbor {
 
@@ -119,19 +121,20 @@ int NameLookup::resolve(const Request& request, std::vector<std::string>& result
         return 0;
     }
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
     const int status = getaddrinfo(request.host.c_str(), nullptr, &hints, &list);
     if (status != 0)
         return socketErrorFromAddrInfo(status, errno);
+    std::vector<std::string> found;
     for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
-        const std::string dotted =
-            dottedAddress(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
-        if (std::find(result.begin(), result.end(), dotted) == result.end())
-            result.push_back(dotted);
+        sockaddr_storage storage{};
+        std::memcpy(&storage, entry->ai_addr, entry->ai_addrlen);
+        found.push_back(SocketAddress::fromSystem(storage, entry->ai_addrlen).text());
     }
     freeaddrinfo(list);
+    result = alternateFamilies(found);
     return result.empty() ? WSANO_DATA : 0;
 }
 

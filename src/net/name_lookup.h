@@ -32,7 +32,8 @@ public:
     NameLookup(const NameLookup&) = delete;
     NameLookup& operator=(const NameLookup&) = delete;
 
-    // IPv4 addresses of a host name, as dotted texts. Returns the request id (never 0).
+    // Every address of a host name (IPv4 dotted, IPv6 compressed), in the order they are to be
+    // tried (alternateFamilies). Returns the request id (never 0).
     std::uintptr_t lookupHost(MessageLoop& loop, Handle target, unsigned number, std::string host);
     // The name of an IPv4 address (network byte order), as a list of one.
     std::uintptr_t lookupAddress(MessageLoop& loop, Handle target, unsigned number,

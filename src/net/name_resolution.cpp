@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace quillharbor {
 
@@ -84,13 +85,17 @@ std::string dottedAddress(std::uint32_t address) {
            std::to_string(host >> 8 & 0xff) + "." + std::to_string(host & 0xff);
 }
 
-std::uint32_t WSocketResolveHost(const std::string& name) {
+namespace {
+
+void checkHostName(const std::string& name) {
     if (name.empty() || name.size() > MaxHostName)
         throw ESocketException("WSocketResolveHost: '" + name + "' Invalid Hostname.");
-    if (const auto address = parseDottedAddress(name))
-        return *address;
+}
+
+// The first address of a look-up of `family`; raises when there is none.
+SocketAddress firstAddress(const std::string& name, int family) {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
     const int status = getaddrinfo(trimmed(name).c_str(), nullptr, &hints, &result);
@@ -99,10 +104,28 @@ std::uint32_t WSocketResolveHost(const std::string& name) {
         throw ESocketException(formatted(
             "WSocketResolveHost: Cannot convert host address '%s', Error #%d", name, error));
     }
-    const std::uint32_t address =
-        reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    sockaddr_storage storage{};
+    std::memcpy(&storage, result->ai_addr, result->ai_addrlen);
+    const SocketAddress address = SocketAddress::fromSystem(storage, result->ai_addrlen);
     freeaddrinfo(result);
     return address;
+}
+
+}  // namespace
+
+std::uint32_t WSocketResolveHost(const std::string& name) {
+    checkHostName(name);
+    if (const auto address = parseDottedAddress(name))
+        return *address;
+    const SocketAddress address = firstAddress(name, AF_INET);
+    return reinterpret_cast<const sockaddr_in*>(address.get())->sin_addr.s_addr;
+}
+
+SocketAddress WSocketResolveAddress(const std::string& name) {
+    checkHostName(name);
+    if (auto address = SocketAddress::parse(trimmed(name)))
+        return *address;
+    return firstAddress(name, AF_UNSPEC);
 }
 
 std::uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/socket_address.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,8 +17,12 @@ namespace quillharbor {
 // parts of at most 255 each. Network byte order.
 std::optional<std::uint32_t> parseDottedAddress(std::string_view text);
 
-// Network byte order.
+// An IPv4 address, network byte order (for the places that can carry no other: SOCKS 4).
 std::uint32_t WSocketResolveHost(const std::string& name);
+
+// The first address of a name, IPv4 or IPv6 (a literal may be written in brackets), port 0. The
+// failures and their texts are those of WSocketResolveHost.
+SocketAddress WSocketResolveAddress(const std::string& name);
 
 // A port number or a service name of protocol `proto` (any protocol when empty). Host order.
 std::uint16_t WSocketResolvePort(const std::string& port, const std::string& proto);

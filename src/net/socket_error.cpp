@@ -216,6 +216,9 @@ int socketErrorFromErrno(int errnoValue) {
             return WSAESTALE;
         case EREMOTE:
             return WSAEREMOTE;
+        case ENODEV:
+            // An IPv6 address whose scope ("%eth9") names no interface.
+            return WSAEADDRNOTAVAIL;
         default:
             return WSASYSCALLFAILURE;
     }

@@ -1,6 +1,10 @@
 #include "net/socks_negotiator.h"
 
+#include "parser/host_port.h"
+
 #include <arpa/inet.h>
+
+#include <optional>
 
 namespace quillharbor {
 
@@ -14,6 +18,8 @@ constexpr std::uint8_t MethodUsercode = 2;
 constexpr std::uint8_t UsercodeVersion = 1;
 constexpr std::uint8_t AddressIPv4 = 1;
 constexpr std::uint8_t AddressDomain = 3;
+constexpr std::uint8_t AddressIPv6 = 4;
+constexpr std::size_t IPv6Length = 16;
 constexpr std::size_t MaxFieldLength = 255;
 
 void appendPort(std::string& out, std::uint16_t port) {
@@ -33,6 +39,21 @@ std::string dottedAt(const std::string& bytes, std::size_t index) {
     return std::to_string(byteAt(bytes, index)) + "." + std::to_string(byteAt(bytes, index + 1)) +
            "." + std::to_string(byteAt(bytes, index + 2)) + "." +
            std::to_string(byteAt(bytes, index + 3));
+}
+
+std::string ipv6At(const std::string& bytes, std::size_t index) {
+    char text[INET6_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET6, bytes.data() + index, text, sizeof text);
+    return text;
+}
+
+// The 16 bytes of an IPv6 literal (brackets allowed); nothing for any other host.
+std::optional<std::string> ipv6Bytes(std::string_view host) {
+    const std::string literal(HostWithoutBrackets(host));
+    std::string bytes(IPv6Length, '\0');
+    if (inet_pton(AF_INET6, literal.c_str(), bytes.data()) != 1)
+        return std::nullopt;
+    return bytes;
 }
 
 }  // namespace
@@ -81,11 +102,19 @@ SocksStep SocksNegotiator::sendConnectRequest(SocksStep step) {
     m_reply.clear();
     std::string& out = step.send;
     if (m_request.level == "5") {
-        // The name is sent unresolved, even a dotted address; a name over 255 bytes cannot be.
+        out = {static_cast<char>(Version5), static_cast<char>(CommandConnect), 0};
+        // An IPv6 literal goes as its address; any other name is sent unresolved, even a dotted
+        // address, and a name over 255 bytes cannot be.
+        if (const auto address = ipv6Bytes(m_request.host)) {
+            out.push_back(static_cast<char>(AddressIPv6));
+            out += *address;
+            appendPort(out, m_request.port);
+            return step;
+        }
         if (m_request.host.size() > MaxFieldLength)
             return fail(SocksUnknownAddressType, "address type not supported");
-        out = {static_cast<char>(Version5), static_cast<char>(CommandConnect), 0,
-               static_cast<char>(AddressDomain), static_cast<char>(m_request.host.size())};
+        out.push_back(static_cast<char>(AddressDomain));
+        out.push_back(static_cast<char>(m_request.host.size()));
         out += m_request.host;
         appendPort(out, m_request.port);
         return step;
@@ -222,6 +251,14 @@ SocksStep SocksNegotiator::onSocks5Reply() {
             return {};
         m_boundAddr = dottedAt(m_reply, 4);
         m_boundPort = portAt(m_reply, 8);
+        return succeed(ReplyLength);
+    }
+    if (type == AddressIPv6) {
+        constexpr std::size_t ReplyLength = 4 + IPv6Length + 2;
+        if (m_reply.size() < ReplyLength)
+            return {};
+        m_boundAddr = ipv6At(m_reply, 4);
+        m_boundPort = portAt(m_reply, 4 + IPv6Length);
         return succeed(ReplyLength);
     }
     if (type != AddressDomain)

@@ -40,7 +40,8 @@ struct SocksRequest {
     TSocksAuthentication authentication = TSocksAuthentication::socksNoAuthentication;
     std::string usercode;
     std::string password;
-    std::string host;           // the destination as given; SOCKS 5 and 4A send it as a name
+    std::string host;           // the destination as given; SOCKS 5 and 4A send it as a name,
+                                // SOCKS 5 an IPv6 literal as its address
     std::uint16_t port = 0;     // destination port, host order
     std::uint32_t address = 0;  // SOCKS 4 only: destination IPv4 address, network order
 };
@@ -79,7 +80,8 @@ public:
     // Feeds received bytes (at most room()).
     SocksStep feed(std::string_view bytes);
 
-    // Address and port the server reports as bound for the connection (dotted or a name, decimal).
+    // Address and port the server reports as bound for the connection (dotted, IPv6 text or a
+    // name; decimal).
     const std::string& boundAddr() const { return m_boundAddr; }
     const std::string& boundPort() const { return m_boundPort; }
 

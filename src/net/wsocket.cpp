@@ -70,6 +70,9 @@ void TWSocket::dispatch(const Message& message) {
         case WM_ASYNCGETHOSTBYADDR:
             onLookupDone(message.wParam, static_cast<int>(selectReplyError(message.lParam)));
             break;
+        case WM_TIMER:
+            onTimer(static_cast<unsigned>(message.wParam));
+            break;
         case WM_CLOSE_DELAYED:
             Close();
             break;
@@ -151,8 +154,8 @@ bool TWSocket::beginLookup(const std::string& name) {
 void TWSocket::DnsLookup(const std::string& host) {
     if (!beginLookup(host))
         return;
-    if (const auto address = parseDottedAddress(host)) {
-        m_dnsResult = dottedAddress(*address);
+    if (const auto address = SocketAddress::parse(trimmed(host))) {
+        m_dnsResult = address->text();
         fireLookupDone(0);
         return;
     }
@@ -234,12 +237,12 @@ void TWSocket::setLocalAddr(const std::string& value) {
         m_localAddr = "0.0.0.0";
         return;
     }
-    const auto address = parseDottedAddress(value);
+    const auto address = SocketAddress::parse(trimmed(value));
     if (!address) {
         raiseException("SetLocalAddr(): Invalid IP address");
         return;
     }
-    m_localAddr = dottedAddress(*address);
+    m_localAddr = address->text();
 }
 
 void TWSocket::setLocalPort(const std::string& value) {

@@ -2,6 +2,7 @@
 
 #include "net/line_assembler.h"
 #include "net/send_chain.h"
+#include "net/socket_address.h"
 #include "net/socket_state.h"
 #include "net/socks_negotiator.h"
 #include "platform/message_loop.h"
@@ -9,6 +10,7 @@
 #include <netinet/in.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -45,6 +47,15 @@ namespace quillharbor {
 // per session. Every close resets the per-session settings: Addr and Port must be assigned
 // again before the next Connect, and the SOCKS settings (SocksServer, SocksPort, SocksLevel)
 // must be set again for the next session to use SOCKS.
+//
+// Addresses are IPv4 or IPv6 alike: Addr, LocalAddr and the look-ups take dotted and IPv6
+// literals (the latter also in URL brackets), and the names a socket reports are dotted or
+// compressed IPv6 text. A name may have several addresses: a stream Connect to the DnsResult of
+// the socket's own last look-up tries every address of DnsResultList in turn, the next one
+// ConnectHeadStart after the one before while that one keeps trying (and at once when it
+// fails); the first to connect is the session and the others are closed. OnSessionConnected
+// fires once, with 0 for that one or with the error of the last one to fail. Through SOCKS, with
+// a local address or port to bind, or for datagrams, only Addr is tried.
 class TWSocket : public MessageTarget {
 public:
     static constexpr unsigned WM_ASYNCSELECT = WM_USER + 1;
@@ -59,6 +70,8 @@ public:
     // the loop's other sockets and timers are served between blocks; the rest is reported at
     // once by the next notification. Readers that move bulk data read blocks of this size.
     static constexpr int ReadBlockSize = 256 * 1024;
+    // How long one address of a name is tried alone before the next one joins in.
+    static constexpr std::chrono::milliseconds ConnectHeadStart{250};
 
     explicit TWSocket(MessageLoop& loop);
     ~TWSocket() override;
@@ -88,7 +101,8 @@ public:
 
     // ---- name look-ups ----
     // Starts a look-up of a host name; DnsResult and DnsResultList hold the addresses when
-    // OnDnsLookupDone reports 0. A dotted address is answered within the call.
+    // OnDnsLookupDone reports 0, in the order Connect tries them. A dotted address or an IPv6
+    // literal is answered within the call (DnsResult its normal text, DnsResultList empty).
     void DnsLookup(const std::string& host);
     // Starts a look-up of the name of a dotted address.
     void ReverseDnsLookup(const std::string& address);
@@ -160,9 +174,9 @@ public:
     std::string PeerPort();
     // The bound local port in decimal; "error" unless wsBound, wsConnected or wsListening.
     std::string GetXPort();
-    // The local and peer address records; 0, or -1 with LastError set.
-    int GetSockName(sockaddr_in& name);
-    int GetPeerName(sockaddr_in& name);
+    // The local and peer addresses; 0, or -1 with LastError set.
+    int GetSockName(SocketAddress& name);
+    int GetPeerName(SocketAddress& name);
     const std::string& DnsResult() const { return m_dnsResult; }
     const std::vector<std::string>& DnsResultList() const { return m_dnsResultList; }
     TSocketState State() const { return m_state; }
@@ -224,6 +238,7 @@ private:
     void dispatch(const Message& message);
     void onSelect(int fd, unsigned events, int error);
     void onLookupDone(std::uintptr_t request, int error);
+    void onTimer(unsigned timerId);
     void redeliverBuffered();
 
     // events; each returns false when the handler destroyed the socket
@@ -246,6 +261,7 @@ private:
 
     // sessions
     bool resolveForConnect(SocksRequest& socks);
+    void collectFallbacks();
     bool createSocket(const char* function);
     bool bindLocal();
     void applyLinger();
@@ -254,7 +270,18 @@ private:
     int closeHandle();
     void resetSession();
     bool socksActive() const { return !m_socksServer.empty(); }
+    bool bindsLocally() const { return m_localPortNumber != 0 || m_localAddr != "0.0.0.0"; }
     bool negotiating() const { return m_socks.phase() != SocksNegotiator::Phase::None; }
+
+    // the race of a name's addresses (wsocket_race.cpp)
+    void startConnect(int fd, const SocketAddress& address);
+    int openAttempt(const SocketAddress& address);
+    void startRacer();
+    void restartHeadStart();
+    bool attemptFailed(int fd);
+    void racerEvent(int fd, unsigned events, int error);
+    void dropAttempt(int fd);
+    void endRace();
 
     // data
     void queueSend(const void* data, int length);
@@ -299,11 +326,15 @@ private:
     bool m_protoAssigned = true;
     bool m_protoResolved = false;
     bool m_localPortResolved = false;
-    sockaddr_in m_sin{};
+    SocketAddress m_remote = SocketAddress::any(AF_INET);
+    std::uint16_t m_remotePortNumber = 0;
     int m_protoNumber = 6;
     int m_socketType = 0;
     std::uint16_t m_localPortNumber = 0;
     unsigned m_selectedEvents = 0;
+    std::vector<SocketAddress> m_fallbacks;  // addresses of the name still to try, in order
+    std::vector<int> m_racers;               // connects in flight beside m_fd
+    unsigned m_headStartTimer = 0;
 
     SendChain m_sendChain{ChunkSize};
     bool m_allSent = true;

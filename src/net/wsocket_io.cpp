@@ -34,13 +34,20 @@ bool endsSession(int code) {
 // ---- notifications ----
 
 void TWSocket::onSelect(int fd, unsigned events, int error) {
-    if (fd != m_fd || m_fd == -1 || m_paused)
+    if (m_fd == -1 || m_paused)
         return;
+    if (fd != m_fd) {
+        racerEvent(fd, events, error);
+        return;
+    }
     const Lifetime lifetime = m_lifetime;
     const std::uint64_t session = m_session;
     const auto sessionGone = [&] { return !alive(lifetime) || m_session != session || m_fd == -1; };
 
     if ((events & FD_CONNECT) != 0 && m_state == TSocketState::wsConnecting) {
+        if (error != 0 && attemptFailed(m_fd))
+            return;  // another address of the name is still trying
+        endRace();
         setState(TSocketState::wsConnected);
         if (sessionGone())
             return;
@@ -336,8 +343,7 @@ ssize_t TWSocket::sendSome(int flags, std::size_t& offered) {
         offered = static_cast<std::size_t>(length);
         if (bytes == nullptr)
             return 0;
-        return ::sendto(m_fd, bytes, offered, flags, reinterpret_cast<const sockaddr*>(&m_sin),
-                        sizeof m_sin);
+        return ::sendto(m_fd, bytes, offered, flags, m_remote.get(), m_remote.length());
     }
     // A stream takes several chunks in one call: the chunks stay small and are reused, but the
     // system is not asked once per 1514 bytes.

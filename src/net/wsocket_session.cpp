@@ -50,6 +50,7 @@ void TWSocket::Connect() {
     if (!resolveForConnect(socks))
         return;
 
+    collectFallbacks();
     m_sendChain.clear();
     if (!createSocket("Connect (socket)"))
         return;
@@ -60,7 +61,7 @@ void TWSocket::Connect() {
         return;
     const int on = 1;
     if (m_socketType == SOCK_STREAM) {
-        if ((m_localPortNumber != 0 || m_localAddr != "0.0.0.0") && !bindLocal()) {
+        if (bindsLocally() && !bindLocal()) {
             Close();
             return;
         }
@@ -74,7 +75,9 @@ void TWSocket::Connect() {
             Close();
             return;
         }
-        if (m_sin.sin_addr.s_addr == INADDR_BROADCAST &&
+        if (m_remote.family() == AF_INET &&
+            reinterpret_cast<const sockaddr_in*>(m_remote.get())->sin_addr.s_addr ==
+                INADDR_BROADCAST &&
             setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
             socketError("setsockopt(SO_BROADCAST)", lastSocketError());
     }
@@ -88,13 +91,9 @@ void TWSocket::Connect() {
     }
     if (socksActive())
         m_socks.begin(socks);
-    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&m_sin), sizeof m_sin) != 0 &&
-        errno != EINPROGRESS) {
-        // Linux refuses some connects at once (no route, no port on a local address). They are
-        // reported like every failed connect, from the loop, so owners have one path for them.
-        m_loop.post(m_handle, WM_ASYNCSELECT, static_cast<std::uintptr_t>(m_fd),
-                    makeSelectReply(FD_CONNECT, static_cast<unsigned>(errno)));
-    }
+    startConnect(m_fd, m_remote);
+    if (!m_fallbacks.empty())
+        restartHeadStart();
     setState(TSocketState::wsConnecting);
 }
 
@@ -118,27 +117,39 @@ bool TWSocket::resolveForConnect(SocksRequest& socks) {
         socks.port = WSocketResolvePort(m_port, m_proto);
         if (m_socksLevel == "4")
             socks.address = WSocketResolveHost(m_addr);
-        m_sin.sin_family = AF_INET;
-        m_sin.sin_addr.s_addr = WSocketResolveHost(m_socksServer);
-        m_sin.sin_port = htons(WSocketResolvePort(m_socksPort, m_proto));
+        m_remote = WSocketResolveAddress(m_socksServer);
+        m_remote.setPort(WSocketResolvePort(m_socksPort, m_proto));
         m_portResolved = false;
         m_addrResolved = false;
         return true;
     }
     if (!m_portResolved) {
-        m_sin.sin_port = htons(WSocketResolvePort(m_port, m_proto));
+        m_remotePortNumber = WSocketResolvePort(m_port, m_proto);
         m_portResolved = true;
     }
     if (!m_addrResolved) {
-        m_sin.sin_addr.s_addr = WSocketResolveHost(m_addr);
+        m_remote = WSocketResolveAddress(m_addr);
         m_addrResolved = true;
     }
-    m_sin.sin_family = AF_INET;
+    m_remote.setPort(m_remotePortNumber);
     return true;
 }
 
+void TWSocket::collectFallbacks() {
+    m_fallbacks.clear();
+    if (m_socketType != SOCK_STREAM || socksActive() || bindsLocally() || m_addr != m_dnsResult)
+        return;
+    for (std::size_t i = 1; i < m_dnsResultList.size(); ++i) {
+        if (auto address = SocketAddress::parse(m_dnsResultList[i])) {
+            address->setPort(m_remotePortNumber);
+            m_fallbacks.push_back(*address);
+        }
+    }
+}
+
 bool TWSocket::createSocket(const char* function) {
-    const int fd = ::socket(AF_INET, m_socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, m_protoNumber);
+    const int fd =
+        ::socket(m_remote.family(), m_socketType | SOCK_NONBLOCK | SOCK_CLOEXEC, m_protoNumber);
     if (fd < 0) {
         socketError(function, lastSocketError());
         return false;
@@ -148,22 +159,20 @@ bool TWSocket::createSocket(const char* function) {
 }
 
 bool TWSocket::bindLocal() {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(m_localPortNumber);
-    local.sin_addr.s_addr = WSocketResolveHost(m_localAddr);
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    // The wildcard of the remote address's family unless a local address was chosen.
+    SocketAddress local = m_localAddr == "0.0.0.0" ? SocketAddress::any(m_remote.family())
+                                                   : WSocketResolveAddress(m_localAddr);
+    local.setPort(m_localPortNumber);
+    if (::bind(m_fd, local.get(), local.length()) != 0) {
         m_lastError = lastSocketError();
         raiseException("winsock.bind failed, error #" + std::to_string(m_lastError));
         return false;
     }
-    socklen_t length = sizeof local;
-    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        m_lastError = lastSocketError();
+    if (GetSockName(local) != 0) {
         raiseException("winsock.getsockname failed, error #" + std::to_string(m_lastError));
         return false;
     }
-    m_localPortNumber = ntohs(local.sin_port);
+    m_localPortNumber = local.port();
     m_localPort = std::to_string(m_localPortNumber);
     m_localPortResolved = true;
     return true;
@@ -213,7 +222,7 @@ void TWSocket::Listen() {
     if (!createSocket("socket"))
         return;
     ++m_session;
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&m_sin), sizeof m_sin) != 0) {
+    if (::bind(m_fd, m_remote.get(), m_remote.length()) != 0) {
         const int error = lastSocketError();
         // Nothing of the session has begun: the handle goes without a closed event.
         closeHandle();
@@ -247,10 +256,13 @@ int TWSocket::Accept() {
         socketError("not a listening socket", WSAEINVAL);
         return -1;
     }
-    socklen_t length = sizeof m_sin;
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
     const int fd =
-        ::accept4(m_fd, reinterpret_cast<sockaddr*>(&m_sin), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        ::accept4(m_fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     const int error = lastSocketError();
+    if (fd >= 0)
+        m_remote = SocketAddress::fromSystem(peer, length);
     m_loop.reenableSocketEvents(m_fd, FD_ACCEPT);
     if (fd < 0) {
         socketError("Accept", error);
@@ -325,6 +337,7 @@ void TWSocket::internalClose(bool shutdownFirst, int error) {
 }
 
 int TWSocket::closeHandle() {
+    endRace();
     if (m_fd == -1)
         return 0;
     m_loop.unwatchSocket(m_fd);
@@ -337,8 +350,7 @@ int TWSocket::closeHandle() {
 }
 
 void TWSocket::resetSession() {
-    m_sin = {};
-    m_sin.sin_family = AF_INET;
+    m_remote = SocketAddress::any(AF_INET);
     m_addrResolved = false;
     m_portResolved = false;
     m_protoResolved = false;
@@ -378,64 +390,80 @@ void TWSocket::Pause() {
     m_paused = true;
     if (m_fd != -1)
         m_loop.watchSocket(m_fd, m_handle, WM_ASYNCSELECT, 0);
+    for (const int racer : m_racers) m_loop.watchSocket(racer, m_handle, WM_ASYNCSELECT, 0);
 }
 
 void TWSocket::Resume() {
     m_paused = false;
     if (m_fd != -1)
         m_loop.watchSocket(m_fd, m_handle, WM_ASYNCSELECT, m_selectedEvents);
+    for (const int racer : m_racers)
+        m_loop.watchSocket(racer, m_handle, WM_ASYNCSELECT, m_selectedEvents);
 }
 
 // ---- names ----
 
-int TWSocket::GetSockName(sockaddr_in& name) {
-    socklen_t length = sizeof name;
-    if (::getsockname(m_fd, reinterpret_cast<sockaddr*>(&name), &length) != 0) {
-        m_lastError = lastSocketError();
+namespace {
+
+// getsockname or getpeername into an address; 0, or the errno value.
+template <typename Call>
+int systemName(Call call, int fd, SocketAddress& name) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (call(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0)
+        return errno;
+    name = SocketAddress::fromSystem(storage, length);
+    return 0;
+}
+
+}  // namespace
+
+int TWSocket::GetSockName(SocketAddress& name) {
+    if (const int error = systemName(::getsockname, m_fd, name); error != 0) {
+        m_lastError = socketErrorFromErrno(error);
         return -1;
     }
     return 0;
 }
 
-int TWSocket::GetPeerName(sockaddr_in& name) {
-    socklen_t length = sizeof name;
-    if (::getpeername(m_fd, reinterpret_cast<sockaddr*>(&name), &length) != 0) {
-        m_lastError = lastSocketError();
+int TWSocket::GetPeerName(SocketAddress& name) {
+    if (const int error = systemName(::getpeername, m_fd, name); error != 0) {
+        m_lastError = socketErrorFromErrno(error);
         return -1;
     }
     return 0;
 }
 
 std::string TWSocket::PeerAddr() {
-    sockaddr_in peer{};
+    SocketAddress peer;
     if (m_state != TSocketState::wsConnected)
         return "error";
     if (GetPeerName(peer) != 0) {
         socketError("GetPeerName", m_lastError);
         return "error";
     }
-    return dottedAddress(peer.sin_addr.s_addr);
+    return peer.unmapped().text();
 }
 
 std::string TWSocket::PeerPort() {
-    sockaddr_in peer{};
+    SocketAddress peer;
     if (m_state != TSocketState::wsConnected)
         return "error";
     if (GetPeerName(peer) != 0) {
         socketError("GetPeerPort", m_lastError);
         return "error";
     }
-    return std::to_string(ntohs(peer.sin_port));
+    return std::to_string(peer.port());
 }
 
 std::string TWSocket::GetXPort() {
-    sockaddr_in local{};
+    SocketAddress local;
     if (m_state != TSocketState::wsBound && m_state != TSocketState::wsConnected &&
         m_state != TSocketState::wsListening)
         return "error";
     if (GetSockName(local) != 0)
         return "error";
-    return std::to_string(ntohs(local.sin_port));
+    return std::to_string(local.port());
 }
 
 }  // namespace quillharbor

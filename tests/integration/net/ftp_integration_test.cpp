@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -80,7 +81,8 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        for (Server* server : {&s_pyftpdlib, &s_refusingSize, &s_vsftpd, &s_proxy, &s_socks}) {
+        for (Server* server :
+             {&s_pyftpdlib, &s_refusingSize, &s_pyftpdlib6, &s_vsftpd, &s_proxy, &s_socks}) {
             server->process.stop();
             server->started = false;
         }
@@ -90,13 +92,13 @@ protected:
     static std::string root() { return s_directory + "/root"; }
 
     static Server& start(Server& server, const std::vector<std::string>& argv,
-                         const std::string& log) {
+                         const std::string& log, bool ipv6 = false) {
         if (!server.started) {
             server.port = freePort();
             std::vector<std::string> args;
             for (const std::string& arg : argv)
                 args.push_back(arg == "PORT" ? std::to_string(server.port) : arg);
-            server.started = server.process.start(args, server.port, s_directory + "/" + log);
+            server.started = server.process.start(args, server.port, s_directory + "/" + log, ipv6);
         }
         return server;
     }
@@ -111,6 +113,16 @@ protected:
         Server& server = start(refuseSize ? s_refusingSize : s_pyftpdlib, argv,
                                refuseSize ? "pyftpdlib-nosize.log" : "pyftpdlib.log");
         EXPECT_TRUE(server.started) << "pyftpdlib did not start";
+        return &server;
+    }
+    // pyftpdlib on the IPv6 loopback ::1 only.
+    Server* pyftpdlib6() {
+        if (!haveProgram(Python) || !std::filesystem::exists(Pyftpdlib))
+            return nullptr;
+        Server& server = start(s_pyftpdlib6,
+                               {Python, serverScript("ftp_pyftpdlib.py"), "PORT", root(), "--ipv6"},
+                               "pyftpdlib6.log", true);
+        EXPECT_TRUE(server.started) << "pyftpdlib did not start on ::1";
         return &server;
     }
     Server* vsftpd() {
@@ -194,7 +206,7 @@ protected:
     std::function<void(TFtpRequest, int)> onDone;
 
     static inline std::string s_directory;
-    static inline Server s_pyftpdlib, s_refusingSize, s_vsftpd, s_proxy, s_socks;
+    static inline Server s_pyftpdlib, s_refusingSize, s_pyftpdlib6, s_vsftpd, s_proxy, s_socks;
 
 private:
     std::string m_local;
@@ -242,6 +254,37 @@ INSTANTIATE_TEST_SUITE_P(ActiveAndPassive, FtpServers,
                              return std::string(std::get<0>(info.param)) +
                                     (std::get<1>(info.param) ? "Passive" : "Active");
                          });
+
+// Over IPv6 the data port travels in EPRT (the client listens on ::1) or, through SOCKS 5 whose
+// requests carry the IPv6 address itself, in EPSV.
+TEST_P(FtpServers, ReceiveOverIPv6UsesTheExtendedCommands) {
+    const auto [name, passive] = GetParam();
+    if (std::string(name) != "pyftpdlib")
+        GTEST_SKIP() << "only pyftpdlib is run on ::1";
+    Server* server = pyftpdlib6();
+    REQUIRE_SERVER(server, name);
+    ASSERT_TRUE(server->started);
+    if (passive) {
+        Server* proxy = socks();
+        REQUIRE_SERVER(proxy, "microsocks");
+        ASSERT_TRUE(proxy->started);
+        client->setConnectionType(TFtpConnectionType::ftpSocks5);
+        client->setSocksServer("127.0.0.1");
+        client->setSocksPort(std::to_string(proxy->port));
+    }
+    client->setHostName("::1");
+    client->setPort(std::to_string(server->port));
+    client->receive();
+    ASSERT_TRUE(runUntilDone());
+    EXPECT_EQ(done[0], (Done{TFtpRequest::Receive, 0})) << client->ErrorMessage();
+    EXPECT_EQ(fileContents(local("file.bin")), pattern(300000));
+    EXPECT_EQ(wasShown("> EPSV"), passive);
+    EXPECT_EQ(
+        std::any_of(shown.begin(), shown.end(),
+                    [](const std::string& line) { return line.starts_with("> EPRT |2|::1|"); }),
+        !passive);
+    EXPECT_FALSE(wasShown("> PASV"));
+}
 
 TEST_F(FtpIntegrationTest, UserAnsweredWith230SendsNoPass) {
     for (Server* server : {pyftpdlib(), vsftpd()}) {

@@ -50,8 +50,10 @@ public:
     ServerProcess& operator=(const ServerProcess&) = delete;
     ~ServerProcess() { stop(); }
 
-    // Starts the program and waits (at most ten seconds) until `port` on 127.0.0.1 accepts.
-    bool start(const std::vector<std::string>& argv, std::uint16_t port, const std::string& log) {
+    // Starts the program and waits (at most ten seconds) until `port` on 127.0.0.1 (or on the
+    // IPv6 loopback ::1) accepts.
+    bool start(const std::vector<std::string>& argv, std::uint16_t port, const std::string& log,
+               bool ipv6 = false) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
@@ -68,7 +70,7 @@ public:
             return false;
         }
         for (int attempt = 0; attempt < 200; ++attempt) {
-            if (accepts(port))
+            if (ipv6 ? accepts6(port) : accepts(port))
                 return true;
             int status = 0;
             if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
@@ -101,6 +103,18 @@ private:
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool connected =
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return connected;
+    }
+
+    static bool accepts6(std::uint16_t port) {
+        const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(port);
+        address.sin6_addr = in6addr_loopback;
         const bool connected =
             ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         ::close(fd);

@@ -159,10 +159,14 @@ Server SocksIntegration::s_echo, SocksIntegration::s_scripted, SocksIntegration:
 
 TEST_F(SocksIntegration, DanteSocks5WithoutAuthentication) {
     REQUIRE_SERVER(dante(false), Danted);
-    const Outcome outcome = exchange(s_dante, "5", false);
-    EXPECT_EQ(outcome.connected, 0) << outcome.socksError;
-    EXPECT_EQ(outcome.echoed, "hello through socks\r\n");
-    EXPECT_EQ(outcome.closed, 1);
+    for (const char* destination : {"127.0.0.1", "::1"}) {
+        // An IPv6 destination goes as its address, and Dante's reply names an IPv6 address.
+        const Outcome outcome =
+            exchange(s_dante, "5", false, Password, "hello through socks\r\n", destination);
+        EXPECT_EQ(outcome.connected, 0) << destination << " " << outcome.socksError;
+        EXPECT_EQ(outcome.echoed, "hello through socks\r\n") << destination;
+        EXPECT_EQ(outcome.closed, 1) << destination;
+    }
 }
 
 TEST_F(SocksIntegration, DanteSocks4) {

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """Echo server for the integration tests: echoes every byte back on each connection.
 
-Usage: echo_server.py PORT  (listens on 127.0.0.1 only)
+Usage: echo_server.py PORT  (listens on 127.0.0.1 and on ::1 only)
 """
+import socket
 import socketserver
 import sys
+import threading
 
 
 class Echo(socketserver.BaseRequestHandler):
@@ -21,6 +23,13 @@ class Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
 
 
+class Server6(Server):
+    address_family = socket.AF_INET6
+
+
 if __name__ == "__main__":
-    with Server(("127.0.0.1", int(sys.argv[1])), Echo) as server:
+    port = int(sys.argv[1])
+    six = Server6(("::1", port), Echo)
+    threading.Thread(target=six.serve_forever, daemon=True).start()
+    with Server(("127.0.0.1", port), Echo) as server:
         server.serve_forever()

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Starts a private pyftpdlib FTP server for the integration tests, in the foreground.
 
-Usage: ftp_pyftpdlib.py PORT ROOT [--refuse-size]
-Listens on 127.0.0.1 only. User "anna" with password "secret" may read and write ROOT; user
+Usage: ftp_pyftpdlib.py PORT ROOT [--refuse-size] [--ipv6]
+Listens on 127.0.0.1 only (on ::1 only with --ipv6, where EPRT and EPSV carry the data ports). User "anna" with password "secret" may read and write ROOT; user
 "guest" is logged in by USER alone (230, no PASS). With --refuse-size every SIZE of a file is
 answered "500 SIZE not understood." and that of a directory "213 4096", as servers that take a
 directory for a file do. Active and passive data connections are both allowed.
@@ -40,7 +40,7 @@ def main():
     Handler.authorizer = authorizer
     Handler.refuse_size = "--refuse-size" in sys.argv[3:]
     logging.basicConfig(level=logging.INFO)
-    server = FTPServer(("127.0.0.1", port), Handler)
+    server = FTPServer(("::1" if "--ipv6" in sys.argv[3:] else "127.0.0.1", port), Handler)
     server.serve_forever()
 
 

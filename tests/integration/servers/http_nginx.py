@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Starts a private nginx for the integration tests, in the foreground.
 
-Usage: http_nginx.py PORT WORKDIR ROOT [--tls TLSPORT CERT KEY [--default-ports ADDRESS]]
-Serves the static tree ROOT on 127.0.0.1:PORT as one process (no master, no workers), with its
+Usage: http_nginx.py PORT WORKDIR ROOT [--listen ADDRESS] [--tls TLSPORT CERT KEY
+                     [--default-ports ADDRESS]]
+Serves the static tree ROOT on 127.0.0.1:PORT (on ADDRESS:PORT with --listen; "[::1]" for IPv6) as one process (no master, no workers), with its
 configuration, logs, pid file and temporary directories in WORKDIR, and with --tls over TLS on
 127.0.0.1:TLSPORT too, with the certificate CERT and its key KEY; --default-ports also serves
 ADDRESS:80 and over TLS ADDRESS:443 (which takes root). SIGTERM stops it.
@@ -21,8 +22,9 @@ def main():
     parser.add_argument("root")
     parser.add_argument("--tls", nargs=3, metavar=("TLSPORT", "CERT", "KEY"))
     parser.add_argument("--default-ports")
+    parser.add_argument("--listen", default="127.0.0.1")
     args = parser.parse_args()
-    workdir, address = args.workdir, "127.0.0.1"
+    workdir, address = args.workdir, args.listen
     default_ports = ""
     if args.default_ports:
         default_ports = f"""

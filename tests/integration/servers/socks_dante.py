@@ -3,7 +3,7 @@
 
 Usage: socks_dante.py PORT WORKDIR none|username [USER PASSWORD]
 The configuration and log live in WORKDIR; the server listens on 127.0.0.1 only and lets loopback
-clients connect to loopback destinations. Dante checks user names and passwords against the
+clients connect to loopback destinations, the IPv6 loopback ::1 included. Dante checks user names and passwords against the
 system's accounts, so the username mode creates USER with PASSWORD when it is missing (root
 only; CI runs as root).
 """
@@ -32,6 +32,7 @@ def main():
         out.write(f"""logoutput: {os.path.join(workdir, 'danted.log')}
 internal: 127.0.0.1 port = {port}
 external: 127.0.0.1
+external: ::1
 clientmethod: none
 socksmethod: {method}
 user.privileged: root
@@ -41,6 +42,10 @@ client pass {{
 }}
 socks pass {{
     from: 127.0.0.0/8 to: 127.0.0.0/8
+    command: connect
+}}
+socks pass {{
+    from: 127.0.0.0/8 to: ::1/128
     command: connect
 }}
 """)

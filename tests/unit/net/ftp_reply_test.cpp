@@ -128,9 +128,28 @@ TEST(FtpReplyParsing, PassivePortNeedsSixByteNumbers) {
     EXPECT_EQ(passivePortFromReply("227"), std::nullopt);
 }
 
+TEST(FtpReplyParsing, ExtendedPassivePortNeedsTheWholeForm) {
+    const struct {
+        const char* line;
+        std::optional<std::uint16_t> port;
+    } cases[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+        {"229 (!!!65535!)", 65535},
+        {"229 (|||0|)", std::nullopt},
+        {"229 (|||65536|)", std::nullopt},
+        {"229 (|||6446)", std::nullopt},
+        {"229 (||6446|)", std::nullopt},
+        {"229 (1116446|)", std::nullopt},
+        {"229 (|||", std::nullopt},
+        {"229", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(extendedPassivePortFromReply(c.line), c.port) << c.line;
+}
+
 TEST(FtpCommands, PortRestAndStatisticsTexts) {
     EXPECT_EQ(portCommand(0x7F000001, 50000), "PORT 127,0,0,1,195,80");
     EXPECT_EQ(portCommand(0xC0A80A01, 21), "PORT 192,168,10,1,0,21");
+    EXPECT_EQ(extendedPortCommand("::1", 50000), "EPRT |2|::1|50000|");
     EXPECT_EQ(restartCommand(2147483748LL), "REST 2147483748");
     EXPECT_EQ(controlFailureReply(11001), "500 Host not found (Winsock error #11001)");
     EXPECT_EQ(transferStatistics(1000, 0), "! 1000 bytes received/sent in 0 seconds");

@@ -7,6 +7,8 @@
 #include <netdb.h>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
 namespace quillharbor {
 namespace {
@@ -29,6 +31,9 @@ TEST(SocketError, LinuxCodesMapOntoWindowsSocketsCodes) {
     EXPECT_EQ(socketErrorFromErrno(EPIPE), 10054);
     EXPECT_EQ(socketErrorFromErrno(ENOTCONN), 10057);
     EXPECT_EQ(socketErrorFromErrno(ETIMEDOUT), 10060);
+    EXPECT_EQ(socketErrorFromErrno(ENETUNREACH), 10051);  // no route for the address's family
+    EXPECT_EQ(socketErrorFromErrno(EAFNOSUPPORT), 10047);
+    EXPECT_EQ(socketErrorFromErrno(ENODEV), 10049);
     // Whatever has no counterpart still lands above 10000, where the engine retries.
     EXPECT_EQ(socketErrorFromErrno(EIO), WSASYSCALLFAILURE);
     EXPECT_EQ(socketErrorFromAddrInfo(EAI_NONAME), 11001);
@@ -44,6 +49,49 @@ TEST(NameResolution, DottedAddresses) {
                             "1.2.3.4x", "1.2.3.4 5", "a.b.c.d"})
         EXPECT_FALSE(parseDottedAddress(bad)) << bad;
     EXPECT_EQ(dottedAddress(htonl(0xc0a80001)), "192.168.0.1");
+}
+
+TEST(NameResolution, AddressLiteralsOfBothFamilies) {
+    const struct {
+        const char* text;
+        const char* normal;  // empty: no address literal
+        int family;
+    } cases[] = {
+        {" 10.0.0.1 ", "10.0.0.1", AF_INET},
+        {"::1", "::1", AF_INET6},
+        {"[::1]", "::1", AF_INET6},
+        {"0:0:0:0:0:0:0:1", "::1", AF_INET6},
+        {"[2001:DB8::A]", "2001:db8::a", AF_INET6},
+        {"::ffff:127.0.0.1", "::ffff:127.0.0.1", AF_INET6},
+        {"example.org", "", 0},
+        {"1.2.3", "", 0},
+        {"[::1", "", 0},
+        {":::1", "", 0},
+    };
+    for (const auto& c : cases) {
+        const auto address = SocketAddress::parse(c.text);
+        EXPECT_EQ(address ? address->text() : "", c.normal) << c.text;
+        EXPECT_EQ(address ? address->family() : 0, c.family) << c.text;
+    }
+    EXPECT_EQ(SocketAddress::parse("::ffff:10.1.2.3")->unmapped().text(), "10.1.2.3");
+    EXPECT_EQ(WSocketResolveAddress("[::1]").text(), "::1");
+}
+
+TEST(NameResolution, AddressesOfOneNameAlternateFamiliesFromTheFirst) {
+    using List = std::vector<std::string>;
+    const struct {
+        List found;
+        List tried;
+    } cases[] = {
+        {{"::1", "::2", "10.0.0.1", "10.0.0.2"}, {"::1", "10.0.0.1", "::2", "10.0.0.2"}},
+        {{"10.0.0.1", "::1", "10.0.0.2"}, {"10.0.0.1", "::1", "10.0.0.2"}},
+        {{"10.0.0.1", "10.0.0.2", "::1", "::2", "::3"},
+         {"10.0.0.1", "::1", "10.0.0.2", "::2", "::3"}},
+        {{"10.0.0.1", "10.0.0.1", "::1", "::1"}, {"10.0.0.1", "::1"}},
+        {{"::1"}, {"::1"}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(alternateFamilies(c.found), c.tried) << c.found.size();
 }
 
 TEST(NameResolution, HelpersRaiseTheirOwnTexts) {

@@ -78,6 +78,21 @@ TEST(SocksNegotiator, Socks5ReplyWithABoundNameSplitAtEveryOffset) {
     }
 }
 
+TEST(SocksNegotiator, Socks5CarriesIPv6Addresses) {
+    const std::string loopback6 = std::string(15, '\0') + "\x01";
+    for (const char* host : {"::1", "[::1]"}) {
+        SocksNegotiator socks;
+        started(socks, request("5", host, 80));
+        EXPECT_EQ(socks.feed("\x05\x00"s).send, "\x05\x01\x00\x04"s + loopback6 + "\x00\x50"s);
+        // The bound address comes back as IPv6 too: 22 bytes, then the application's.
+        const SocksStep done = socks.feed("\x05\x00\x00\x04"s + loopback6 + "\x04\xd2+"s);
+        EXPECT_TRUE(done.connected) << host;
+        EXPECT_EQ(done.applicationBytes, "+");
+        EXPECT_EQ(socks.boundAddr(), "::1");
+        EXPECT_EQ(socks.boundPort(), "1234");
+    }
+}
+
 TEST(SocksNegotiator, Socks4And4ARequests) {
     SocksNegotiator socks;
     SocksRequest r = request("4", "ignored", 21);
@@ -120,7 +135,7 @@ TEST(SocksNegotiator, EveryFailureReply) {
         {"5", "\x05\x07"s, SocksUnknownCommand, "command not supported"},
         {"5", "\x05\x08"s, SocksUnknownAddressType, "address type not supported"},
         {"5", "\x05\x09"s, SocksUnassignedError, "unassigned error #9"},
-        {"5", "\x05\x00\x00\x04"s, SocksUnknownAddressType, "address type not supported"},
+        {"5", "\x05\x00\x00\x05"s, SocksUnknownAddressType, "address type not supported"},
     };
     for (const FailureCase& c : cases) {
         SocksNegotiator socks;
