@@ -276,6 +276,7 @@ private:
     // the race of a name's addresses (wsocket_race.cpp)
     void startConnect(int fd, const SocketAddress& address);
     int openAttempt(const SocketAddress& address);
+    int openNextFallback();
     void startRacer();
     void restartHeadStart();
     bool attemptFailed(int fd);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace quillharbor {
 
@@ -48,15 +49,19 @@ void TWSocket::restartHeadStart() {
     m_headStartTimer = m_fallbacks.empty() ? 0 : m_loop.startTimer(m_handle, ConnectHeadStart);
 }
 
-void TWSocket::startRacer() {
+int TWSocket::openNextFallback() {
     while (!m_fallbacks.empty()) {
         const SocketAddress next = m_fallbacks.front();
         m_fallbacks.erase(m_fallbacks.begin());
-        if (const int fd = openAttempt(next); fd != -1) {
-            m_racers.push_back(fd);
-            break;
-        }
+        if (const int fd = openAttempt(next); fd != -1)
+            return fd;
     }
+    return -1;
+}
+
+void TWSocket::startRacer() {
+    if (const int fd = openNextFallback(); fd != -1)
+        m_racers.push_back(fd);
     if (m_fallbacks.empty())
         restartHeadStart();
 }
@@ -70,8 +75,10 @@ void TWSocket::onTimer(unsigned timerId) {
         endRace();
 }
 
-// Returns whether the race goes on, so that this failure is not the session's.
+// Returns whether the race goes on, so that this failure is not the session's. A failed attempt
+// makes room for the next address at once.
 bool TWSocket::attemptFailed(int fd) {
+    int next = openNextFallback();
     if (fd != m_fd) {
         m_racers.erase(std::find(m_racers.begin(), m_racers.end(), fd));
         dropAttempt(fd);
@@ -79,27 +86,16 @@ bool TWSocket::attemptFailed(int fd) {
         dropAttempt(m_fd);
         m_fd = m_racers.front();
         m_racers.erase(m_racers.begin());
-        return true;
-    } else if (m_fallbacks.empty()) {
+    } else if (next != -1) {
+        dropAttempt(m_fd);
+        m_fd = std::exchange(next, -1);
+    } else {
         return false;  // the last address: its failure is the session's
     }
-    while (!m_fallbacks.empty()) {
-        const SocketAddress next = m_fallbacks.front();
-        m_fallbacks.erase(m_fallbacks.begin());
-        const int opened = openAttempt(next);
-        if (opened == -1)
-            continue;
-        if (fd == m_fd) {
-            dropAttempt(m_fd);
-            m_fd = opened;
-        } else {
-            m_racers.push_back(opened);
-        }
-        restartHeadStart();
-        return true;
-    }
+    if (next != -1)
+        m_racers.push_back(next);
     restartHeadStart();
-    return fd != m_fd;
+    return true;
 }
 
 void TWSocket::racerEvent(int fd, unsigned events, int error) {
