@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace quillharbor {
@@ -358,34 +359,39 @@ TEST_F(WSocketTest, LineModeEchoesAndOffersTheRestAtClose) {
     EXPECT_EQ(events, (std::vector<std::string>{"ls\r\n", "partial", "closed"}));
 }
 
-TEST_F(WSocketTest, ListenAcceptAndDup) {
-    TWSocket server(loop);
-    server.setAddr("127.0.0.1");
-    server.setPort("0");
-    TWSocket accepted(loop);
-    server.OnSessionAvailable = [&](TWSocket& s, int error) {
-        EXPECT_EQ(error, 0);
-        accepted.Dup(s.Accept());
-    };
-    server.Listen();
-    EXPECT_EQ(server.State(), TSocketState::wsListening);
-    const std::string port = server.GetXPort();
-    ASSERT_NE(port, "error");
+TEST_F(WSocketTest, ListenAcceptAndDupOverBothFamilies) {
+    // Addr: what the server listens on and the client connects to; the peer's name as reported.
+    for (const auto& [listenOn, connectTo, peer] :
+         {std::tuple{"127.0.0.1", "127.0.0.1", "127.0.0.1"}, {"::1", "[::1]", "::1"}}) {
+        TWSocket server(loop);
+        server.setAddr(listenOn);
+        server.setPort("0");
+        TWSocket accepted(loop);
+        server.OnSessionAvailable = [&](TWSocket& s, int error) {
+            EXPECT_EQ(error, 0);
+            accepted.Dup(s.Accept());
+        };
+        server.Listen();
+        EXPECT_EQ(server.State(), TSocketState::wsListening);
+        const std::string port = server.GetXPort();
+        ASSERT_NE(port, "error");
 
-    TWSocket client(loop);
-    client.setAddr("127.0.0.1");
-    client.setPort(port);
-    std::string got;
-    client.OnSessionConnected = [&](TWSocket& s, int) { s.SendStr("ping"); };
-    accepted.OnDataAvailable = [&](TWSocket& s, int) { got += s.ReceiveStr(); };
-    client.Connect();
-    EXPECT_TRUE(pumpUntil([&] { return got == "ping"; }));
-    EXPECT_EQ(accepted.State(), TSocketState::wsConnected);
-    EXPECT_EQ(accepted.PeerAddr(), "127.0.0.1");
-    EXPECT_EQ(accepted.PeerPort(), client.GetXPort());
-    server.Close();
-    EXPECT_EQ(server.GetXPort(), "error");
-    EXPECT_THROW(server.Accept(), ESocketException);  // "not a listening socket"
+        TWSocket client(loop);
+        client.setAddr(connectTo);
+        client.setPort(port);
+        std::string got;
+        client.OnSessionConnected = [&](TWSocket& s, int) { s.SendStr("ping"); };
+        accepted.OnDataAvailable = [&](TWSocket& s, int) { got += s.ReceiveStr(); };
+        client.Connect();
+        EXPECT_TRUE(pumpUntil([&] { return got == "ping"; })) << peer;
+        EXPECT_EQ(accepted.State(), TSocketState::wsConnected);
+        EXPECT_EQ(accepted.PeerAddr(), peer);
+        EXPECT_EQ(client.PeerAddr(), peer);
+        EXPECT_EQ(accepted.PeerPort(), client.GetXPort());
+        server.Close();
+        EXPECT_EQ(server.GetXPort(), "error");
+        EXPECT_THROW(server.Accept(), ESocketException);  // "not a listening socket"
+    }
 }
 
 TEST_F(WSocketTest, NameLookups) {
@@ -395,6 +401,12 @@ TEST_F(WSocketTest, NameLookups) {
     socket.DnsLookup(" 127.0.0.1 ");
     EXPECT_EQ(done, std::vector<int>{0});
     EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
+    // An IPv6 literal is answered within the call too, brackets or not.
+    socket.DnsLookup("[0::1]");
+    EXPECT_EQ(done, (std::vector<int>{0, 0}));
+    EXPECT_EQ(socket.DnsResult(), "::1");
+    EXPECT_TRUE(socket.DnsResultList().empty());
+    done.pop_back();
 
     EXPECT_THROW(socket.DnsLookup(""), ESocketException);
     socket.OnError = [](TWSocket&) {};
@@ -408,8 +420,10 @@ TEST_F(WSocketTest, NameLookups) {
     socket.DnsLookup("localhost");
     EXPECT_TRUE(pumpUntil([&] { return done.size() == 4; }));
     EXPECT_EQ(done.back(), 0);
-    EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
-    EXPECT_EQ(socket.DnsResultList().front(), "127.0.0.1");
+    // Wherever /etc/hosts also names ::1, that address may come first.
+    EXPECT_EQ(socket.DnsResult(), socket.DnsResultList().front());
+    EXPECT_NE(std::find(socket.DnsResultList().begin(), socket.DnsResultList().end(), "127.0.0.1"),
+              socket.DnsResultList().end());
     // The cancelled request's late answer never shows up.
     loop.runOnce(10ms);
     EXPECT_EQ(done.size(), 4u);
