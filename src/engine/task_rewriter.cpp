@@ -2,6 +2,7 @@
 
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "parser/document_rewriter.h"
 #include "parser/html_buffer.h"
@@ -52,8 +53,10 @@ bool isStyleSheet(const RewriteJob::Object& object) {
     return contains(object.ContentType, "css");
 }
 
+// The rewritten page goes to a temporary file beside the page, closed but not yet flushed:
+// the pass flushes all its pages at once before they replace the old ones.
 Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alreadyRewritten,
-                   const LocalNameLookup& localNameOf) {
+                   const LocalNameLookup& localNameOf, std::vector<FileReplacement>& pending) {
     Result<std::string> bytes = readWholeFile(path);
     if (!bytes) {
         return bytes.error();
@@ -75,7 +78,18 @@ Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alrea
     if (rewritten == bytes.value()) {
         return {};
     }
-    return replaceFileAtomically(path, rewritten);
+    FileReplacement replacement(path);
+    replacement.write(rewritten);
+    if (Status closed = replacement.close(false); !closed) {
+        return closed;
+    }
+    pending.push_back(std::move(replacement));
+    return {};
+}
+
+// The mark says the file holds rewritten links; it does not.
+void unmark(RewriteJob::Object& object) {
+    object.ContentType.resize(object.ContentType.size() - kParsedMark.size());
 }
 
 // An object that ended with an error keeps its saved error page, but links to it go to the
@@ -99,6 +113,10 @@ Status rewritePages(RewriteJob& job) {
         }
         return found == localNames.end() ? std::string_view() : found->second;
     };
+    std::vector<FileReplacement> pending;
+    // Beside each pending page: the page when this pass marked it, else nullptr.
+    std::vector<RewriteJob::Object*> marked;
+    Status done;
     for (RewriteJob::Object& object : job.objects) {
         if (object.Received < object.Size) {
             continue;
@@ -114,15 +132,27 @@ Status rewritePages(RewriteJob& job) {
         if (!fileExists(path)) {
             continue;
         }
-        if (Status done = rewritePage(object, path, alreadyRewritten, localNameOf); !done) {
-            // The mark says the file holds rewritten links; it does not.
+        const std::size_t before = pending.size();
+        done = rewritePage(object, path, alreadyRewritten, localNameOf, pending);
+        if (!done) {
             if (!alreadyRewritten) {
-                object.ContentType.resize(object.ContentType.size() - kParsedMark.size());
+                unmark(object);
             }
-            return done;
+            break;
+        }
+        if (pending.size() > before) {
+            marked.push_back(alreadyRewritten ? nullptr : &object);
         }
     }
-    return {};
+    if (Status committed = commitTogether(pending); !committed) {
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            if (!pending[i].committed() && marked[i] != nullptr) {
+                unmark(*marked[i]);
+            }
+        }
+        return done ? committed : done;
+    }
+    return done;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace quillharbor {
 
@@ -79,6 +80,9 @@ std::string temporaryNameFor(const std::string& path) {
     return directory + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" +
            std::to_string(counter.fetch_add(1));
 }
+
+// Writes reach the file in blocks of this size.
+constexpr std::size_t kWriteBlock = 64 * 1024;
 
 bool hasTaskFileName(const std::string& name) {
     constexpr std::string_view extension = ".tsf";
@@ -229,50 +233,155 @@ Result<std::vector<std::string>> listTaskFiles(const std::string& directory) {
 }
 
 Status replaceFileAtomically(const std::string& path, std::string_view bytes) {
-    std::string temporary;
-    int fd = -1;
+    FileReplacement replacement(path);
+    replacement.write(bytes);
+    return replacement.commit();
+}
+
+FileReplacement::FileReplacement(std::string path) : m_path(std::move(path)) {
     // The name holds the process id and a counter, so a clash means a stray file from an earlier
     // process with the same id; a few more numbers get past it.
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = temporaryNameFor(path);
-        fd = openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return systemError("create a temporary file for", path, errno);
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_temporary = temporaryNameFor(m_path);
+        m_fd = openRetrying(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (m_fd < 0 && errno != EEXIST) {
+            m_temporary.clear();
+            fail("create a temporary file for", errno);
+            return;
         }
     }
-    if (fd < 0) {
-        return systemError("create a temporary file for", path, EEXIST);
+    if (m_fd < 0) {
+        m_temporary.clear();
+        fail("create a temporary file for", EEXIST);
+        return;
     }
-    FileDescriptor file(fd);
-    auto fail = [&](std::string_view action, int code) {
-        if (file.valid()) {
-            file.close();
-        }
-        ::unlink(temporary.c_str());
-        return systemError(action, path, code);
-    };
     struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-        ::fchmod(file.get(), existing.st_mode & 07777) != 0) {
-        return fail("keep the permissions of", errno);
+    if (::stat(m_path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ::fchmod(m_fd, existing.st_mode & 07777) != 0) {
+        fail("keep the permissions of", errno);
     }
-    if (int code = writeAll(file.get(), bytes)) {
+}
+
+FileReplacement::FileReplacement(FileReplacement&& other) noexcept
+    : m_path(std::move(other.m_path)),
+      m_temporary(std::exchange(other.m_temporary, {})),
+      m_fd(std::exchange(other.m_fd, -1)),
+      m_committed(other.m_committed),
+      m_buffer(std::move(other.m_buffer)),
+      m_error(std::move(other.m_error)) {}
+
+FileReplacement::~FileReplacement() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+    }
+}
+
+void FileReplacement::write(std::string_view bytes) {
+    if (m_error) {
+        return;
+    }
+    if (m_buffer.size() + bytes.size() <= kWriteBlock) {
+        m_buffer.reserve(kWriteBlock);
+        m_buffer += bytes;
+        return;
+    }
+    if (int code = writeAll(m_fd, m_buffer)) {
+        fail("write", code);
+        return;
+    }
+    m_buffer.clear();
+    if (bytes.size() >= kWriteBlock) {
+        if (int code = writeAll(m_fd, bytes)) {
+            fail("write", code);
+        }
+        return;
+    }
+    m_buffer += bytes;
+}
+
+Status FileReplacement::close(bool flush) {
+    if (m_error) {
+        return *m_error;
+    }
+    if (m_fd < 0) {
+        return {};
+    }
+    if (int code = writeAll(m_fd, m_buffer)) {
         return fail("write", code);
     }
-    if (::fsync(file.get()) != 0) {
+    std::string().swap(m_buffer);
+    if (flush && ::fdatasync(m_fd) != 0) {
         return fail("write", errno);
     }
-    if (file.close() != 0) {
+    if (::close(std::exchange(m_fd, -1)) != 0) {
         return fail("write", errno);
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        return fail("replace", errno);
+    return {};
+}
+
+Status FileReplacement::commit() {
+    if (Status closed = close(true); !closed) {
+        return closed;
+    }
+    if (Status renamed = rename(); !renamed) {
+        return renamed;
     }
     // Makes the rename itself durable. Its failure is not reported: the new contents are already
     // in place, and a failure would make the caller believe the old ones still were.
-    FileDescriptor directory(openRetrying(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY));
+    FileDescriptor directory(openRetrying(directoryOf(m_path).c_str(), O_RDONLY | O_DIRECTORY));
     if (directory.valid()) {
         ::fsync(directory.get());
+    }
+    return {};
+}
+
+Status FileReplacement::rename() {
+    if (m_error) {
+        return *m_error;
+    }
+    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+        return fail("replace", errno);
+    }
+    m_temporary.clear();
+    m_committed = true;
+    return {};
+}
+
+Error FileReplacement::fail(std::string_view action, int code) {
+    if (m_fd >= 0) {
+        ::close(std::exchange(m_fd, -1));
+    }
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        m_temporary.clear();
+    }
+    m_error = systemError(action, m_path, code);
+    return *m_error;
+}
+
+Status commitTogether(std::vector<FileReplacement>& replacements) {
+    if (replacements.empty()) {
+        return {};
+    }
+    for (FileReplacement& replacement : replacements) {
+        if (Status closed = replacement.close(false); !closed) {
+            return closed;
+        }
+    }
+    // One flush of the file system stands for one per file: every temporary is on disk before
+    // any rename shows it under its file's name.
+    FileDescriptor directory(
+        openRetrying(directoryOf(replacements.front().m_path).c_str(), O_RDONLY | O_DIRECTORY));
+    if (!directory.valid() || ::syncfs(directory.get()) != 0) {
+        return systemError("write", replacements.front().m_path, errno);
+    }
+    for (FileReplacement& replacement : replacements) {
+        if (Status renamed = replacement.rename(); !renamed) {
+            return renamed;
+        }
     }
     return {};
 }
@@ -283,6 +392,10 @@ Result<std::string> readWholeFile(const std::string& path) {
         return systemError("open", path, errno);
     }
     std::string contents;
+    // A large task file grows by doubling otherwise, each step copying all it holds.
+    if (struct stat info; ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
+        contents.reserve(static_cast<std::size_t>(info.st_size));
+    }
     char buffer[64 * 1024];
     for (;;) {
         ssize_t count = ::read(file.get(), buffer, sizeof buffer);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,10 +38,49 @@ Status deleteFile(const std::string& path);
 Result<std::vector<std::string>> listTaskFiles(const std::string& directory);
 
 // Replaces the contents of path with bytes: writes a temporary file in the same directory, flushes
-// it to disk and renames it over path. Readers see the old contents or the new, never a mixture,
-// and a crash leaves at most a stray ".<name>.tmp-..." file beside it. An existing file keeps its
-// permission bits; a new one gets 0666 less the umask.
+// it to disk, renames it over path and flushes the directory. Readers see the old contents or the
+// new, never a mixture, and a crash leaves at most a stray ".<name>.tmp-..." file beside it. An
+// existing file keeps its permission bits; a new one gets 0666 less the umask.
 Status replaceFileAtomically(const std::string& path, std::string_view bytes);
+
+// A file replaced whole, as replaceFileAtomically does, with its new contents written as a stream
+// through a 64 KiB buffer, so that no caller holds the whole text. Until commit the file keeps its
+// old contents; dropped before commit, the replacement removes its temporary file. The first
+// failure is kept and ends the writing; close and commit report it.
+class FileReplacement {
+public:
+    explicit FileReplacement(std::string path);
+    FileReplacement(FileReplacement&& other) noexcept;
+    FileReplacement& operator=(FileReplacement&&) = delete;
+    FileReplacement(const FileReplacement&) = delete;
+    ~FileReplacement();
+
+    void write(std::string_view bytes);
+    // Writes out the buffer and closes the temporary file, flushed to disk when flush is set.
+    Status close(bool flush);
+    // Closes (flushed) if still open, renames the temporary over the file and flushes the
+    // directory.
+    Status commit();
+    // Whether the new contents are in place under the file's name.
+    bool committed() const { return m_committed; }
+
+private:
+    friend Status commitTogether(std::vector<FileReplacement>& replacements);
+    Status rename();
+    Error fail(std::string_view action, int code);
+
+    std::string m_path;
+    std::string m_temporary;
+    int m_fd = -1;
+    bool m_committed = false;
+    std::string m_buffer;
+    std::optional<Error> m_error;
+};
+
+// Closes every replacement unflushed, flushes their file system once and then renames each over
+// its file: many files replaced at the cost of one flush. A crash leaves every file whole, old or
+// new. Returns the first failure; the files not committed then keep their old contents.
+Status commitTogether(std::vector<FileReplacement>& replacements);
 
 Result<std::string> readWholeFile(const std::string& path);
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/temp_directory.h"
 
@@ -89,6 +91,42 @@ TEST_F(FilesTest, ReplaceFileAtomicallyFailsCleanlyWhenTheDirectoryIsMissing) {
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().code, ENOENT);
     EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(FilesTest, ReplacementsCommitTogetherOrLeaveEveryFileAsItWas) {
+    write("a", "old a");
+    write("b", "old b");
+    // Pieces below and above the write buffer's size, so that both ways to the file are taken.
+    const std::string piece(1000, 'x');
+    const std::string large(70 * 1024, 'y');
+    {
+        std::vector<FileReplacement> batch;
+        batch.emplace_back(m_dir / "a");
+        batch.emplace_back(m_dir / "no/such/b");
+        batch.front().write("new a");
+        FileReplacement dropped(m_dir / "b");
+        dropped.write("never");
+        Status status = commitTogether(batch);
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().code, ENOENT);
+        EXPECT_FALSE(batch.front().committed());
+    }
+    EXPECT_EQ(read("a"), "old a");
+    EXPECT_EQ(read("b"), "old b");
+    EXPECT_THAT(entries(), ElementsAre("a", "b"));
+
+    std::vector<FileReplacement> batch;
+    batch.emplace_back(m_dir / "a");
+    batch.emplace_back(m_dir / "b");
+    for (int i = 0; i < 100; ++i) {
+        batch.front().write(piece);
+    }
+    batch.front().write(large);
+    batch.back().write("new b");
+    ASSERT_TRUE(commitTogether(batch).ok());
+    EXPECT_EQ(read("a"), std::string(100 * 1000, 'x') + large);
+    EXPECT_EQ(read("b"), "new b");
+    EXPECT_THAT(entries(), ElementsAre("a", "b"));
 }
 
 TEST_F(FilesTest, ListTaskFilesListsOnlyTaskFilesSortedByName) {
