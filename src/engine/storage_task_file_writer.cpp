@@ -1,13 +1,12 @@
 #include "engine/storage_task_file_writer.h"
 
-#include "platform/files.h"
 #include "storage/task_file.h"
 
 namespace quillharbor {
 
 Status StorageTaskFileWriter::WriteTaskFile(const TTask& task, const std::string& path) {
     // The path as given: the engine names the file, storage only composes it.
-    return replaceFileAtomically(path, composeTaskFile(task));
+    return WriteTaskFileAt(task, path);
 }
 
 std::vector<Error> StorageTaskFileWriter::SaveRunningTasks(const TaskList& tasks,

@@ -25,8 +25,10 @@ std::string taskFilePath(const std::string& programDir, const std::string& taskN
 std::string composeTaskFile(const TTask& task);
 
 // Writes the task's file whole, replacing the previous one atomically: a failed write leaves the
-// old file as it was.
+// old file as it was. The text goes to the file as it is composed, never whole in memory.
 Status WriteTaskFile(const TTask& task, const std::string& programDir);
+// The same into the file at path.
+Status WriteTaskFileAt(const TTask& task, const std::string& path);
 
 // Builds a task with its objects from a file's text. The task is linked nowhere, in the state
 // stored (a running task comes back stopped), its objects in the states stored and in no queue;

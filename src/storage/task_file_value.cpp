@@ -5,21 +5,7 @@ namespace quillharbor {
 std::string escapeTaskFileValue(std::string_view value) {
     std::string line;
     line.reserve(value.size());
-    for (char c : value) {
-        switch (c) {
-            case '\r':
-                line += "\\r";
-                break;
-            case '\n':
-                line += "\\n";
-                break;
-            case '\\':
-                line += "\\\\";
-                break;
-            default:
-                line += c;
-        }
-    }
+    writeEscapedTaskFileValue(value, [&line](std::string_view piece) { line += piece; });
     return line;
 }
 

@@ -1,5 +1,9 @@
+#include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/files.h"
 #include "storage/task_file.h"
@@ -9,22 +13,76 @@ namespace quillharbor {
 
 namespace {
 
-void appendLine(std::string& text, std::string_view line) {
-    text += line;
-    text += "\r\n";
-}
+// The file's text written piece by piece into Out (a FileReplacement, or StringOut), so that
+// saving a large task never holds the whole text.
+template <class Out>
+class TaskFileText {
+public:
+    explicit TaskFileText(Out& out) : m_out(out) {}
 
-void appendValue(std::string& text, const std::string& value) {
-    appendLine(text, escapeTaskFileValue(value));
-}
+    void line(std::string_view text) {
+        m_out.write(text);
+        m_out.write("\r\n");
+    }
 
-void appendNumber(std::string& text, std::int64_t number) {
-    appendLine(text, std::to_string(number));
-}
+    void value(std::string_view text) {
+        writeEscapedTaskFileValue(text, [this](std::string_view piece) { m_out.write(piece); });
+        m_out.write("\r\n");
+    }
 
-template <class Enum>
-void appendState(std::string& text, Enum state) {
-    appendNumber(text, static_cast<std::int32_t>(state));
+    void number(std::int64_t number) {
+        char digits[24];
+        const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+        line(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    }
+
+    template <class Enum>
+    void state(Enum state) {
+        number(static_cast<std::int32_t>(state));
+    }
+
+private:
+    Out& m_out;
+};
+
+struct StringOut {
+    void write(std::string_view bytes) { text += bytes; }
+    std::string text;
+};
+
+template <class Out>
+void composeTo(const TTask& task, Out& out) {
+    TaskFileText<Out> text(out);
+    text.line("# Download Task file v 0.0.1 ");
+    text.line("# do not modify");
+    text.line("#");
+    text.state(task.State);
+    text.value(task.Name);
+    text.value(task.URL);
+    text.value(task.Dir);
+    text.value(task.BoundaryPrefix);
+    text.value(task.Extensions);
+    text.number(task.MaxLevels);
+    text.number(task.MaxFiles);
+    text.number(task.Flags);
+    text.value(task.StartDocName);
+    for (const TDnObj& object : task.Objects) {
+        // The engine makes a new robots.txt request for a host after every start.
+        if (object.State == ObjectState::RobotsRequest) {
+            continue;
+        }
+        text.line("#");
+        text.value(object.URL);
+        text.value(object.Location);
+        text.value(object.Referrer);
+        text.value(object.LocalName);
+        text.value(object.ContentType);
+        text.state(object.State);
+        text.number(object.Level);
+        text.number(object.Received);
+        text.number(object.Size);
+        text.number(object.Status);
+    }
 }
 
 template <class Keep>
@@ -48,42 +106,19 @@ std::string taskFilePath(const std::string& programDir, const std::string& taskN
 }
 
 std::string composeTaskFile(const TTask& task) {
-    std::string text;
-    appendLine(text, "# Download Task file v 0.0.1 ");
-    appendLine(text, "# do not modify");
-    appendLine(text, "#");
-    appendState(text, task.State);
-    appendValue(text, task.Name);
-    appendValue(text, task.URL);
-    appendValue(text, task.Dir);
-    appendValue(text, task.BoundaryPrefix);
-    appendValue(text, task.Extensions);
-    appendNumber(text, task.MaxLevels);
-    appendNumber(text, task.MaxFiles);
-    appendNumber(text, task.Flags);
-    appendValue(text, task.StartDocName);
-    for (const TDnObj& object : task.Objects) {
-        // The engine makes a new robots.txt request for a host after every start.
-        if (object.State == ObjectState::RobotsRequest) {
-            continue;
-        }
-        appendLine(text, "#");
-        appendValue(text, object.URL);
-        appendValue(text, object.Location);
-        appendValue(text, object.Referrer);
-        appendValue(text, object.LocalName);
-        appendValue(text, object.ContentType);
-        appendState(text, object.State);
-        appendNumber(text, object.Level);
-        appendNumber(text, object.Received);
-        appendNumber(text, object.Size);
-        appendNumber(text, object.Status);
-    }
-    return text;
+    StringOut out;
+    composeTo(task, out);
+    return std::move(out.text);
+}
+
+Status WriteTaskFileAt(const TTask& task, const std::string& path) {
+    FileReplacement file(path);
+    composeTo(task, file);
+    return file.commit();
 }
 
 Status WriteTaskFile(const TTask& task, const std::string& programDir) {
-    return replaceFileAtomically(taskFilePath(programDir, task.Name), composeTaskFile(task));
+    return WriteTaskFileAt(task, taskFilePath(programDir, task.Name));
 }
 
 std::vector<Error> SaveAllTasks(const TaskList& tasks, const std::string& programDir) {

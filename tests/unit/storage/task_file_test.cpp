@@ -117,6 +117,19 @@ TEST_F(TaskFileTest, ValuesKeepTheirBytesThroughEscaping) {
     EXPECT_EQ(unescapeTaskFileValue("C:\\dir\\x"), "C:\\dir\\x") << "other backslashes stand";
 }
 
+TEST_F(TaskFileTest, TheWrittenFileHoldsTheComposedTextAlsoBeyondTheWriteBuffer) {
+    auto task = sampleTask();
+    for (int i = 0; i < 2000; ++i) {
+        addObject(*task, "http://h/" + std::string(40, 'p') + std::to_string(i) + "\\.html",
+                  ObjectState::Queued, 0);
+    }
+    ASSERT_TRUE(WriteTaskFile(*task, m_dir.path()).ok());
+    const std::string text = composeTaskFile(*task);
+    ASSERT_GT(text.size(), 128u * 1024);
+    EXPECT_EQ(readWholeFile(taskFilePath(m_dir.path(), "site")).valueOr(""), text);
+    EXPECT_EQ(filesInDir(), std::set<std::string>{"site.tsf"});
+}
+
 TEST_F(TaskFileTest, ReadsHandMadeFilesWithLfLinesOtherHeadersAndBlankLines) {
     std::vector<std::string> lines = sampleLines();
     lines[0] = "anything";
