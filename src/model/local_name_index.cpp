@@ -1,8 +1,18 @@
 #include "model/local_name_index.h"
 
+#include <functional>
+
 #include "model/task.h"
 
 namespace quillharbor {
+
+namespace {
+
+std::size_t hashOf(std::string_view name) {
+    return std::hash<std::string_view>{}(name);
+}
+
+}  // namespace
 
 bool LocalNameIndex::heldByOther(const TTask& task, const TDnObj& self,
                                  std::string_view name) const {
@@ -10,14 +20,16 @@ bool LocalNameIndex::heldByOther(const TTask& task, const TDnObj& self,
         return false;
     }
     build(task);
-    auto [entry, end] = m_holders.equal_range(std::string(name));
+    auto [entry, end] = m_holders.equal_range(hashOf(name));
     bool held = false;
     while (entry != end) {
-        if (entry->second->LocalName != name) {
+        const std::string& current = entry->second->LocalName;
+        if (current == name) {
+            held = held || entry->second != &self;
+        } else if (hashOf(current) != entry->first) {
             entry = m_holders.erase(entry);
             continue;
         }
-        held = held || entry->second != &self;
         ++entry;
     }
     return held;
@@ -27,13 +39,14 @@ void LocalNameIndex::noteName(const TDnObj& object) {
     if (!m_built || object.LocalName.empty()) {
         return;
     }
-    auto [entry, end] = m_holders.equal_range(object.LocalName);
+    const std::size_t hash = hashOf(object.LocalName);
+    auto [entry, end] = m_holders.equal_range(hash);
     for (; entry != end; ++entry) {
         if (entry->second == &object) {
             return;
         }
     }
-    m_holders.emplace(object.LocalName, &object);
+    m_holders.emplace(hash, &object);
 }
 
 void LocalNameIndex::build(const TTask& task) const {
@@ -43,7 +56,7 @@ void LocalNameIndex::build(const TTask& task) const {
     m_built = true;
     for (const TDnObj& object : task.Objects) {
         if (!object.LocalName.empty()) {
-            m_holders.emplace(object.LocalName, &object);
+            m_holders.emplace(hashOf(object.LocalName), &object);
         }
     }
 }

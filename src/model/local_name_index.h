@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <cstddef>
 #include <string_view>
 #include <unordered_map>
 
@@ -24,9 +24,11 @@ public:
 private:
     void build(const TTask& task) const;
 
-    // A cache of the objects' own fields, filled on first use.
+    // A cache of the objects' own fields, filled on first use: the holders under the hash of
+    // their name, so that the names are not held twice. An entry whose object's name no longer
+    // has its hash is stale.
     mutable bool m_built = false;
-    mutable std::unordered_multimap<std::string, const TDnObj*> m_holders;
+    mutable std::unordered_multimap<std::size_t, const TDnObj*> m_holders;
 };
 
 }  // namespace quillharbor

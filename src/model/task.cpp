@@ -39,13 +39,12 @@ TDnObj* NewDnObj(TTask& task, std::string url, std::int32_t level) {
 }
 
 TDnObj& AddDnObj(TTask& task, std::string url, std::int32_t level) {
-    auto object = std::make_unique<TDnObj>();
-    object->URL = std::move(url);
-    object->Level = level;
-    object->Task = &task;
+    TDnObj& object = task.Objects.TaskObjInsert(std::move(url));
+    object.Level = level;
+    object.Task = &task;
     ++task.Queued;
     ++task.Total;
-    return task.Objects.TaskObjInsert(std::move(object));
+    return object;
 }
 
 void SetLocalName(TDnObj& object, std::string name) {

@@ -1,19 +1,69 @@
 #include "model/task_object_list.h"
 
+#include <bit>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace quillharbor {
 
-TDnObj& TaskObjectList::TaskObjInsert(std::unique_ptr<TDnObj> object) {
-    TDnObj& inserted = *object;
-    inserted.Ordinal = static_cast<std::uint32_t>(m_byOrdinal.size());
-    m_byOrdinal.push_back(std::move(object));
+namespace {
+
+constexpr std::uint32_t kFirstBlock = 8;
+constexpr std::uint32_t kLargestBlock = 4096;
+// Objects in the blocks that double from kFirstBlock up to kLargestBlock.
+constexpr std::uint32_t kGrowingObjects = 2 * kLargestBlock - kFirstBlock;
+constexpr std::size_t kGrowingBlocks = std::countr_zero(kLargestBlock / kFirstBlock) + 1;
+
+std::uint32_t blockCapacity(std::size_t block) {
+    return block < kGrowingBlocks ? kFirstBlock << block : kLargestBlock;
+}
+
+struct Place {
+    std::size_t block;
+    std::uint32_t offset;
+};
+
+Place placeOf(std::uint32_t ordinal) {
+    if (ordinal >= kGrowingObjects) {
+        const std::uint32_t beyond = ordinal - kGrowingObjects;
+        return {kGrowingBlocks + beyond / kLargestBlock, beyond % kLargestBlock};
+    }
+    const auto block = static_cast<std::size_t>(std::bit_width(ordinal / kFirstBlock + 1) - 1);
+    return {block, ordinal - kFirstBlock * ((1U << block) - 1)};
+}
+
+}  // namespace
+
+TaskObjectList::~TaskObjectList() {
+    m_sorted.clear();
+    std::allocator<TDnObj> allocator;
+    for (std::uint32_t ordinal = 0; ordinal < m_count; ++ordinal) {
+        std::destroy_at(byOrdinal(ordinal));
+    }
+    for (std::size_t block = 0; block < m_blocks.size(); ++block) {
+        allocator.deallocate(m_blocks[block], blockCapacity(block));
+    }
+}
+
+TDnObj& TaskObjectList::TaskObjInsert(std::string url) {
+    const Place place = placeOf(m_count);
+    if (place.block == m_blocks.size()) {
+        m_blocks.push_back(std::allocator<TDnObj>().allocate(blockCapacity(place.block)));
+    }
+    TDnObj& inserted = *::new (m_blocks[place.block] + place.offset) TDnObj();
+    inserted.URL = std::move(url);
+    inserted.Ordinal = m_count++;
     m_sorted.insert(inserted);
     return inserted;
 }
 
 TDnObj* TaskObjectList::byOrdinal(std::uint32_t ordinal) const {
-    return ordinal < m_byOrdinal.size() ? m_byOrdinal[ordinal].get() : nullptr;
+    if (ordinal >= m_count) {
+        return nullptr;
+    }
+    const Place place = placeOf(ordinal);
+    return m_blocks[place.block] + place.offset;
 }
 
 }  // namespace quillharbor

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,14 +12,22 @@
 namespace quillharbor {
 
 // A task's objects: owned here, ordered by URL through TaskNext/TaskPrev. Objects are never
-// taken out one by one; they all go with the task.
+// taken out one by one; they all go with the task. They live in blocks of growing size (8, 16,
+// ... up to 4096 objects), never moved, so a task of a million objects costs one record each and
+// no allocation per object, while a small task stays small.
 class TaskObjectList {
 public:
     using Sorted = SortedList<TDnObj, &TDnObj::URL, &TDnObj::TaskNext, &TDnObj::TaskPrev>;
 
-    // Takes the object and gives it the next ordinal. An equal URL is accepted and goes behind
-    // the ones already there (NewDnObj is what refuses a second object for a URL).
-    TDnObj& TaskObjInsert(std::unique_ptr<TDnObj> object);
+    TaskObjectList() = default;
+    TaskObjectList(const TaskObjectList&) = delete;
+    TaskObjectList& operator=(const TaskObjectList&) = delete;
+    ~TaskObjectList();
+
+    // A new object with this URL and the next ordinal, in its place by URL. An equal URL is
+    // accepted and goes behind the ones already there (NewDnObj is what refuses a second object
+    // for a URL).
+    TDnObj& TaskObjInsert(std::string url);
     TDnObj* TaskFindObj(std::string_view url) const { return m_sorted.find(url); }
 
     TDnObj* head() const { return m_sorted.head(); }
@@ -32,7 +40,8 @@ public:
 
 private:
     // Declared first so that the sorted links are cleared while the objects still live.
-    std::vector<std::unique_ptr<TDnObj>> m_byOrdinal;
+    std::vector<TDnObj*> m_blocks;
+    std::uint32_t m_count = 0;
     Sorted m_sorted;
 };
 

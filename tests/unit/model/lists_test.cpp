@@ -93,23 +93,39 @@ private:
     std::vector<Item> m_items;
 };
 
-TEST(SeenListTest, MatchesTheWalkingListUnderRandomInsertsAndRemovals) {
+// A few keys make long runs of equal keys; many keys fill and split the index's blocks.
+std::vector<std::string> fewKeys() {
+    return {"http://a/", "http://a/x", "http://b/", "http://A/", "http://a/x/", "ftp://a/"};
+}
+
+std::vector<std::string> manyKeys() {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 1500; ++i) {
+        keys.push_back("http://h/" + std::to_string(i * 7919 % 1500));
+    }
+    return keys;
+}
+
+class SeenListTest : public ::testing::TestWithParam<std::vector<std::string> (*)()> {};
+
+TEST_P(SeenListTest, MatchesTheWalkingListUnderRandomInsertsAndRemovals) {
     std::mt19937 random(7);
-    const std::vector<std::string> keys = {"http://a/", "http://a/x",  "http://b/",
-                                           "http://A/", "http://a/x/", "ftp://a/"};
+    const std::vector<std::string> keys = GetParam()();
     std::vector<std::unique_ptr<TDnObj>> objects;
     SeenList seen;
     WalkingOracle oracle;
     std::vector<int> inList;
 
-    for (int step = 0; step < 2000; ++step) {
+    for (int step = 0; step < 6000; ++step) {
         const bool insert = inList.empty() || random() % 3 != 0;
+        std::vector<std::string> checked;
         if (insert) {
             auto object = std::make_unique<TDnObj>();
             object->URL = keys[random() % keys.size()];
             seen.SeenInsert(*object);
             oracle.insert(static_cast<int>(objects.size()), object->URL);
             inList.push_back(static_cast<int>(objects.size()));
+            checked.push_back(object->URL);
             objects.push_back(std::move(object));
         } else {
             const std::size_t pick = random() % inList.size();
@@ -118,12 +134,18 @@ TEST(SeenListTest, MatchesTheWalkingListUnderRandomInsertsAndRemovals) {
             EXPECT_EQ(seen.SeenRemove(object), expectedNext);
             oracle.remove(inList[pick]);
             inList.erase(inList.begin() + static_cast<std::ptrdiff_t>(pick));
+            checked.push_back(object.URL);
+            // Out of the list its key may change: the index must not read it any more.
+            object.URL = "~left";
         }
-        for (const std::string& key : keys) {
+        for (int i = 0; i < 6; ++i) {
+            checked.push_back(keys[random() % keys.size()]);
+        }
+        for (const std::string& key : checked) {
             const int expected = oracle.find(key);
             const TDnObj* expectedObject =
                 expected < 0 ? nullptr : objects[static_cast<std::size_t>(expected)].get();
-            ASSERT_EQ(seen.SeenFind(key), expectedObject) << key;
+            ASSERT_EQ(seen.SeenFind(key), expectedObject) << key << " at step " << step;
         }
     }
     std::unordered_map<const TDnObj*, int> ids;
@@ -140,6 +162,8 @@ TEST(SeenListTest, MatchesTheWalkingListUnderRandomInsertsAndRemovals) {
     EXPECT_EQ(order, oracle.order());
     EXPECT_EQ(seen.size(), inList.size());
 }
+
+INSTANTIATE_TEST_SUITE_P(Keys, SeenListTest, ::testing::Values(&fewKeys, &manyKeys));
 
 TEST(DownloadQueueTest, IsFirstInFirstOutAndRemovesAnywhere) {
     TDnObj a, b, c;
