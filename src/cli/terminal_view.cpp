@@ -37,6 +37,9 @@ void TerminalView::watch(TTask& task) {
         return;
     }
     m_watched.push_back(&task);
+    if (!reportsObjects()) {
+        return;
+    }
     // What was settled before this run is no news.
     for (const TDnObj& object : task.Objects) {
         if (objectSettled(object)) {
@@ -151,7 +154,7 @@ void TerminalView::update(bool statisticsStep) {
 }
 
 void TerminalView::reportObject(const TDnObj& object) {
-    if ((m_verbosity != Verbosity::Verbose && m_json == nullptr) || !objectSettled(object) ||
+    if (!reportsObjects() || !objectSettled(object) ||
         std::find(m_watched.begin(), m_watched.end(), object.Task) == m_watched.end()) {
         return;
     }

@@ -79,6 +79,8 @@ private:
     // statisticsStep: the scheduler's 2-second step, when a plain-line status may be printed.
     void update(bool statisticsStep);
     void reportObject(const TDnObj& object);
+    // Settled objects are printed (Verbose) or written as JSON; otherwise none is remembered.
+    bool reportsObjects() const { return m_verbosity == Verbosity::Verbose || m_json != nullptr; }
 
     Verbosity m_verbosity;
     ProgressLine m_line;
