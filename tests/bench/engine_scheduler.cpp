@@ -3,7 +3,11 @@
 // from behind them. The slots finish at once, so every timed tick finds all 16 free.
 // Then, with the default slot counts, a running task's 900,000 queued HTTP objects and FTP
 // slots that stay free with no FTP object queued: the FTP picks must not walk the queue.
+// Last, a task of 1,000,000 objects as a grab leaves it, 100,000 retrieved and 900,000 queued:
+// the heap it takes per object beyond its strings, ticks with the default slot counts, and the
+// times to save its task file and to load it into a new engine.
 
+#include <malloc.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -22,6 +26,7 @@
 #include "engine/null_link_rewrite_queue.h"
 #include "engine/null_task_file_writer.h"
 #include "platform/files.h"
+#include "storage/task_file.h"
 
 namespace {
 
@@ -30,6 +35,8 @@ using namespace quillharbor;
 constexpr int kObjects = 1000000;
 constexpr int kStoppedObjects = 999000;
 constexpr int kTicks = 50;
+constexpr int kLargeTask = 1000000;
+constexpr int kLargeTaskRetrieved = 100000;
 
 // Retrieves every object the moment it is started.
 class InstantSlot final : public HttpSlot {
@@ -86,24 +93,34 @@ void fill(EngineState& state, int objects, int stoppedObjects) {
     }
 }
 
-// Runs ticks of an engine whose settings file holds `settings`, and prints their times.
-void timeTicks(const std::string& dir, const std::string& settings, int objects, int stopped,
-               const char* title) {
-    if (!replaceFileAtomically(dir + "Quillharbor.ini", settings).ok()) {
-        std::printf("cannot write the settings\n");
-        return;
+// An engine with fake slots over a program directory whose settings file holds `settings`.
+class BenchEngine {
+public:
+    BenchEngine(const std::string& dir, const std::string& settings)
+        : m_written(replaceFileAtomically(dir + "Quillharbor.ini", settings).ok()),
+          m_engine(EngineServices{m_loop, m_view, m_drop, m_dialUp, m_taskFiles, m_intake,
+                                  m_rewriter, &m_slots},
+                   dir) {
+        if (!m_written) {
+            std::printf("cannot write the settings\n");
+        }
     }
-    MessageLoop loop;
-    NullEngineView view;
-    NullDropSource drop;
-    NullDialUp dialUp;
-    NullTaskFileWriter taskFiles;
-    NullLinkIntake intake;
-    NullLinkRewriteQueue rewriter;
-    InstantSlots slots;
-    Engine engine(EngineServices{loop, view, drop, dialUp, taskFiles, intake, rewriter, &slots},
-                  dir);
-    fill(engine.state(), objects, stopped);
+    Engine& engine() { return m_engine; }
+
+private:
+    bool m_written;
+    MessageLoop m_loop;
+    NullEngineView m_view;
+    NullDropSource m_drop;
+    NullDialUp m_dialUp;
+    NullTaskFileWriter m_taskFiles;
+    NullLinkIntake m_intake;
+    NullLinkRewriteQueue m_rewriter;
+    InstantSlots m_slots;
+    Engine m_engine;
+};
+
+void timeTicks(Engine& engine, const char* title) {
     InstantSlot::started = 0;
     std::vector<double> ticks;
     for (int i = 0; i < kTicks; ++i) {
@@ -118,6 +135,103 @@ void timeTicks(const std::string& dir, const std::string& settings, int objects,
     std::printf("  %ld objects started in %d ticks\n", InstantSlot::started, kTicks);
     std::printf("  per tick: median %.3f ms, fastest %.3f ms, slowest %.3f ms\n",
                 ticks[ticks.size() / 2], ticks.front(), ticks.back());
+}
+
+void timeTicks(const std::string& dir, const std::string& settings, int objects, int stopped,
+               const char* title) {
+    BenchEngine bench(dir, settings);
+    fill(bench.engine().state(), objects, stopped);
+    timeTicks(bench.engine(), title);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::size_t heapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// The heap a string's characters take: malloc's chunk for capacity + 1 bytes, none while they
+// fit inside the string.
+std::size_t heapOf(const std::string& text) {
+    if (text.capacity() < sizeof(std::string)) {
+        return 0;
+    }
+    return std::max<std::size_t>(32, (text.capacity() + 1 + 8 + 15) & ~std::size_t{15});
+}
+
+std::size_t stringHeap(const TTask& task) {
+    std::size_t bytes = 0;
+    for (const TDnObj& object : task.Objects) {
+        bytes += heapOf(object.URL) + heapOf(object.Location) + heapOf(object.Referrer) +
+                 heapOf(object.LocalName) + heapOf(object.ContentType);
+    }
+    return bytes;
+}
+
+void reportHeap(const char* what, std::size_t before, const TTask& task) {
+    const std::size_t strings = stringHeap(task);
+    const double total = static_cast<double>(heapInUse() - before);
+    std::printf("  %s: %.0f bytes per object, %.0f of them beyond its strings\n", what,
+                total / kLargeTask, (total - static_cast<double>(strings)) / kLargeTask);
+}
+
+// The large task as a grab leaves it: pages in 97 sections, each linked from its section's
+// index; the first retrieved and in the seen list, the rest queued.
+TTask& fillLarge(EngineState& state) {
+    TTask& task =
+        state.TaskList.TaskInsert(NewTask("large", "http://www.example.com/", "/tmp/large/", 0,
+                                          "http://www.example.com/", 0, 0, "", ""));
+    for (int i = 0; i < kLargeTask; ++i) {
+        const std::string section = "section" + std::to_string(i % 97);
+        const std::string page = "/page" + std::to_string(i) + ".html";
+        TDnObj& object = *NewDnObj(task, "http://www.example.com/" + section + page, 2);
+        object.Referrer = "http://www.example.com/" + section + "/index.html";
+        if (i < kLargeTaskRetrieved) {
+            object.State = ObjectState::Done;
+            SetLocalName(object, section + page);
+            object.ContentType = "text/html";
+            object.Received = object.Size = 4096;
+            --task.Queued;
+            state.SeenList.SeenInsert(object);
+        } else {
+            state.Queue.Enqueue(object);
+        }
+    }
+    return task;
+}
+
+void largeTask(const std::string& dir) {
+    const std::string settings = "[General]\nPause=0\n";
+    std::printf("a task of %d objects, %d retrieved, %d queued, default slot counts\n", kLargeTask,
+                kLargeTaskRetrieved, kLargeTask - kLargeTaskRetrieved);
+    {
+        BenchEngine bench(dir, settings);
+        const std::size_t before = heapInUse();
+        TTask& task = fillLarge(bench.engine().state());
+        reportHeap("built", before, task);
+        const auto start = std::chrono::steady_clock::now();
+        const Status saved = WriteTaskFile(task, dir);
+        const double seconds = secondsSince(start);
+        std::printf("  save: %.2f s, %.1f MB%s\n", seconds,
+                    static_cast<double>(fileSize(taskFilePath(dir, task.Name)).valueOr(0)) / 1e6,
+                    saved ? "" : " (failed)");
+        timeTicks(bench.engine(), "  ticks");
+    }
+    BenchEngine bench(dir, settings);
+    const std::size_t before = heapInUse();
+    const auto start = std::chrono::steady_clock::now();
+    bench.engine().LoadAllTasks();
+    const double seconds = secondsSince(start);
+    TTask* task = bench.engine().state().TaskList.TaskFind("large");
+    if (task == nullptr || task->Total != kLargeTask) {
+        std::printf("  the task did not load\n");
+        return;
+    }
+    std::printf("  load: %.2f s\n", seconds);
+    reportHeap("loaded", before, *task);
 }
 
 }  // namespace
@@ -135,6 +249,7 @@ int main() {
     timeTicks(dir, "[General]\nPause=0\n", 900000, 0,
               "tick, default slot counts, 900000 HTTP objects queued, FTP slots free, no FTP "
               "object");
+    largeTask(dir);
     std::filesystem::remove_all(dir);
     return 0;
 }
