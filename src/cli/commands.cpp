@@ -41,7 +41,9 @@ std::string resumeHelp() {
            "  -q, --quiet, -v, --verbose\n"
            "                          print less, or also every object as it completes\n"
            "  --fast                  free slots take their next file at once, not at the next\n"
-           "                          tick (servers you own or may load; keeps the Pause)\n\n" +
+           "                          tick (servers you own or may load; keeps the Pause)\n"
+           "  --per-host N            at most N connections to one host at once in this run\n"
+           "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n\n" +
            std::string(kRunHelp);
 }
 

@@ -31,6 +31,7 @@ bool changesTaskFile(EngineMessage message) {
         case EngineMessage::FtpSizeKnown:
         case EngineMessage::FtpRestartComplete:
         case EngineMessage::FtpError:
+        case EngineMessage::HostHeld:
             return true;
         default:
             return false;
@@ -86,6 +87,12 @@ void Engine::onMessage(const Message& message) {
             if (object != nullptr) {
                 m_services.view.RefreshObjectRow(*object);
             }
+            break;
+        case EngineMessage::HostHeld:
+            if (object != nullptr) {
+                m_services.view.RefreshObjectRow(*object);
+            }
+            m_scheduler.showHeldHosts();
             break;
         case EngineMessage::NetworkError:
             if (resolveOptional(tasks, message.wParam, object)) {
