@@ -28,7 +28,8 @@ std::string getHelp() {
 
 std::string listHelp() {
     return "Prints every task of the program directory as the desktop program shows it after\n"
-           "loading: state, URL, directory, files queued and read, boundary and limits.\n\n"
+           "loading: state, URL, directory, files queued and read, boundary and limits, and the\n"
+           "hosts its queued files wait for after they asked for a wait (429 or 503).\n\n"
            "Options:\n"
            "  --json                  print a JSON array instead, one task object a line, with\n"
            "                          its counters and its own options\n";

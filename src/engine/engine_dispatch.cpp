@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/held_hosts.h"
 #include "model/message_identity.h"
 
 namespace quillharbor {
@@ -93,6 +94,10 @@ void Engine::onMessage(const Message& message) {
                 m_services.view.RefreshObjectRow(*object);
             }
             m_scheduler.showHeldHosts();
+            // A run cut short still waits, and `list` shows the host meanwhile.
+            if (Status saved = saveHeldHosts(m_context); !saved) {
+                m_services.view.ShowNotification(saved.error().text);
+            }
             break;
         case EngineMessage::NetworkError:
             if (resolveOptional(tasks, message.wParam, object)) {

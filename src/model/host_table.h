@@ -34,6 +34,8 @@ public:
     void slotFreed(Id id) { --m_entries[id].busy; }
     unsigned busy(Id id) const { return m_entries[id].busy; }
 
+    // When the host's hold ends (or ended); the clock's epoch when it never had one.
+    Clock::time_point heldUntil(Id id) const { return m_entries[id].heldUntil; }
     // Holds the host back until then; a hold that ends later stays as it is.
     void holdUntil(Id id, Clock::time_point until);
     // The hosts held back at now, with the end of each hold, longest held first; the holds that

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/scheduler_test_fixture.h"
 
 namespace quillharbor::test {
@@ -48,6 +50,24 @@ TEST_F(SchedulerTest, AHeldHostWaitsInTheQueueAndShowsInTheStatusText) {
     EXPECT_STREQ(urlOf(http(1)), "(idle)");
     EXPECT_EQ(state().Queue.head()->URL, "http://h/a");
     EXPECT_THAT(m_view.status[4], ::testing::MatchesRegex("held back: http://h (300|29[0-9]) s"));
+}
+
+// A run cut short leaves its holds in the program directory; the next run still waits.
+TEST_F(SchedulerTest, AHoldOutlivesTheRunAndEndsWithIt) {
+    startWith("MaxHTTPConns=1\nMaxFTPConns=0\n");
+    HostTable& hosts = state().Queue.hosts();
+    hosts.holdUntil(hosts.intern("http://h"), HostTable::Clock::now() + std::chrono::minutes(5));
+    ASSERT_TRUE(engine().SaveAtClose());
+    ASSERT_TRUE(std::filesystem::exists(m_dir / "HeldHosts.txt"));
+
+    start().LoadAllTasks();
+    const HostTable::Id h = state().Queue.hosts().intern("http://h");
+    EXPECT_FALSE(state().Queue.hosts().admits(h, HostTable::Clock::now(), 0));
+    EXPECT_TRUE(
+        state().Queue.hosts().admits(h, HostTable::Clock::now() + std::chrono::seconds(301), 0));
+
+    ASSERT_TRUE(start().SaveAtClose());  // a run with no hold
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "HeldHosts.txt"));
 }
 
 }  // namespace
