@@ -74,11 +74,22 @@ void CliSession::dispatchFast() {
     options.FastDispatch = true;
 }
 
+void CliSession::capPerHost(int cap) {
+    GlobalOptions& options = m_engine.globalOptions();
+    if (!m_configuredPerHost) {
+        m_configuredPerHost = options.MaxConnsPerHost;
+    }
+    options.MaxConnsPerHost = static_cast<std::uint16_t>(cap);
+}
+
 bool CliSession::close() {
     m_rewriter.stop();
     drainMessages();
     if (m_configuredFast) {
         m_engine.globalOptions().FastDispatch = *m_configuredFast;
+    }
+    if (m_configuredPerHost) {
+        m_engine.globalOptions().MaxConnsPerHost = *m_configuredPerHost;
     }
     // Saving speaks only of files it could not write.
     m_view.captureNotifications();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -42,6 +43,9 @@ public:
     // This run dispatches at once (FastDispatch) whatever the configuration says; the
     // configuration file keeps its own value.
     void dispatchFast();
+    // In this run at most cap slots serve one host at once (MaxConnsPerHost); the configuration
+    // file keeps its own value.
+    void capPerHost(int cap);
 
     // Runs the scheduler and the loop until the run settles or the signal is raised.
     RunEnd run(const InterruptSignal& interrupt);
@@ -70,6 +74,7 @@ private:
     Engine m_engine;
     bool m_startupTrouble = false;
     std::optional<bool> m_configuredFast;  // set by dispatchFast: what close() writes back
+    std::optional<std::uint16_t> m_configuredPerHost;  // set by capPerHost, likewise
 };
 
 }  // namespace quillharbor

@@ -28,7 +28,8 @@ std::string getHelp() {
 
 std::string listHelp() {
     return "Prints every task of the program directory as the desktop program shows it after\n"
-           "loading: state, URL, directory, files queued and read, boundary and limits.\n\n"
+           "loading: state, URL, directory, files queued and read, boundary and limits, and the\n"
+           "hosts its queued files wait for after they asked for a wait (429 or 503).\n\n"
            "Options:\n"
            "  --json                  print a JSON array instead, one task object a line, with\n"
            "                          its counters and its own options\n";
@@ -41,7 +42,9 @@ std::string resumeHelp() {
            "  -q, --quiet, -v, --verbose\n"
            "                          print less, or also every object as it completes\n"
            "  --fast                  free slots take their next file at once, not at the next\n"
-           "                          tick (servers you own or may load; keeps the Pause)\n\n" +
+           "                          tick (servers you own or may load; keeps the Pause)\n"
+           "  --per-host N            at most N connections to one host at once in this run\n"
+           "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n\n" +
            std::string(kRunHelp);
 }
 

@@ -40,6 +40,9 @@ ExitCode runGet(Invocation& invocation) {
     if (request.value().fast) {
         session.dispatchFast();
     }
+    if (request.value().perHost) {
+        session.capPerHost(*request.value().perHost);
+    }
     engine.PrepareNewTaskParams();
     applyNewTaskRequest(request.value(), url.value(), engine.newTaskParams());
 

@@ -21,8 +21,6 @@ public:
         return raw(key, value ? "true" : "false");
     }
     std::string done() { return m_text + "}"; }
-
-private:
     JsonObject& raw(std::string_view key, std::string_view value) {
         m_text += m_text.size() > 1 ? "," : "";
         m_text += jsonString(key);
@@ -31,6 +29,7 @@ private:
         return *this;
     }
 
+private:
     std::string m_text = "{";
 };
 
@@ -88,7 +87,7 @@ std::string objectJson(const TDnObj& object) {
     return json.done();
 }
 
-std::string taskJson(const TTask& task) {
+std::string taskJson(const TTask& task, const std::vector<HeldBack>& heldBack) {
     JsonObject json;
     json.text("name", task.Name)
         .text("state", taskStateWords(task.State))
@@ -107,6 +106,14 @@ std::string taskJson(const TTask& task) {
         .flag("noRobots", task.Grab.NoRobots);
     if (!task.Grab.ProxyHost.empty()) {
         json.text("proxy", task.Grab.ProxyHost + ":" + task.Grab.ProxyPort);
+    }
+    if (!heldBack.empty()) {
+        std::string hosts;
+        for (const HeldBack& held : heldBack) {
+            hosts += (hosts.empty() ? "[" : ",") +
+                     JsonObject().text("host", held.host).number("seconds", held.seconds).done();
+        }
+        json.raw("heldBack", hosts + "]");
     }
     return json.done();
 }

@@ -1,5 +1,7 @@
 #include <array>
+#include <chrono>
 #include <iostream>
+#include <set>
 
 #include "cli/argument_reader.h"
 #include "cli/cli_session.h"
@@ -16,8 +18,27 @@ std::string limitText(std::int32_t limit) {
     return limit == 0 ? std::string("infinity") : std::to_string(limit);
 }
 
+// The hosts the task's queued objects wait for, since they answered 429 or 503 with Retry-After.
+std::vector<HeldBack> heldBackOf(const EngineState& state, const TTask& task) {
+    const HostTable& hosts = state.Queue.hosts();
+    const HostTable::Clock::time_point now = HostTable::Clock::now();
+    std::vector<HeldBack> held;
+    std::set<HostTable::Id> seen;
+    for (const TDnObj& object : task.Objects) {
+        if (object.InList != GlobalList::Queue || !seen.insert(object.Run->Host).second) {
+            continue;
+        }
+        const HostTable::Clock::time_point until = hosts.heldUntil(object.Run->Host);
+        if (until > now) {
+            held.push_back(HeldBack{hosts.name(object.Run->Host),
+                                    std::chrono::ceil<std::chrono::seconds>(until - now).count()});
+        }
+    }
+    return held;
+}
+
 // The task's details in the words of the desktop program's details panel.
-void printTask(const TTask& task) {
+void printTask(const TTask& task, const std::vector<HeldBack>& heldBack) {
     std::cout << task.Name << " (" << taskStateWords(task.State) << ")\n"
               << "  URL: " << task.URL << "\n"
               << "  Directory: " << task.Dir << "\n"
@@ -28,6 +49,9 @@ void printTask(const TTask& task) {
               << "\n"
               << "  Max files: " << limitText(task.MaxFiles) << "\n"
               << "  Max levels: " << limitText(task.MaxLevels) << "\n";
+    for (const HeldBack& held : heldBack) {
+        std::cout << "  Held back: " << held.host << " for " << held.seconds << " s\n";
+    }
 }
 
 }  // namespace
@@ -46,11 +70,12 @@ ExitCode runList(Invocation& invocation) {
         return usageError("'list' takes no operands", "list");
     }
     CliSession session(invocation.programDir, invocation.verbosity, invocation.terminalFd);
-    const TaskList& tasks = session.engine().state().TaskList;
+    const EngineState& state = session.engine().state();
+    const TaskList& tasks = state.TaskList;
     if (json) {
         const char* separator = "[";
         for (const TTask& task : tasks) {
-            std::cout << separator << taskJson(task);
+            std::cout << separator << taskJson(task, heldBackOf(state, task));
             separator = ",\n";
         }
         std::cout << (tasks.empty() ? "[]\n" : "]\n");
@@ -58,7 +83,7 @@ ExitCode runList(Invocation& invocation) {
         std::cout << "No tasks in " << invocation.programDir << "\n";
     } else {
         for (const TTask& task : tasks) {
-            printTask(task);
+            printTask(task, heldBackOf(state, task));
         }
     }
     // A task file that could not be loaded is missing from the list.

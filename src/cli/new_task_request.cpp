@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/argument_reader.h"
+#include "cli/per_host_option.h"
 #include "cli/verbosity_options.h"
 #include "engine/download_boundary.h"
 #include "parser/url_helpers.h"
@@ -168,7 +169,9 @@ const char* const kNewTaskOptionsHelp =
     "  -q, --quiet, -v, --verbose\n"
     "                          print less, or also every object as it completes\n"
     "  --fast                  free slots take their next file at once, not at the next tick\n"
-    "                          (servers you own or may load; keeps the Pause)\n";
+    "                          (servers you own or may load; keeps the Pause)\n"
+    "  --per-host N            at most N connections to one host at once in this run\n"
+    "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n";
 
 Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments) {
     NewTaskRequest request;
@@ -283,6 +286,7 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
                           request.fast = true;
                           return {};
                       }},
+        perHostOption(request.perHost),
     };
     for (CommandOption& option : verbosityOptions(request.verbosity)) {
         options.push_back(std::move(option));

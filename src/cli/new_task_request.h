@@ -36,8 +36,9 @@ struct NewTaskRequest {
     std::optional<Verbosity> verbosity;
     std::optional<std::string> directory;  // -P: the task's own folder, absolute
     GrabOptions grab;
-    bool json = false;  // one JSON object per settled object on standard output
-    bool fast = false;  // --fast: this run dispatches at once (CliSession::dispatchFast)
+    bool json = false;           // one JSON object per settled object on standard output
+    bool fast = false;           // --fast: this run dispatches at once (CliSession::dispatchFast)
+    std::optional<int> perHost;  // --per-host: this run's cap per host (CliSession::capPerHost)
 };
 
 // Bytes per second from "200k", "1.5M" or "5000" (k and M count 1024 and 1024 * 1024).

@@ -7,6 +7,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/interrupt_signal.h"
+#include "cli/per_host_option.h"
 #include "cli/run_report.h"
 #include "cli/usage.h"
 #include "cli/verbosity_options.h"
@@ -16,7 +17,9 @@ namespace quillharbor {
 ExitCode runResume(Invocation& invocation) {
     std::optional<Verbosity> verbosity;
     bool fast = false;
+    std::optional<int> perHost;
     std::vector<CommandOption> options = verbosityOptions(verbosity);
+    options.push_back(perHostOption(perHost));
     options.emplace_back("--fast", false, [&](std::string_view) -> Status {
         fast = true;
         return {};
@@ -34,6 +37,9 @@ ExitCode runResume(Invocation& invocation) {
     Engine& engine = session.engine();
     if (fast) {
         session.dispatchFast();
+    }
+    if (perHost) {
+        session.capPerHost(*perHost);
     }
     TerminalView& view = session.view();
     std::vector<TTask*> tasks;

@@ -113,6 +113,8 @@ std::string causeWords(int cause) {
             return "cannot write the file";
         case kCauseDiskFull:
             return "disk full";
+        case kCauseWaitTooLong:
+            return "asked to wait over 10 minutes (Retry-After)";
         default:
             return socketWords(cause);
     }

@@ -15,6 +15,7 @@ namespace {
 constexpr int kBytesPerSecPane = 0;
 constexpr int kWorkTimePane = 2;
 constexpr int kBytesTotalPane = 3;
+constexpr int kHeldHostsPane = 4;
 
 // Retrieved and scanned are one outcome to the user.
 ObjectState reportedState(ObjectState state) {
@@ -114,6 +115,9 @@ void TerminalView::SetStatusText(int pane, const std::string& text) {
         case kBytesTotalPane:
             update(true);
             break;
+        case kHeldHostsPane:
+            m_heldHosts = text;
+            break;
         default:
             break;
     }
@@ -135,7 +139,7 @@ std::string TerminalView::statusText() const {
     // The scheduler adds the window to the total only every 2 seconds.
     const std::int64_t bytes = m_state == nullptr ? 0 : m_state->BytesTotal + m_state->BytesWindow;
     return counters() + " | " + m_bytesPerSec + " | bytes total: " + std::to_string(bytes) + " | " +
-           m_workTime;
+           m_workTime + (m_heldHosts.empty() ? "" : " | " + m_heldHosts);
 }
 
 void TerminalView::update(bool statisticsStep) {

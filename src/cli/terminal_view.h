@@ -17,7 +17,8 @@ namespace quillharbor {
 
 // The engine's screen in the command-line front end: no rows and no commands to enable, but a
 // status line (per watched task: files read and queued; then the scheduler's bytes per second,
-// the bytes received so far and the scheduler's work time), the engine's notifications
+// the bytes received so far, the scheduler's work time and the hosts held back, when any are),
+// the engine's notifications
 // printed as lines, and with Verbose every object as it settles. The selection is whatever the
 // front end set, so that the engine's task commands act on the tasks the user named.
 //
@@ -91,6 +92,7 @@ private:
     // The scheduler's texts, renewed every 2 seconds; the byte total is taken when shown.
     std::string m_bytesPerSec = "bytes/sec: 0";
     std::string m_workTime = "work time: 0:00:00";
+    std::string m_heldHosts;  // empty while no host is held back
     std::string m_lastPlainCounters;
     // Objects already reported by Verbose, with the state they were reported in.
     std::unordered_map<std::uintptr_t, ObjectState> m_reported;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "clients/busy_answer.h"
 #include "clients/http_local_name.h"
 #include "clients/http_resume.h"
 #include "clients/local_name_claim.h"
@@ -269,7 +270,9 @@ void THLHTTPClient::OnDocEnd() {
     }
     TDnObj& object = *m_obj;
     if (object.State == ObjectState::RobotsRequest) {
-        robotsDocEnd(object);
+        if (!holdBack(object)) {
+            robotsDocEnd(object);
+        }
         return;
     }
     // Error answers and aborts are settled by OnRequestDone; the file stays open until then.
@@ -399,6 +402,9 @@ void THLHTTPClient::Finish() {
         return;
     }
     TDnObj& object = *m_obj;
+    if (holdBack(object)) {
+        return;
+    }
     const std::uintptr_t identity = identityOf(object);
     const int code = m_cli.StatusCode();
     if (object.State == ObjectState::RobotsRequest) {
@@ -450,6 +456,22 @@ void THLHTTPClient::Finish() {
                       RenamedLocalName(m_state.TaskList, object, object.LocalName + ".html"));
     }
     m_obj = nullptr;
+}
+
+bool THLHTTPClient::holdBack(TDnObj& object) {
+    if (!holdOnBusyAnswer(m_state, object, m_cli.StatusCode(), m_cli.RcvdHeader(),
+                          m_cli.Location())) {
+        return false;
+    }
+    if (m_savedErrorPage) {
+        // The file holds the server's answer, nothing of the document to resume from.
+        object.Received = 0;
+    }
+    m_file.close();
+    m_memory.reset();
+    post(EngineMessage::HostHeld, identityOf(object), m_cli.StatusCode());
+    m_obj = nullptr;
+    return true;
 }
 
 void THLHTTPClient::abort() {

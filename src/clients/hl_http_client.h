@@ -34,6 +34,8 @@ namespace quillharbor {
 //                                                                  state's RobotsBodies or 0,
 //                                                                  object
 //   134 TaskEnded         the object's task has nothing queued     task, 0
+//   149 HostHeld          429 or 503 with Retry-After: the object  object, status code
+//                         is queued again, its host held back
 //
 // A task's own options (TTask::Grab) replace the configured user agent and proxy for its
 // requests, and its byte rate holds the reads of its transfers (ReadHold) as their bytes come.
@@ -96,6 +98,9 @@ private:
     void correctNames(TDnObj& object);
     void handOver(TDnObj& object);
     void trySlashlessUrl(TDnObj& object);
+    // A busy answer with Retry-After puts the object back into the queue instead of settling it
+    // (busy_answer.h); returns whether it did.
+    bool holdBack(TDnObj& object);
 
     // The task's own agent and proxy, or the configured ones.
     void applyTaskOptions(const TTask& task);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <utility>
 
+#include "engine/held_hosts.h"
 #include "storage/settings_file.h"
 
 namespace quillharbor {
@@ -101,6 +102,11 @@ void Engine::StartScheduler() {
     }
 }
 
+void Engine::LoadAllTasks() {
+    m_loader.LoadAllTasks();
+    restoreHeldHosts(m_context);
+}
+
 bool Engine::SaveAtClose() {
     // No tick may change a task between its save and the engine's end.
     if (m_timer != 0) {
@@ -120,6 +126,9 @@ bool Engine::SaveAtClose() {
             !written) {
             report(written.error());
         }
+    }
+    if (Status held = saveHeldHosts(m_context); !held) {
+        report(held.error());
     }
     return saved;
 }

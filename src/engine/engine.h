@@ -72,7 +72,8 @@ public:
     // files come back stopped or finished, their objects queued or settled, their rows added;
     // each rejected file is notified and left on disk. Call it once after constructing the
     // engine and before StartScheduler (task_loader.h has the rules).
-    void LoadAllTasks() { m_loader.LoadAllTasks(); }
+    // Also holds back again the hosts a run before held back, whose hold is not over.
+    void LoadAllTasks();
     // Start-up, after LoadAllTasks and before StartScheduler: finds dial-up control and shows
     // its state in pane 1 (dial_up_watch.h has the rules).
     void DetectDialup() { m_dialUp.DetectDialup(); }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/held_hosts.h"
 #include "model/message_identity.h"
 
 namespace quillharbor {
@@ -31,6 +32,7 @@ bool changesTaskFile(EngineMessage message) {
         case EngineMessage::FtpSizeKnown:
         case EngineMessage::FtpRestartComplete:
         case EngineMessage::FtpError:
+        case EngineMessage::HostHeld:
             return true;
         default:
             return false;
@@ -85,6 +87,16 @@ void Engine::onMessage(const Message& message) {
         case EngineMessage::FtpRestartComplete:
             if (object != nullptr) {
                 m_services.view.RefreshObjectRow(*object);
+            }
+            break;
+        case EngineMessage::HostHeld:
+            if (object != nullptr) {
+                m_services.view.RefreshObjectRow(*object);
+            }
+            m_scheduler.showHeldHosts();
+            // A run cut short still waits, and `list` shows the host meanwhile.
+            if (Status saved = saveHeldHosts(m_context); !saved) {
+                m_services.view.ShowNotification(saved.error().text);
             }
             break;
         case EngineMessage::NetworkError:

@@ -16,10 +16,13 @@ TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
         at = state.Queue.firstOfKind(protocol);
     }
     walk.started = true;
+    const HostTable& hosts = state.Queue.hosts();
+    const unsigned cap = m_context.global.MaxConnsPerHost;
     while (at != nullptr) {
-        // A task that is not running has none of its neighbouring objects started: one step
-        // passes over them all, however many a stopped task holds at the head of the queue.
-        if (at->Task->State != TaskState::Running) {
+        // A task that is not running, or a host that may take no more slots, has none of its
+        // neighbouring objects started: one step passes over them all, however many a stopped
+        // task or a held host has at the head of the queue.
+        if (at->Task->State != TaskState::Running || !hosts.admits(at->Run->Host, m_now, cap)) {
             at = DownloadQueue::pastRun(*at);
             continue;
         }

@@ -21,13 +21,19 @@ namespace quillharbor {
 // A settled page that ScansCopy is handed to the link scanner (ScanLinks) instead, which
 // settles its count.
 //
+// A host held back (it answered 429 or 503 with Retry-After) or already served by
+// MaxConnsPerHost slots (HostTable::admits) has none of its objects started either; they stay
+// queued where they are.
+//
 // One picker serves one tick: each pick goes on where the previous pick of the same protocol
 // stopped, since nothing before that point can have become eligible within the tick. So a tick
 // walks each protocol's queued objects at most once, however many slots are free, never looks at
-// another protocol's, and passes over each run of a task that is not running in one step.
+// another protocol's, and passes over each run of a task that is not running, or of a host that
+// may take no more slots, in one step.
 class ObjectPicker {
 public:
-    explicit ObjectPicker(EngineContext& context) : m_context(context) {}
+    explicit ObjectPicker(EngineContext& context)
+        : m_context(context), m_now(HostTable::Clock::now()) {}
 
     // The object to start on a free slot, still in the queue; nullptr when there is none.
     TDnObj* PickHttp() { return pick(Protocol::Http, m_http); }
@@ -44,6 +50,7 @@ private:
     void settleAsCopy(TDnObj& object, std::string location);
 
     EngineContext& m_context;
+    const HostTable::Clock::time_point m_now;
     Walk m_http;
     Walk m_ftp;
 };

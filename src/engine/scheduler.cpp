@@ -27,11 +27,28 @@ std::string formatWorkTime(std::chrono::steady_clock::duration elapsed) {
     return text;
 }
 
-// Everything that has left the queue is in the seen list, where other tasks look for copies.
-void startOn(EngineState& state, TransferSlot& slot, TDnObj& object) {
-    state.Queue.QueueRemove(object);
-    state.SeenList.SeenInsert(object);
-    slot.Start(object);
+constexpr int kHeldHostsPane = 4;
+
+bool isFree(const HttpSlot& slot) {
+    return slot.ready();
+}
+
+// A slot that still holds its object is finished by its pass; its session is over.
+bool isFree(const FtpSlot& slot) {
+    return slot.ready() && slot.InUse() == 0;
+}
+
+// Releases the hosts counted for slots that are free again, and for slots that are gone.
+template <class Slot>
+void release(HostTable& hosts, std::vector<std::optional<HostTable::Id>>& serving,
+             const std::vector<std::unique_ptr<Slot>>& slots) {
+    for (std::size_t index = 0; index < serving.size(); ++index) {
+        if (serving[index] && (index >= slots.size() || isFree(*slots[index]))) {
+            hosts.slotFreed(*serving[index]);
+            serving[index].reset();
+        }
+    }
+    serving.resize(slots.size());
 }
 
 }  // namespace
@@ -42,6 +59,7 @@ void Scheduler::Timer1Timer() {
     countChangedSave();
     bool idle = true;
     startWaitingTasks();
+    releaseFreeSlots();
     ObjectPicker picker(m_context);
     serveHttpSlots(picker, idle, true);
     serveFtpSlots(picker, idle);
@@ -103,6 +121,35 @@ void Scheduler::updateStatistics() {
     view.SetStatusText(
         2, "work time: " + formatWorkTime(std::chrono::steady_clock::now() - m_startTime));
     view.SetStatusText(3, "bytes total: " + std::to_string(state.BytesTotal));
+    showHeldHosts();
+}
+
+void Scheduler::showHeldHosts() {
+    HostTable& hosts = m_context.state.Queue.hosts();
+    const HostTable::Clock::time_point now = HostTable::Clock::now();
+    std::string text;
+    for (const auto& [id, until] : hosts.heldHosts(now)) {
+        text += (text.empty() ? "held back: " : ", ") + hosts.name(id) + " " +
+                std::to_string(std::chrono::ceil<std::chrono::seconds>(until - now).count()) + " s";
+    }
+    m_context.services.view.SetStatusText(kHeldHostsPane, text);
+}
+
+void Scheduler::start(TransferSlot& slot, std::optional<HostTable::Id>& serving, TDnObj& object) {
+    EngineState& state = m_context.state;
+    serving = object.Run->Host;
+    state.Queue.hosts().slotStarted(*serving);
+    // Everything that has left the queue is in the seen list, where other tasks look for copies.
+    state.Queue.QueueRemove(object);
+    state.SeenList.SeenInsert(object);
+    slot.Start(object);
+}
+
+void Scheduler::releaseFreeSlots() {
+    EngineState& state = m_context.state;
+    HostTable& hosts = state.Queue.hosts();
+    release(hosts, m_httpServing, state.HttpSlots);
+    release(hosts, m_ftpServing, state.FtpSlots);
 }
 
 void Scheduler::countPeriodicSave() {
@@ -149,6 +196,7 @@ void Scheduler::AdmitObjects() {
         return;
     }
     bool idle = true;
+    releaseFreeSlots();
     ObjectPicker picker(m_context);
     serveHttpSlots(picker, idle, false);
     serveFtpSlots(picker, idle);
@@ -204,7 +252,7 @@ void Scheduler::serveHttpSlots(ObjectPicker& picker, bool& idle, bool ticking) {
             FreeSlot& free = m_freeSlots[index];
             m_context.services.loop.stopTimer(free.timer);
             free = FreeSlot{};
-            startOn(state, slot, *object);
+            start(slot, m_httpServing[index], *object);
         }
     }
 }
@@ -239,14 +287,15 @@ bool Scheduler::pauseOver(std::size_t index, HttpSlot& slot) {
 
 void Scheduler::serveFtpSlots(ObjectPicker& picker, bool& idle) {
     EngineState& state = m_context.state;
-    for (const auto& slot : state.FtpSlots) {
+    for (std::size_t index = 0; index < state.FtpSlots.size(); ++index) {
+        FtpSlot* slot = state.FtpSlots[index].get();
         // A request that ended without reaching its quit leaves the slot holding the object.
         if (slot->ready() && slot->Obj() != nullptr) {
             slot->Finish();
         }
         if (slot->ready() && slot->InUse() == 0) {
             if (TDnObj* object = picker.PickFtp()) {
-                startOn(state, *slot, *object);
+                start(*slot, m_ftpServing[index], *object);
             }
         } else {
             idle = false;

@@ -26,6 +26,11 @@ namespace quillharbor {
 // on AdmitObjects, which the engine posts after each report, so a slot that became free takes
 // its next object at once; an HTTP slot's Pause is then timed from the moment it was seen free,
 // by a timer of its own, instead of by counting ticks. Everything else stays on the tick.
+//
+// Each slot's start counts against its object's host until a later pass sees the slot free
+// again, so that MaxConnsPerHost holds; a held-back host's objects start on the first pass (a
+// tick at the latest) after its hold is over. Every statistics step also shows the hosts held
+// back in status pane 4 ("held back: " and each host with the seconds left; empty when none).
 class Scheduler {
 public:
     explicit Scheduler(EngineContext& context)
@@ -48,6 +53,8 @@ public:
     void AdmitObjects();
     // A timer of the loop fired; returns whether it was a slot's Pause timer.
     bool onPauseTimer(unsigned timerId);
+    // Status pane 4 shows the hosts held back now.
+    void showHeldHosts();
 
 private:
     void updateStatistics();
@@ -58,6 +65,11 @@ private:
     void serveFtpSlots(ObjectPicker& picker, bool& idle);
     bool pauseOver(std::size_t index, HttpSlot& slot);
     void stopPauseTimers();
+    // A slot starts an object that has left the queue for the seen list; hosts counts it
+    // against the object's host until the slot is seen free.
+    void start(TransferSlot& slot, std::optional<HostTable::Id>& serving, TDnObj& object);
+    // The slots seen free no longer count against the hosts they served.
+    void releaseFreeSlots();
 
     // FastDispatch: when each HTTP slot was seen free, and the timer that ends its Pause.
     struct FreeSlot {
@@ -74,6 +86,9 @@ private:
     std::unordered_set<std::uintptr_t> m_failedSaves;
     std::chrono::steady_clock::time_point m_startTime;
     std::vector<FreeSlot> m_freeSlots;
+    // The host each HTTP and FTP slot counts against while it serves one, by slot index.
+    std::vector<std::optional<HostTable::Id>> m_httpServing;
+    std::vector<std::optional<HostTable::Id>> m_ftpServing;
 };
 
 }  // namespace quillharbor

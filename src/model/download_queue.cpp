@@ -1,16 +1,20 @@
 #include "model/download_queue.h"
 
 #include <cassert>
+#include <string>
 
 namespace quillharbor {
 
 void DownloadQueue::Enqueue(TDnObj& object) {
     assert(object.InList == GlobalList::None);
     const Protocol kind = UrlProtocol(object.URL);
-    if (m_tail != nullptr && m_tail->Run->Task == object.Task && m_tail->Run->Kind == kind) {
+    const std::string host = HostPart(object.URL);
+    const QueueRun* last = m_tail != nullptr ? m_tail->Run : nullptr;
+    if (last != nullptr && last->Task == object.Task && last->Kind == kind &&
+        m_hosts.name(last->Host) == host) {
         object.Run = m_tail->Run;
     } else {
-        object.Run = newRun(object, kind);
+        object.Run = newRun(object, kind, m_hosts.intern(host));
     }
     object.Run->Last = &object;
     ++object.Run->Count;
@@ -23,9 +27,9 @@ void DownloadQueue::Enqueue(TDnObj& object) {
 }
 
 // Runs begin only at the tail, so each protocol's chain stays in queue order.
-QueueRun* DownloadQueue::newRun(TDnObj& object, Protocol kind) {
+QueueRun* DownloadQueue::newRun(TDnObj& object, Protocol kind, HostTable::Id host) {
     RunChain& chain = m_runs[kindIndex(kind)];
-    auto* run = new QueueRun{object.Task, kind, &object, nullptr, 0, nullptr, chain.last};
+    auto* run = new QueueRun{object.Task, kind, host, &object, nullptr, 0, nullptr, chain.last};
     (chain.last != nullptr ? chain.last->NextOfKind : chain.first) = run;
     chain.last = run;
     return run;

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "model/dn_obj.h"
+#include "model/host_table.h"
 #include "model/queue_run.h"
 
 namespace quillharbor {
@@ -11,7 +12,9 @@ namespace quillharbor {
 // QueueNext/QueuePrev. Every operation is O(1); it owns none of its objects. Beside the links it
 // keeps each queued object's Run (queue_run.h), so that a walk for one protocol visits only that
 // protocol's objects (firstOfKind, nextOfKind) and passes over the rest of a task's run in one
-// step (pastRun), in queue order. An object's URL stays as it is while it is queued.
+// step (pastRun), in queue order. A run holds one host's objects, so that a walk passes over a
+// host that may take no more slots in one step too; the queue keeps the table of those hosts
+// (hosts()). An object's URL stays as it is while it is queued.
 class DownloadQueue {
 public:
     DownloadQueue() = default;
@@ -42,6 +45,9 @@ public:
         return next != nullptr ? next->First : nullptr;
     }
 
+    HostTable& hosts() { return m_hosts; }
+    const HostTable& hosts() const { return m_hosts; }
+
     TDnObj* head() const { return m_head; }
     TDnObj* tail() const { return m_tail; }
     std::size_t size() const { return m_size; }
@@ -55,9 +61,10 @@ private:
     static std::size_t kindIndex(Protocol kind) {
         return kind == Protocol::Http ? 0 : kind == Protocol::Ftp ? 1 : 2;
     }
-    QueueRun* newRun(TDnObj& object, Protocol kind);
+    QueueRun* newRun(TDnObj& object, Protocol kind, HostTable::Id host);
     void freeRun(QueueRun* run);
 
+    HostTable m_hosts;
     RunChain m_runs[3];
     TDnObj* m_head = nullptr;
     TDnObj* m_tail = nullptr;

@@ -23,6 +23,7 @@ enum class EngineMessage : unsigned {
     FtpSizeKnown = 146,         // wParam object
     FtpRestartComplete = 147,   // wParam object
     FtpError = 148,             // wParam object or 0, lParam error code
+    HostHeld = 149,             // wParam object queued again, lParam 429 or 503: its host waits
     ApplySettings = 402,        // the Global Options dialog was accepted
     CreateTask = 406,           // the New Task dialog was accepted; the new-task record is filled
     ApplyTaskEdit = 408,        // the Edit Task dialog was accepted; the task-edit record is filled

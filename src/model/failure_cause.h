@@ -11,6 +11,8 @@ namespace quillharbor {
 inline constexpr std::int32_t kCauseNone = 0;
 inline constexpr std::int32_t kCauseFileNotWritten = 1;
 inline constexpr std::int32_t kCauseDiskFull = 2;
+// A 429 or 503 answer asked for a wait past the longest the program holds a host back.
+inline constexpr std::int32_t kCauseWaitTooLong = 3;
 inline constexpr std::int32_t kCauseTimedOut = 10060;  // the scheduler's time-out ended it
 
 }  // namespace quillharbor

@@ -1,19 +1,21 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "model/dn_obj.h"
 #include "parser/url_helpers.h"
 
 namespace quillharbor {
 
-// Neighbouring objects of one task and one protocol (UrlProtocol) in the download queue. The
-// runs of each protocol are chained in queue order, so a walk for one protocol's slot never
+// Neighbouring objects of one task, one protocol (UrlProtocol) and one host in the download queue.
+// The runs of each protocol are chained in queue order, so a walk for one protocol's slot never
 // looks at another protocol's objects, and passes over the rest of a stopped task's run from any
 // of its objects in one step. The queue owns its runs.
 struct QueueRun {
     TTask* Task = nullptr;
     Protocol Kind = Protocol::Other;
+    std::uint32_t Host = 0;  // HostTable id of the objects' HostPart
     TDnObj* First = nullptr;
     TDnObj* Last = nullptr;
     std::size_t Count = 0;

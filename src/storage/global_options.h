@@ -41,6 +41,9 @@ struct GlobalOptions {
     // A free slot takes its next object at once rather than at the next tick, and its Pause is
     // timed per slot; off unless asked for (a file without the key reads as off).
     bool FastDispatch = false;
+    // At most this many slots serve one host (scheme, host and port) at once; 0, the default
+    // (also of a file without the key), sets no cap.
+    std::uint16_t MaxConnsPerHost = 0;
 
     // Whether HTTPProxyPassword is written to the file; it has no key of its own.
     bool SavePassword = false;

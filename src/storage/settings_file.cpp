@@ -55,6 +55,7 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"HTTPS", &GlobalOptions::HTTPS},
     {"VerifyCertificates", &GlobalOptions::VerifyCertificates},
     {"FastDispatch", &GlobalOptions::FastDispatch},
+    {"MaxConnsPerHost", &GlobalOptions::MaxConnsPerHost},
 };
 
 const Field<DefaultTaskOptions> kDefaultFields[] = {

@@ -25,6 +25,7 @@ GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, DialUpSupport
       breakConnection(options.BreakConnection),
       fastDispatch(options.FastDispatch),
       maxHttpConns(kConnections.clamp(options.MaxHTTPConns)),
+      maxConnsPerHost(kPerHost.clamp(options.MaxConnsPerHost)),
       pause(kPause.clamp(options.Pause / kPauseFactor)),
       obeyRobots(options.ObeyRobotExclusion),
       httpTimeout(kTimeout.clamp(options.HTTPTimeout)),
@@ -60,6 +61,7 @@ void GlobalOptionsForm::store(GlobalOptions& options) const {
     options.ForceFTPRetrieve = forceFtpRetrieve;
     options.BreakConnection = breakConnection;
     options.MaxHTTPConns = static_cast<std::uint16_t>(maxHttpConns);
+    options.MaxConnsPerHost = static_cast<std::uint16_t>(maxConnsPerHost);
     // Up to 10000 shown: 50000 still fits the 16-bit setting.
     options.Pause = static_cast<std::uint16_t>(pause * kPauseFactor);
     options.ObeyRobotExclusion = obeyRobots;

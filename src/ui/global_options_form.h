@@ -14,6 +14,7 @@ namespace quillharbor {
 class GlobalOptionsForm {
 public:
     static constexpr SpinRange kConnections{1, 16};
+    static constexpr SpinRange kPerHost{0, 16};  // 0: no cap
     static constexpr SpinRange kPause{0, 10000};
     static constexpr int kPauseStep = 200;
     static constexpr SpinRange kTimeout{1, 16};
@@ -37,6 +38,7 @@ public:
     bool fastDispatch = false;
     // Page "HTTP".
     int maxHttpConns = 1;
+    int maxConnsPerHost = 0;
     int pause = 0;  // as shown
     bool obeyRobots = false;
     int httpTimeout = 1;

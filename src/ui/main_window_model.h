@@ -47,7 +47,7 @@ public:
     bool dropWindowShown() const { return m_dropWindowShown; }
     bool pasteFromClipboard() const { return m_pasteFromClipboard; }
     const DetailsLabels& details() const { return m_details; }
-    const std::array<std::string, 4>& statusPanes() const { return m_panes; }
+    const std::array<std::string, 5>& statusPanes() const { return m_panes; }
     TTask* currentTask() const { return m_current; }
 
     // What the widgets report. Selections come in list order.
@@ -130,7 +130,8 @@ private:
     bool m_dropWindowShown = true;
     bool m_pasteFromClipboard = false;
     DetailsLabels m_details = bareDetailsLabels();
-    std::array<std::string, 4> m_panes = {"bytes/sec", "RAS:", "work time", "bytes total"};
+    // The last pane names the hosts held back, empty while there are none.
+    std::array<std::string, 5> m_panes = {"bytes/sec", "RAS:", "work time", "bytes total", ""};
 };
 
 }  // namespace quillharbor

@@ -112,6 +112,9 @@ QWidget* GlobalOptionsDialog::httpPage() {
     m_pause = spinBox(GlobalOptionsForm::kPause, GlobalOptionsForm::kPauseStep);
     m_httpTimeout = spinBox(GlobalOptionsForm::kTimeout);
     numbers->addRow(QStringLiteral("Maximumn number of parallel HTTP connections"), m_maxHttpConns);
+    m_maxConnsPerHost = spinBox(GlobalOptionsForm::kPerHost);
+    numbers->addRow(QStringLiteral("Connections to one host at once (0: no limit)"),
+                    m_maxConnsPerHost);
     numbers->addRow(QStringLiteral("Pause between the connections, milliseconds "), m_pause);
     layout->addLayout(numbers);
     m_obeyRobots = new QCheckBox(QStringLiteral("Obey robot exclusion protocol"));
@@ -197,6 +200,7 @@ void GlobalOptionsDialog::showCurrent(DialUpSupport dialUp) {
     m_breakConnection->setChecked(form.breakConnection);
     m_fastDispatch->setChecked(form.fastDispatch);
     m_maxHttpConns->setValue(form.maxHttpConns);
+    m_maxConnsPerHost->setValue(form.maxConnsPerHost);
     m_pause->setValue(form.pause);
     m_obeyRobots->setChecked(form.obeyRobots);
     m_httpTimeout->setValue(form.httpTimeout);
@@ -237,6 +241,7 @@ void GlobalOptionsDialog::readControls() {
     form.breakConnection = m_breakConnection->isChecked();
     form.fastDispatch = m_fastDispatch->isChecked();
     form.maxHttpConns = m_maxHttpConns->value();
+    form.maxConnsPerHost = m_maxConnsPerHost->value();
     form.pause = m_pause->value();
     form.obeyRobots = m_obeyRobots->isChecked();
     form.httpTimeout = m_httpTimeout->value();

@@ -71,6 +71,7 @@ private:
     QCheckBox* m_fastDispatch = nullptr;
     // HTTP
     QSpinBox* m_maxHttpConns = nullptr;
+    QSpinBox* m_maxConnsPerHost = nullptr;
     QSpinBox* m_pause = nullptr;
     QCheckBox* m_obeyRobots = nullptr;
     QSpinBox* m_httpTimeout = nullptr;

@@ -340,7 +340,7 @@ QTableView* MainWindow::createObjectView(ObjectListPage page) {
 }
 
 void MainWindow::createStatusBar() {
-    const char* initial[] = {"bytes/sec", "RAS:", "work time", "bytes total"};
+    const char* initial[] = {"bytes/sec", "RAS:", "work time", "bytes total", ""};
     for (std::size_t pane = 0; pane < m_panes.size(); ++pane) {
         m_panes[pane] = new QLabel(initial[pane]);
         m_panes[pane]->setMinimumWidth(kPaneWidth);

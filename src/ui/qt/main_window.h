@@ -38,7 +38,7 @@ public:
     QTabWidget* pages() const { return m_pages; }
     QAction* action(UiCommand command) const;
     const std::array<QLabel*, 7>& detailLabels() const { return m_details; }
-    const std::array<QLabel*, 4>& statusPanes() const { return m_panes; }
+    const std::array<QLabel*, 5>& statusPanes() const { return m_panes; }
     // Draws what is pending now instead of at the end of the turn.
     void flush();
 
@@ -86,7 +86,7 @@ private:
     std::array<QTableView*, 3> m_objectViews{};
     QTabWidget* m_pages = nullptr;
     std::array<QLabel*, 7> m_details{};
-    std::array<QLabel*, 4> m_panes{};
+    std::array<QLabel*, 5> m_panes{};
     bool m_refreshPosted = false;
     bool m_selecting = false;  // a selection the model asked for is being mirrored
     bool m_closed = false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/download_queue.h"
+#include "model/host_table.h"
 #include "model/task.h"
 
 namespace quillharbor {
@@ -78,6 +79,44 @@ TEST(QueueRunTest, EachProtocolIsWalkedInQueueOrderAlone) {
     EXPECT_EQ(queue.firstOfKind(Protocol::Ftp), nullptr);
     EXPECT_EQ(walk(Protocol::Http), (Urls{"http://a/1", "http://a/2", "a/3"}));
     queue.clear();
+}
+
+// A walk passes over a host that may take no more slots in one step: runs end where a host does.
+TEST(QueueRunTest, RunsAreOfOneHost) {
+    auto a = NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", "");
+    std::vector<TDnObj*> objects;
+    for (const char* url : {"http://h/1", "http://h/2", "http://g/1", "http://h/3"}) {
+        objects.push_back(NewDnObj(*a, url, 1));
+    }
+    DownloadQueue queue;
+    for (TDnObj* object : objects) {
+        queue.Enqueue(*object);
+    }
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[0]), objects[2]);
+    EXPECT_EQ(objects[0]->Run->Host, objects[3]->Run->Host);
+    EXPECT_EQ(queue.hosts().name(objects[2]->Run->Host), "http://g");
+    queue.clear();
+}
+
+TEST(HostTableTest, AdmitsByHoldAndCap) {
+    HostTable hosts;
+    const HostTable::Id h = hosts.intern("http://h");
+    EXPECT_EQ(hosts.intern("http://g"), h + 1);
+    EXPECT_EQ(hosts.intern("http://h"), h);
+    const auto now = HostTable::Clock::now();
+    hosts.holdUntil(h, now + std::chrono::seconds(2));
+    hosts.holdUntil(h, now + std::chrono::seconds(1));  // the longer hold stays
+    EXPECT_FALSE(hosts.admits(h, now + std::chrono::milliseconds(1999), 0));
+    EXPECT_TRUE(hosts.admits(h, now + std::chrono::seconds(2), 0));
+    EXPECT_EQ(hosts.heldHosts(now + std::chrono::seconds(2)).size(), 0u) << "over: forgotten";
+    const auto later = now + std::chrono::seconds(3);
+    hosts.slotStarted(h);
+    EXPECT_TRUE(hosts.admits(h, later, 2));
+    hosts.slotStarted(h);
+    EXPECT_FALSE(hosts.admits(h, later, 2));
+    EXPECT_TRUE(hosts.admits(h, later, 0));
+    hosts.slotFreed(h);
+    EXPECT_TRUE(hosts.admits(h, later, 2));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ TEST_F(MainWindowModelTest, StartsWithNothingToActOn) {
     EXPECT_TRUE(m_model.enabled(UiCommand::NewTask));
     EXPECT_EQ(m_model.details(), bareDetailsLabels());
     EXPECT_THAT(m_model.statusPanes(),
-                ElementsAre("bytes/sec", "RAS:", "work time", "bytes total"));
+                ElementsAre("bytes/sec", "RAS:", "work time", "bytes total", ""));
 }
 
 TEST_F(MainWindowModelTest, SelectionFillsAndEmptiesTheObjectLists) {

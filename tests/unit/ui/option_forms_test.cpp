@@ -323,6 +323,7 @@ TEST(GlobalOptionsFormTest, OkWithoutChangesStoresTheSameSettings) {
     options.HTTPProxyPort = "3128";
     options.SavePassword = true;
     options.MaxFTPConns = 7;
+    options.MaxConnsPerHost = 3;
     GlobalOptions stored = options;
     GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
     options.NameAuto = true;
