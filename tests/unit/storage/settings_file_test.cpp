@@ -98,6 +98,7 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "HTTPProxyUser=\r\nMaxFTPConns=5\r\nDefUser=anonymous\r\n"
                   "DefPassword=user@void\r\nFTPTimeout=5\r\nUseFTPProxy=0\r\nFTPProxyName=\r\n"
                   "Notify=2\r\nShowDropWindow=1\r\nPasteLinksFromClipboard=0\r\n"
+                  "DropWindowPosition=\r\n"
                   "RetryOnFails=1\r\nUseRasCtrl=0\r\n"
                   "HTTPS=1\r\nVerifyCertificates=1\r\n"
                   "FastDispatch=0\r\n"
@@ -134,6 +135,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                              .Notify = 63,
                              .ShowDropWindow = false,
                              .PasteLinksFromClipboard = true,
+                             .DropWindowPosition = "-20,700",
                              .RetryOnFails = false,
                              .UseRasCtrl = true,
                              .HTTPS = false,
@@ -215,7 +217,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 44u);
+    ASSERT_EQ(entries.size(), 45u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");
