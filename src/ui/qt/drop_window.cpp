@@ -70,17 +70,17 @@ public:
         setAcceptDrops(true);
         setToolTip(QString::fromUtf8(kDropWindowTip));
         m_icon = QIcon::fromTheme("quillharbor", QIcon(":/icons/quillharbor.svg"));
-        m_menu.addAction("&Hide Drop Window", [this] { report(WindowMessage::DropWindowHidden); });
-        m_paste = m_menu.addAction("&Paste Links From Clipboard",
-                                   [this] { report(WindowMessage::DropWatchingToggled); });
+        m_menu->addAction("&Hide Drop Window", [this] { report(WindowMessage::DropWindowHidden); });
+        m_paste = m_menu->addAction("&Paste Links From Clipboard",
+                                    [this] { report(WindowMessage::DropWatchingToggled); });
         m_paste->setCheckable(true);
-        m_menu.addSeparator();
+        m_menu->addSeparator();
         m_newTask =
-            m_menu.addAction("&New Task ...", [this] { report(WindowMessage::DropNewTask); });
-        m_options = m_menu.addAction("&Default Task Options ...",
-                                     [this] { report(WindowMessage::DropDefaultTaskOptions); });
-        m_menu.addSeparator();
-        m_menu.addAction("E&xit", [this] { report(WindowMessage::DropExit); });
+            m_menu->addAction("&New Task ...", [this] { report(WindowMessage::DropNewTask); });
+        m_options = m_menu->addAction("&Default Task Options ...",
+                                      [this] { report(WindowMessage::DropDefaultTaskOptions); });
+        m_menu->addSeparator();
+        m_menu->addAction("E&xit", [this] { report(WindowMessage::DropExit); });
     }
 
     QAction* pasteItem() const { return m_paste; }
@@ -113,7 +113,7 @@ protected:
         event->accept();
         m_module.captured(*action, std::move(*capture));
     }
-    void contextMenuEvent(QContextMenuEvent* event) override { m_menu.popup(event->globalPos()); }
+    void contextMenuEvent(QContextMenuEvent* event) override { m_menu->popup(event->globalPos()); }
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton) {
             m_grab = event->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -151,7 +151,7 @@ private:
 
     QtDropWindow& m_module;
     QIcon m_icon;
-    QMenu m_menu;
+    QMenu* m_menu = new QMenu(this);
     QAction* m_paste = nullptr;
     QAction* m_newTask = nullptr;
     QAction* m_options = nullptr;
