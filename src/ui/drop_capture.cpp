@@ -31,11 +31,11 @@ std::optional<int> numberAt(std::string_view text) {
 
 const char* const kDropWindowTip =
     "Drop a link or a page here\n"
-    "No key: new task from the default options\n"
-    "Ctrl: New Task dialog\n"
+    "No key: a new task from the default options\n"
+    "Ctrl: the New Task dialog (a page: its task's properties)\n"
     "Shift: this document only\n"
     "Alt: pictures only\n"
-    "Ctrl+Shift: a page, following FTP links two levels deep";
+    "Ctrl+Shift, a page only: two levels, FTP links followed";
 
 std::optional<int> dropActionFor(bool ctrl, bool shift, bool alt) {
     if (alt) {

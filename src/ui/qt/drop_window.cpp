@@ -69,6 +69,8 @@ public:
         setFixedSize(kSide, kSide);
         setAcceptDrops(true);
         setToolTip(QString::fromUtf8(kDropWindowTip));
+        // It is hovered from other programs' windows and seldom active.
+        setAttribute(Qt::WA_AlwaysShowToolTips);
         m_icon = QIcon::fromTheme("quillharbor", QIcon(":/icons/quillharbor.svg"));
         m_menu->addAction("&Hide Drop Window", [this] { report(WindowMessage::DropWindowHidden); });
         m_paste = m_menu->addAction("&Paste Links From Clipboard",
