@@ -201,9 +201,11 @@ bool THLHTTPClient::openFresh(TDnObj& object) {
     const TTask& task = *object.Task;
     // In the site's layout the starting document keeps its own place, where the site's links
     // to it lead. Recognised also on a later run, when the task has grown past its first object.
+    // Only a first-level object: a dropped page is the starting document of its task before
+    // anything is fetched, and its first fetched link is not.
     const bool siteLayout = TaskHasFlag(task, TaskFlag::SiteLayout);
-    m_startDocument = !siteLayout && !task.StartDocName.empty() &&
-                      (task.Total == 1 || (object.URL == task.URL && object.Level == 1)) &&
+    m_startDocument = !siteLayout && !task.StartDocName.empty() && object.Level == 1 &&
+                      (task.Total == 1 || object.URL == task.URL) &&
                       TakesStartDocName(m_cli.ContentType(), object.URL);
     std::string wanted = m_startDocument ? task.StartDocName : DocumentPath(object.URL, siteLayout);
     // Named as HTML from the start, so that "/a" saved as "a.html" leaves room for a folder "a".

@@ -34,7 +34,8 @@ Engine::Engine(EngineServices services, std::string programDir)
       m_loader(m_context),
       m_results(m_context, m_dialUp),
       m_scheduler(m_context) {
-    m_services.drop.CreateDropWindow(m_handle);
+    m_services.drop.CreateDropWindow(m_services.dropReports != 0 ? m_services.dropReports
+                                                                 : m_handle);
     SetDefaultSettings(m_global, m_defaults, m_programDir);
     if (Status loaded = LoadSettings(m_global, m_defaults, m_programDir); !loaded) {
         // The built-in defaults stay in effect; the user should know their settings were not.

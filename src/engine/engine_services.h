@@ -23,6 +23,7 @@ struct EngineServices {
     LinkIntake& intake;                    // NullLinkIntake: documents are not scanned
     LinkRewriteQueue& rewriter;            // NullLinkRewriteQueue: links are not rewritten
     TransferSlotFactory* slots = nullptr;  // nullptr: no transfers, the slot arrays stay empty
+    Handle dropReports = 0;                // where the drop window reports; 0: the engine
 };
 
 }  // namespace quillharbor

@@ -34,6 +34,7 @@ struct GlobalOptions {
                                // 16 protocol error, 32 network error
     bool ShowDropWindow = true;
     bool PasteLinksFromClipboard = false;
+    std::string DropWindowPosition;  // "x,y" on the screen; empty: the window's first-run place
     bool RetryOnFails = true;
     bool UseRasCtrl = false;
     bool HTTPS = true;  // https:// URLs are fetched; off, they are links of another scheme

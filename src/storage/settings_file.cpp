@@ -50,6 +50,7 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"Notify", &GlobalOptions::Notify},
     {"ShowDropWindow", &GlobalOptions::ShowDropWindow},
     {"PasteLinksFromClipboard", &GlobalOptions::PasteLinksFromClipboard},
+    {"DropWindowPosition", &GlobalOptions::DropWindowPosition},
     {"RetryOnFails", &GlobalOptions::RetryOnFails},
     {"UseRasCtrl", &GlobalOptions::UseRasCtrl},
     {"HTTPS", &GlobalOptions::HTTPS},

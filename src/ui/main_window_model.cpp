@@ -146,10 +146,10 @@ void MainWindowModel::run(UiCommand command) {
             m_dialogsOpen += m_dialogs.showGlobalOptions() ? 1 : 0;
             break;
         case UiCommand::ToggleDropWindow:
-            m_dropWindowShown = !m_dropWindowShown;
-            break;
         case UiCommand::TogglePasteFromClipboard:
-            m_pasteFromClipboard = !m_pasteFromClipboard;
+        case UiCommand::DropWindowItem:
+        case UiCommand::PasteFromClipboardItem:
+            runDropWindowToggle(command);
             break;
         case UiCommand::HelpContents:
             m_shell.showHelp(kContentsHelp);
@@ -165,6 +165,21 @@ void MainWindowModel::run(UiCommand command) {
             break;
     }
     UpdateCommands();
+}
+
+void MainWindowModel::runDropWindowToggle(UiCommand command) {
+    if (m_dropWindow == nullptr) {
+        return;
+    }
+    if (command == UiCommand::ToggleDropWindow) {
+        m_dropWindow->dropButtonClicked();
+    } else if (command == UiCommand::DropWindowItem) {
+        m_dropWindow->dropItemClicked();
+    } else if (command == UiCommand::TogglePasteFromClipboard) {
+        m_dropWindow->pasteButtonClicked();
+    } else {
+        m_dropWindow->pasteItemClicked();
+    }
 }
 
 void MainWindowModel::activate(ListId list) {
@@ -410,6 +425,9 @@ void MainWindowModel::UpdateCommands() {
     applyRetryRule(states, m_focus, m_selectedTasks.size(), saved.size());
     applyDialogRule(states, m_dialogsOpen > 0);
     m_commands = states;
+    if (m_dropWindow != nullptr) {
+        m_dropWindow->dialogItemsEnabled(m_dialogsOpen == 0);
+    }
     refresh();
 }
 

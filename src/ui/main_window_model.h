@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "engine/engine_view.h"
 #include "ui/details_panel.h"
+#include "ui/drop_window_controls.h"
 #include "ui/icon_cache.h"
 #include "ui/list_id.h"
 #include "ui/object_rows.h"
@@ -44,8 +45,9 @@ public:
     const ObjectRows& objectRows(ObjectListPage page) const;
     const CommandStates& commands() const { return m_commands; }
     bool enabled(UiCommand command) const { return m_commands.enabled(command); }
-    bool dropWindowShown() const { return m_dropWindowShown; }
-    bool pasteFromClipboard() const { return m_pasteFromClipboard; }
+    // The drop window's toggles, when the program has a drop window.
+    void attachDropWindow(DropWindowControls& controls) { m_dropWindow = &controls; }
+    DropWindowControls* dropWindow() const { return m_dropWindow; }
     const DetailsLabels& details() const { return m_details; }
     const std::array<std::string, 5>& statusPanes() const { return m_panes; }
     TTask* currentTask() const { return m_current; }
@@ -108,6 +110,7 @@ private:
     // Empties the object lists and forgets the rows of the current task's objects.
     void emptyObjectLists();
     void copyUrl();
+    void runDropWindowToggle(UiCommand command);
     void refresh();
 
     DesktopShell& m_shell;
@@ -127,8 +130,7 @@ private:
     bool m_listsShown = false;  // the object lists show the current task's objects
     bool m_forceClose = false;
     bool m_taskListEnabled = true;
-    bool m_dropWindowShown = true;
-    bool m_pasteFromClipboard = false;
+    DropWindowControls* m_dropWindow = nullptr;
     DetailsLabels m_details = bareDetailsLabels();
     // The last pane names the hosts held back, empty while there are none.
     std::array<std::string, 5> m_panes = {"bytes/sec", "RAS:", "work time", "bytes total", ""};

@@ -23,8 +23,11 @@ enum class UiCommand {
     CopyUrl,
     DefaultTaskOptions,
     GlobalOptions,
-    ToggleDropWindow,
-    TogglePasteFromClipboard,
+    ToggleDropWindow,          // the toolbar button
+    TogglePasteFromClipboard,  // the toolbar button
+    // The menu items of the two toggles: their check marks follow rules of their own.
+    DropWindowItem,
+    PasteFromClipboardItem,
     Exit,
     HelpContents,
     License,

@@ -16,6 +16,12 @@ enum class WindowMessage : unsigned {
     NewTaskClosed = 405,
     EditTaskClosed = 407,
     ExitConfirmed = 410,
+    // The drop window's own menu; its captures (416) are the engine's LinkDropped.
+    DropWindowHidden = 411,
+    DropWatchingToggled = 412,
+    DropDefaultTaskOptions = 413,
+    DropNewTask = 414,
+    DropExit = 415,
 };
 
 constexpr unsigned messageNumber(WindowMessage message) {

@@ -4,22 +4,18 @@
 
 namespace quillharbor {
 
-WindowReports::WindowReports(MessageLoop& loop, MainWindowModel& model, Engine& engine,
-                             Actions actions)
-    : m_loop(loop),
-      m_model(model),
-      m_engine(engine),
-      m_actions(std::move(actions)),
-      m_handle(loop.add(*this)) {}
+WindowReports::WindowReports(MessageLoop& loop, MainWindowModel& model, Actions actions)
+    : m_loop(loop), m_model(model), m_actions(std::move(actions)), m_handle(loop.add(*this)) {}
 
 WindowReports::~WindowReports() {
     m_loop.remove(m_handle);
 }
 
 void WindowReports::onMessage(const Message& message) {
-    if (message.number < WM_USER) {
+    if (message.number < WM_USER || m_engine == nullptr) {
         return;
     }
+    Engine& engine = *m_engine;
     switch (message.number - WM_USER) {
         case static_cast<unsigned>(WindowMessage::GlobalOptionsClosed):
         case static_cast<unsigned>(WindowMessage::DefaultTaskOptionsClosed):
@@ -35,10 +31,10 @@ void WindowReports::onMessage(const Message& message) {
             }
             break;
         case static_cast<unsigned>(EngineMessage::ApplyTaskEdit):
-            m_engine.onMessage(message);
+            engine.onMessage(message);
             // The details of the edited task show its new limits.
             if (TTask* task =
-                    taskByIdentity(m_engine.state().TaskList, m_engine.taskEditParams().Task)) {
+                    taskByIdentity(engine.state().TaskList, engine.taskEditParams().Task)) {
                 m_model.ShowTaskCounters(*task);
             }
             m_model.UpdateCommands();
@@ -46,7 +42,8 @@ void WindowReports::onMessage(const Message& message) {
         case static_cast<unsigned>(EngineMessage::ApplySettings):
         case static_cast<unsigned>(EngineMessage::CreateTask):
         case static_cast<unsigned>(EngineMessage::RemoveSelectedTasks):
-            m_engine.onMessage(message);
+        case static_cast<unsigned>(EngineMessage::LinkDropped):
+            engine.onMessage(message);
             m_model.UpdateCommands();
             break;
         case static_cast<unsigned>(EngineMessage::NotificationClosed):
@@ -54,9 +51,46 @@ void WindowReports::onMessage(const Message& message) {
                 m_actions.notificationClosed(message.wParam);
             }
             break;
+        case static_cast<unsigned>(WindowMessage::DropWindowHidden):
+        case static_cast<unsigned>(WindowMessage::DropWatchingToggled):
+        case static_cast<unsigned>(WindowMessage::DropDefaultTaskOptions):
+        case static_cast<unsigned>(WindowMessage::DropNewTask):
+        case static_cast<unsigned>(WindowMessage::DropExit):
+            onDropWindowMenu(static_cast<WindowMessage>(message.number - WM_USER));
+            break;
         default:
             break;
     }
+}
+
+void WindowReports::onDropWindowMenu(WindowMessage message) {
+    DropWindowControls* controls = m_model.dropWindow();
+    switch (message) {
+        case WindowMessage::DropWindowHidden:
+            if (controls != nullptr) {
+                controls->hiddenFromMenu();
+            }
+            break;
+        case WindowMessage::DropWatchingToggled:
+            if (controls != nullptr) {
+                controls->clipboardToggledFromMenu();
+            }
+            break;
+        case WindowMessage::DropDefaultTaskOptions:
+            m_model.run(UiCommand::DefaultTaskOptions);
+            break;
+        case WindowMessage::DropNewTask:
+            m_model.run(UiCommand::NewTask);
+            break;
+        case WindowMessage::DropExit:
+            if (m_actions.exitRequested) {
+                m_actions.exitRequested();
+            }
+            return;
+        default:
+            return;
+    }
+    m_model.UpdateCommands();
 }
 
 }  // namespace quillharbor

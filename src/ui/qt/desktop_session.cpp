@@ -16,6 +16,12 @@ bool namesTaskRoot(const std::string& programDir) {
 
 DesktopSession::DesktopSession(const std::string& programDir, const std::string& defaultTaskRoot)
     : m_model(m_shell, m_dialogs, m_shell),
+      m_reports(
+          m_loop, m_model,
+          {.exitConfirmed = [this] { forceClose(); },
+           .notificationClosed = [this](std::size_t slot) { m_dialogs.FreeNotification(slot); },
+           .exitRequested = [this] { m_window->close(); }}),
+      m_drop(m_loop),
       m_rewriter(m_loop, m_model),
       m_slots(m_loop),
       m_engine(EngineServices{.loop = m_loop,
@@ -24,18 +30,19 @@ DesktopSession::DesktopSession(const std::string& programDir, const std::string&
                               .dialUp = m_dialUp,
                               .intake = m_intake,
                               .rewriter = m_rewriter,
-                              .slots = &m_slots},
+                              .slots = &m_slots,
+                              .dropReports = m_reports.handle()},
                programDir),
-      m_reports(
-          m_loop, m_model, m_engine,
-          {.exitConfirmed = [this] { forceClose(); },
-           .notificationClosed = [this](std::size_t slot) { m_dialogs.FreeNotification(slot); }}) {
+      m_dropControls(m_drop, m_engine.globalOptions()) {
     // A new program directory downloads where the desktop keeps downloads, not inside itself.
     if (!namesTaskRoot(programDir)) {
         m_engine.globalOptions().TaskRoot = defaultTaskRoot;
     }
     m_rewriter.attach(m_engine.state());
+    m_reports.attach(m_engine);
     m_model.attach(m_engine);
+    m_model.attachDropWindow(m_dropControls);
+    m_drop.placeAt(positionFromText(m_engine.globalOptions().DropWindowPosition));
     m_window = std::make_unique<MainWindow>(m_model, m_shell, [this] { closeSteps(); });
     m_dialogs.attach(m_window.get(), m_engine, m_shell, m_reports.target());
 }
@@ -47,6 +54,7 @@ DesktopSession::~DesktopSession() {
 }
 
 void DesktopSession::show() {
+    m_dropControls.startUp();
     m_engine.LoadAllTasks();
     m_model.UpdateCommands();
     m_window->show();
@@ -69,6 +77,7 @@ void DesktopSession::halt() {
 
 void DesktopSession::closeSteps() {
     m_rewriter.stop();
+    m_engine.globalOptions().DropWindowPosition = positionText(m_drop.position());
     m_saved = m_engine.SaveAtClose();
     m_notifier.reset();
     m_dialogs.closeAll();

@@ -8,9 +8,10 @@
 #include "engine/engine.h"
 #include "engine/engine_link_intake.h"
 #include "engine/link_rewriter.h"
-#include "engine/null_drop_source.h"
 #include "platform/message_loop.h"
+#include "ui/drop_window_controls.h"
 #include "ui/main_window_model.h"
+#include "ui/qt/drop_window.h"
 #include "ui/qt/loop_notifier.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop_shell.h"
@@ -48,6 +49,8 @@ public:
     Engine& engine() { return m_engine; }
     MessageLoop& loop() { return m_loop; }
     QtDialogs& dialogs() { return m_dialogs; }
+    QtDropWindow& dropWindow() { return m_drop; }
+    DropWindowControls& dropControls() { return m_dropControls; }
     LinkRewriter& rewriter() { return m_rewriter; }
     // Whether the close steps ran and wrote everything.
     bool saved() const { return m_saved; }
@@ -59,13 +62,15 @@ private:
     QtDesktopShell m_shell;
     QtDialogs m_dialogs;
     MainWindowModel m_model;
-    NullDropSource m_drop;
+    // Before the engine: the drop window is made with the engine and reports to the window.
+    WindowReports m_reports;
+    QtDropWindow m_drop;
     DialUpLibrary m_dialUp;
     EngineLinkIntake m_intake;
     LinkRewriter m_rewriter;
     NetworkSlotFactory m_slots;
     Engine m_engine;
-    WindowReports m_reports;
+    DropWindowControls m_dropControls;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<LoopNotifier> m_notifier;
     bool m_saved = false;

@@ -150,13 +150,13 @@ void MainWindow::createActions() {
         ->setToolTip("Default Task Options");
     commandAction(C::GlobalOptions, "&Global Options ...", "preferences-system")
         ->setToolTip("Global Options");
-    QAction* drop = commandAction(C::ToggleDropWindow, "&Show Drop Window", "go-jump");
-    drop->setCheckable(true);
-    drop->setToolTip("Hide Drop Window");
-    QAction* paste =
-        commandAction(C::TogglePasteFromClipboard, "&Paste Links From Clipboard", "edit-paste");
-    paste->setCheckable(true);
-    paste->setToolTip("Paste links from clipboard");
+    // The toggles' buttons and menu items are actions of their own: their states differ.
+    commandAction(C::ToggleDropWindow, "Drop Window", "go-jump")->setCheckable(true);
+    commandAction(C::DropWindowItem, "&Show Drop Window", {})->setCheckable(true);
+    commandAction(C::TogglePasteFromClipboard, "Paste Links", "edit-paste")
+        ->setToolTip("Paste links from clipboard");
+    action(C::TogglePasteFromClipboard)->setCheckable(true);
+    commandAction(C::PasteFromClipboardItem, "&Paste Links From Clipboard", {})->setCheckable(true);
     commandAction(C::HelpContents, "Contents", "help-contents");
     commandAction(C::License, "License", "help-about");
     commandAction(C::About, "About ...", "help-about");
@@ -200,7 +200,7 @@ void MainWindow::createMenus() {
     QMenu* options = menuBar()->addMenu("&Options");
     options->addActions({action(C::DefaultTaskOptions), action(C::GlobalOptions)});
     options->addSeparator();
-    options->addActions({action(C::ToggleDropWindow), action(C::TogglePasteFromClipboard)});
+    options->addActions({action(C::DropWindowItem), action(C::PasteFromClipboardItem)});
     QMenu* help = menuBar()->addMenu("&Help");
     help->addActions({action(C::HelpContents), action(C::License), action(C::About)});
     auto* contextHelp = new QAction(this);
@@ -507,8 +507,15 @@ void MainWindow::flush() {
             m_taskView->setFocus();
         }
     }
-    action(UiCommand::ToggleDropWindow)->setChecked(m_model.dropWindowShown());
-    action(UiCommand::TogglePasteFromClipboard)->setChecked(m_model.pasteFromClipboard());
+    if (const DropWindowControls* drop = m_model.dropWindow()) {
+        action(UiCommand::ToggleDropWindow)->setChecked(drop->dropButtonPressed());
+        action(UiCommand::ToggleDropWindow)
+            ->setToolTip(QString::fromStdString(drop->dropButtonHint()));
+        action(UiCommand::DropWindowItem)->setChecked(drop->dropItemChecked());
+        action(UiCommand::DropWindowItem)->setText(QString::fromStdString(drop->dropItemCaption()));
+        action(UiCommand::TogglePasteFromClipboard)->setChecked(drop->pasteButtonPressed());
+        action(UiCommand::PasteFromClipboardItem)->setChecked(drop->pasteItemChecked());
+    }
     for (std::size_t label = 0; label < m_details.size(); ++label) {
         m_details[label]->setText(QString::fromStdString(m_model.details()[label]));
     }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QMimeDatabase>
 #include <QStyle>
 #include <QUrl>
@@ -51,7 +52,10 @@ void QtDesktopShell::openPath(const std::string& path) {
 }
 
 void QtDesktopShell::copyText(const std::string& text) {
-    QApplication::clipboard()->setText(QString::fromStdString(text));
+    auto* mime = new QMimeData;
+    mime->setText(QString::fromStdString(text));
+    mime->setData(kOwnCopyFormat, {});
+    QApplication::clipboard()->setMimeData(mime);
 }
 
 void QtDesktopShell::showHelp(int context) {

@@ -9,6 +9,9 @@
 
 namespace quillharbor {
 
+// Marks the program's own copies, which the clipboard watch does not take as captured links.
+inline constexpr const char* kOwnCopyFormat = "application/x-quillharbor-copy";
+
 // The desktop as Qt reaches it: QDesktopServices opens files and folders with their handler
 // (a failure is ignored), the clipboard, file-type icons from the icon theme by MIME type, the
 // help pages in the desktop's browser, and QCollator's locale order.

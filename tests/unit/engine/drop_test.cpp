@@ -115,6 +115,21 @@ TEST_F(DropTest, DroppedDocumentModesAndAShortContent) {
     EXPECT_EQ(state().TaskList.TaskFind("Task-3")->Extensions, " .gif .jpg .png .bmp .pcx ");
 }
 
+TEST_F(DropTest, DroppedDocumentWithModeZeroOrAnUnknownOneKeepsTheDefaults) {
+    for (std::uintptr_t mode : {0u, 7u}) {
+        m_drop.content = "<p>";
+        drop("http://h/" + std::to_string(mode) + ".html", mode, 3);
+    }
+    ASSERT_EQ(state().TaskList.size(), 2u);
+    for (const TTask& task : state().TaskList) {
+        EXPECT_EQ(task.MaxLevels, 3);
+        EXPECT_EQ(task.Extensions, "");
+        EXPECT_FALSE(TaskHasFlag(task, TaskFlag::FollowFTP));
+        EXPECT_EQ(task.State, TaskState::Running);
+    }
+    EXPECT_EQ(m_drop.releases, 2);
+}
+
 TEST_F(DropTest, ARefusedDocumentIsReleasedAndNothingIsLeft) {
     engine().defaultTaskOptions().DirTemplate = "../escape";
     m_drop.content = "abc";

@@ -99,6 +99,7 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "HTTPProxyUser=\r\nMaxFTPConns=5\r\nDefUser=anonymous\r\n"
                   "DefPassword=user@void\r\nFTPTimeout=5\r\nUseFTPProxy=0\r\nFTPProxyName=\r\n"
                   "Notify=2\r\nShowDropWindow=1\r\nPasteLinksFromClipboard=0\r\n"
+                  "DropWindowPosition=\r\n"
                   "RetryOnFails=1\r\nUseRasCtrl=0\r\n"
                   "HTTPS=1\r\nVerifyCertificates=1\r\n"
                   "FastDispatch=0\r\n"
@@ -136,6 +137,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                              .Notify = 63,
                              .ShowDropWindow = false,
                              .PasteLinksFromClipboard = true,
+                             .DropWindowPosition = "-20,700",
                              .RetryOnFails = false,
                              .UseRasCtrl = true,
                              .HTTPS = false,
