@@ -220,7 +220,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 45u);
+    ASSERT_EQ(entries.size(), 46u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");
