@@ -41,6 +41,9 @@ struct GlobalOptions {
     // A free slot takes its next object at once rather than at the next tick, and its Pause is
     // timed per slot; off unless asked for (a file without the key reads as off).
     bool FastDispatch = false;
+    // HTTP/1.1 requests with keep-alive: a slot's connection serves its next object of the same
+    // server; off unless asked for (a file without the key reads as off).
+    bool KeepAlive = false;
 
     // Whether HTTPProxyPassword is written to the file; it has no key of its own.
     bool SavePassword = false;

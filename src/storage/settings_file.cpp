@@ -55,6 +55,7 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"HTTPS", &GlobalOptions::HTTPS},
     {"VerifyCertificates", &GlobalOptions::VerifyCertificates},
     {"FastDispatch", &GlobalOptions::FastDispatch},
+    {"KeepAlive", &GlobalOptions::KeepAlive},
 };
 
 const Field<DefaultTaskOptions> kDefaultFields[] = {

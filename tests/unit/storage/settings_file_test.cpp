@@ -101,6 +101,7 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "RetryOnFails=1\r\nUseRasCtrl=0\r\n"
                   "HTTPS=1\r\nVerifyCertificates=1\r\n"
                   "FastDispatch=0\r\n"
+                  "KeepAlive=0\r\n"
                   "\r\n"
                   "[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
                   "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
@@ -139,6 +140,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                              .HTTPS = false,
                              .VerifyCertificates = false,
                              .FastDispatch = true,
+                             .KeepAlive = true,
                              .SavePassword = true};
     m_defaults = DefaultTaskOptions{.DirTemplate = "Site",
                                     .StartingDoc = "index.html",
@@ -215,7 +217,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 44u);
+    ASSERT_EQ(entries.size(), 45u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");
