@@ -74,11 +74,24 @@ void CliSession::dispatchFast() {
     options.FastDispatch = true;
 }
 
+void CliSession::keepConnections() {
+    GlobalOptions& options = m_engine.globalOptions();
+    if (!m_configuredKeepAlive) {
+        m_configuredKeepAlive = options.KeepAlive;
+    }
+    options.KeepAlive = true;
+    // The slots read the engine's copy, made when the settings were applied.
+    m_engine.state().KeepAlive = true;
+}
+
 bool CliSession::close() {
     m_rewriter.stop();
     drainMessages();
     if (m_configuredFast) {
         m_engine.globalOptions().FastDispatch = *m_configuredFast;
+    }
+    if (m_configuredKeepAlive) {
+        m_engine.globalOptions().KeepAlive = *m_configuredKeepAlive;
     }
     // Saving speaks only of files it could not write.
     m_view.captureNotifications();

@@ -42,6 +42,9 @@ public:
     // This run dispatches at once (FastDispatch) whatever the configuration says; the
     // configuration file keeps its own value.
     void dispatchFast();
+    // This run keeps HTTP connections (KeepAlive) whatever the configuration says; the
+    // configuration file keeps its own value.
+    void keepConnections();
 
     // Runs the scheduler and the loop until the run settles or the signal is raised.
     RunEnd run(const InterruptSignal& interrupt);
@@ -70,6 +73,8 @@ private:
     Engine m_engine;
     bool m_startupTrouble = false;
     std::optional<bool> m_configuredFast;  // set by dispatchFast: what close() writes back
+    // Set by keepConnections: what close() writes back.
+    std::optional<bool> m_configuredKeepAlive;
 };
 
 }  // namespace quillharbor

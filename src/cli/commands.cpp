@@ -41,7 +41,9 @@ std::string resumeHelp() {
            "  -q, --quiet, -v, --verbose\n"
            "                          print less, or also every object as it completes\n"
            "  --fast                  free slots take their next file at once, not at the next\n"
-           "                          tick (servers you own or may load; keeps the Pause)\n\n" +
+           "                          tick (servers you own or may load; keeps the Pause)\n"
+           "  --keep-alive            HTTP/1.1 connections that serve a slot's next file of the\n"
+           "                          same server\n\n" +
            std::string(kRunHelp);
 }
 

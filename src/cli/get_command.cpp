@@ -40,6 +40,9 @@ ExitCode runGet(Invocation& invocation) {
     if (request.value().fast) {
         session.dispatchFast();
     }
+    if (request.value().keepAlive) {
+        session.keepConnections();
+    }
     engine.PrepareNewTaskParams();
     applyNewTaskRequest(request.value(), url.value(), engine.newTaskParams());
 

@@ -168,7 +168,9 @@ const char* const kNewTaskOptionsHelp =
     "  -q, --quiet, -v, --verbose\n"
     "                          print less, or also every object as it completes\n"
     "  --fast                  free slots take their next file at once, not at the next tick\n"
-    "                          (servers you own or may load; keeps the Pause)\n";
+    "                          (servers you own or may load; keeps the Pause)\n"
+    "  --keep-alive            HTTP/1.1 connections that serve a slot's next file of the\n"
+    "                          same server\n";
 
 Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments) {
     NewTaskRequest request;
@@ -281,6 +283,11 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
         CommandOption{"--fast", false,
                       [&](std::string_view) -> Status {
                           request.fast = true;
+                          return {};
+                      }},
+        CommandOption{"--keep-alive", false,
+                      [&](std::string_view) -> Status {
+                          request.keepAlive = true;
                           return {};
                       }},
     };

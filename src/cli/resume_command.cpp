@@ -21,6 +21,11 @@ ExitCode runResume(Invocation& invocation) {
         fast = true;
         return {};
     });
+    bool keepAlive = false;
+    options.emplace_back("--keep-alive", false, [&](std::string_view) -> Status {
+        keepAlive = true;
+        return {};
+    });
     Result<std::vector<std::string>> names = readArguments(invocation.arguments, options);
     if (!names) {
         return usageError(names.error().text, "resume");
@@ -34,6 +39,9 @@ ExitCode runResume(Invocation& invocation) {
     Engine& engine = session.engine();
     if (fast) {
         session.dispatchFast();
+    }
+    if (keepAlive) {
+        session.keepConnections();
     }
     TerminalView& view = session.view();
     std::vector<TTask*> tasks;

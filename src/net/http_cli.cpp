@@ -242,12 +242,24 @@ void THttpCli::onHeaderData(const std::string&) {
     }
     fire(OnHeaderData);
     // Nothing more of an error response is read; what came with its status line still is.
-    if (info().statusCode >= 400 && !m_finished) {
+    // With keep-alive the header says first whether its body is short enough to read past.
+    if (info().statusCode >= 400 && !m_finished && !m_persistent) {
         closeConnection();
     }
 }
 
 void THttpCli::onHeaderEnd() {
+    const bool body = m_parser.phase() == HttpResponseParser::Phase::Body;
+    if (body) {
+        m_framing.start(info(), m_persistent);
+    }
+    // An error page is read to its end (and the connection kept) only when its length is known
+    // and small; otherwise its connection ends here, as without keep-alive.
+    if (m_persistent && info().statusCode >= 400 && !m_finished &&
+        !(body && m_framing.kind() == HttpBodyFraming::Kind::Length &&
+          info().contentLength <= MaxKeptErrorBody)) {
+        closeConnection();
+    }
     if (m_parser.phase() == HttpResponseParser::Phase::Redirect) {
         fire(OnHeaderEnd);
         if (!m_finished && m_state != THttpState::httpAborting) {
@@ -256,7 +268,6 @@ void THttpCli::onHeaderEnd() {
         return;
     }
     m_docName = htmlDocName(m_docName, info().contentType);
-    m_framing.start(info(), m_persistent);
     setState(THttpState::httpWaitingBody);
     fire(OnHeaderEnd);
     if (m_framing.complete() && m_state == THttpState::httpWaitingBody) {

@@ -39,8 +39,9 @@ namespace quillharbor {
 // later dispatch of the loop, after State() has become httpReady; a new request may be started
 // from it or later. Handlers may call Abort(); they must not destroy the client.
 //
-// A status of 400 or more closes the connection as soon as its line is handled; bytes that came
-// with it are still handled. StatusCode() is then the server's, or after a failure of the client
+// A status of 400 or more closes the connection as soon as its line is handled (with KeepAlive(),
+// at the end of its header unless its body is short and of known length); bytes that came with
+// it are still handled. StatusCode() is then the server's, or after a failure of the client
 // itself: 800 (a header line longer than the buffer, or a malformed status line), 801 (the host
 // could not be looked up, or Abort), 802 (more than MaxRedirects redirects), 803 to 807 (the TLS
 // session of an https URL could not be set up, tls_failure.h), the proxy's status when it refused
@@ -60,6 +61,8 @@ public:
     static constexpr unsigned WM_HTTP_RECONNECT = WM_USER + 4;
     // A redirect past this many ends the request with kHttpTooManyRedirects.
     static constexpr int MaxRedirects = 20;
+    // With KeepAlive(), an error page up to this long is read whole and its connection kept.
+    static constexpr std::int64_t MaxKeptErrorBody = 64 * 1024;
 
     explicit THttpCli(MessageLoop& loop);
     // With another transport in place of the control socket.

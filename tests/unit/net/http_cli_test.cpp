@@ -425,6 +425,7 @@ TEST_F(KeepAliveTest, FramedBodiesEndWithoutACloseAndTheConnectionServesTheNextR
         {"HTTP/1.0 answer that keeps",
          "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nhi", "hi"},
         {"no content", "HTTP/1.1 204 No Content\r\n\r\n", ""},
+        {"short error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", "gone"},
     };
     for (const Case& c : cases) {
         log.clear();
@@ -460,7 +461,8 @@ TEST_F(KeepAliveTest, AConnectionThatCannotGoOnIsClosed) {
         {"close asked", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx"},
         {"HTTP/1.0 answer", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"},
         {"bytes past the body", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nxy"},
-        {"error status", "HTTP/1.1 404 Not Found\r\nContent-Length: 1\r\n\r\nx"},
+        {"long error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"},
+        {"error page of no length", "HTTP/1.1 500 Oops\r\n\r\nx"},
     };
     for (const Case& c : cases) {
         net->calls.clear();
