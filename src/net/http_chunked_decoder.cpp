@@ -1,26 +1,12 @@
 #include "net/http_chunked_decoder.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
+#include "parser/ascii.h"
+
 namespace quillharbor {
-
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::size_t ChunkedDecoder::feed(std::string_view bytes, Sink& sink) {
     std::size_t at = 0;
@@ -56,12 +42,12 @@ std::size_t ChunkedDecoder::feed(std::string_view bytes, Sink& sink) {
 void ChunkedDecoder::sizeByte(char c) {
     switch (m_step) {
         case Step::SizeDigits:
-            if (const int value = hexValue(c); value >= 0) {
+            if (const std::optional<int> value = asciiHexValue(c)) {
                 if (m_digits == MaxSizeDigits) {
                     fail("chunk size too large");
                     return;
                 }
-                m_size = m_size * 16 + static_cast<std::uint64_t>(value);
+                m_size = m_size * 16 + static_cast<std::uint64_t>(*value);
                 ++m_digits;
                 ++m_lineLength;
                 return;
