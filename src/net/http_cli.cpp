@@ -252,6 +252,9 @@ void THttpCli::onHeaderEnd() {
     const bool body = m_parser.phase() == HttpResponseParser::Phase::Body;
     if (body) {
         m_framing.start(info(), m_persistent);
+        if (m_framing.kind() == HttpBodyFraming::Kind::Chunked) {
+            info().contentLength = -1;  // a length beside the chunked coding means nothing
+        }
     }
     // An error page is read to its end (and the connection kept) only when its length is known
     // and small; otherwise its connection ends here, as without keep-alive.
