@@ -201,9 +201,9 @@ TEST_F(CliTest, SecondGrabOfTheSameSiteSavesTheSameFiles) {
 TEST_F(CliTest, KeptConnectionsSaveTheSameFilesForOneRun) {
     const fs::path home = newHome("kept");
     std::string out;
-    ASSERT_EQ(run(home, {"get", url("/site/index.html"), "--levels", "infinity", "--keep-alive"},
-                  &out),
-              0)
+    ASSERT_EQ(
+        run(home, {"get", url("/site/index.html"), "--levels", "infinity", "--keep-alive"}, &out),
+        0)
         << out;
     EXPECT_EQ(namesOf(treeOf(home / "My Downloads" / "Task-1")), kSiteFiles);
     EXPECT_THAT(accessLog(), HasSubstr("GET /site/index.html HTTP/1.1 "));
