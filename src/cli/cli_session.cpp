@@ -82,6 +82,16 @@ void CliSession::capPerHost(int cap) {
     options.MaxConnsPerHost = static_cast<std::uint16_t>(cap);
 }
 
+void CliSession::keepConnections() {
+    GlobalOptions& options = m_engine.globalOptions();
+    if (!m_configuredKeepAlive) {
+        m_configuredKeepAlive = options.KeepAlive;
+    }
+    options.KeepAlive = true;
+    // The slots read the engine's copy, made when the settings were applied.
+    m_engine.state().KeepAlive = true;
+}
+
 bool CliSession::close() {
     m_rewriter.stop();
     drainMessages();
@@ -90,6 +100,9 @@ bool CliSession::close() {
     }
     if (m_configuredPerHost) {
         m_engine.globalOptions().MaxConnsPerHost = *m_configuredPerHost;
+    }
+    if (m_configuredKeepAlive) {
+        m_engine.globalOptions().KeepAlive = *m_configuredKeepAlive;
     }
     // Saving speaks only of files it could not write.
     m_view.captureNotifications();

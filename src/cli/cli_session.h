@@ -46,6 +46,9 @@ public:
     // In this run at most cap slots serve one host at once (MaxConnsPerHost); the configuration
     // file keeps its own value.
     void capPerHost(int cap);
+    // This run keeps HTTP connections (KeepAlive) whatever the configuration says; the
+    // configuration file keeps its own value.
+    void keepConnections();
 
     // Runs the scheduler and the loop until the run settles or the signal is raised.
     RunEnd run(const InterruptSignal& interrupt);
@@ -75,6 +78,8 @@ private:
     bool m_startupTrouble = false;
     std::optional<bool> m_configuredFast;  // set by dispatchFast: what close() writes back
     std::optional<std::uint16_t> m_configuredPerHost;  // set by capPerHost, likewise
+    // Set by keepConnections: what close() writes back.
+    std::optional<bool> m_configuredKeepAlive;
 };
 
 }  // namespace quillharbor

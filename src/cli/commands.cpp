@@ -44,7 +44,9 @@ std::string resumeHelp() {
            "  --fast                  free slots take their next file at once, not at the next\n"
            "                          tick (servers you own or may load; keeps the Pause)\n"
            "  --per-host N            at most N connections to one host at once in this run\n"
-           "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n\n" +
+           "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n"
+           "  --keep-alive            HTTP/1.1 connections that serve a slot's next file of the\n"
+           "                          same server\n\n" +
            std::string(kRunHelp);
 }
 

@@ -43,6 +43,9 @@ ExitCode runGet(Invocation& invocation) {
     if (request.value().perHost) {
         session.capPerHost(*request.value().perHost);
     }
+    if (request.value().keepAlive) {
+        session.keepConnections();
+    }
     engine.PrepareNewTaskParams();
     applyNewTaskRequest(request.value(), url.value(), engine.newTaskParams());
 

@@ -171,7 +171,9 @@ const char* const kNewTaskOptionsHelp =
     "  --fast                  free slots take their next file at once, not at the next tick\n"
     "                          (servers you own or may load; keeps the Pause)\n"
     "  --per-host N            at most N connections to one host at once in this run\n"
-    "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n";
+    "                          (1 to 16; default: MaxConnsPerHost, 0 for no cap)\n"
+    "  --keep-alive            HTTP/1.1 connections that serve a slot's next file of the\n"
+    "                          same server\n";
 
 Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments) {
     NewTaskRequest request;
@@ -287,6 +289,11 @@ Result<NewTaskRequest> readNewTaskRequest(std::span<const std::string> arguments
                           return {};
                       }},
         perHostOption(request.perHost),
+        CommandOption{"--keep-alive", false,
+                      [&](std::string_view) -> Status {
+                          request.keepAlive = true;
+                          return {};
+                      }},
     };
     for (CommandOption& option : verbosityOptions(request.verbosity)) {
         options.push_back(std::move(option));

@@ -24,6 +24,11 @@ ExitCode runResume(Invocation& invocation) {
         fast = true;
         return {};
     });
+    bool keepAlive = false;
+    options.emplace_back("--keep-alive", false, [&](std::string_view) -> Status {
+        keepAlive = true;
+        return {};
+    });
     Result<std::vector<std::string>> names = readArguments(invocation.arguments, options);
     if (!names) {
         return usageError(names.error().text, "resume");
@@ -40,6 +45,9 @@ ExitCode runResume(Invocation& invocation) {
     }
     if (perHost) {
         session.capPerHost(*perHost);
+    }
+    if (keepAlive) {
+        session.keepConnections();
     }
     TerminalView& view = session.view();
     std::vector<TTask*> tasks;

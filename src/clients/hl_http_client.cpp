@@ -112,6 +112,7 @@ void THLHTTPClient::Start(TDnObj& object) {
     m_cli.setFollowHttps(m_state.Https);
     m_cli.setVerifyCertificates(m_state.VerifyCertificates &&
                                 !TaskHasFlag(*object.Task, TaskFlag::SkipCertificateCheck));
+    m_cli.setKeepAlive(m_state.KeepAlive);
     object.Status = 0;
     object.Cause = kCauseNone;
     // A redirect of this request names its target afresh.
@@ -286,7 +287,8 @@ void THLHTTPClient::OnDocEnd() {
         if (object.Size < 1) {
             object.Size = m_announcedSize;
         }
-        if (object.Size > object.Received) {
+        // A chunked body tells its end only by its last chunk.
+        if (object.Size > object.Received || m_cli.BodyCut()) {
             object.State = ObjectState::Incomplete;
         }
         if (object.Size < 1) {

@@ -68,6 +68,7 @@ void Engine::ApplySettings() {
     m_state.ObeyRobots = m_global.ObeyRobotExclusion;
     m_state.Https = m_global.HTTPS;
     m_state.VerifyCertificates = m_global.VerifyCertificates;
+    m_state.KeepAlive = m_global.KeepAlive;
     // The disallow list is kept: every host in the host list is known and never asked again,
     // so emptying it would lift the rules of those hosts for the rest of the run.
     m_state.FreeSlots();

@@ -57,6 +57,7 @@ struct EngineState {
     bool SaveSeparate = false;
     bool Https = false;  // HTTPS
     bool VerifyCertificates = false;
+    bool KeepAlive = false;
     std::string DefaultFtpUser;
     std::string DefaultFtpPassword;
 

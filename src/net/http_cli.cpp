@@ -56,18 +56,31 @@ void THttpCli::GetASync() {
     if (m_state != THttpState::httpReady) {
         throw EHttpException("HTTP component is busy", 1);
     }
+    HttpTarget target = makeHttpTarget(m_url, m_proxy, m_proxyPort);
+    const bool reuse = m_keepAlive && m_transport->open() &&
+                       m_kept.serves(KeptConnection::keyOf(target, m_verifyCertificates),
+                                     KeptConnection::Clock::now());
+    if (!reuse && m_transport->open()) {
+        m_transport->close();  // the last request is over: its close reports nothing
+    }
+    m_kept.drop();
     ++m_request;
     m_requestType = THttpRequest::httpGET;
     m_requestDoneError = 0;
     m_redirecting = false;
     m_finished = false;
+    m_persistent = m_keepAlive;
+    m_framing = HttpBodyFraming();
+    m_bodyEnded = false;
+    m_bodyCut = false;
+    m_onKeptConnection = reuse;
     m_parser.startRequest();
     setState(THttpState::httpNotConnected);
     m_rcvdCount = 0;
     m_bodyPieces = 0;
     m_redirects = 0;
     m_location = m_url;
-    m_target = makeHttpTarget(m_url, m_proxy, m_proxyPort);
+    m_target = std::move(target);
     m_docName = docNameFromPath(m_target.path);
 
     m_requestFields = m_fields;
@@ -80,7 +93,17 @@ void THttpCli::GetASync() {
     }
     m_requestFields.ContentRangeBegin = std::exchange(m_contentRangeBegin, {});
     m_requestFields.ContentRangeEnd = std::exchange(m_contentRangeEnd, {});
-    startLookup();
+    if (reuse) {
+        sendOnKeptConnection();
+    } else {
+        startLookup();
+    }
+}
+
+void THttpCli::sendOnKeptConnection() {
+    setState(THttpState::httpConnected);
+    setState(THttpState::httpWaitingHeader);
+    sendRequest();
 }
 
 void THttpCli::startLookup() {
@@ -143,6 +166,7 @@ void THttpCli::sendRequest() {
     header.host = m_target.hostField;
     // Inside a tunnel the request is the server's: the proxy's login went with the CONNECT.
     header.viaProxy = !m_proxy.empty() && m_target.tunnel.empty();
+    header.persistent = m_persistent;
     HttpCommandHook hook;
     if (OnCommand) {
         hook = [this](std::string& line) { OnCommand(*this, line); };
@@ -158,8 +182,11 @@ void THttpCli::onDataAvailable() {
     const bool wanted = m_parser.reading() && (m_state == THttpState::httpWaitingHeader ||
                                                m_state == THttpState::httpWaitingBody);
     if (!wanted) {
-        // Taken all the same, so that the socket reports the next bytes and its close.
-        m_transport->receive(discard.data(), discard.size());
+        // Taken all the same, so that the socket reports the next bytes and its close. A
+        // connection that speaks unasked carries no further request.
+        if (m_transport->receive(discard.data(), discard.size()) > 0) {
+            m_kept.drop();
+        }
         return;
     }
     if (m_parser.phase() == HttpResponseParser::Phase::Body) {
@@ -170,6 +197,7 @@ void THttpCli::onDataAvailable() {
     if (count == 0) {
         return;
     }
+    m_onKeptConnection = false;
     m_parser.commit(count);
     if (m_finished) {
         return;
@@ -214,12 +242,27 @@ void THttpCli::onHeaderData(const std::string&) {
     }
     fire(OnHeaderData);
     // Nothing more of an error response is read; what came with its status line still is.
-    if (info().statusCode >= 400 && !m_finished) {
+    // With keep-alive the header says first whether its body is short enough to read past.
+    if (info().statusCode >= 400 && !m_finished && !m_persistent) {
         closeConnection();
     }
 }
 
 void THttpCli::onHeaderEnd() {
+    const bool body = m_parser.phase() == HttpResponseParser::Phase::Body;
+    if (body) {
+        m_framing.start(info(), m_persistent);
+        if (m_framing.kind() == HttpBodyFraming::Kind::Chunked) {
+            info().contentLength = -1;  // a length beside the chunked coding means nothing
+        }
+    }
+    // An error page is read to its end (and the connection kept) only when its length is known
+    // and small; otherwise its connection ends here, as without keep-alive.
+    if (m_persistent && info().statusCode >= 400 && !m_finished &&
+        !(body && m_framing.kind() == HttpBodyFraming::Kind::Length &&
+          info().contentLength <= MaxKeptErrorBody)) {
+        closeConnection();
+    }
     if (m_parser.phase() == HttpResponseParser::Phase::Redirect) {
         fire(OnHeaderEnd);
         if (!m_finished && m_state != THttpState::httpAborting) {
@@ -230,6 +273,9 @@ void THttpCli::onHeaderEnd() {
     m_docName = htmlDocName(m_docName, info().contentType);
     setState(THttpState::httpWaitingBody);
     fire(OnHeaderEnd);
+    if (m_framing.complete() && m_state == THttpState::httpWaitingBody) {
+        endBody();  // an answer without a body
+    }
 }
 
 void THttpCli::followRedirect() {
@@ -259,11 +305,38 @@ void THttpCli::followRedirect() {
 }
 
 void THttpCli::onBody(const char* data, std::size_t length) {
+    if (m_bodyEnded) {
+        m_kept.drop();  // bytes past the end of the body: the connection is out of step
+        return;
+    }
+    m_framing.take(std::string_view(data, length), *this);
+    if (m_framing.failed()) {
+        fail(kHttpClientFailure, "Bad chunked body: " + m_framing.failure(), 0);
+    } else if (m_framing.complete()) {
+        endBody();
+    }
+}
+
+void THttpCli::onDecoded(const char* data, std::size_t length) {
     if (m_bodyPieces++ == 0) {
         fire(OnDocBegin);
     }
     m_rcvdCount += static_cast<std::int64_t>(length);
     fire(OnDocData, data, length);
+}
+
+void THttpCli::endBody() {
+    m_bodyEnded = true;
+    if (m_finished || m_state == THttpState::httpAborting) {
+        return;
+    }
+    if (!m_framing.reusable()) {
+        closeConnection();
+        return;
+    }
+    m_kept.keep(KeptConnection::keyOf(m_target, m_verifyCertificates),
+                KeptConnection::Clock::now());
+    finish();
 }
 
 void THttpCli::closeConnection() {
@@ -275,9 +348,18 @@ void THttpCli::closeConnection() {
 }
 
 void THttpCli::onClosed(int) {
+    m_kept.drop();
     if (m_finished) {
         return;
     }
+    if (m_onKeptConnection && m_state == THttpState::httpWaitingHeader) {
+        // The server had closed the kept connection: once more on a fresh one.
+        m_onKeptConnection = false;
+        m_loop.post(m_handle, WM_HTTP_RECONNECT, m_request);
+        return;
+    }
+    m_bodyCut = m_bodyPieces > 0 && m_framing.kind() != HttpBodyFraming::Kind::UntilClose &&
+                !m_framing.complete();
     if (!m_redirecting) {
         finish();
         return;
@@ -343,6 +425,7 @@ void THttpCli::onMessage(const Message& message) {
             fire(OnRequestDone, m_requestType, static_cast<int>(message.lParam));
             break;
         case WM_HTTP_LOCATION:
+        case WM_HTTP_RECONNECT:
             if (current && m_state != THttpState::httpReady && !m_finished) {
                 m_parser.startResponse();
                 startLookup();

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "net/http_body_framing.h"
+#include "net/http_kept_connection.h"
 #include "net/http_request_header.h"
 #include "net/http_response_parser.h"
 #include "net/http_state.h"
@@ -23,6 +25,12 @@ namespace quillharbor {
 // OnRequestDone. The end of the body is the end of the connection. There is no time-out: the owner
 // aborts requests that take too long.
 //
+// With KeepAlive() the requests are HTTP/1.1 with keep-alive: a body ends after its length or
+// its last chunk (the chunked coding undone before OnDocData), and a connection the server keeps
+// serves the next request to the same server, port and session kind (KeptConnection). When a kept
+// connection turns out closed before any byte of the answer came, the request goes once more over
+// a fresh connection, unseen by the owner.
+//
 // Threads: everything runs on the loop's thread; events fire from it.
 //
 // Order of events for the owner: OnSessionConnected, OnHeaderBegin, OnHeaderData..., OnHeaderEnd,
@@ -31,8 +39,9 @@ namespace quillharbor {
 // later dispatch of the loop, after State() has become httpReady; a new request may be started
 // from it or later. Handlers may call Abort(); they must not destroy the client.
 //
-// A status of 400 or more closes the connection as soon as its line is handled; bytes that came
-// with it are still handled. StatusCode() is then the server's, or after a failure of the client
+// A status of 400 or more closes the connection as soon as its line is handled (with KeepAlive(),
+// at the end of its header unless its body is short and of known length); bytes that came with
+// it are still handled. StatusCode() is then the server's, or after a failure of the client
 // itself: 800 (a header line longer than the buffer, or a malformed status line), 801 (the host
 // could not be looked up, or Abort), 802 (more than MaxRedirects redirects), 803 to 807 (the TLS
 // session of an https URL could not be set up, tls_failure.h), the proxy's status when it refused
@@ -42,14 +51,18 @@ namespace quillharbor {
 // the server's certificate is verified unless VerifyCertificates() is off.
 class THttpCli : private MessageTarget,
                  private HttpTransport::Events,
-                 private HttpResponseParser::Handler {
+                 private HttpResponseParser::Handler,
+                 private ChunkedDecoder::Sink {
 public:
     // Posted to the client's own target; wParam is the request's serial number.
     static constexpr unsigned WM_HTTP_REQUEST_DONE = WM_USER + 1;
     static constexpr unsigned WM_HTTP_SET_READY = WM_USER + 2;
     static constexpr unsigned WM_HTTP_LOCATION = WM_USER + 3;
+    static constexpr unsigned WM_HTTP_RECONNECT = WM_USER + 4;
     // A redirect past this many ends the request with kHttpTooManyRedirects.
     static constexpr int MaxRedirects = 20;
+    // With KeepAlive(), an error page up to this long is read whole and its connection kept.
+    static constexpr std::int64_t MaxKeptErrorBody = 64 * 1024;
 
     explicit THttpCli(MessageLoop& loop);
     // With another transport in place of the control socket.
@@ -119,6 +132,10 @@ public:
     void setFollowHttps(bool value) { m_followHttps = value; }
     bool VerifyCertificates() const { return m_verifyCertificates; }
     void setVerifyCertificates(bool value) { m_verifyCertificates = value; }
+    // HTTP/1.1 requests that keep their connection for the next one; off, every request is
+    // HTTP/1.0 on a connection of its own.
+    bool KeepAlive() const { return m_keepAlive; }
+    void setKeepAlive(bool value) { m_keepAlive = value; }
     bool NoCache() const { return m_fields.NoCache; }
     void setNoCache(bool value) { m_fields.NoCache = value; }
     // Decimal byte offsets of the range to ask for; either may be empty. GetASync takes them for
@@ -142,6 +159,8 @@ public:
     const std::string& Location() const { return m_location; }
     const std::string& DocName() const { return m_docName; }
     std::int64_t RcvdCount() const { return m_rcvdCount; }
+    // The connection ended before the length or the last chunk the answer announced.
+    bool BodyCut() const { return m_bodyCut; }
     // The non-empty header lines of every response of the request, oldest first; bounded, so
     // the oldest are dropped past HttpResponseInfo::MaxKeptHeaderBytes.
     const std::deque<std::string>& RcvdHeader() const { return info().headerLines; }
@@ -156,6 +175,8 @@ private:
     // the state machine
     void setState(THttpState state);
     void startLookup();
+    // Sends the request over the connection the last request kept.
+    void sendOnKeptConnection();
     HttpSessionPlan sessionPlan() const;
     void sendRequest();
     void followRedirect();
@@ -180,6 +201,10 @@ private:
     void onHeaderData(const std::string& line) override;
     void onHeaderEnd() override;
     void onBody(const char* data, std::size_t length) override;
+    // ChunkedDecoder::Sink: body bytes, the transfer coding undone.
+    void onDecoded(const char* data, std::size_t length) override;
+    // The framed body is whole: the connection is kept for the next request or closed.
+    void endBody();
 
     MessageLoop& m_loop;
     Handle m_handle = 0;
@@ -195,6 +220,7 @@ private:
     std::string m_contentRangeEnd;
     bool m_followHttps = false;
     bool m_verifyCertificates = true;
+    bool m_keepAlive = false;
 
     THttpState m_state = THttpState::httpReady;
     std::uintptr_t m_request = 0;  // serial number of the current request
@@ -209,6 +235,13 @@ private:
     int m_redirects = 0;         // followed by the current request
     bool m_redirecting = false;  // the close of the connection leads to the next location
     bool m_finished = true;      // the connection of the current request is over (none runs yet)
+    bool m_persistent = false;   // the current request is sent with keep-alive
+    HttpBodyFraming m_framing;
+    bool m_bodyEnded = false;  // the framed body is whole: more bytes are not of it
+    bool m_bodyCut = false;
+    KeptConnection m_kept;
+    // The request went over a kept connection and nothing of its answer has come yet.
+    bool m_onKeptConnection = false;
 };
 
 }  // namespace quillharbor

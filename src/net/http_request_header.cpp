@@ -43,13 +43,17 @@ private:
 
 std::string composeHttpRequest(const HttpRequestHeader& header, const HttpCommandHook& onCommand) {
     Composer request(onCommand);
-    request.line("GET " + cleanHeaderValue(header.requestPath) + " HTTP/1.0");
+    request.line("GET " + cleanHeaderValue(header.requestPath) +
+                 (header.persistent ? " HTTP/1.1" : " HTTP/1.0"));
     request.field("From: ", header.Sender);
     request.field("Accept: ", header.Accept);
     // A fragment is the client's own business, in a referrer as in the request line.
     request.field("Referer: ", StripFragment(header.Reference));
     request.field("User-Agent: ", header.Agent);
     request.line("Host: " + cleanHeaderValue(header.host));
+    if (header.persistent) {
+        request.line("Connection: keep-alive");
+    }
     if (header.NoCache) {
         request.line("Pragma: no-cache");
     }

@@ -26,6 +26,11 @@ struct HttpResponseInfo {
     std::string contentRangeBegin;  // "100" of "bytes 100-199/1000"
     std::string contentRangeEnd;    // "199" of it
     std::optional<std::string> location;
+    // How the connection goes on after this response; read afresh for every response.
+    bool versionOneOne = false;           // the status line said HTTP/1.1
+    std::string transferEncoding;         // lower-cased, every transfer-encoding line joined by ","
+    bool connectionClose = false;         // a connection line named "close"
+    bool connectionKeepAlive = false;     // ... or "keep-alive"
     std::deque<std::string> headerLines;  // every non-empty header line, oldest first
     std::size_t headerBytes = 0;
 

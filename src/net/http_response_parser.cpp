@@ -44,6 +44,23 @@ void parseContentLength(std::string_view value, std::int64_t& length) {
     }
 }
 
+// "keep-alive, Upgrade": the tokens that say whether the server keeps the connection.
+void applyConnectionTokens(std::string_view value, HttpResponseInfo& info) {
+    while (!value.empty()) {
+        const std::size_t comma = value.find(',');
+        std::string_view token = value.substr(0, comma);
+        value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
+        while (!token.empty() && isBlank(token.front())) {
+            token.remove_prefix(1);
+        }
+        while (!token.empty() && isBlank(token.back())) {
+            token.remove_suffix(1);
+        }
+        info.connectionClose = info.connectionClose || token == "close";
+        info.connectionKeepAlive = info.connectionKeepAlive || token == "keep-alive";
+    }
+}
+
 }  // namespace
 
 const char* HttpResponseParser::toString(Phase phase) {
@@ -77,6 +94,10 @@ void HttpResponseParser::startResponse() {
     m_info.contentRangeSeen = false;
     m_info.contentRangeBegin.clear();
     m_info.contentRangeEnd.clear();
+    m_info.versionOneOne = false;
+    m_info.transferEncoding.clear();
+    m_info.connectionClose = false;
+    m_info.connectionKeepAlive = false;
 }
 
 void HttpResponseParser::halt() {
@@ -193,6 +214,7 @@ bool HttpResponseParser::applyStatusLine(const std::string& line) {
         return false;
     }
     m_info.statusCode = std::stoi(line.substr(CodeAt, 3));
+    m_info.versionOneOne = line.starts_with("HTTP/1.1");
     m_info.reasonPhrase = line.size() > ReasonAt ? line.substr(ReasonAt) : std::string();
     return true;
 }
@@ -226,6 +248,13 @@ void HttpResponseParser::applyField(const std::string& line) {
         m_info.acceptRanges = value;
     } else if (name == "content-type") {
         m_info.contentType = lowerCase(value);
+    } else if (name == "transfer-encoding") {
+        if (!m_info.transferEncoding.empty()) {
+            m_info.transferEncoding += ',';
+        }
+        m_info.transferEncoding += lowerCase(value);
+    } else if (name == "connection") {
+        applyConnectionTokens(lowerCase(value), m_info);
     }
 }
 

@@ -9,7 +9,7 @@
 
 namespace quillharbor {
 
-// Reads an HTTP/1.0 response from the bytes fed to it and never touches a socket. Its buffer
+// Reads an HTTP response from the bytes fed to it and never touches a socket. Its buffer
 // doubles as the line assembler for the header and as the unit of body delivery: bytes are
 // received into space() and handed over with commit(), and in the body every commit is one piece
 // for the handler, without copying.

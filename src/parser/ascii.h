@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace quillharbor {
@@ -17,6 +18,19 @@ inline bool isAsciiAlnum(char c) {
 
 inline bool isBlankOrControl(char c) {
     return static_cast<unsigned char>(c) <= 32;
+}
+
+inline std::optional<int> asciiHexValue(char c) {
+    if (isAsciiDigit(c)) {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return std::nullopt;
 }
 
 inline char toLowerAscii(char c) {

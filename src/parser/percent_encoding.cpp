@@ -2,22 +2,11 @@
 
 #include <optional>
 
+#include "parser/ascii.h"
+
 namespace quillharbor {
 
 namespace {
-
-std::optional<int> hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return std::nullopt;
-}
 
 bool needsEscape(char c) {
     const auto byte = static_cast<unsigned char>(c);
@@ -46,8 +35,8 @@ std::string PercentDecode(std::string_view text) {
     decoded.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const std::optional<int> high = hexValue(text[i + 1]);
-            const std::optional<int> low = hexValue(text[i + 2]);
+            const std::optional<int> high = asciiHexValue(text[i + 1]);
+            const std::optional<int> low = asciiHexValue(text[i + 2]);
             if (high && low) {
                 decoded += static_cast<char>(*high * 16 + *low);
                 i += 2;
@@ -77,8 +66,8 @@ std::string PercentEncodeUrl(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        const bool escape =
-            c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) && hexValue(text[i + 2]);
+        const bool escape = c == '%' && i + 2 < text.size() && asciiHexValue(text[i + 1]) &&
+                            asciiHexValue(text[i + 2]);
         if (escape || (c != '%' && mayStandRaw(c))) {
             out += c;
         } else {

@@ -45,6 +45,9 @@ struct GlobalOptions {
     // At most this many slots serve one host (scheme, host and port) at once; 0, the default
     // (also of a file without the key), sets no cap.
     std::uint16_t MaxConnsPerHost = 0;
+    // HTTP/1.1 requests with keep-alive: a slot's connection serves its next object of the same
+    // server; off unless asked for (a file without the key reads as off).
+    bool KeepAlive = false;
 
     // Whether HTTPProxyPassword is written to the file; it has no key of its own.
     bool SavePassword = false;

@@ -57,6 +57,7 @@ const Field<GlobalOptions> kGeneralFields[] = {
     {"VerifyCertificates", &GlobalOptions::VerifyCertificates},
     {"FastDispatch", &GlobalOptions::FastDispatch},
     {"MaxConnsPerHost", &GlobalOptions::MaxConnsPerHost},
+    {"KeepAlive", &GlobalOptions::KeepAlive},
 };
 
 const Field<DefaultTaskOptions> kDefaultFields[] = {

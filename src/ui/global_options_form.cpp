@@ -37,6 +37,7 @@ GlobalOptionsForm::GlobalOptionsForm(const GlobalOptions& options, DialUpSupport
       savePassword(options.SavePassword),
       https(options.HTTPS),
       verifyCertificates(options.VerifyCertificates),
+      keepAlive(options.KeepAlive),
       maxFtpConns(kConnections.clamp(options.MaxFTPConns)),
       defUser(options.DefUser),
       defPassword(options.DefPassword),
@@ -89,6 +90,7 @@ void GlobalOptionsForm::store(GlobalOptions& options) const {
     options.HTTPS = https;
     options.VerifyCertificates = verifyCertificates;
     options.FastDispatch = fastDispatch;
+    options.KeepAlive = keepAlive;
 }
 
 std::string chooserStartDirectory(const std::string& typed, bool typedExists) {

@@ -50,6 +50,7 @@ public:
     bool savePassword = false;
     bool https = false;
     bool verifyCertificates = false;
+    bool keepAlive = false;
     // Page "FTP".
     int maxFtpConns = 1;
     std::string defUser;

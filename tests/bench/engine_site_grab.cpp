@@ -3,9 +3,10 @@
 // files). Prints the wall time from the task's creation until the run settled (rewriting
 // included) beside the scheduler's ceiling for the site: each slot starts at most one object per
 // 200 ms tick, so objects / (16 slots x 5 starts per second); the task-file writes and their
-// rate over that time, and the CPU time. The same grab then runs with fast dispatch, and wget -r
-// -l inf -np fetches the site in the same run; wall and CPU times of all three are printed. Then
-// the peak resident memory.
+// rate over that time, and the CPU time. The same grab then runs with fast dispatch, then with
+// fast dispatch and kept connections (with the connections nginx saw), and wget -r -l inf -np
+// fetches the site in the same run; wall and CPU times of all four are printed. Then the peak
+// resident memory.
 //
 // Usage: bench_engine_site_grab [PAGES]   (default 2000)
 
@@ -17,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 
 // The integration tests' server starter finds the server scripts below the source tree.
@@ -35,12 +38,17 @@ constexpr std::uint16_t kSlots = 16;
 constexpr double kStartsPerSlotPerSecond = 5;
 
 // One grab of the site into a fresh program directory; seconds -1 when it did not finish.
-bench::Timing grabSite(const std::string& site, const fs::path& program, int pages, bool fast) {
+bench::Timing grabSite(const std::string& site, const fs::path& program, int pages, bool fast,
+                       bool keepAlive = false) {
     fs::create_directories(program);
     const std::string dir = program.string() + "/";
     bench::Timing timing;
     test::SiteGrab grab(dir, dir + "downloads/", kSlots);
     grab.engine().globalOptions().FastDispatch = fast;
+    if (keepAlive) {
+        grab.engine().globalOptions().KeepAlive = true;
+        grab.engine().ApplySettings();
+    }
     const double cpuBefore = bench::cpuSeconds(RUSAGE_SELF);
     const auto begin = std::chrono::steady_clock::now();
     TTask* task = grab.createTask("bench", site + "index.html", site);
@@ -62,12 +70,28 @@ bench::Timing grabSite(const std::string& site, const fs::path& program, int pag
             "%s, %d pages: %d objects (%d saved), %u HTTP slots, Pause 0: wall %.2f s, CPU %.2f s, "
             "scheduler ceiling %.2f s (objects / (16 x 5/s)), wall/ceiling %.2f\n"
             "  task-file writes: %d, %.2f per second\n",
-            fast ? "fast dispatch" : "tick dispatch", pages, task->Total, retrieved, kSlots,
-            seconds, timing.cpuSeconds, ceiling, seconds / ceiling, grab.taskFileWrites(),
-            grab.taskFileWrites() / seconds);
+            keepAlive ? "fast dispatch, kept connections"
+            : fast    ? "fast dispatch"
+                      : "tick dispatch",
+            pages, task->Total, retrieved, kSlots, seconds, timing.cpuSeconds, ceiling,
+            seconds / ceiling, grab.taskFileWrites(), grab.taskFileWrites() / seconds);
     }
     grab.close();
     return timing;
+}
+
+// The connections nginx's log names from byte `from` on (its lines end with the connection's
+// serial number and its request count).
+std::size_t connectionsSince(const fs::path& log, std::size_t from) {
+    std::ifstream in(log);
+    in.seekg(static_cast<std::streamoff>(from));
+    std::set<std::string> connections;
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t last = line.rfind(' ');
+        const std::size_t before = line.rfind(' ', last - 1);
+        connections.insert(line.substr(before + 1, last - before - 1));
+    }
+    return connections.size();
 }
 
 bench::Timing wgetSite(const std::string& site, const fs::path& dir) {
@@ -113,16 +137,22 @@ int run(int pages) {
 
     const bench::Timing tick = grabSite(site, work / "program-tick", pages, false);
     const bench::Timing fast = grabSite(site, work / "program-fast", pages, true);
+    const fs::path log = work / "nginx" / "access.log";
+    const std::size_t logBefore = fs::file_size(log);
+    const bench::Timing kept = grabSite(site, work / "program-kept", pages, true, true);
+    std::printf("  connections: %zu for %u slots\n", connectionsSince(log, logBefore), kSlots);
     const bench::Timing wget = wgetSite(site, work / "wget");
     std::printf("wget -r -l inf -np: wall %.2f s, CPU %.2f s\n", wget.seconds, wget.cpuSeconds);
     std::printf("tick dispatch CPU/wget CPU %.2f; fast dispatch wall/wget wall %.2f\n",
                 tick.cpuSeconds / wget.cpuSeconds, fast.seconds / wget.seconds);
+    std::printf("fast dispatch with kept connections: wall/wget wall %.2f, CPU/wget CPU %.2f\n",
+                kept.seconds / wget.seconds, kept.cpuSeconds / wget.cpuSeconds);
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("peak resident memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024);
     nginx.stop();
     fs::remove_all(work);
-    return tick.seconds > 0 && fast.seconds > 0 ? 0 : 1;
+    return tick.seconds > 0 && fast.seconds > 0 && kept.seconds > 0 ? 0 : 1;
 }
 
 }  // namespace

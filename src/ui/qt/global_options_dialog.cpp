@@ -123,6 +123,9 @@ QWidget* GlobalOptionsDialog::httpPage() {
     m_verifyCertificates = new QCheckBox(QStringLiteral("Verify the servers' certificates"));
     layout->addWidget(m_https);
     layout->addWidget(m_verifyCertificates);
+    m_keepAlive = new QCheckBox(
+        QStringLiteral("Keep connections: a slot fetches its next file of the same server on one"));
+    layout->addWidget(m_keepAlive);
     auto* timeout = new QFormLayout;
     timeout->addRow(QStringLiteral("HTTP timeout, minutes "), m_httpTimeout);
     layout->addLayout(timeout);
@@ -213,6 +216,7 @@ void GlobalOptionsDialog::showCurrent(DialUpSupport dialUp) {
     m_savePassword->setChecked(form.savePassword);
     m_https->setChecked(form.https);
     m_verifyCertificates->setChecked(form.verifyCertificates);
+    m_keepAlive->setChecked(form.keepAlive);
     m_maxFtpConns->setValue(form.maxFtpConns);
     m_defUser->setText(qtText(form.defUser));
     m_defPassword->setText(qtText(form.defPassword));
@@ -253,6 +257,7 @@ void GlobalOptionsDialog::readControls() {
     form.savePassword = m_savePassword->isChecked();
     form.https = m_https->isChecked();
     form.verifyCertificates = m_verifyCertificates->isChecked();
+    form.keepAlive = m_keepAlive->isChecked();
     form.maxFtpConns = m_maxFtpConns->value();
     form.defUser = stdText(m_defUser->text());
     form.defPassword = stdText(m_defPassword->text());

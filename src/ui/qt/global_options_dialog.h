@@ -80,6 +80,7 @@ private:
     QCheckBox* m_savePassword = nullptr;
     QCheckBox* m_https = nullptr;
     QCheckBox* m_verifyCertificates = nullptr;
+    QCheckBox* m_keepAlive = nullptr;
     // FTP
     QSpinBox* m_maxFtpConns = nullptr;
     QLineEdit* m_defUser = nullptr;

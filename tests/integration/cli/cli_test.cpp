@@ -197,6 +197,19 @@ TEST_F(CliTest, SecondGrabOfTheSameSiteSavesTheSameFiles) {
     EXPECT_EQ(namesOf(treeOf(home / "My Downloads" / "Task-2")), kSiteFiles);
 }
 
+// --keep-alive holds for its run only: the configuration file keeps KeepAlive off.
+TEST_F(CliTest, KeptConnectionsSaveTheSameFilesForOneRun) {
+    const fs::path home = newHome("kept");
+    std::string out;
+    ASSERT_EQ(
+        run(home, {"get", url("/site/index.html"), "--levels", "infinity", "--keep-alive"}, &out),
+        0)
+        << out;
+    EXPECT_EQ(namesOf(treeOf(home / "My Downloads" / "Task-1")), kSiteFiles);
+    EXPECT_THAT(accessLog(), HasSubstr("GET /site/index.html HTTP/1.1 "));
+    EXPECT_THAT(readText(home / "Quillharbor.ini"), HasSubstr("KeepAlive=0\r\n"));
+}
+
 TEST_F(CliTest, ResponsesCutMidBodyAreListedIncompleteAndOneResumeMakesThemWhole) {
     // Two reverse proxies in front of nginx: one passes everything, one cuts a page and an
     // image once each after half their bodies.

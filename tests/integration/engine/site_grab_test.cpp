@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -140,8 +141,14 @@ protected:
     static std::string taskRoot(const std::string& program) { return program + "downloads/"; }
 
     // Grabs the site start to end in a new program directory; returns the task's directory.
-    std::string grabWhole(const std::string& program) {
+    // configure may change the settings first.
+    std::string grabWhole(const std::string& program,
+                          const std::function<void(GlobalOptions&)>& configure = {}) {
         SiteGrab grab(program, taskRoot(program), kSlots);
+        if (configure) {
+            configure(grab.engine().globalOptions());
+            grab.engine().ApplySettings();
+        }
         TTask* task = grab.createTask(kTaskName, site.url("/site/index.html"), site.url("/site/"));
         EXPECT_NE(task, nullptr);
         if (task == nullptr) {
@@ -240,6 +247,35 @@ TEST_F(SiteGrabTest, ASecondTaskOfAGrabbedSiteEndsWithTheSameFiles) {
     EXPECT_TRUE(grab.run(kSteps));
     EXPECT_EQ(task->State, TaskState::Finished);
     EXPECT_THAT(differences(treeOf(task->Dir), treeOf(first)), ::testing::IsEmpty());
+}
+
+// Each slot keeps its connection from file to file: a redirect or an error page without a short
+// length costs a new one, nothing else does, and the offline copy is the same.
+TEST_F(SiteGrabTest, KeptConnectionsGrabTheSameTreeOverAFewConnectionsPerSlot) {
+    const auto fast = [](GlobalOptions& options) { options.FastDispatch = true; };
+    const std::string plain = grabWhole(programDir("plain"), fast);
+    ASSERT_FALSE(plain.empty());
+    const std::size_t before = site.accessLog().size();
+    const std::string kept = grabWhole(programDir("kept"), [](GlobalOptions& options) {
+        options.FastDispatch = true;
+        options.KeepAlive = true;
+    });
+    ASSERT_FALSE(kept.empty());
+    EXPECT_THAT(differences(treeOf(kept), treeOf(plain)), ::testing::IsEmpty());
+
+    std::istringstream lines(site.accessLog().substr(before));
+    std::set<std::string> connections;
+    int requests = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++requests;
+        EXPECT_THAT(line, HasSubstr(" HTTP/1.1 "));
+        // "... <connection> <requests on it>"
+        const std::size_t last = line.rfind(' ');
+        const std::size_t connection = line.rfind(' ', last - 1);
+        connections.insert(line.substr(connection + 1, last - connection - 1));
+    }
+    EXPECT_GT(requests, static_cast<int>(site.files.size()));
+    EXPECT_LE(connections.size(), static_cast<std::size_t>(kSlots) * 3) << requests << " requests";
 }
 
 TEST_F(SiteGrabTest, AGrabInterruptedHalfWayEndsWithTheTreeOfAnUninterruptedOne) {

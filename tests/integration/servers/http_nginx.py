@@ -8,7 +8,8 @@ configuration, logs, pid file and temporary directories in WORKDIR, and with --t
 127.0.0.1:TLSPORT too, with the certificate CERT and its key KEY; --default-ports also serves
 ADDRESS:80 and over TLS ADDRESS:443 (which takes root). SIGTERM stops it.
 Each line of WORKDIR/access.log gives a request line, its Range header, the status, the body
-bytes sent and the user agent. /loop.html redirects to itself; with --tls, /secure/NAME redirects to
+bytes sent, the user agent, the connection's serial number and how many requests that connection
+has carried with this one. /loop.html redirects to itself; with --tls, /secure/NAME redirects to
 https://ADDRESS:TLSPORT/NAME.
 """
 import argparse
@@ -47,7 +48,8 @@ pid {workdir}/nginx.pid;
 error_log {workdir}/error.log;
 events {{ worker_connections 64; }}
 http {{
-    log_format ranges '$request "$http_range" $status $body_bytes_sent "$http_user_agent"';
+    log_format ranges '$request "$http_range" $status $body_bytes_sent "$http_user_agent" '
+                      '$connection $connection_requests';
     access_log {workdir}/access.log ranges;
     client_body_temp_path {workdir}/client_body;
     proxy_temp_path {workdir}/proxy;

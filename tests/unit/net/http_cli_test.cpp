@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -389,6 +390,148 @@ TEST_F(HttpCliTest, RedirectLoopEndsAfterTwentyRedirects) {
     EXPECT_EQ(cli->ReasonPhrase(), "Too many redirects");
     EXPECT_EQ(cli->State(), THttpState::httpReady);
     EXPECT_EQ(doneErrors, std::vector<int>{0});
+}
+
+// ---- keep-alive ----
+
+class KeepAliveTest : public HttpCliTest {
+protected:
+    KeepAliveTest() { cli->setKeepAlive(true); }
+    // A whole request over a new connection, answered with response.
+    void fetchFresh(const std::string& url, const std::string& response) {
+        startConnected(url);
+        net->arrive(response);
+        settle();
+    }
+    void fetchKept(const std::string& url, const std::string& response) {
+        cli->setURL(url);
+        cli->GetASync();
+        net->arrive(response);
+        settle();
+    }
+};
+
+TEST_F(KeepAliveTest, FramedBodiesEndWithoutACloseAndTheConnectionServesTheNextRequest) {
+    struct Case {
+        const char* name;
+        std::string response;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello"},
+        {"chunked",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nhel\r\n2;x\r\nlo\r\n0\r\n\r\n",
+         "hello"},
+        {"HTTP/1.0 answer that keeps",
+         "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nhi", "hi"},
+        {"no content", "HTTP/1.1 204 No Content\r\n\r\n", ""},
+        {"short error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", "gone"},
+    };
+    for (const Case& c : cases) {
+        log.clear();
+        body.clear();
+        net->calls.clear();
+        net->sent.clear();
+        fetchFresh("http://h.org/a", c.response);
+        EXPECT_EQ(body, c.body) << c.name;
+        EXPECT_TRUE(net->isOpen) << c.name;
+        EXPECT_EQ(cli->State(), THttpState::httpReady) << c.name;
+        fetchKept("http://h.org/b", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb");
+        EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup h.org", "connect 127.0.0.1:80"}))
+            << c.name << ": the second request went over the kept connection";
+        ASSERT_EQ(net->sent.size(), 2u);
+        EXPECT_TRUE(net->sent[1].starts_with("GET /b HTTP/1.1\r\n")) << net->sent[1];
+        EXPECT_EQ(doneErrors.back(), 0);
+        net->close();
+    }
+    EXPECT_EQ(net->sent[0],
+              "GET /a HTTP/1.1\r\n"
+              "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+              "User-Agent: Mozilla/3.0 (compatible)\r\n"
+              "Host: h.org\r\n"
+              "Connection: keep-alive\r\n\r\n");
+}
+
+TEST_F(KeepAliveTest, AConnectionThatCannotGoOnIsClosed) {
+    struct Case {
+        const char* name;
+        std::string response;
+    };
+    const Case cases[] = {
+        {"close asked", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx"},
+        {"HTTP/1.0 answer", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"},
+        {"bytes past the body", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nxy"},
+        {"long error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"},
+        {"error page of no length", "HTTP/1.1 500 Oops\r\n\r\nx"},
+    };
+    for (const Case& c : cases) {
+        net->calls.clear();
+        fetchFresh("http://h.org/a", c.response);
+        fetchKept("http://h.org/b", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb");
+        EXPECT_EQ(std::count(net->calls.begin(), net->calls.end(), "connect 127.0.0.1:80"), 1)
+            << c.name << ": the second request waits for its own connection";
+        cli->Abort();
+        settle();
+    }
+}
+
+TEST_F(KeepAliveTest, AKeptConnectionServesOnlyTheSameServerPortAndScheme) {
+    for (const char* next : {"http://other.org/", "http://h.org:81/", "https://h.org/"}) {
+        net->calls.clear();
+        fetchFresh("http://h.org/a", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+        cli->setURL(next);
+        cli->GetASync();
+        EXPECT_EQ(net->calls[2], "close") << next;
+        EXPECT_TRUE(net->calls[3].starts_with("lookup")) << next;
+        cli->Abort();
+        settle();
+    }
+}
+
+TEST_F(KeepAliveTest, AConnectionTheServerClosedIsRetriedOnceOnAFreshOne) {
+    fetchFresh("http://h.org/a", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na");
+    cli->setURL("http://h.org/b");
+    cli->GetASync();
+    net->peerCloses();  // the server had given up on the connection meanwhile
+    settle();
+    EXPECT_EQ(net->calls.back(), "lookup h.org");
+    net->events->onLookupDone(0, "127.0.0.1");
+    net->events->onConnected(0);
+    net->peerCloses();  // and closes the fresh one too: that is a failure now
+    settle();
+    EXPECT_EQ(net->sent.size(), 3u);
+    EXPECT_EQ(net->sent[1], net->sent[2]);
+    EXPECT_EQ(doneErrors, (std::vector<int>{0, 0}));
+    EXPECT_EQ(log.substr(log.size() - 2), "CD") << log;
+    EXPECT_EQ(cli->StatusCode(), 0);
+}
+
+TEST_F(KeepAliveTest, ACutOrMalformedChunkedBodyIsNoWholeDocument) {
+    const std::string header = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    startConnected("http://h.org/a");
+    net->arrive(header + "5\r\nhello\r\n");
+    net->peerCloses();
+    settle();
+    EXPECT_TRUE(cli->BodyCut());
+    EXPECT_EQ(body, "hello");
+
+    startConnected("http://h.org/b");
+    EXPECT_FALSE(cli->BodyCut());
+    net->arrive(header + "5\r\nhello\r\nzz\r\n");
+    settle();
+    EXPECT_EQ(cli->StatusCode(), kHttpClientFailure);
+    EXPECT_EQ(cli->ReasonPhrase(), "Bad chunked body: missing chunk size");
+    EXPECT_FALSE(net->isOpen);
+}
+
+TEST_F(HttpCliTest, WithoutKeepAliveAChunkedAnswerIsTakenAsItComes) {
+    startConnected("http://h.org/a");
+    const std::string coded = "2\r\nab\r\n0\r\n\r\n";
+    net->arrive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + coded);
+    net->peerCloses();
+    settle();
+    EXPECT_EQ(body, coded);
+    EXPECT_FALSE(cli->BodyCut());
 }
 
 }  // namespace

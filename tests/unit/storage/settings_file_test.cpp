@@ -104,6 +104,7 @@ TEST_F(SettingsFileTest, SavesEveryKeyInTableOrder) {
                   "HTTPS=1\r\nVerifyCertificates=1\r\n"
                   "FastDispatch=0\r\n"
                   "MaxConnsPerHost=0\r\n"
+                  "KeepAlive=0\r\n"
                   "\r\n"
                   "[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
                   "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
@@ -144,6 +145,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTrip) {
                              .VerifyCertificates = false,
                              .FastDispatch = true,
                              .MaxConnsPerHost = 2,
+                             .KeepAlive = true,
                              .SavePassword = true};
     m_defaults = DefaultTaskOptions{.DirTemplate = "Site",
                                     .StartingDoc = "index.html",
@@ -220,7 +222,7 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
     m_defaults.DownloadFrom = 3;
     std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 46u);
+    ASSERT_EQ(entries.size(), 47u);
     EXPECT_EQ(entries.front().section, "General");
     EXPECT_EQ(entries.front().key, "NameAuto");
     EXPECT_EQ(entries.front().value, "1");
