@@ -39,8 +39,8 @@ struct NewTaskRequest {
     bool json = false;           // one JSON object per settled object on standard output
     bool fast = false;           // --fast: this run dispatches at once (CliSession::dispatchFast)
     std::optional<int> perHost;  // --per-host: this run's cap per host (CliSession::capPerHost)
-    bool json = false;  // one JSON object per settled object on standard output
-    bool fast = false;  // --fast: this run dispatches at once (CliSession::dispatchFast)
+    bool json = false;           // one JSON object per settled object on standard output
+    bool fast = false;           // --fast: this run dispatches at once (CliSession::dispatchFast)
     // --keep-alive: this run keeps connections (CliSession::keepConnections)
     bool keepAlive = false;
 };
