@@ -39,10 +39,7 @@ struct NewTaskRequest {
     bool json = false;           // one JSON object per settled object on standard output
     bool fast = false;           // --fast: this run dispatches at once (CliSession::dispatchFast)
     std::optional<int> perHost;  // --per-host: this run's cap per host (CliSession::capPerHost)
-    bool json = false;           // one JSON object per settled object on standard output
-    bool fast = false;           // --fast: this run dispatches at once (CliSession::dispatchFast)
-    // --keep-alive: this run keeps connections (CliSession::keepConnections)
-    bool keepAlive = false;
+    bool keepAlive = false;      // --keep-alive: this run keeps connections (keepConnections)
 };
 
 // Bytes per second from "200k", "1.5M" or "5000" (k and M count 1024 and 1024 * 1024).

@@ -99,11 +99,11 @@ void MainWindowModel::run(UiCommand command) {
     Engine& engine = *m_engine;
     switch (command) {
         case UiCommand::NewTask:
-            OpenNewTask("");
+            openNewTask("", false);
             break;
         case UiCommand::EditTask:
             if (m_selectedTasks.size() == 1) {
-                OpenEditTask(*m_selectedTasks.front());
+                openEditTask(*m_selectedTasks.front(), false);
             }
             break;
         case UiCommand::RemoveTask:
@@ -438,20 +438,30 @@ void MainWindowModel::SetStatusText(int pane, const std::string& text) {
     }
 }
 
+// The engine opens the option dialogs only for a dropped link or page: they stay on top, since
+// the user is in another program's window.
 void MainWindowModel::OpenNewTask(const std::string& url) {
+    openNewTask(url, true);
+}
+
+void MainWindowModel::OpenEditTask(TTask& task) {
+    openEditTask(task, true);
+}
+
+void MainWindowModel::openNewTask(const std::string& url, bool keptOnTop) {
     if (m_engine == nullptr) {
         return;
     }
     m_engine->newTaskParams().URL = url;
     m_engine->PrepareNewTaskParams();
-    if (m_dialogs.showNewTask()) {
+    if (m_dialogs.showNewTask(keptOnTop)) {
         ++m_dialogsOpen;
         UpdateCommands();
     }
 }
 
-void MainWindowModel::OpenEditTask(TTask& task) {
-    if (m_dialogs.showEditTask(task)) {
+void MainWindowModel::openEditTask(TTask& task, bool keptOnTop) {
+    if (m_dialogs.showEditTask(task, keptOnTop)) {
         ++m_dialogsOpen;
         // The edited task stays the one selected until the dialog closes.
         m_taskListEnabled = false;

@@ -103,6 +103,8 @@ public:
     void OpenEditTask(TTask& task) override;
 
 private:
+    void openNewTask(const std::string& url, bool keptOnTop);
+    void openEditTask(TTask& task, bool keptOnTop);
     ObjectRows& rows(ObjectListPage page);
     ObjectRows* rowsHolding(const TDnObj& object);
     std::unordered_set<TDnObj*>& selection(ObjectListPage page);

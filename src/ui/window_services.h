@@ -27,8 +27,9 @@ public:
 class WindowDialogs {
 public:
     virtual ~WindowDialogs() = default;
-    virtual bool showNewTask() = 0;
-    virtual bool showEditTask(TTask& task) = 0;
+    // keptOnTop: the dialog stays above other windows (opened for a dropped link or page).
+    virtual bool showNewTask(bool keptOnTop) = 0;
+    virtual bool showEditTask(TTask& task, bool keptOnTop) = 0;
     virtual bool showGlobalOptions() = 0;
     virtual bool showDefaultTaskOptions() = 0;
     virtual void showConfirmRemove() = 0;

@@ -41,8 +41,8 @@ private:
 
 class QuietDialogs final : public WindowDialogs {
 public:
-    bool showNewTask() override { return false; }
-    bool showEditTask(TTask&) override { return false; }
+    bool showNewTask(bool) override { return false; }
+    bool showEditTask(TTask&, bool) override { return false; }
     bool showGlobalOptions() override { return false; }
     bool showDefaultTaskOptions() override { return false; }
     void showConfirmRemove() override {}

@@ -18,7 +18,7 @@ void QtDialogs::attach(QWidget* window, Engine& engine, DesktopShell& shell, Rep
 }
 
 // An option dialog already open is only brought forward and is not counted again.
-bool QtDialogs::showNewTask() {
+bool QtDialogs::showNewTask(bool keptOnTop) {
     if (m_newTask == nullptr) {
         return false;
     }
@@ -26,11 +26,12 @@ bool QtDialogs::showNewTask() {
         m_newTask->present();
         return false;
     }
+    m_newTask->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
     m_newTask->showFor(NewTaskForm(m_engine->newTaskParams()));
     return true;
 }
 
-bool QtDialogs::showEditTask(TTask& task) {
+bool QtDialogs::showEditTask(TTask& task, bool keptOnTop) {
     if (m_editTask == nullptr) {
         return false;
     }
@@ -38,6 +39,7 @@ bool QtDialogs::showEditTask(TTask& task) {
         m_editTask->present();
         return false;
     }
+    m_editTask->setWindowFlag(Qt::WindowStaysOnTopHint, keptOnTop);
     m_editTask->showFor(EditTaskForm(task));
     return true;
 }

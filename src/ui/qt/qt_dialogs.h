@@ -24,8 +24,8 @@ public:
     ~QtDialogs() override;
     void attach(QWidget* window, Engine& engine, DesktopShell& shell, ReportTarget reports);
 
-    bool showNewTask() override;
-    bool showEditTask(TTask& task) override;
+    bool showNewTask(bool keptOnTop) override;
+    bool showEditTask(TTask& task, bool keptOnTop) override;
     bool showGlobalOptions() override;
     bool showDefaultTaskOptions() override;
     void showConfirmRemove() override;

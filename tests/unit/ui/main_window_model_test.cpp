@@ -189,6 +189,8 @@ TEST_F(MainWindowModelTest, EditTaskKeepsTheDialogCommandsAndTheTaskListOffUntil
     m_model.OpenEditTask(*m_a.task);
     EXPECT_TRUE(m_model.taskListEnabled());
     EXPECT_TRUE(m_model.enabled(UiCommand::NewTask));
+    // The engine opens it only for a dropped page: above the program the page came from.
+    EXPECT_THAT(m_dialogs.shownOnTop, ElementsAre(true, true));
 }
 
 }  // namespace

@@ -29,8 +29,14 @@ public:
 
 class FakeDialogs : public WindowDialogs {
 public:
-    bool showNewTask() override { return optionDialogsShow; }
-    bool showEditTask(TTask&) override { return optionDialogsShow; }
+    bool showNewTask(bool keptOnTop) override {
+        shownOnTop.push_back(keptOnTop);
+        return optionDialogsShow;
+    }
+    bool showEditTask(TTask&, bool keptOnTop) override {
+        shownOnTop.push_back(keptOnTop);
+        return optionDialogsShow;
+    }
     bool showGlobalOptions() override { return optionDialogsShow; }
     bool showDefaultTaskOptions() override { return optionDialogsShow; }
     void showConfirmRemove() override {}
@@ -39,6 +45,7 @@ public:
     void showNotification(const std::string& text) override { notifications.push_back(text); }
 
     bool optionDialogsShow = true;
+    std::vector<bool> shownOnTop;  // keptOnTop of each New Task and Edit Task asked for
     int exitQuestions = 0;
     std::vector<std::string> notifications;
 };
