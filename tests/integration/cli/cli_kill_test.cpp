@@ -21,9 +21,7 @@ protected:
     static void SetUpTestSuite() {
         CliTest::SetUpTestSuite();
         const fs::path root = *s_work / "generated";
-        const std::string generate = "/usr/bin/python3 '" + serverScript("site_generator.py") +
-                                     "' '" + root.string() + "' " + std::to_string(kPages);
-        ASSERT_EQ(std::system(generate.c_str()), 0);
+        ASSERT_TRUE(generateSite(root.string(), kPages));
         fs::create_directories(*s_work / "generated-nginx");
         s_sitePort = freePort();
         s_siteServer = new ServerProcess;

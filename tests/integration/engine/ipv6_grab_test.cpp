@@ -26,10 +26,7 @@ constexpr int kSteps = 3000;  // 20 ms steps: one minute at most
 TEST(Ipv6GrabTest, ASiteOnTheIPv6LoopbackIsGrabbedWhole) {
     TempDirectory work;
     const std::string root = work.make("www");
-    ASSERT_EQ(std::system(("/usr/bin/python3 '" + serverScript("site_generator.py") + "' '" + root +
-                           "' " + std::to_string(kPages))
-                              .c_str()),
-              0);
+    ASSERT_TRUE(generateSite(root, kPages));
     const std::uint16_t port = freePort();
     ServerProcess nginx;
     const std::string nginxDir = work.make("nginx");

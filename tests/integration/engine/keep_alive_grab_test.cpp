@@ -24,10 +24,7 @@ constexpr int kSteps = 15000;  // 20 ms steps: five minutes at most
 TEST(KeepAliveGrabTest, AServerClosingKeptConnectionsAtRandomLosesNothing) {
     TempDirectory work;
     const std::string root = work.make("www");
-    ASSERT_EQ(std::system(("/usr/bin/python3 '" + serverScript("site_generator.py") + "' '" + root +
-                           "' " + std::to_string(kPages))
-                              .c_str()),
-              0);
+    ASSERT_TRUE(generateSite(root, kPages));
     const std::uint16_t port = freePort();
     ServerProcess server;
     ASSERT_TRUE(server.start({"/usr/bin/python3", serverScript("http_keepalive_flaky.py"),

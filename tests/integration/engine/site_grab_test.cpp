@@ -102,9 +102,7 @@ struct Site {
         if (port != 0) {
             return true;
         }
-        const std::string command = "/usr/bin/python3 '" + serverScript("site_generator.py") +
-                                    "' '" + root + "' " + std::to_string(kPages);
-        if (std::system(command.c_str()) != 0) {
+        if (!generateSite(root, kPages)) {
             return false;
         }
         const std::uint16_t chosen = freePort();

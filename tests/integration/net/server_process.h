@@ -25,6 +25,14 @@ inline std::string serverScript(const std::string& name) {
     return std::string(QUILLHARBOR_SOURCE_DIR) + "/tests/integration/servers/" + name;
 }
 
+// Writes the generated test site of `pages` pages below root (site_generator.py); true when it
+// was written.
+inline bool generateSite(const std::string& root, int pages) {
+    const std::string command = "/usr/bin/python3 '" + serverScript("site_generator.py") + "' '" +
+                                root + "' " + std::to_string(pages);
+    return std::system(command.c_str()) == 0;
+}
+
 inline bool haveProgram(const std::string& path) {
     return ::access(path.c_str(), X_OK) == 0;
 }
