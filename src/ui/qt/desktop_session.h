@@ -11,6 +11,7 @@
 #include "platform/message_loop.h"
 #include "ui/drop_window_controls.h"
 #include "ui/main_window_model.h"
+#include "ui/qt/dial_up_module_path.h"
 #include "ui/qt/drop_window.h"
 #include "ui/qt/loop_notifier.h"
 #include "ui/qt/main_window.h"
@@ -65,7 +66,7 @@ private:
     // Before the engine: the drop window is made with the engine and reports to the window.
     WindowReports m_reports;
     QtDropWindow m_drop;
-    DialUpLibrary m_dialUp;
+    DialUpLibrary m_dialUp{dialUpModulePath()};
     EngineLinkIntake m_intake;
     LinkRewriter m_rewriter;
     NetworkSlotFactory m_slots;

@@ -48,7 +48,7 @@ TEST(DesktopProgramTest, SignalClosesWithEverythingSaved) {
     EXPECT_TRUE(fs::exists(home / "Quillharbor.ini"));
 }
 
-// UseRasCtrl stays on only when the program found its dial-up module (through its run path).
+// UseRasCtrl stays on only when the program found its dial-up module (beside its own file).
 TEST(DesktopProgramTest, DialUpModuleIsFound) {
     TempDirectory home;
     std::ofstream(home / "Quillharbor.ini") << "[General]\r\nUseRasCtrl=1\r\n";
