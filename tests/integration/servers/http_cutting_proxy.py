@@ -11,6 +11,8 @@ import socketserver
 import sys
 import threading
 
+from loopback_server import serve
+
 PORT = int(sys.argv[1])
 UPSTREAM = ("127.0.0.1", int(sys.argv[2]))
 TO_CUT = set(sys.argv[3:])
@@ -63,11 +65,5 @@ class Handler(socketserver.BaseRequestHandler):
                     break
 
 
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
-
-
 if __name__ == "__main__":
-    with Server(("127.0.0.1", PORT), Handler) as server:
-        server.serve_forever()
+    serve(Handler, PORT)

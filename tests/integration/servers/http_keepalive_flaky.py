@@ -16,6 +16,8 @@ import socketserver
 import sys
 import threading
 
+from loopback_server import serve
+
 PORT = int(sys.argv[1])
 ROOT = sys.argv[2]
 RANDOM = random.Random(int(sys.argv[3]))
@@ -93,9 +95,4 @@ class Handler(socketserver.StreamRequestHandler):
                 return
 
 
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
-
-
-Server(("127.0.0.1", PORT), Handler).serve_forever()
+serve(Handler, PORT)

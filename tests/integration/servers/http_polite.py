@@ -15,6 +15,8 @@ import sys
 import threading
 import time
 
+from loopback_server import serve
+
 PORT = int(sys.argv[1])
 LOG = sys.argv[2]
 PAGES = [f"/p{n}.html" for n in range(1, 9)]
@@ -70,11 +72,5 @@ class Handler(socketserver.BaseRequestHandler):
                 state["open"] -= 1
 
 
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
-
-
 if __name__ == "__main__":
-    with Server(("127.0.0.1", PORT), Handler) as server:
-        server.serve_forever()
+    serve(Handler, PORT)

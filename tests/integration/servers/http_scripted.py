@@ -32,6 +32,8 @@ import struct
 import sys
 import time
 
+from loopback_server import serve
+
 PORT = int(sys.argv[1])
 DOCUMENT = b"<html><body>" + b"0123456789" * 100 + b"</body></html>\n"
 FLAKY = bytes((i * 7 + i // 251) % 256 for i in range(5000))
@@ -158,11 +160,5 @@ class Handler(socketserver.BaseRequestHandler):
             pass
 
 
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
-
-
 if __name__ == "__main__":
-    with Server(("127.0.0.1", PORT), Handler) as server:
-        server.serve_forever()
+    serve(Handler, PORT)
