@@ -103,6 +103,13 @@ protected:
         return server;
     }
 
+    // The client reaches its server through the SOCKS 5 proxy on loopback.
+    void throughSocks5(const Server& proxy) {
+        client->setConnectionType(TFtpConnectionType::ftpSocks5);
+        client->setSocksServer("127.0.0.1");
+        client->setSocksPort(std::to_string(proxy.port));
+    }
+
     // Each returns nullptr (and the test is skipped) when the server's program is missing.
     Server* pyftpdlib(bool refuseSize = false) {
         if (!haveProgram(Python) || !std::filesystem::exists(Pyftpdlib))
@@ -232,9 +239,7 @@ TEST_P(FtpServers, ReceiveFetchesTheFileByteForByte) {
         Server* proxy = socks();
         REQUIRE_SERVER(proxy, "microsocks");
         ASSERT_TRUE(proxy->started);
-        client->setConnectionType(TFtpConnectionType::ftpSocks5);
-        client->setSocksServer("127.0.0.1");
-        client->setSocksPort(std::to_string(proxy->port));
+        throughSocks5(*proxy);
     }
     client->setPort(std::to_string(server->port));
     client->receive();
@@ -268,9 +273,7 @@ TEST_P(FtpOverIPv6, ReceiveUsesTheExtendedCommands) {
         Server* proxy = socks();
         REQUIRE_SERVER(proxy, "microsocks");
         ASSERT_TRUE(proxy->started);
-        client->setConnectionType(TFtpConnectionType::ftpSocks5);
-        client->setSocksServer("127.0.0.1");
-        client->setSocksPort(std::to_string(proxy->port));
+        throughSocks5(*proxy);
     }
     client->setHostName("::1");
     client->setPort(std::to_string(server->port));

@@ -11,21 +11,12 @@ import socketserver
 import sys
 import threading
 
-from loopback_server import serve
+from loopback_server import read_head, serve
 
 PORT = int(sys.argv[1])
 UPSTREAM = ("127.0.0.1", int(sys.argv[2]))
 TO_CUT = set(sys.argv[3:])
 LOCK = threading.Lock()
-
-
-def read_head(sock, data=b""):
-    while b"\r\n\r\n" not in data and len(data) < 65536:
-        chunk = sock.recv(4096)
-        if not chunk:
-            break
-        data += chunk
-    return data
 
 
 def content_length(head):

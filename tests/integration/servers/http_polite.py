@@ -15,7 +15,7 @@ import sys
 import threading
 import time
 
-from loopback_server import serve
+from loopback_server import read_head, serve
 
 PORT = int(sys.argv[1])
 LOG = sys.argv[2]
@@ -54,12 +54,7 @@ class Handler(socketserver.BaseRequestHandler):
                 with open(LOG + ".max", "w") as out:
                     out.write(str(state["max"]))
         try:
-            data = b""
-            while b"\r\n\r\n" not in data and len(data) < 65536:
-                chunk = self.request.recv(4096)
-                if not chunk:
-                    break
-                data += chunk
+            data = read_head(self.request)
             line = data.split(b"\r\n")[0].split(b" ")
             target = line[1].decode() if len(line) > 1 else "/"
             status, reply = answer(target)

@@ -32,7 +32,7 @@ import struct
 import sys
 import time
 
-from loopback_server import serve
+from loopback_server import read_head, serve
 
 PORT = int(sys.argv[1])
 DOCUMENT = b"<html><body>" + b"0123456789" * 100 + b"</body></html>\n"
@@ -62,12 +62,7 @@ def head(status, fields=()):
 
 class Handler(socketserver.BaseRequestHandler):
     def read_head(self):
-        data = b""
-        while b"\r\n\r\n" not in data and len(data) < 65536:
-            chunk = self.request.recv(4096)
-            if not chunk:
-                break
-            data += chunk
+        data = read_head(self.request)
         return data.split(b"\r\n\r\n")[0] + b"\r\n\r\n"
 
     def handle(self):
