@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,27 +15,29 @@ namespace quillharbor {
 
 namespace {
 
-// The file's text written piece by piece into Out (a FileReplacement, or StringOut), so that
-// saving a large task never holds the whole text.
+// The file's text formatted straight into a block of 256 KiB that goes to Out (a FileReplacement,
+// or StringOut) whenever it is full: a task of a million objects is a few hundred writes, never a
+// call per line, and never held whole.
 template <class Out>
 class TaskFileText {
 public:
     explicit TaskFileText(Out& out) : m_out(out) {}
+    TaskFileText(const TaskFileText&) = delete;
+    TaskFileText& operator=(const TaskFileText&) = delete;
+    // Hands the last, partly filled block over.
+    ~TaskFileText() { flush(); }
 
     void line(std::string_view text) {
-        m_out.write(text);
-        m_out.write("\r\n");
+        endLine(std::copy(text.begin(), text.end(), room(text.size())));
     }
 
     void value(std::string_view text) {
-        writeEscapedTaskFileValue(text, [this](std::string_view piece) { m_out.write(piece); });
-        m_out.write("\r\n");
+        endLine(escapeTaskFileValueTo(text, room(kEscapeGrowth * text.size())));
     }
 
     void number(std::int64_t number) {
-        char digits[24];
-        const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
-        line(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+        char* at = room(kLongestNumber);
+        endLine(std::to_chars(at, at + kLongestNumber, number).ptr);
     }
 
     template <class Enum>
@@ -42,7 +46,40 @@ public:
     }
 
 private:
+    static constexpr std::size_t kBlock = 256 * 1024;
+    static constexpr std::size_t kLongestNumber = 20;  // "-9223372036854775808"
+    static constexpr std::string_view kLineEnd = "\r\n";
+
+    // Where a line of at most `bytes` bytes goes, with room for its end behind it. A line longer
+    // than the block gets a block of its own size.
+    char* room(std::size_t bytes) {
+        bytes += kLineEnd.size();
+        if (m_used + bytes > m_capacity) {
+            flush();
+            if (bytes > m_capacity) {
+                m_block = std::make_unique_for_overwrite<char[]>(bytes);
+                m_capacity = bytes;
+            }
+        }
+        return m_block.get() + m_used;
+    }
+
+    void endLine(char* end) {
+        end = std::copy(kLineEnd.begin(), kLineEnd.end(), end);
+        m_used = static_cast<std::size_t>(end - m_block.get());
+    }
+
+    void flush() {
+        if (m_used > 0) {
+            m_out.write(std::string_view(m_block.get(), m_used));
+            m_used = 0;
+        }
+    }
+
     Out& m_out;
+    std::unique_ptr<char[]> m_block = std::make_unique_for_overwrite<char[]>(kBlock);
+    std::size_t m_capacity = kBlock;
+    std::size_t m_used = 0;
 };
 
 struct StringOut {
