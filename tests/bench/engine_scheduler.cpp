@@ -29,6 +29,7 @@
 #include "engine/null_link_rewrite_queue.h"
 #include "engine/null_task_file_writer.h"
 #include "platform/files.h"
+#include "platform/huge_blocks.h"
 #include "storage/task_file.h"
 
 namespace {
@@ -168,9 +169,10 @@ private:
     double m_cpu;
 };
 
+// malloc's bytes in use and the huge blocks that hold large tasks' objects.
 std::size_t heapInUse() {
     const struct mallinfo2 info = ::mallinfo2();
-    return info.uordblks + info.hblkhd;
+    return info.uordblks + info.hblkhd + hugeBlockBytesInUse();
 }
 
 // The heap a string's characters take: malloc's chunk for capacity + 1 bytes, none while they
