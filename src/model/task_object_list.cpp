@@ -5,6 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/huge_blocks.h"
+
 namespace quillharbor {
 
 namespace {
@@ -14,9 +16,26 @@ constexpr std::uint32_t kLargestBlock = 4096;
 // Objects in the blocks that double from kFirstBlock up to kLargestBlock.
 constexpr std::uint32_t kGrowingObjects = 2 * kLargestBlock - kFirstBlock;
 constexpr std::size_t kGrowingBlocks = std::countr_zero(kLargestBlock / kFirstBlock) + 1;
+// Objects in each huge block behind the growing ones.
+constexpr std::uint32_t kHugeBlock = kHugeBlockSize / sizeof(TDnObj);
 
 std::uint32_t blockCapacity(std::size_t block) {
-    return block < kGrowingBlocks ? kFirstBlock << block : kLargestBlock;
+    return block < kGrowingBlocks ? kFirstBlock << block : kHugeBlock;
+}
+
+TDnObj* allocateBlock(std::size_t block) {
+    if (block < kGrowingBlocks) {
+        return std::allocator<TDnObj>().allocate(blockCapacity(block));
+    }
+    return static_cast<TDnObj*>(allocateHugeBlock());
+}
+
+void freeBlock(TDnObj* objects, std::size_t block) {
+    if (block < kGrowingBlocks) {
+        std::allocator<TDnObj>().deallocate(objects, blockCapacity(block));
+    } else {
+        freeHugeBlock(objects);
+    }
 }
 
 struct Place {
@@ -27,7 +46,7 @@ struct Place {
 Place placeOf(std::uint32_t ordinal) {
     if (ordinal >= kGrowingObjects) {
         const std::uint32_t beyond = ordinal - kGrowingObjects;
-        return {kGrowingBlocks + beyond / kLargestBlock, beyond % kLargestBlock};
+        return {kGrowingBlocks + beyond / kHugeBlock, beyond % kHugeBlock};
     }
     const auto block = static_cast<std::size_t>(std::bit_width(ordinal / kFirstBlock + 1) - 1);
     return {block, ordinal - kFirstBlock * ((1U << block) - 1)};
@@ -37,19 +56,18 @@ Place placeOf(std::uint32_t ordinal) {
 
 TaskObjectList::~TaskObjectList() {
     m_sorted.clear();
-    std::allocator<TDnObj> allocator;
     for (std::uint32_t ordinal = 0; ordinal < m_count; ++ordinal) {
         std::destroy_at(byOrdinal(ordinal));
     }
     for (std::size_t block = 0; block < m_blocks.size(); ++block) {
-        allocator.deallocate(m_blocks[block], blockCapacity(block));
+        freeBlock(m_blocks[block], block);
     }
 }
 
 TDnObj& TaskObjectList::TaskObjInsert(std::string url) {
     const Place place = placeOf(m_count);
     if (place.block == m_blocks.size()) {
-        m_blocks.push_back(std::allocator<TDnObj>().allocate(blockCapacity(place.block)));
+        m_blocks.push_back(allocateBlock(place.block));
     }
     TDnObj& inserted = *::new (m_blocks[place.block] + place.offset) TDnObj();
     inserted.URL = std::move(url);

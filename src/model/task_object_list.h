@@ -13,8 +13,9 @@ namespace quillharbor {
 
 // A task's objects: owned here, ordered by URL through TaskNext/TaskPrev. Objects are never
 // taken out one by one; they all go with the task. They live in blocks of growing size (8, 16,
-// ... up to 4096 objects), never moved, so a task of a million objects costs one record each and
-// no allocation per object, while a small task stays small.
+// ... up to 4096 objects), then in huge blocks (huge_blocks.h) of about 7,900, never moved, so a
+// task of a million objects costs one record each, no allocation per object and few page faults,
+// while a small task stays small.
 class TaskObjectList {
 public:
     using Sorted = SortedList<TDnObj, &TDnObj::URL, &TDnObj::TaskNext, &TDnObj::TaskPrev>;

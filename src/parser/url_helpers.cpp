@@ -37,6 +37,15 @@ bool isSchemeByte(char c) {
     return isAsciiAlnum(c) || c == '+' || c == '-' || c == '.';
 }
 
+// The first '/', '?' or '#' at or after from, where a URL's authority ends; npos when none.
+// std::string_view::find_first_of calls memchr for every byte, and every URL loaded or queued is
+// scanned here.
+std::size_t authorityEnd(std::string_view url, std::size_t from) {
+    const auto end = std::find_if(url.begin() + static_cast<std::ptrdiff_t>(from), url.end(),
+                                  [](char c) { return c == '/' || c == '?' || c == '#'; });
+    return end == url.end() ? std::string_view::npos : static_cast<std::size_t>(end - url.begin());
+}
+
 // Where the host of an http or ftp URL begins: after "scheme://", or after the colon when the
 // slashes are missing.
 std::size_t authorityStart(std::string_view url) {
@@ -94,13 +103,13 @@ std::string HostPart(std::string_view url) {
         case UrlType::OtherScheme:
             return {};
         case UrlType::NoScheme:
-            return std::string(url.substr(0, url.find_first_of("/?#")));
+            return std::string(url.substr(0, authorityEnd(url, 0)));
         case UrlType::Http:
         case UrlType::Https:
         case UrlType::Ftp:
             break;
     }
-    return std::string(url.substr(0, url.find_first_of("/?#", authorityStart(url))));
+    return std::string(url.substr(0, authorityEnd(url, authorityStart(url))));
 }
 
 std::string SchemeTwin(std::string_view url) {
@@ -110,7 +119,7 @@ std::string SchemeTwin(std::string_view url) {
     }
     const bool secure = kind == UrlType::Https;
     const std::size_t hostBegin = authorityStart(url);
-    const std::size_t hostEnd = url.find_first_of("/?#", hostBegin);
+    const std::size_t hostEnd = authorityEnd(url, hostBegin);
     std::string_view authority = url.substr(hostBegin, hostEnd - hostBegin);
     const std::size_t at = authority.rfind('@');
     const std::string_view hostPort = authority.substr(at == std::string_view::npos ? 0 : at + 1);

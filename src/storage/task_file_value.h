@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,20 +13,11 @@ namespace quillharbor {
 std::string escapeTaskFileValue(std::string_view value);
 std::string unescapeTaskFileValue(std::string_view line);
 
-// Hands the escaped form of value to write(std::string_view) in pieces: the runs of plain bytes
-// and the escapes between them, so that a writer streams it without a copy.
-template <class Write>
-void writeEscapedTaskFileValue(std::string_view value, Write&& write) {
-    std::size_t plain = 0;
-    for (std::size_t at = 0; at < value.size(); ++at) {
-        const char c = value[at];
-        if (c == '\r' || c == '\n' || c == '\\') {
-            write(value.substr(plain, at - plain));
-            write(c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\\\");
-            plain = at + 1;
-        }
-    }
-    write(value.substr(plain));
-}
+// The escaped form of a value is at most this many times its size.
+inline constexpr std::size_t kEscapeGrowth = 2;
+
+// Writes the escaped form of value at out, which has room for kEscapeGrowth * value.size()
+// bytes, and returns its end: a writer formats straight into its buffer.
+char* escapeTaskFileValueTo(std::string_view value, char* out);
 
 }  // namespace quillharbor
