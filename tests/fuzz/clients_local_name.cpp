@@ -4,22 +4,17 @@
 // into another free one. A path of the site's layout is made of such names.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "clients/http_local_name.h"
+#include "fuzz_check.h"
 #include "net/http_redirect.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
 #include "platform/temp_directory.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void checkPlain(std::string_view name) {
     check(name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos &&

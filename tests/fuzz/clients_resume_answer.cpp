@@ -7,21 +7,16 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "clients/http_resume.h"
+#include "fuzz_check.h"
 #include "net/http_response_parser.h"
 
 namespace {
 
 using quillharbor::HttpResponseParser;
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // Whether the response being read reported a range.
 class RangeWatch : public HttpResponseParser::Handler {

@@ -2,17 +2,12 @@
 // one segment of a path, and an NLST entry is never a directory.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "net/ftp_listing.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void checkSafe(const quillharbor::FtpListingEntry& entry) {
     const std::string_view name = entry.name;

@@ -3,20 +3,15 @@
 // may hold a line end inside, and every reply parser must accept every line.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "net/ftp_reply.h"
 #include "net/ftp_reply_reader.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 std::vector<quillharbor::FtpReplyLine> readAll(bool acceptLF, std::string_view first,
                                                std::string_view second) {

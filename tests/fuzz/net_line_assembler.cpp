@@ -6,18 +6,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "net/line_assembler.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 constexpr std::string_view kLineEnds[] = {"\r\n", "\n", "\r", "", "\n\n", "END", "\r\n\r\n"};
 

@@ -4,20 +4,11 @@
 // after the reply; one still waiting always has room to read more.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "net/socks_negotiator.h"
-
-namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;

@@ -3,22 +3,12 @@
 // outside the replaced references.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "parser/css_scanner.h"
 #include "parser/document_rewriter.h"
-
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;

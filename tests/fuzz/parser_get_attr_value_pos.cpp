@@ -4,22 +4,12 @@
 // and stay inside the buffer.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "parser/attribute_scanner.h"
 #include "parser/html_buffer.h"
-
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;

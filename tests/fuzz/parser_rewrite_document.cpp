@@ -5,20 +5,14 @@
 // percent-encoded so that it cannot end its attribute.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "parser/document_rewriter.h"
 #include "parser/html_buffer.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Half of the URLs name a retrieved object; its name is the URL's tail, whatever bytes it holds.
 std::string_view localNameOf(std::string_view url) {

@@ -4,12 +4,12 @@
 // alone.
 
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "fuzz_check.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/temp_directory.h"
@@ -17,11 +17,6 @@
 namespace {
 
 using quillharbor::Profile;
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 std::string_view field(std::string_view& text) {
     const std::size_t tab = text.find('\t');

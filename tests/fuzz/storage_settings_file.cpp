@@ -6,21 +6,16 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "platform/files.h"
 #include "platform/temp_directory.h"
 #include "storage/ini_integer.h"
 #include "storage/settings_file.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 void checkInteger(std::string_view text) {
     using quillharbor::parseIniInteger;
