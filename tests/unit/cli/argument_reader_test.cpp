@@ -52,7 +52,11 @@ TEST(ArgumentReader, ReadsOptionsAndOperandsAsGnuProgramsDo) {
     const Case cases[] = {
         {{"URL", "--levels", "3"}, "levels=3 | URL"},
         {{"-l3", "URL"}, "levels=3 | URL"},
+        {{"-l", "3", "URL"}, "levels=3 | URL"},
         {{"-ql3", "URL"}, "quiet= levels=3 | URL"},
+        {{"-l"}, "error: -l needs a value"},
+        {{"-x"}, "error: unknown option '-x'"},
+        {{"--verb"}, "error: unknown option '--verb'; did you mean '--verbose'?"},
         {{"-qn", "my task", "URL"}, "quiet= name=my task | URL"},
         {{"--name=a=b"}, "name=a=b |"},
         {{"--name", "--levels"}, "name=--levels |"},

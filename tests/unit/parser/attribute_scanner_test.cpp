@@ -22,6 +22,7 @@ std::size_t endPosition(std::string_view tagRest) {
 
 TEST(GetAttrValueTest, ValueShapes) {
     EXPECT_EQ(value(" HREF='x.html'>"), "x.html");
+    EXPECT_EQ(value(" href=x.html title=t>"), "x.html");
     EXPECT_EQ(value(" href = \"x.html\" >"), "x.html");
     EXPECT_EQ(value(" href x.html>"), "x.html");  // no equals sign needed
     EXPECT_EQ(value(" href=a\tb c>"), "a\tb");    // only a blank ends an unquoted value
@@ -52,7 +53,9 @@ TEST(GetAttrValuePosTest, PositionsFrameTheReplaceableText) {
     };
     // Quoted: from the opening quote to the closing quote, or to a '#'.
     EXPECT_EQ(pos(" href='sub/c.html#part'>"), std::tuple("sub/c.html", 6u, 17u));
+    EXPECT_EQ(pos(" href='b.html'>"), std::tuple("b.html", 6u, 13u));
     // Unquoted: the byte before the value and the blank or '>' after it are kept.
+    EXPECT_EQ(pos(" href=x.html>"), std::tuple("x.html", 5u, 12u));
     EXPECT_EQ(pos(" href=x.html title=t>"), std::tuple("x.html", 5u, 12u));
     EXPECT_EQ(pos(" href='x"), std::tuple("x", 6u, 8u));
 }

@@ -25,6 +25,7 @@ TEST(CssScannerTest, FindsEachReference) {
     } cases[] = {
         {"a{background:url(a.png)}", {"a.png"}},
         {"a{background:URL( 'b c.png' )}", {"b c.png"}},
+        {"a{background:url(\"q.png\") url( u.png )}", {"q.png", "u.png"}},
         {"@import 'a.css';@IMPORT \"b.css\" screen;@import url(c.css);",
          {"a.css", "b.css", "c.css"}},
         {"@import /* why */ 'd.css';@import url('e.css') print;", {"d.css", "e.css"}},
@@ -32,6 +33,7 @@ TEST(CssScannerTest, FindsEachReference) {
         {"a{content:'url(no.png)'} b{content:\"x\\\" url(no2.png)\"}", {}},
         {"a{b:myurl(no.png); c:url(yes.png)}", {"yes.png"}},
         {"a{b:url(bad\"quote.png) c:url(bad(paren.png) d:url(ok.png)}", {"ok.png"}},
+        {"a{b:url(x y.png)} c{d:url(ok.png)}", {"ok.png"}},
         {"a{b:url(a\\(1\\).png) c:url('\\41 b.png') d:url(\\62 c.png)}",
          {"a(1).png", "Ab.png", "bc.png"}},
         {"a{b:url('s\\\nplit.png')}", {"split.png"}},
@@ -61,6 +63,7 @@ TEST(CssScannerTest, SrcsetCandidates) {
     } cases[] = {
         {"a.png", {"a.png"}},
         {" a.png 1x, b.png 2x ", {"a.png", "b.png"}},
+        {"a.png 480w,b.png 800w", {"a.png", "b.png"}},
         {"a.png,b.png", {"a.png,b.png"}},
         {"a.png, ,b.png,", {"a.png", "b.png"}},
         {"", {}},

@@ -11,6 +11,8 @@ TEST(HostPortTest, SplitsAtThePortColonOnly) {
     } cases[] = {
         {"h", "h", ""},
         {"h:8080", "h", "8080"},
+        {"h:", "h", ""},
+        {"[::1]", "[::1]", ""},
         {"[::1]:8080", "[::1]", "8080"},
         {"[fe80::1%25lo]:21", "[fe80::1%25lo]", "21"},
         {"[::1", "[::1", ""},  // unclosed: one name, refused later by the look-up

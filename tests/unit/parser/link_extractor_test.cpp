@@ -54,6 +54,17 @@ TEST(ExtractLinksTest, BaseTagAndRawMode) {
     EXPECT_EQ(extract("<base href='http://O/'><a href=y>", true), Links{"y"});
 }
 
+TEST(ExtractLinksTest, DegenerateDocuments) {
+    for (std::string_view document :
+         {"",        "<",         "<a",         "<a ",
+          "<a href", "<a href=",  "<a href='",  "</",
+          "<!",      "<!-",       "plain",      "<>",
+          "<<<",     ">>>",       "<a href='x", "<img src=a lowsrc='b",
+          "<script", "<comment>", "</script",   "<abcdefghijklmnopqrstuvwxyz href=x>"}) {
+        EXPECT_LE(extract(document).size(), 2u) << document;
+    }
+}
+
 TEST(ExtractLinksTest, CutsAtEveryOffsetGiveAPrefixOfTheLinks) {
     const std::string document =
         "<HTML><!-- c --><BODY BACKGROUND=bg.gif><a href=\"one.html\">1</a>\r\n"

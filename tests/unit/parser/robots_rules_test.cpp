@@ -23,15 +23,26 @@ TEST(ReadLineTest, EveryLineEnding) {
     }
     EXPECT_EQ(lines, (std::vector<std::string_view>{"a", "b", "c", "d", "", "e"}));
     EXPECT_EQ(position, text.size());
+    EXPECT_EQ(ReadLine(text, position), "");
+    EXPECT_EQ(position, text.size());
     position = 0;
     EXPECT_EQ(ReadLine("x\r", position), "x");
     EXPECT_EQ(position, 2u);
+}
+
+TEST(KeywordAtTest, LettersInEitherCase) {
+    EXPECT_TRUE(KeywordAt("DISALLOW:/x", "disallow"));
+    EXPECT_TRUE(KeywordAt("User-Agent: *", "user-agent"));
+    EXPECT_FALSE(KeywordAt("Disallo", "disallow"));
+    EXPECT_FALSE(KeywordAt(" Disallow: /x", "disallow"));
 }
 
 TEST(ParseRobotsTxtTest, OnlyRecordsForEveryAgentCount) {
     EXPECT_EQ(parse("User-agent: *\r\nDisallow: /cgi-bin/\r\nDisallow: /private.html\r\n"),
               (DisallowList{"http://H/cgi-bin/", "http://H/private.html"}));
     EXPECT_EQ(parse("User-agent: Scooter\nDisallow: /s\n\nUser-agent: *\nDisallow: /a\n"),
+              DisallowList{"http://H/a"});
+    EXPECT_EQ(parse("User-agent: *\nDisallow: /a\n\nUser-agent: Other\nDisallow: /o\n"),
               DisallowList{"http://H/a"});
     // A further agent line inside the record is ignored, the record goes on.
     EXPECT_EQ(parse("User-agent: *\nUser-agent: Other\nDisallow: /both\n"),
@@ -61,9 +72,14 @@ TEST(IsExcludedTest, PrefixesAcrossHosts) {
     DisallowList disallow;
     ParseRobotsTxt("User-agent: *\nDisallow: /cgi-bin/\nDisallow: /private.html\n", disallow,
                    "http://H/robots.txt");
+    ParseRobotsTxt("User-agent: *\nDisallow: /\n", disallow, "http://W/robots.txt");
     EXPECT_TRUE(IsExcluded("http://H/cgi-bin/run?x", disallow));
+    EXPECT_TRUE(IsExcluded("http://H/private.html", disallow));
+    EXPECT_TRUE(IsExcluded("http://W/anything", disallow));
     EXPECT_FALSE(IsExcluded("http://H/cgi-bin", disallow));
+    EXPECT_FALSE(IsExcluded("http://H/index.html", disallow));
     EXPECT_FALSE(IsExcluded("http://H/CGI-BIN/x", disallow));
+    EXPECT_FALSE(IsExcluded("http://W", disallow));
     EXPECT_FALSE(IsExcluded("http://H/x", DisallowList{""}));
 }
 
