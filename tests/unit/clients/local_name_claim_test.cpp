@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,70 +13,32 @@
 namespace quillharbor::test {
 namespace {
 
-struct NameCase {
+// Names are blank-separated lists; Dir is TaskRoot + Name + "/" when the task has its own folder.
+const struct {
     const char* what;
-    bool ownFolder;                         // Dir is TaskRoot + Name + "/"
-    std::vector<const char*> heldHere;      // names other objects of the task hold
-    std::vector<const char*> heldNextDoor;  // names objects of another task in Dir hold
-    std::vector<const char*> files;         // files in Dir
-    const char* recorded;                   // the object's LocalName
-    const char* fresh;                      // FreshLocalName(..., "index.html")
-    const char* renamed;                    // RenamedLocalName(..., "index.html")
-};
+    bool ownFolder;
+    std::string heldHere, heldNextDoor, files;  // by other objects of the task, another task, files
+    const char *recorded, *fresh, *renamed;     // LocalName; Fresh- and RenamedLocalName
+} kCases[] = {{"its own file is written over", true, "", "", "mine.htm", "mine.htm", "mine.htm",
+               "index.html"},
+              {"a name another object holds is never taken", true, "index.html mine.htm", "", "",
+               "mine.htm", "index-1.html", "index-1.html"},
+              {"another task in the folder holds it too", false, "", "index.html", "", "",
+               "index-1.html", "index-1.html"},
+              {"a leftover in the task's own folder is taken over", true, "", "", "index.html", "",
+               "index.html", "index.html"},
+              {"an unheld file in a shared folder is left alone", false, "", "", "index.html", "",
+               "index-1.html", "index-1.html"},
+              {"the object's own name counts as free when renaming", false, "", "", "index.html",
+               "index.html", "index.html", "index.html"}};
 
-const NameCase kCases[] = {
-    {"its own file is written over",
-     true,
-     {},
-     {},
-     {"mine.htm"},
-     "mine.htm",
-     "mine.htm",
-     "index.html"},
-    {"a name another object holds is never taken",
-     true,
-     {"index.html", "mine.htm"},
-     {},
-     {},
-     "mine.htm",
-     "index-1.html",
-     "index-1.html"},
-    {"another task in the folder holds it too",
-     false,
-     {},
-     {"index.html"},
-     {},
-     "",
-     "index-1.html",
-     "index-1.html"},
-    {"a leftover in the task's own folder is taken over",
-     true,
-     {},
-     {},
-     {"index.html"},
-     "",
-     "index.html",
-     "index.html"},
-    {"an unheld file in a shared folder is left alone",
-     false,
-     {},
-     {},
-     {"index.html"},
-     "",
-     "index-1.html",
-     "index-1.html"},
-    {"the object's own name counts as free when renaming",
-     false,
-     {},
-     {},
-     {"index.html"},
-     "index.html",
-     "index.html",
-     "index.html"},
-};
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
 
 TEST(LocalNameClaim, NamesAreSharedWithNoOtherObject) {
-    for (const NameCase& c : kCases) {
+    for (const auto& c : kCases) {
         SCOPED_TRACE(c.what);
         TempDirectory root;
         const std::string dir = root.path() + (c.ownFolder ? "t/" : "shared/");
@@ -83,13 +47,13 @@ TEST(LocalNameClaim, NamesAreSharedWithNoOtherObject) {
         TTask& task = tasks.TaskInsert(NewTask("t", "http://h/", dir, 0, "", 0, 0, "", ""));
         TTask& other = tasks.TaskInsert(NewTask("u", "http://h/", dir, 0, "", 0, 0, "", ""));
         int n = 0;
-        for (const char* name : c.heldHere) {
+        for (const std::string& name : words(c.heldHere)) {
             NewDnObj(task, "http://h/held" + std::to_string(++n), 1)->LocalName = name;
         }
-        for (const char* name : c.heldNextDoor) {
+        for (const std::string& name : words(c.heldNextDoor)) {
             NewDnObj(other, "http://h/next" + std::to_string(++n), 1)->LocalName = name;
         }
-        for (const char* name : c.files) {
+        for (const std::string& name : words(c.files)) {
             ASSERT_TRUE(replaceFileAtomically(dir + name, "x").ok());
         }
         TDnObj& object = *NewDnObj(task, "http://h/", 1);

@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <string>
-#include <tuple>
 
 #include "model/link_admission.h"
 #include "model/task.h"
@@ -12,7 +11,8 @@
 namespace quillharbor {
 namespace {
 
-constexpr std::string_view kPictures = " .gif .jpg .png .bmp .pcx ";
+constexpr const char* kPictures = " .gif .jpg .png .bmp .pcx ";
+constexpr auto kFollowFtp = static_cast<std::int32_t>(TaskFlag::FollowFTP);
 
 std::unique_ptr<TTask> taskWith(std::string boundary, std::string extensions = "",
                                 std::int32_t flags = 0) {
@@ -21,27 +21,60 @@ std::unique_ptr<TTask> taskWith(std::string boundary, std::string extensions = "
     return task;
 }
 
-TEST(LinkAcceptedTest, HttpLinksMustBeginWithTheBoundaryExactly) {
-    auto task = taskWith("http://h/docs/");
-    EXPECT_TRUE(LinkAccepted("http://h/docs/sub/a.html", *task));
-    EXPECT_TRUE(LinkAccepted("http://h/docs/", *task));
-    EXPECT_FALSE(LinkAccepted("http://h/other/a.html", *task));
-    EXPECT_FALSE(LinkAccepted("http://h/DOCS/a.html", *task));
-    EXPECT_FALSE(LinkAccepted("http://h/docs", *task));  // shorter than the boundary
-    EXPECT_TRUE(LinkAccepted("http://anywhere/x", *taskWith("")));
+struct AdmissionCase {
+    std::string link, boundary, extensions;
+    std::int32_t flags;
+    bool accepted;
+};
+
+TEST(LinkAcceptedTest, BoundaryExtensionsFtpAndControlBytes) {
+    const AdmissionCase cases[] = {
+        // HTTP links begin with the boundary exactly; http and https of one host are one site,
+        // another port is another server.
+        {"http://h/docs/sub/a.html", "http://h/docs/", "", 0, true},
+        {"http://h/DOCS/a.html", "http://h/docs/", "", 0, false},
+        {"http://h/docs", "http://h/docs/", "", 0, false},
+        {"https://h:443/docs/x.html", "http://h/docs/", "", 0, true},
+        {"http://h/docs/x.html", "https://h/docs/", "", 0, true},
+        {"https://h/other/x.html", "http://h/docs/", "", 0, false},
+        {"https://h:8443/docs/x.html", "http://h/docs/", "", 0, false},
+        {"https://h/docs/x.html", "http://h:8080/docs/", "", 0, false},
+        {"http://h/a\tb.html", "", "", 0, false},
+        {std::string("http://h/a\0b", 12), "", "", 0, false},
+        {"http://h/caf\xC3\xA9.html", "", "", 0, true},
+        // FTP links need a file name and FollowFTP, but no boundary.
+        {"ftp://f/pub/a.zip", "http://h/docs/", "", kFollowFtp, true},
+        {"ftp.f.org/pub/a.zip", "http://h/docs/", "", kFollowFtp, true},
+        {"ftp://f/pub/", "http://h/docs/", "", kFollowFtp, false},
+        {"ftp://f/pub/a.zip", "", "", 0, false},
+        // The extension is taken from the whole link, lower-cased; both tests must hold.
+        {"http://h/a/B.GIF", "", kPictures, 0, true},
+        {"http://h/a/b.gif?x=1", "", kPictures, 0, false},
+        {"http://www.h.com/pics/", "", kPictures, 0, false},
+        {"http://localhost/picture", "", kPictures, 0, false},
+        {"http://h/other/b.gif", "http://h/docs/", "  .gif ", 0, false},
+        {"ftp://f/pub/b.jpg", "", kPictures, kFollowFtp, true},
+        {"ftp://f/pub/b.zip", "", kPictures, kFollowFtp, false}};
+    for (const AdmissionCase& c : cases) {
+        EXPECT_EQ(LinkAccepted(c.link, *taskWith(c.boundary, c.extensions, c.flags)), c.accepted)
+            << c.link << " within '" << c.boundary << "'";
+    }
 }
 
-// http and https of one host are one site; another port is another server.
-TEST(LinkAcceptedTest, TheOtherSchemeOfTheBoundarysHostIsInsideIt) {
-    for (const auto& [boundary, link, accepted] : {
-             std::tuple{"http://h/docs/", "https://h/docs/x.html", true},
-             std::tuple{"http://h/docs/", "https://h:443/docs/x.html", true},
-             std::tuple{"https://h/docs/", "http://h/docs/x.html", true},
-             std::tuple{"http://h/docs/", "https://h/other/x.html", false},
-             std::tuple{"http://h/docs/", "https://h:8443/docs/x.html", false},
-             std::tuple{"http://h:8080/docs/", "https://h/docs/x.html", false},
-         }) {
-        EXPECT_EQ(LinkAccepted(link, *taskWith(boundary)), accepted) << boundary << " " << link;
+// Entries of a listed FTP directory: the boundary holds unless the task follows FTP links, and
+// extensions choose files while every directory is taken.
+TEST(ListingEntryAcceptedTest, BoundaryOrFollowFtpAndExtensionsForFilesOnly) {
+    const AdmissionCase cases[] = {{"ftp://f/pub/sub%20dir/", "ftp://f/pub/", "", 0, true},
+                                   {"ftp://f/other/a.txt", "ftp://f/pub/", "", 0, false},
+                                   {"ftp://f/other/a.txt", "ftp://f/pub/", "", kFollowFtp, true},
+                                   {"ftp://f/pub/a\tb.txt", "", "", 0, false},
+                                   {"ftp://f/pub/b.gif", "ftp://f/pub/", kPictures, 0, true},
+                                   {"ftp://f/pub/README", "ftp://f/pub/", kPictures, 0, false},
+                                   {"ftp://f/pub/pics/", "ftp://f/pub/", kPictures, 0, true}};
+    for (const AdmissionCase& c : cases) {
+        EXPECT_EQ(ListingEntryAccepted(c.link, *taskWith(c.boundary, c.extensions, c.flags)),
+                  c.accepted)
+            << c.link << " within '" << c.boundary << "'";
     }
 }
 
@@ -54,114 +87,36 @@ TEST(LinkAcceptedTest, ATaskHoldsADocumentOnceWhicheverSchemeNamesIt) {
     EXPECT_EQ(task->Total, 2);
 }
 
-TEST(LinkAcceptedTest, ControlBytesAreRefusedButHighBytesAreOrdinary) {
-    auto task = taskWith("");
-    EXPECT_FALSE(LinkAccepted("http://h/a\tb.html", *task));
-    EXPECT_FALSE(LinkAccepted(std::string("http://h/a\0b", 12), *task));
-    EXPECT_TRUE(LinkAccepted("http://h/caf\xC3\xA9.html", *task));
-}
-
-TEST(LinkAcceptedTest, FtpLinksNeedAFileNameAndFollowFtpButNoBoundary) {
-    auto following = taskWith("http://h/docs/", "", static_cast<std::int32_t>(TaskFlag::FollowFTP));
-    EXPECT_TRUE(LinkAccepted("ftp://f/pub/a.zip", *following));
-    EXPECT_TRUE(LinkAccepted("ftp.f.org/pub/a.zip", *following));  // scheme-less ftp host
-    EXPECT_FALSE(LinkAccepted("ftp://f/pub/", *following));
-    EXPECT_FALSE(LinkAccepted("ftp://f/pub/a.zip", *taskWith("")));
-}
-
-TEST(LinkAcceptedTest, ExtensionIsTakenFromTheWholeLinkLowerCased) {
-    auto pictures = taskWith("", std::string(kPictures));
-    EXPECT_TRUE(LinkAccepted("http://h/a/B.GIF", *pictures));
-    EXPECT_FALSE(LinkAccepted("http://h/a/b.gif?x=1", *pictures));
-    EXPECT_FALSE(LinkAccepted("http://www.h.com/pics/", *pictures));    // ".com/pics/ "
-    EXPECT_FALSE(LinkAccepted("http://localhost/picture", *pictures));  // no dot at all
-    EXPECT_FALSE(LinkAccepted("http://h/a/b.html", *pictures));
-    // Both tests must hold.
-    EXPECT_FALSE(LinkAccepted("http://h/other/b.gif", *taskWith("http://h/docs/", "  .gif ")));
-    auto ftpPictures =
-        taskWith("", std::string(kPictures), static_cast<std::int32_t>(TaskFlag::FollowFTP));
-    EXPECT_TRUE(LinkAccepted("ftp://f/pub/b.jpg", *ftpPictures));
-    EXPECT_FALSE(LinkAccepted("ftp://f/pub/b.zip", *ftpPictures));
-}
-
-// Entries of a listed FTP directory: the boundary holds unless the task follows FTP links, and
-// extensions choose files while every directory is taken.
-TEST(ListingEntryAcceptedTest, BoundaryOrFollowFtpAndExtensionsForFilesOnly) {
-    const auto following = static_cast<std::int32_t>(TaskFlag::FollowFTP);
-    const struct {
-        std::string link, boundary, extensions;
-        std::int32_t flags;
-        bool accepted;
-    } cases[] = {
-        {"ftp://f/pub/sub%20dir/", "ftp://f/pub/", "", 0, true},
-        {"ftp://f/pub/a%20b.txt", "ftp://f/pub/", "", 0, true},
-        {"ftp://f/other/a.txt", "ftp://f/pub/", "", 0, false},
-        {"ftp://f/other/a.txt", "ftp://f/pub/", "", following, true},
-        {"ftp://f/pub/a.txt", "", "", 0, true},
-        {"ftp://f/pub/a	b.txt", "", "", 0, false},
-        {"ftp://f/pub/b.gif", "ftp://f/pub/", std::string(kPictures), 0, true},
-        {"ftp://f/pub/b.zip", "ftp://f/pub/", std::string(kPictures), 0, false},
-        {"ftp://f/pub/README", "ftp://f/pub/", std::string(kPictures), 0, false},
-        {"ftp://f/pub/pics/", "ftp://f/pub/", std::string(kPictures), 0, true},
+TEST(ShouldParseTest, TheSavedFileItsTypeAndTheLimits) {
+    test::TempDirectory dir;
+    auto task = NewTask("t", "http://h/", dir.path(), 0, "", 0, 0, "", "");
+    ASSERT_TRUE(replaceFileAtomically(dir / "page.html", "<html>").ok());
+    const auto parsed = [&](const std::string& url, const char* type,
+                            const char* localName = "page.html") {
+        TDnObj* object = TaskFindDocument(*task, url);
+        object = object != nullptr ? object : NewDnObj(*task, url, 1);
+        object->LocalName = localName;
+        object->ContentType = type;
+        return ShouldParse(*object);
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ListingEntryAccepted(c.link, *taskWith(c.boundary, c.extensions, c.flags)),
-                  c.accepted)
-            << c.link << " within '" << c.boundary << "'";
-    }
-}
+    EXPECT_TRUE(parsed("http://h/page.html", "text/html"));
+    EXPECT_FALSE(parsed("http://h/page.html", "text/html", "missing.html"));
+    EXPECT_FALSE(parsed("http://h/page.html", "text/html", ""));
+    EXPECT_FALSE(parsed("http://h/page.html", "text/plain")) << "whatever the URL says";
+    // Without a type the URL decides: no dot at all, or an extension that is not lower-cased.
+    EXPECT_TRUE(parsed("http://h/page.html", ""));
+    EXPECT_TRUE(parsed("http://localhost/index", ""));
+    EXPECT_FALSE(parsed("http://h/PAGE.HTML", ""));
+    EXPECT_FALSE(parsed("http://h/b.gif", ""));
 
-class ShouldParseTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_task = NewTask("t", "http://h/", m_dir.path(), 0, "", 0, 0, "", "");
-        m_object = NewDnObj(*m_task, "http://h/page.html", 1);
-        m_object->LocalName = "page.html";
-        m_object->ContentType = "text/html";
-        ASSERT_TRUE(replaceFileAtomically(m_dir / "page.html", "<html>").ok());
-    }
-
-    test::TempDirectory m_dir;
-    std::unique_ptr<TTask> m_task;
-    TDnObj* m_object = nullptr;
-};
-
-TEST_F(ShouldParseTest, NeedsTheSavedFile) {
-    EXPECT_TRUE(ShouldParse(*m_object));
-    m_object->LocalName = "missing.html";
-    EXPECT_FALSE(ShouldParse(*m_object));
-    m_object->LocalName.clear();
-    EXPECT_FALSE(ShouldParse(*m_object));
-}
-
-TEST_F(ShouldParseTest, ContentTypeDecidesAndWithoutOneTheUrl) {
-    m_object->ContentType = "text/plain";
-    EXPECT_FALSE(ShouldParse(*m_object));  // whatever the URL says
-
-    m_object->ContentType.clear();
-    EXPECT_TRUE(ShouldParse(*m_object));
-    TDnObj& bare = *NewDnObj(*m_task, "http://localhost/index", 1);
-    bare.LocalName = "page.html";
-    EXPECT_TRUE(ShouldParse(bare));  // no dot anywhere
-    TDnObj& upper = *NewDnObj(*m_task, "http://h/PAGE.HTML", 1);
-    upper.LocalName = "page.html";
-    EXPECT_FALSE(ShouldParse(upper));  // the extension is not lower-cased here
-    TDnObj& image = *NewDnObj(*m_task, "http://h/b.gif", 1);
-    image.LocalName = "page.html";
-    EXPECT_FALSE(ShouldParse(image));
-}
-
-TEST_F(ShouldParseTest, LevelAndFileLimits) {
-    m_task->MaxLevels = 1;
-    EXPECT_FALSE(ShouldParse(*m_object));  // only the starting document, not scanned
-    m_task->MaxLevels = 2;
-    EXPECT_TRUE(ShouldParse(*m_object));
-
-    m_task->MaxFiles = 300;
-    m_task->Total = 300;
-    EXPECT_FALSE(ShouldParse(*m_object));
-    m_task->Total = 299;
-    EXPECT_TRUE(ShouldParse(*m_object));
+    task->MaxLevels = 1;  // only the starting document, not scanned
+    EXPECT_FALSE(parsed("http://h/page.html", "text/html"));
+    task->MaxLevels = 2;
+    task->MaxFiles = 300;
+    task->Total = 300;
+    EXPECT_FALSE(parsed("http://h/page.html", "text/html"));
+    task->Total = 299;
+    EXPECT_TRUE(parsed("http://h/page.html", "text/html"));
 }
 
 }  // namespace

@@ -49,12 +49,13 @@ TEST(QueueRunTest, RunsFollowEveryRemovalAndJoinOnlyAtTheTail) {
     EXPECT_EQ(a3.Run, nullptr);
 }
 
-// A walk for one protocol sees that protocol's objects in queue order and no other.
+// A walk for one protocol sees that protocol's objects in queue order and no other; it passes
+// over a host that may take no more slots in one step, so runs end where a host does.
 TEST(QueueRunTest, EachProtocolIsWalkedInQueueOrderAlone) {
     auto a = NewTask("a", "http://a/", "/a/", 0, "", 0, 0, "", "");
     std::vector<TDnObj*> objects;
-    for (const char* url :
-         {"http://a/1", "ftp://a/1", "ftp://a/2", "http://a/2", "a/3", "ftp.a/3", "mailto:x"}) {
+    for (const char* url : {"http://a/1", "ftp://a/1", "ftp://a/2", "http://a/2", "a/3", "ftp.a/3",
+                            "mailto:x", "http://g/1", "http://a/4"}) {
         objects.push_back(NewDnObj(*a, url, 1));
     }
     DownloadQueue queue;
@@ -69,32 +70,19 @@ TEST(QueueRunTest, EachProtocolIsWalkedInQueueOrderAlone) {
         return urls;
     };
     using Urls = std::vector<std::string>;
-    EXPECT_EQ(walk(Protocol::Http), (Urls{"http://a/1", "http://a/2", "a/3"}));
+    EXPECT_EQ(walk(Protocol::Http),
+              (Urls{"http://a/1", "http://a/2", "a/3", "http://g/1", "http://a/4"}));
     EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/1", "ftp://a/2", "ftp.a/3"}));
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[3]), objects[4]) << "a/3 is of host a, another host";
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[7]), objects[8]);
+    EXPECT_EQ(queue.hosts().name(objects[7]->Run->Host), "http://g");
     EXPECT_EQ(DownloadQueue::pastRun(*objects[1]), objects[5]);
     queue.QueueRemove(*objects[1]);  // the first of its run
     queue.QueueRemove(*objects[5]);  // a whole run
     EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/2"}));
     queue.QueueRemove(*objects[2]);
     EXPECT_EQ(queue.firstOfKind(Protocol::Ftp), nullptr);
-    EXPECT_EQ(walk(Protocol::Http), (Urls{"http://a/1", "http://a/2", "a/3"}));
-    queue.clear();
-}
-
-// A walk passes over a host that may take no more slots in one step: runs end where a host does.
-TEST(QueueRunTest, RunsAreOfOneHost) {
-    auto a = NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", "");
-    std::vector<TDnObj*> objects;
-    for (const char* url : {"http://h/1", "http://h/2", "http://g/1", "http://h/3"}) {
-        objects.push_back(NewDnObj(*a, url, 1));
-    }
-    DownloadQueue queue;
-    for (TDnObj* object : objects) {
-        queue.Enqueue(*object);
-    }
-    EXPECT_EQ(DownloadQueue::pastRun(*objects[0]), objects[2]);
-    EXPECT_EQ(objects[0]->Run->Host, objects[3]->Run->Host);
-    EXPECT_EQ(queue.hosts().name(objects[2]->Run->Host), "http://g");
+    EXPECT_EQ(walk(Protocol::Http).size(), 5u);
     queue.clear();
 }
 

@@ -27,55 +27,41 @@ NewTaskForm newTaskForm(const std::string& url, int downloadFrom = 1) {
 }
 
 TEST(NewTaskFormTest, BoundaryCaptionsFollowTheUrlWhenItsEditIsLeft) {
-    struct Case {
-        const char* url;
-        const char* host;
-        const char* directory;
-    };
-    const Case cases[] = {
-        {"http://H/a/b.html", "Only from http://H/", "Only from http://H/a/ and subdirs"},
-        {"http://H", "Only from http://H/", "Only from http://H/ and subdirs"},
-        {"", "Only from the starting doc's host",
-         "Only from the starting doc's directory and subdirectories"},
-    };
-    for (const Case& each : cases) {
+    const struct {
+        const char *url, *host, *directory;
+    } cases[] = {{"http://H/a/b.html", "Only from http://H/", "Only from http://H/a/ and subdirs"},
+                 {"http://H", "Only from http://H/", "Only from http://H/ and subdirs"},
+                 {"", "Only from the starting doc's host",
+                  "Only from the starting doc's directory and subdirectories"}};
+    for (const auto& each : cases) {
         const NewTaskForm form = newTaskForm(each.url);
         EXPECT_EQ(form.hostChoiceCaption(), each.host) << each.url;
         EXPECT_EQ(form.directoryChoiceCaption(), each.directory) << each.url;
+        EXPECT_EQ(form.okEnabled(), *each.url != 0);
     }
     NewTaskForm form = newTaskForm("http://H/a/b.html");
     form.url = "http://K/";
-    EXPECT_EQ(form.hostChoiceCaption(), "Only from http://H/");
     form.urlEditLeft();
     EXPECT_EQ(form.hostChoiceCaption(), "Only from http://K/");
     // An emptied URL keeps the last captions.
     form.url.clear();
     form.urlEditLeft();
     EXPECT_EQ(form.hostChoiceCaption(), "Only from http://K/");
-}
-
-TEST(NewTaskFormTest, OkNeedsAUrlAndAName) {
-    NewTaskForm form = newTaskForm("");
-    EXPECT_FALSE(form.okEnabled());
     form.url = "http://h/";
-    EXPECT_TRUE(form.okEnabled());
     form.name.clear();
     EXPECT_FALSE(form.okEnabled());
 }
 
 TEST(NewTaskFormTest, EnteringTheEmptyBoundaryEditFillsItFromTheChoice) {
-    struct Case {
+    const struct {
         const char* url;
         int choice;
         const char* boundary;
-    };
-    const Case cases[] = {
-        {"http://H/a/b.html", 1, "http://H/"},
-        {"http://H/a/b.html", 2, "http://H/a/"},
-        {"http://H", 2, "http://H/"},
-        {"http://H/a/b.html", 3, ""},
-    };
-    for (const Case& each : cases) {
+    } cases[] = {{"http://H/a/b.html", 1, "http://H/"},
+                 {"http://H/a/b.html", 2, "http://H/a/"},
+                 {"http://H", 2, "http://H/"},
+                 {"http://H/a/b.html", 3, ""}};
+    for (const auto& each : cases) {
         NewTaskForm form = newTaskForm(each.url, each.choice);
         form.boundaryEditEntered();
         EXPECT_EQ(form.boundary, each.boundary) << each.url << " " << each.choice;
@@ -88,24 +74,19 @@ TEST(NewTaskFormTest, EnteringTheEmptyBoundaryEditFillsItFromTheChoice) {
 }
 
 TEST(NewTaskFormTest, OkStoresBoundaryExtensionsAndLevels) {
-    struct Case {
+    const struct {
         int choice;
         const char* typedBoundary;
         FileKinds kinds;
-        const char* typedExtensions;
-        const char* boundary;
-        const char* extensions;
-    };
-    const Case cases[] = {
-        {1, "", FileKinds::AllFiles, "", "http://H/", ""},
+        const char *typedExtensions, *boundary, *extensions;
+    } cases[] = {
         {2, "", FileKinds::TextOnly, "", "http://H/a/", " .txt "},
         {3, "", FileKinds::GraphicsOnly, "", "", " .gif .jpg .png .bmp "},
         // A typed boundary is taken unchanged; typed extensions win over the kinds.
         {1, "http://H/a", FileKinds::GraphicsOnly, ".gif .jpg", "http://H/a", ".gif .jpg "},
         // Without a dot the typed extensions are dropped and the kind decides.
-        {3, "", FileKinds::TextOnly, "gif jpg", "", " .txt "},
-    };
-    for (const Case& each : cases) {
+        {3, "", FileKinds::TextOnly, "gif jpg", "", " .txt "}};
+    for (const auto& each : cases) {
         NewTaskForm form = newTaskForm("http://H/a/b.html", each.choice);
         form.boundary = each.typedBoundary;
         form.fileKinds = each.kinds;
@@ -118,17 +99,12 @@ TEST(NewTaskFormTest, OkStoresBoundaryExtensionsAndLevels) {
         EXPECT_EQ(params.MaxLevels, 3);
         EXPECT_EQ(params.Name, "Task-1");
     }
-}
-
-TEST(NewTaskFormTest, TheRecordIsShownWithinTheSpinRanges) {
+    // The record is shown within the spin ranges (no levels means infinity, the lowest).
     NewTaskParams params;
-    params.MaxLevels = 0;  // infinity: shown as the lowest level
-    params.MaxFiles = 0;
+    params.MaxLevels = params.MaxFiles = 0;
     params.StartAfter = 900;
     params.Extensions = " .htm ";
-    params.SkipCertificateCheck = true;
-    params.PageRequisites = true;
-    params.SiteLayout = true;
+    params.SkipCertificateCheck = params.PageRequisites = params.SiteLayout = true;
     const NewTaskForm form(params);
     EXPECT_EQ(form.levels, 0);
     EXPECT_EQ(form.files, 1);
@@ -139,64 +115,41 @@ TEST(NewTaskFormTest, TheRecordIsShownWithinTheSpinRanges) {
     EXPECT_TRUE(stored.SkipCertificateCheck && stored.PageRequisites && stored.SiteLayout);
 }
 
-TEST(EditTaskFormTest, FilledFromTheTask) {
-    struct Case {
-        std::int32_t countdown;
-        bool atOnce;
-        int minutes;
-    };
+TEST(EditTaskFormTest, FilledFromTheTaskAndOkStoresTheEditForTheSameTask) {
     // Half minutes round to the even neighbour; no countdown means at once.
-    const Case cases[] = {{450, false, 2}, {750, false, 2}, {1500, false, 5}, {0, true, 1}};
-    for (const Case& each : cases) {
+    for (const auto& [countdown, minutes] :
+         {std::pair{450, 2}, std::pair{750, 2}, std::pair{1500, 5}, std::pair{0, 1}}) {
         test::LooseTask loose("t");
-        loose.task->StartCountdown = each.countdown;
+        loose.task->StartCountdown = countdown;
         const EditTaskForm form(*loose.task);
-        EXPECT_EQ(form.startAtOnce, each.atOnce) << each.countdown;
-        EXPECT_EQ(form.startAfter, each.minutes) << each.countdown;
+        EXPECT_EQ(form.startAtOnce, countdown == 0) << countdown;
+        EXPECT_EQ(form.startAfter, minutes) << countdown;
     }
-    test::LooseTask loose("t");
-    TTask& task = *loose.task;
-    task.MaxFiles = 0;
-    task.MaxLevels = 4;
-    task.Flags = static_cast<std::int32_t>(TaskFlag::Parse) |
-                 static_cast<std::int32_t>(TaskFlag::SkipCertificateCheck);
-    const EditTaskForm form(task);
-    EXPECT_EQ(form.url, "http://h/t/");
-    EXPECT_TRUE(form.filesInfinity);
-    EXPECT_FALSE(form.levelsInfinity);
-    EXPECT_EQ(form.levels, 3);
-    EXPECT_TRUE(form.parse);
-    EXPECT_FALSE(form.trySlashes);
-    EXPECT_TRUE(form.skipCertificateCheck);
-    EXPECT_TRUE(form.fromAnywhere);
-    EXPECT_FALSE(form.boundaryEnabled());
-}
-
-TEST(EditTaskFormTest, OkStoresTheEditForTheSameTask) {
     TaskList tasks;
     TTask& task =
-        tasks.TaskInsert(NewTask("t", "http://h/t/", "/tmp/t/", 10, "http://h/", 3,
-                                 static_cast<std::int32_t>(TaskFlag::SiteLayout), "", ""));
+        tasks.TaskInsert(NewTask("t", "http://h/t/", "/tmp/t/", 0, "", 4,
+                                 static_cast<std::int32_t>(TaskFlag::SiteLayout) |
+                                     static_cast<std::int32_t>(TaskFlag::SkipCertificateCheck),
+                                 "", ""));
     EditTaskForm form(task);
-    EXPECT_TRUE(form.siteLayout);
+    EXPECT_EQ(form.url, "http://h/t/");
+    EXPECT_TRUE(form.filesInfinity && !form.levelsInfinity && form.fromAnywhere);
+    EXPECT_EQ(form.levels, 3);
+    EXPECT_TRUE(form.siteLayout && form.skipCertificateCheck && !form.parse && !form.trySlashes);
+    EXPECT_FALSE(form.boundaryEnabled());
     form.pageRequisites = true;
     form.levels = 1;
-    form.filesInfinity = true;
     form.startAtOnce = false;
     form.startAfter = 5;
     form.extensions = "gif";
-    form.fromAnywhere = true;
-    form.skipCertificateCheck = true;
     TaskEditParams params;
     form.store(params);
     EXPECT_EQ(taskByIdentity(tasks, params.Task), &task);
     EXPECT_EQ(params.MaxLevels, 2);
     EXPECT_TRUE(params.MaxFilesInf);
     EXPECT_EQ(params.StartAfter, 5);
-    EXPECT_EQ(params.Extensions, "");
-    EXPECT_EQ(params.BoundaryPrefix, "");
-    EXPECT_TRUE(params.PageRequisites && params.SiteLayout);
-    EXPECT_TRUE(params.SkipCertificateCheck);
+    EXPECT_EQ(params.Extensions + params.BoundaryPrefix, "");
+    EXPECT_TRUE(params.PageRequisites && params.SiteLayout && params.SkipCertificateCheck);
 
     form.startAtOnce = true;
     form.fromAnywhere = false;
@@ -213,7 +166,7 @@ TEST(DefaultTaskOptionsFormTest, OkStoresWhatWasShown) {
     DefaultTaskOptionsForm form(options);
     EXPECT_EQ(form.levels, 2);
     EXPECT_TRUE(form.dirTemplateEnabled());
-    DefaultTaskOptions stored = options;
+    DefaultTaskOptions stored;
     form.store(stored);
     options.AcceptedFileExtensions += " ";
     EXPECT_EQ(stored, options);
@@ -225,83 +178,75 @@ TEST(DefaultTaskOptionsFormTest, OkStoresWhatWasShown) {
     EXPECT_EQ(stored.DirTemplate, "Grab");
     EXPECT_EQ(stored.AcceptedFileExtensions, "");
     EXPECT_EQ(stored.MaxLevels, 1);
-
     options.SaveSeparate = false;
     EXPECT_FALSE(DefaultTaskOptionsForm(options).dirTemplateEnabled());
 }
 
-TEST(GlobalOptionsFormTest, PauseIsShownInFifths) {
-    struct Case {
-        std::uint16_t stored;
+TEST(GlobalOptionsFormTest, ShownValuesAndWhatOkStores) {
+    // Pause is shown in fifths; the task root ends with a slash.
+    const struct {
+        std::uint16_t pause;
         int shown;
-        std::uint16_t storedAgain;
-    };
-    const Case cases[] = {{500, 100, 500}, {7, 1, 5}, {50000, 10000, 50000}, {0, 0, 0}};
-    for (const Case& each : cases) {
+        std::uint16_t storedPause;
+        const char *taskRoot, *storedRoot;
+    } cases[] = {{500, 100, 500, "/d/Downloads", "/d/Downloads/"},
+                 {7, 1, 5, "/d/Downloads/", "/d/Downloads/"},
+                 {50000, 10000, 50000, "", "/"}};
+    for (const auto& each : cases) {
         GlobalOptions options;
-        options.Pause = each.stored;
+        options.Pause = each.pause;
         GlobalOptionsForm form(options, DialUpSupport::Off);
-        EXPECT_EQ(form.pause, each.shown) << each.stored;
+        EXPECT_EQ(form.pause, each.shown) << each.pause;
+        form.taskRoot = each.taskRoot;
         form.store(options);
-        EXPECT_EQ(options.Pause, each.storedAgain) << each.stored;
+        EXPECT_EQ(options.Pause, each.storedPause) << each.pause;
+        EXPECT_EQ(options.TaskRoot, each.storedRoot);
     }
-}
-
-TEST(GlobalOptionsFormTest, TaskRootEndsWithASlash) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/d/Downloads", "/d/Downloads/"}, {"/d/Downloads/", "/d/Downloads/"}, {"", "/"}};
-    for (const auto& [typed, stored] : cases) {
-        GlobalOptions options;
-        GlobalOptionsForm form(options, DialUpSupport::Off);
-        form.taskRoot = typed;
-        form.store(options);
-        EXPECT_EQ(options.TaskRoot, stored) << typed;
-    }
-}
-
-TEST(GlobalOptionsFormTest, NotifyIsTheSumOfTheCheckedBoxes) {
+    // Notify is the sum of the checked boxes.
     GlobalOptions options;
     options.Notify = 2;
     GlobalOptionsForm form(options, DialUpSupport::Off);
     EXPECT_EQ(form.notify, (std::array<bool, 6>{false, true, false, false, false, false}));
-    form.notify.fill(true);
-    form.store(options);
-    EXPECT_EQ(options.Notify, 63);
     form.notify = {true, false, false, false, true, false};
     form.store(options);
     EXPECT_EQ(options.Notify, 17);
-}
 
-TEST(GlobalOptionsFormTest, ControlsFollowTheirBoxes) {
-    GlobalOptions options;
-    GlobalOptionsForm form(options, DialUpSupport::Off);
-    EXPECT_EQ(form.otherChoiceCaption(), "Copy the local file");
-    form.saveSeparate = false;
-    EXPECT_EQ(form.otherChoiceCaption(), "Link to the local file");
-    EXPECT_FALSE(form.httpProxyEnabled());
-    form.useHttpProxy = true;
-    EXPECT_TRUE(form.httpProxyEnabled());
-    form.useFtpProxy = true;
-    EXPECT_TRUE(form.ftpProxyEnabled());
-    EXPECT_TRUE(form.verifyCertificatesEnabled());
-    form.https = false;
-    EXPECT_FALSE(form.verifyCertificatesEnabled());
+    // Every shown value is stored, whatever the record held before.
+    options.TaskRoot = "/srv/grabs/";
+    options.NameAuto = false;
+    options.UseHTTPProxy = options.SavePassword = options.FastDispatch = true;
+    options.HTTPS = options.VerifyCertificates = false;
+    options.HTTPProxyName = "proxy";
+    options.HTTPProxyPort = "3128";
+    options.MaxFTPConns = 7;
+    options.MaxConnsPerHost = 3;
+    GlobalOptions stored;
+    stored.HTTPS = stored.VerifyCertificates = true;
+    GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
+    options.NameAuto = true;
+    EXPECT_EQ(stored, options);
+    EXPECT_EQ(GlobalOptionsForm(stored, DialUpSupport::Off).otherChoiceCaption(),
+              "Copy the local file");
+    stored.SaveSeparate = false;
+    EXPECT_EQ(GlobalOptionsForm(stored, DialUpSupport::Off).otherChoiceCaption(),
+              "Link to the local file");
+    EXPECT_EQ(chooserStartDirectory("/srv/grabs/", true), "/srv/grabs/");
+    EXPECT_EQ(chooserStartDirectory("/gone/", false), "/");
+    EXPECT_EQ(chosenDirectory("/srv/grabs"), "/srv/grabs/");
+    EXPECT_EQ(chosenDirectory("/"), "/");
 }
 
 TEST(GlobalOptionsFormTest, DialUpControlsFollowWhatStartUpFound) {
-    struct Case {
+    const struct {
         DialUpSupport dialUp;
         bool useRasCtrl;
         bool breakConnection;  // and the broken-connection notification
-    };
-    const Case cases[] = {
-        {DialUpSupport::Off, true, false},
-        {DialUpSupport::ModuleMissing, false, false},
-        {DialUpSupport::Loaded, true, true},
-    };
+    } cases[] = {{DialUpSupport::Off, true, false},
+                 {DialUpSupport::ModuleMissing, false, false},
+                 {DialUpSupport::Loaded, true, true}};
     GlobalOptions options;
     options.BreakConnection = true;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.dialUp));
         const GlobalOptionsForm form(options, c.dialUp);
         EXPECT_EQ(form.useRasCtrlEnabled(), c.useRasCtrl);
@@ -312,47 +257,6 @@ TEST(GlobalOptionsFormTest, DialUpControlsFollowWhatStartUpFound) {
         form.store(stored);
         EXPECT_TRUE(stored.BreakConnection) << "a disabled box still stores its state";
     }
-}
-
-TEST(GlobalOptionsFormTest, OkWithoutChangesStoresTheSameSettings) {
-    GlobalOptions options;
-    options.TaskRoot = "/srv/grabs/";
-    options.NameAuto = false;
-    options.UseHTTPProxy = true;
-    options.HTTPProxyName = "proxy";
-    options.HTTPProxyPort = "3128";
-    options.SavePassword = true;
-    options.MaxFTPConns = 7;
-    options.MaxConnsPerHost = 3;
-    GlobalOptions stored = options;
-    GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
-    options.NameAuto = true;
-    EXPECT_EQ(stored, options);
-}
-
-TEST(GlobalOptionsFormTest, HttpsAndDispatchBoxesShowAndStoreTheirKeys) {
-    const std::array<bool, 3> cases[] = {{true, true, false}, {false, false, true}};
-    for (const auto& [https, verify, fast] : cases) {
-        GlobalOptions options;
-        options.HTTPS = https;
-        options.VerifyCertificates = verify;
-        options.FastDispatch = fast;
-        GlobalOptions stored;
-        stored.HTTPS = !https;
-        stored.VerifyCertificates = !verify;
-        stored.FastDispatch = !fast;
-        GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
-        EXPECT_EQ(stored.HTTPS, https);
-        EXPECT_EQ(stored.VerifyCertificates, verify);
-        EXPECT_EQ(stored.FastDispatch, fast);
-    }
-}
-
-TEST(GlobalOptionsFormTest, DirectoryChooser) {
-    EXPECT_EQ(chooserStartDirectory("/srv/grabs/", true), "/srv/grabs/");
-    EXPECT_EQ(chooserStartDirectory("/gone/", false), "/");
-    EXPECT_EQ(chosenDirectory("/srv/grabs"), "/srv/grabs/");
-    EXPECT_EQ(chosenDirectory("/"), "/");
 }
 
 }  // namespace
