@@ -447,26 +447,6 @@ TEST_P(FtpRestartRefused, RetrievesFromTheStart) {
 
 INSTANTIATE_TEST_SUITE_P(LocalFileOrNot, FtpRestartRefused, ::testing::Bool());
 
-TEST_F(FtpClientTest, AFailedStepInAReceiveIsFollowedByQuitAndReportsTheFailure) {
-    ScriptedServer server([](ServerSession& s) {
-        s.reply("220 ready");
-        const std::string quit =
-            s.answer({Login[0], Login[1], {"CWD", "550 /nowhere: No such directory"}});
-        if (quit == "QUIT")
-            s.reply("221 Bye");
-    });
-    client->setPort(server.port());
-    client->setHostDirName("/nowhere");
-    client->setHostFileName("file.bin");
-    client->receive();
-    ASSERT_TRUE(runUntilDone());
-    EXPECT_EQ(done[0], (Done{TFtpRequest::Receive, 550}));
-    EXPECT_EQ(client->LastResponse(), "550 /nowhere: No such directory");
-    EXPECT_EQ(client->ErrorMessage(), "550 /nowhere: No such directory");
-    EXPECT_EQ(server.commands(),
-              (std::vector<std::string>{"USER anna", "PASS secret", "CWD /nowhere", "QUIT"}));
-}
-
 // Runs a function when its message arrives.
 class Callback : public MessageTarget {
 public:
