@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -29,69 +29,57 @@ constexpr const char* Danted = "/usr/sbin/danted";
 constexpr const char* Microsocks = "/usr/bin/microsocks";
 constexpr const char* User = "qhsockstest";
 constexpr const char* Password = "s0cks-pass";
-
-struct Server {
-    std::unique_ptr<ServerProcess> process;
-    std::uint16_t port = 0;
-    bool running = false;
-};
+const std::string Hello = "hello through socks\r\n";
 
 class SocksIntegration : public ::testing::Test {
 protected:
+    struct Server {
+        ServerProcess process;
+        std::uint16_t port = 0;
+        bool running = false;
+    };
+
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/quillharbor-socks-XXXXXX";
         s_workdir = ::mkdtemp(pattern);
     }
-
     static void TearDownTestSuite() {
-        for (Server* server : {&s_echo, &s_scripted, &s_refusing5, &s_rejecting4, &s_dante,
-                               &s_danteAuth, &s_microsocks})
-            server->process.reset();
+        s_servers.clear();
         std::system(("rm -rf " + s_workdir).c_str());
     }
 
-    // Each test program runs one test under CTest: servers start when a test first needs them.
-    static Server& echo() {
-        return ensure(s_echo, "echo", {Python, test::serverScript("echo_server.py")});
+    // Starts the named server once, on a free port that goes right after `argv`, then `after`.
+    static const Server& ensure(const std::string& name, std::vector<std::string> argv,
+                                const std::vector<std::string>& after = {}) {
+        std::unique_ptr<Server>& slot = s_servers[name];
+        if (!slot) {
+            slot = std::make_unique<Server>();
+            slot->port = test::freePort();
+            argv.push_back(std::to_string(slot->port));
+            argv.insert(argv.end(), after.begin(), after.end());
+            slot->running = slot->process.start(argv, slot->port, s_workdir + "/" + name + ".log");
+        }
+        return *slot;
     }
-    static Server& scripted(Server& slot, const std::string& mode) {
-        std::string name = "scripted-" + mode;
-        std::replace(name.begin(), name.end(), ':', '-');
-        return ensure(slot, name, {Python, test::serverScript("socks_scripted.py")}, {mode});
+    static const Server& echo() {
+        return ensure("echo", {Python, test::serverScript("echo_server.py")});
     }
-    static Server& dante(bool authenticate) {
-        // Dante runs as root here (CI does too) and checks passwords against system accounts.
+    static const Server& scripted(const std::string& mode) {
+        return ensure("scripted-" + mode, {Python, test::serverScript("socks_scripted.py")},
+                      {mode});
+    }
+    // Dante runs as root here (CI does too) and checks passwords against system accounts.
+    static const Server& dante(bool authenticate) {
         const std::string dir = s_workdir + (authenticate ? "/auth" : "/open");
         ::mkdir(dir.c_str(), 0755);
-        if (authenticate)
-            return ensure(s_danteAuth, "dante-auth", {Python, test::serverScript("socks_dante.py")},
-                          {dir, "username", User, Password});
-        return ensure(s_dante, "dante", {Python, test::serverScript("socks_dante.py")},
-                      {dir, "none"});
+        return authenticate
+                   ? ensure("dante-auth", {Python, test::serverScript("socks_dante.py")},
+                            {dir, "username", User, Password})
+                   : ensure("dante", {Python, test::serverScript("socks_dante.py")}, {dir, "none"});
     }
-    static Server& microsocks() {
-        return ensure(s_microsocks, "microsocks",
+    static const Server& microsocks() {
+        return ensure("microsocks",
                       {Microsocks, "-i", "127.0.0.1", "-u", User, "-P", Password, "-p"});
-    }
-
-    static Server& ensure(Server& slot, const std::string& name,
-                          const std::vector<std::string>& argv,
-                          const std::vector<std::string>& after = {}) {
-        if (!slot.process)
-            slot = start(name, argv, after);
-        return slot;
-    }
-
-    // Starts a server on a free port; the port goes right after `argv`, then `after`.
-    static Server start(const std::string& name, std::vector<std::string> argv,
-                        const std::vector<std::string>& after = {}) {
-        Server server;
-        server.port = test::freePort();
-        argv.push_back(std::to_string(server.port));
-        argv.insert(argv.end(), after.begin(), after.end());
-        server.process = std::make_unique<ServerProcess>();
-        server.running = server.process->start(argv, server.port, s_workdir + "/" + name + ".log");
-        return server;
     }
 
     void TearDown() override { EXPECT_EQ(TWSocket::liveCount(), 0); }
@@ -103,24 +91,24 @@ protected:
         int closed = 0;
     };
 
-    // Connects through the SOCKS server to the echo server, sends `payload` and collects the echo.
-    Outcome exchange(const Server& proxy, const std::string& level, bool authenticate,
-                     const std::string& password = Password,
-                     const std::string& payload = "hello through socks\r\n",
-                     const std::string& destination = "127.0.0.1") {
+    // Connects through the SOCKS server to `port` (the echo server's by default), sends
+    // `payload` and collects the echo.
+    static Outcome exchange(const Server& proxy, const std::string& level, const char* password,
+                            const std::string& payload = Hello,
+                            const std::string& destination = "127.0.0.1", std::uint16_t port = 0) {
         MessageLoop loop;
         TWSocket socket(loop);
         Outcome outcome;
         socket.setSocksServer("127.0.0.1");
         socket.setSocksPort(std::to_string(proxy.port));
         socket.setSocksLevel(level);
-        if (authenticate) {
+        if (password != nullptr) {
             socket.setSocksAuthentication(TSocksAuthentication::socksAuthenticateUsercode);
             socket.setSocksUsercode(User);
             socket.setSocksPassword(password);
         }
         socket.setAddr(destination);
-        socket.setPort(std::to_string(s_echo.port));
+        socket.setPort(std::to_string(port != 0 ? port : echo().port));
         socket.OnSocksError = [&](TWSocket&, int code, const std::string& msg) {
             outcome.socksError = std::to_string(code) + " " + msg;
         };
@@ -137,105 +125,67 @@ protected:
         socket.OnSessionClosed = [&](TWSocket&, int) { ++outcome.closed; };
         socket.Connect();
         for (int i = 0; i < 500 && outcome.closed == 0; ++i) loop.runOnce(20ms);
+        EXPECT_EQ(socket.State(), TSocketState::wsClosed);
         return outcome;
     }
 
-    static std::string s_workdir;
-    static Server s_echo, s_scripted, s_refusing5, s_rejecting4, s_dante, s_danteAuth, s_microsocks;
+    static inline std::string s_workdir;
+    static inline std::map<std::string, std::unique_ptr<Server>> s_servers;
 };
 
-std::string SocksIntegration::s_workdir;
-Server SocksIntegration::s_echo, SocksIntegration::s_scripted, SocksIntegration::s_refusing5,
-    SocksIntegration::s_rejecting4, SocksIntegration::s_dante, SocksIntegration::s_danteAuth,
-    SocksIntegration::s_microsocks;
+// Each row goes through its proxy to the echo server, or fails with the proxy's SOCKS code.
+struct Row {
+    const char* proxy;
+    const char* level;
+    const char* password;  // nullptr: no authentication offered
+    std::string payload;
+    const char* destination;
+    int connected;
+    const char* socksError;
+};
 
-#define REQUIRE_SERVER(server, program)                                                 \
-    do {                                                                                \
-        if (!test::haveProgram(program))                                                \
-            GTEST_SKIP() << program << " is not installed (scripts/setup installs it)"; \
-        ASSERT_TRUE(echo().running) << "could not start the echo server";               \
-        ASSERT_TRUE((server).running) << "could not start " << program;                 \
-    } while (false)
-
-TEST_F(SocksIntegration, DanteSocks5WithoutAuthentication) {
-    REQUIRE_SERVER(dante(false), Danted);
-    for (const char* destination : {"127.0.0.1", "::1"}) {
+TEST_F(SocksIntegration, ExchangesAndRefusalsThroughEachServer) {
+    const Row rows[] = {
         // An IPv6 destination goes as its address, and Dante's reply names an IPv6 address.
+        {"dante", "5", nullptr, Hello, "127.0.0.1", 0, ""},
+        {"dante", "5", nullptr, Hello, "::1", 0, ""},
+        // Dante cannot reach a port nobody listens on.
+        {"dante", "5", nullptr, Hello, "closed port", SocksConnectionRefused,
+         "20008 connection refused"},
+        {"dante", "4", nullptr, std::string(200000, 'z'), "127.0.0.1", 0, ""},
+        {"dante-auth", "5", Password, Hello, "127.0.0.1", 0, ""},
+        {"dante-auth", "5", "wrong password", Hello, "127.0.0.1", SocksAuthenticationFailed,
+         "20015 socks authentication failed"},
+        {"microsocks", "5", Password, std::string(70000, 'm') + "\r\n", "127.0.0.1", 0, ""},
+        // microsocks insists on the sub-negotiation.
+        {"microsocks", "5", nullptr, Hello, "127.0.0.1", SocksMethodNotAcceptable,
+         "20003 authentification method not acceptable"},
+        {"scripted-relay", "4A", nullptr, Hello, "localhost", 0, ""},
+        {"scripted-fail:5", "5", nullptr, Hello, "127.0.0.1", 20008, "20008 connection refused"},
+        {"scripted-fail:91", "4", nullptr, Hello, "127.0.0.1", 20016,
+         "20016 request rejected or failed"},
+    };
+    for (const Row& row : rows) {
+        const std::string name = row.proxy;
+        SCOPED_TRACE(name + " " + row.level + " " + row.destination);
+        const bool isDante = name.starts_with("dante");
+        if (!test::haveProgram(isDante ? Danted : name == "microsocks" ? Microsocks : Python))
+            continue;
+        const Server& proxy = isDante                ? dante(name == "dante-auth")
+                              : name == "microsocks" ? microsocks()
+                                                     : scripted(name.substr(9));
+        ASSERT_TRUE(echo().running);
+        ASSERT_TRUE(proxy.running);
+        const bool closed = std::string(row.destination) == "closed port";
         const Outcome outcome =
-            exchange(s_dante, "5", false, Password, "hello through socks\r\n", destination);
-        EXPECT_EQ(outcome.connected, 0) << destination << " " << outcome.socksError;
-        EXPECT_EQ(outcome.echoed, "hello through socks\r\n") << destination;
-        EXPECT_EQ(outcome.closed, 1) << destination;
+            exchange(proxy, row.level, row.password, row.payload,
+                     closed ? "127.0.0.1" : row.destination, closed ? test::freePort() : 0);
+        EXPECT_EQ(outcome.connected, row.connected) << outcome.socksError;
+        EXPECT_EQ(outcome.socksError, row.socksError);
+        EXPECT_TRUE(outcome.echoed == (row.connected == 0 ? row.payload : ""))
+            << outcome.echoed.size() << " bytes came back";
+        EXPECT_EQ(outcome.closed, 1);
     }
-}
-
-TEST_F(SocksIntegration, DanteSocks4) {
-    REQUIRE_SERVER(dante(false), Danted);
-    const std::string payload(200000, 'z');
-    const Outcome outcome = exchange(s_dante, "4", false, Password, payload);
-    EXPECT_EQ(outcome.connected, 0) << outcome.socksError;
-    EXPECT_TRUE(outcome.echoed == payload) << outcome.echoed.size() << " bytes came back";
-}
-
-TEST_F(SocksIntegration, DanteSocks5WithUserAndPassword) {
-    REQUIRE_SERVER(dante(true), Danted);
-    const Outcome outcome = exchange(s_danteAuth, "5", true);
-    EXPECT_EQ(outcome.connected, 0) << outcome.socksError;
-    EXPECT_EQ(outcome.echoed, "hello through socks\r\n");
-
-    const Outcome refused = exchange(s_danteAuth, "5", true, "wrong password");
-    EXPECT_EQ(refused.socksError, "20015 socks authentication failed");
-    EXPECT_EQ(refused.connected, SocksAuthenticationFailed);
-    EXPECT_EQ(refused.closed, 1);
-}
-
-TEST_F(SocksIntegration, DanteReportsARefusedDestination) {
-    REQUIRE_SERVER(dante(false), Danted);
-    MessageLoop loop;
-    TWSocket socket(loop);
-    socket.setSocksServer("127.0.0.1");
-    socket.setSocksPort(std::to_string(s_dante.port));
-    socket.setAddr("127.0.0.1");
-    socket.setPort(std::to_string(test::freePort()));
-    int connected = -1;
-    socket.OnSessionConnected = [&](TWSocket&, int error) { connected = error; };
-    socket.Connect();
-    for (int i = 0; i < 500 && connected == -1; ++i) loop.runOnce(20ms);
-    EXPECT_EQ(connected, SocksConnectionRefused);
-    EXPECT_EQ(socket.State(), TSocketState::wsClosed);
-}
-
-TEST_F(SocksIntegration, MicrosocksWithUserAndPassword) {
-    REQUIRE_SERVER(microsocks(), Microsocks);
-    const std::string payload = std::string(70000, 'm') + "\r\n";
-    const Outcome outcome = exchange(s_microsocks, "5", true, Password, payload);
-    EXPECT_EQ(outcome.connected, 0) << outcome.socksError;
-    EXPECT_TRUE(outcome.echoed == payload) << outcome.echoed.size() << " bytes came back";
-
-    // microsocks insists on the sub-negotiation: an offer of no authentication is refused.
-    const Outcome unauthenticated = exchange(s_microsocks, "5", false);
-    EXPECT_EQ(unauthenticated.socksError, "20003 authentification method not acceptable");
-}
-
-TEST_F(SocksIntegration, ScriptedSocks4AResolvesTheNameAtTheServer) {
-    REQUIRE_SERVER(scripted(s_scripted, "relay"), Python);
-    const Outcome outcome =
-        exchange(s_scripted, "4A", false, Password, "name at the server\r\n", "localhost");
-    EXPECT_EQ(outcome.connected, 0) << outcome.socksError;
-    EXPECT_EQ(outcome.echoed, "name at the server\r\n");
-}
-
-TEST_F(SocksIntegration, ScriptedFailureReplies) {
-    REQUIRE_SERVER(scripted(s_refusing5, "fail:5"), Python);
-    const Outcome refused = exchange(s_refusing5, "5", false);
-    EXPECT_EQ(refused.socksError, "20008 connection refused");
-    EXPECT_EQ(refused.connected, 20008);
-    EXPECT_EQ(refused.closed, 1);
-
-    ASSERT_TRUE(scripted(s_rejecting4, "fail:91").running);
-    const Outcome rejected = exchange(s_rejecting4, "4", false);
-    EXPECT_EQ(rejected.socksError, "20016 request rejected or failed");
-    EXPECT_EQ(rejected.connected, 20016);
 }
 
 }  // namespace

@@ -77,15 +77,5 @@ TEST(LineAssembler, FindsALineEndCompletedAfterBackspaces) {
     EXPECT_EQ(takeLines(lines), (std::vector<std::string>{"a\r\n"}));
 }
 
-TEST(LineAssembler, ManyShortLinesStayInOrder) {
-    LineAssembler lines("\n");
-    std::string stream;
-    for (int i = 0; i < 2000; ++i) stream += std::to_string(i) + "\n";
-    lines.add(stream, false, false);
-    const auto got = takeLines(lines);
-    ASSERT_EQ(got.size(), 2000u);
-    EXPECT_EQ(got[1999], "1999\n");
-}
-
 }  // namespace
 }  // namespace quillharbor
