@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,7 +45,7 @@ inline std::map<std::string, std::string> treeOf(const fs::path& root) {
     return tree;
 }
 
-// A run of the built quillharbor-cli with its standard output and error in files.
+// A run of a built program (QUILLHARBOR_PROGRAM) with its standard output and error in files.
 class ProgramRun {
 public:
     ProgramRun(const fs::path& work, std::vector<std::string> arguments) {
@@ -78,19 +80,21 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    // The exit status, or -1 when the program did not end within the limit (it is killed).
+    // The exit status (128 + the signal that ended it), or -1 when the program did not end
+    // within the limit (it is killed then).
     int wait(std::chrono::seconds limit = std::chrono::seconds(120)) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (m_pid > 0) {
+        if (m_pid > 0) {
+            const int ended = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+            pollfd ready{ended, POLLIN, 0};
+            const bool done =
+                ended >= 0 && ::poll(&ready, 1, static_cast<int>(limit.count() * 1000)) > 0;
+            ::close(ended);
             int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            } else if (std::chrono::steady_clock::now() > deadline) {
+            if (!done || ::waitpid(m_pid, &status, 0) != m_pid) {
                 return -1;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
+            m_pid = -1;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         return m_status;
     }
@@ -99,8 +103,7 @@ public:
         for (int attempt = 0; attempt < 3000 && m_pid > 0; ++attempt) {
             const std::string out = output();
             int found = 0;
-            for (std::size_t at = out.find(text); at != std::string::npos;
-                 at = out.find(text, at + 1)) {
+            for (auto at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) {
                 ++found;
             }
             if (found >= count) {
@@ -125,9 +128,16 @@ private:
     std::string m_errPath;
 };
 
+// What a finished run left: its status and its two outputs.
+struct Ran {
+    int status;
+    std::string out;
+    std::string err;
+};
+
 // The example site of the repository, served by nginx on loopback twice over: whole under
-// /site/ and under /broken/ without two of its pages and with an overlong link; /big/ links a large
-// file. The server lives as long as the test program.
+// /site/ and under /broken/ without two of its pages and with an overlong link; /big/ links a
+// large file. The server lives as long as the test program.
 class CliTest : public ::testing::Test {
 protected:
     static constexpr std::uintmax_t kBigFileSize = 256u << 20;
@@ -141,7 +151,7 @@ protected:
         s_work = new fs::path(pattern);
         const fs::path root = *s_work / "www";
         const fs::path site = fs::path(QUILLHARBOR_SOURCE_DIR) / "examples" / "site";
-        fs::create_directories(root);
+        fs::create_directories(root / "big");
         fs::copy(site, root / "site", fs::copy_options::recursive);
         fs::copy(site, root / "broken", fs::copy_options::recursive);
         for (const char* page : kBrokenPages) {
@@ -150,30 +160,34 @@ protected:
         std::ofstream(root / "broken" / "index.html", std::ios::app)
             << "<a href=\"" << kLongLink << "\">long</a>\n";
         // A page linking a file big enough to be cut half-way by an interrupt.
-        fs::create_directories(root / "big");
         std::ofstream(root / "big" / "index.html") << "<a href=\"big.bin\">big</a>\n";
         std::ofstream(root / "big" / "big.bin").close();
         fs::resize_file(root / "big" / "big.bin", kBigFileSize);
         // robots.txt is read from the server's root only.
         std::ofstream(root / "robots.txt") << "User-agent: *\nDisallow: /site/private/\n"
                                            << "Disallow: /broken/private/\n";
-        fs::create_directories(*s_work / "nginx");
-        s_port = freePort();
         s_nginx = new ServerProcess;
-        ASSERT_TRUE(
-            s_nginx->start({"/usr/bin/python3", serverScript("http_nginx.py"),
-                            std::to_string(s_port), (*s_work / "nginx").string(), root.string()},
-                           s_port, (*s_work / "nginx.out").string()));
+        s_port = startNginx(*s_nginx, root, "nginx");
+        ASSERT_NE(s_port, 0);
     }
     static void TearDownTestSuite() {
         delete s_nginx;
         s_nginx = nullptr;
-        if (s_work != nullptr) {
-            std::error_code ignored;
-            fs::remove_all(*s_work, ignored);
-            delete s_work;
-            s_work = nullptr;
-        }
+        std::error_code ignored;
+        fs::remove_all(*s_work, ignored);
+        delete s_work;
+        s_work = nullptr;
+    }
+    // A private nginx serving root, its files under s_work/name; its port, 0 when it failed.
+    static std::uint16_t startNginx(ServerProcess& process, const fs::path& root,
+                                    const std::string& name) {
+        fs::create_directories(*s_work / name);
+        const std::uint16_t port = freePort();
+        return process.start({"/usr/bin/python3", serverScript("http_nginx.py"),
+                              std::to_string(port), (*s_work / name).string(), root.string()},
+                             port, (*s_work / (name + ".out")).string())
+                   ? port
+                   : 0;
     }
 
     static std::string accessLog() { return readText(*s_work / "nginx" / "access.log"); }
@@ -191,17 +205,13 @@ protected:
         arguments.insert(arguments.begin(), {"--home", home.string()});
         return std::make_unique<ProgramRun>(*s_work, std::move(arguments));
     }
-    static int run(const fs::path& home, std::vector<std::string> arguments,
-                   std::string* out = nullptr, std::string* err = nullptr) {
+    static Ran run(const fs::path& home, std::vector<std::string> arguments) {
         auto program = start(home, std::move(arguments));
         const int status = program->wait();
-        if (out != nullptr) {
-            *out = program->output();
-        }
-        if (err != nullptr) {
-            *err = program->errors();
-        }
-        return status;
+        return {status, program->output(), program->errors()};
+    }
+    static std::map<std::string, std::string> task(const fs::path& home, const std::string& name) {
+        return treeOf(home / "My Downloads" / name);
     }
 
     static inline fs::path* s_work = nullptr;

@@ -3,8 +3,10 @@
 
 #include <gmock/gmock.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <iterator>
 #include <random>
+#include <set>
 
 #include "cli/cli_fixture.h"
 
@@ -22,13 +24,9 @@ protected:
         CliTest::SetUpTestSuite();
         const fs::path root = *s_work / "generated";
         ASSERT_TRUE(generateSite(root.string(), kPages));
-        fs::create_directories(*s_work / "generated-nginx");
-        s_sitePort = freePort();
         s_siteServer = new ServerProcess;
-        ASSERT_TRUE(s_siteServer->start(
-            {"/usr/bin/python3", serverScript("http_nginx.py"), std::to_string(s_sitePort),
-             (*s_work / "generated-nginx").string(), root.string()},
-            s_sitePort, (*s_work / "generated-nginx.out").string()));
+        s_sitePort = startNginx(*s_siteServer, root, "generated-nginx");
+        ASSERT_NE(s_sitePort, 0);
     }
     static void TearDownTestSuite() {
         delete s_siteServer;
@@ -48,16 +46,16 @@ TEST_F(KilledGrabTest, ResumesAfterTwentyKillsEndWithTheTreeOfAnUninterruptedGra
         "get", siteUrl("/site/index.html"), "--levels", "infinity", "--files", "infinity", "--name",
         "site"};
     const fs::path whole = newHome("whole");
-    ASSERT_EQ(run(whole, {"set", "General.MaxHTTPConns=16"}), 0);
-    ASSERT_NE(run(whole, get), -1);
-    const auto uninterrupted = treeOf(whole / "My Downloads" / "site");
+    ASSERT_EQ(run(whole, {"set", "General.MaxHTTPConns=16"}).status, 0);
+    ASSERT_NE(run(whole, get).status, -1);
+    const auto uninterrupted = task(whole, "site");
     ASSERT_GT(uninterrupted.size(), static_cast<std::size_t>(kPages));
 
     const fs::path home = newHome("killed");
     const fs::path folder = home / "My Downloads" / "site";
     // Four slots start at most 20 objects a second, so twenty kills within 0.6 s of a start
     // land before the last of some 500 objects.
-    ASSERT_EQ(run(home, {"set", "General.MaxHTTPConns=4"}), 0);
+    ASSERT_EQ(run(home, {"set", "General.MaxHTTPConns=4"}).status, 0);
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -72,30 +70,24 @@ TEST_F(KilledGrabTest, ResumesAfterTwentyKillsEndWithTheTreeOfAnUninterruptedGra
         ASSERT_EQ(program->wait(), 128 + SIGKILL) << "kill " << kill << program->output();
 
         const auto killed = treeOf(folder);
-        std::string out;
-        EXPECT_EQ(run(home, {"list"}, &out), 0);
-        EXPECT_THAT(out, HasSubstr("site (stopped)")) << "kill " << kill << ": " << out;
+        const Ran ran = run(home, {"list"});
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_THAT(ran.out, HasSubstr("site (stopped)")) << "kill " << kill << ": " << ran.out;
         EXPECT_TRUE(treeOf(folder) == killed) << "listing changed a file after kill " << kill;
     }
 
-    ASSERT_EQ(run(home, {"set", "General.MaxHTTPConns=16"}), 0);
-    std::string out;
-    ASSERT_NE(run(home, {"resume"}, &out), -1) << out;
+    ASSERT_EQ(run(home, {"set", "General.MaxHTTPConns=16"}).status, 0);
+    ASSERT_NE(run(home, {"resume"}).status, -1);
     const auto resumed = treeOf(folder);
     EXPECT_TRUE(resumed.contains("Starting Document.html"));
-    std::vector<std::string> differing;
-    for (const auto& [name, bytes] : resumed) {
-        const auto other = uninterrupted.find(name);
-        if (other == uninterrupted.end() || other->second != bytes) {
-            differing.push_back(name);
-        }
+    std::vector<std::pair<std::string, std::string>> differing;
+    std::set_symmetric_difference(resumed.begin(), resumed.end(), uninterrupted.begin(),
+                                  uninterrupted.end(), std::back_inserter(differing));
+    std::set<std::string> names;
+    for (const auto& [name, bytes] : differing) {
+        names.insert(name);
     }
-    for (const auto& [name, bytes] : uninterrupted) {
-        if (!resumed.contains(name)) {
-            differing.push_back(name);
-        }
-    }
-    EXPECT_THAT(differing, ::testing::IsEmpty());
+    EXPECT_THAT(names, ::testing::IsEmpty());
 }
 
 }  // namespace

@@ -90,29 +90,17 @@ struct FtpServers {
         fs::permissions(root + "/pub/huge.bin", fs::perms(0644));
     }
 
-    bool startPyftpdlib() {
-        return start(pyftpdlib, pyftpdlibPort,
-                     {"/usr/bin/python3", serverScript("ftp_pyftpdlib.py"), "PORT", root},
-                     "pyftpdlib.out");
-    }
+    bool startPyftpdlib() { return start(pyftpdlib, pyftpdlibPort, "ftp_pyftpdlib.py", {root}); }
     bool startRefusingSize() {
-        return start(
-            refusingSize, refusingSizePort,
-            {"/usr/bin/python3", serverScript("ftp_pyftpdlib.py"), "PORT", root, "--refuse-size"},
-            "pyftpdlib-nosize.out");
+        return start(refusingSize, refusingSizePort, "ftp_pyftpdlib.py", {root, "--refuse-size"});
     }
     bool startVsftpd() {
-        return start(
-            vsftpd, vsftpdPort,
-            {"/usr/bin/python3", serverScript("ftp_vsftpd.py"), "PORT", root, work.make("vsftpd")},
-            "vsftpd.out");
+        return start(vsftpd, vsftpdPort, "ftp_vsftpd.py", {root, work.make("vsftpd")});
     }
     // Its default destination is pyftpdlib's port; the user name overrides it.
     bool startProxy() {
-        return startPyftpdlib() && start(proxy, proxyPort,
-                                         {"/usr/bin/python3", serverScript("ftp_proxy.py"), "PORT",
-                                          std::to_string(pyftpdlibPort), work.make("ftp-proxy")},
-                                         "ftp-proxy.out");
+        return startPyftpdlib() && start(proxy, proxyPort, "ftp_proxy.py",
+                                         {std::to_string(pyftpdlibPort), work.make("ftp-proxy")});
     }
 
 private:
@@ -120,18 +108,17 @@ private:
         std::ofstream(root + path, std::ios::binary) << bytes;
         std::filesystem::permissions(root + path, std::filesystem::perms(mode));
     }
-    bool start(ServerProcess& process, std::uint16_t& port, std::vector<std::string> argv,
-               const std::string& log) {
+    // Runs script PORT args... on a free port, once.
+    bool start(ServerProcess& process, std::uint16_t& port, const std::string& script,
+               std::vector<std::string> args) {
         if (port != 0) {
             return true;
         }
         const std::uint16_t chosen = freePort();
-        for (std::string& arg : argv) {
-            if (arg == "PORT") {
-                arg = std::to_string(chosen);
-            }
-        }
-        if (!process.start(argv, chosen, work.path() + "/" + log)) {
+        args.insert(args.begin(),
+                    {"/usr/bin/python3", serverScript(script), std::to_string(chosen)});
+        if (!process.start(args, chosen,
+                           work.path() + "/" + script + std::to_string(chosen) + ".out")) {
             return false;
         }
         port = chosen;

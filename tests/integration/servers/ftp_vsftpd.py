@@ -9,7 +9,14 @@ Active and passive data connections are both allowed.
 import os
 import sys
 
-TEMPLATE = """listen=YES
+from loopback_server import run_configured
+
+if __name__ == "__main__":
+    port, root, workdir = sys.argv[1:4]
+    empty = os.path.join(workdir, "empty")
+    os.makedirs(empty, exist_ok=True)
+    os.chmod(empty, 0o555)
+    run_configured(workdir, "vsftpd.conf", f"""listen=YES
 listen_ipv6=NO
 listen_address=127.0.0.1
 listen_port={port}
@@ -28,19 +35,4 @@ isolate=NO
 isolate_network=NO
 xferlog_enable=YES
 vsftpd_log_file={workdir}/vsftpd.log
-"""
-
-
-def main():
-    port, root, workdir = sys.argv[1], sys.argv[2], sys.argv[3]
-    empty = os.path.join(workdir, "empty")
-    os.makedirs(empty, exist_ok=True)
-    os.chmod(empty, 0o555)
-    config = os.path.join(workdir, "vsftpd.conf")
-    with open(config, "w") as out:
-        out.write(TEMPLATE.format(port=port, root=root, empty=empty, workdir=workdir))
-    os.execvp("vsftpd", ["vsftpd", config])
-
-
-if __name__ == "__main__":
-    main()
+""", ["vsftpd", "CONFIG"])

@@ -15,6 +15,8 @@ https://ADDRESS:TLSPORT/NAME.
 import argparse
 import os
 
+from loopback_server import run_configured
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -40,9 +42,7 @@ def main():
         ssl_certificate_key {key};
         ssl_protocols TLSv1.2 TLSv1.3;
         location ~ ^/secure/(.*)$ {{ return 301 https://{address}:{tls_port}/$1; }}"""
-    config = os.path.join(workdir, "nginx.conf")
-    with open(config, "w") as out:
-        out.write(f"""daemon off;
+    run_configured(workdir, "nginx.conf", f"""daemon off;
 master_process off;
 pid {workdir}/nginx.pid;
 error_log {workdir}/error.log;
@@ -64,8 +64,7 @@ http {{
         location = /loop.html {{ return 302 /loop.html; }}
     }}
 }}
-""")
-    os.execvp("nginx", ["nginx", "-p", workdir, "-e", os.path.join(workdir, "error.log"), "-c", config])
+""", ["nginx", "-p", workdir, "-e", os.path.join(workdir, "error.log"), "-c", "CONFIG"])
 
 
 if __name__ == "__main__":

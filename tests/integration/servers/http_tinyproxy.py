@@ -8,12 +8,13 @@ USER and PASSWORD. Its configuration lives in WORKDIR; it logs to its standard e
 import os
 import sys
 
+from loopback_server import run_configured
 
-def main():
+if __name__ == "__main__":
     port, workdir, user, password = sys.argv[1:5]
-    config = os.path.join(workdir, "tinyproxy.conf")
-    with open(config, "w") as out:
-        out.write(f"""Port {port}
+    # As root, tinyproxy drops to an unprivileged user.
+    drop = "User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""
+    run_configured(workdir, "tinyproxy.conf", f"""Port {port}
 Listen 127.0.0.1
 Timeout 30
 MaxClients 16
@@ -22,11 +23,4 @@ BasicAuth {user} {password}
 DisableViaHeader Yes
 LogLevel Notice
 PidFile "{workdir}/tinyproxy.pid"
-""")
-        if os.geteuid() == 0:
-            out.write("User nobody\nGroup nogroup\n")
-    os.execvp("tinyproxy", ["tinyproxy", "-d", "-c", config])
-
-
-if __name__ == "__main__":
-    main()
+{drop}""", ["tinyproxy", "-d", "-c", "CONFIG"])

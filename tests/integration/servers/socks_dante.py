@@ -12,6 +12,8 @@ import pwd
 import subprocess
 import sys
 
+from loopback_server import run_configured
+
 
 def ensure_user(user, password):
     try:
@@ -23,13 +25,11 @@ def ensure_user(user, password):
     subprocess.run(["chpasswd"], input=f"{user}:{password}\n".encode(), check=True)
 
 
-def main():
-    port, workdir, method = sys.argv[1], sys.argv[2], sys.argv[3]
+if __name__ == "__main__":
+    port, workdir, method = sys.argv[1:4]
     if method == "username":
         ensure_user(sys.argv[4], sys.argv[5])
-    config = os.path.join(workdir, "danted.conf")
-    with open(config, "w") as out:
-        out.write(f"""logoutput: {os.path.join(workdir, 'danted.log')}
+    run_configured(workdir, "danted.conf", f"""logoutput: {os.path.join(workdir, 'danted.log')}
 internal: 127.0.0.1 port = {port}
 external: 127.0.0.1
 external: ::1
@@ -48,9 +48,4 @@ socks pass {{
     from: 127.0.0.0/8 to: ::1/128
     command: connect
 }}
-""")
-    os.execvp("danted", ["danted", "-f", config, "-p", os.path.join(workdir, "danted.pid"), "-N", "1"])
-
-
-if __name__ == "__main__":
-    main()
+""", ["danted", "-f", "CONFIG", "-p", os.path.join(workdir, "danted.pid"), "-N", "1"])

@@ -13,6 +13,8 @@ import struct
 import sys
 import threading
 
+from loopback_server import serve
+
 MODE = "relay"
 
 
@@ -28,19 +30,14 @@ def read_exactly(sock, count):
 
 def read_zero_terminated(sock):
     data = b""
-    while True:
-        byte = read_exactly(sock, 1)
-        if byte == b"\0":
-            return data
+    while (byte := read_exactly(sock, 1)) != b"\0":
         data += byte
+    return data
 
 
 def pump(source, target):
     try:
-        while True:
-            data = source.recv(65536)
-            if not data:
-                break
+        while data := source.recv(65536):
             target.sendall(data)
     except OSError:
         pass
@@ -122,12 +119,6 @@ class Socks(socketserver.BaseRequestHandler):
         target.close()
 
 
-class Server(socketserver.ThreadingTCPServer):
-    allow_reuse_address = True
-    daemon_threads = True
-
-
 if __name__ == "__main__":
     MODE = sys.argv[2]
-    with Server(("127.0.0.1", int(sys.argv[1])), Socks) as server:
-        server.serve_forever()
+    serve(Socks, int(sys.argv[1]))
