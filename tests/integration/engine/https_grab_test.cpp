@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 
+#include "engine/grab_checks.h"
 #include "engine/site_grab.h"
 #include "net/tls_servers.h"
 #include "platform/files.h"
@@ -21,25 +21,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr int kSteps = 3000;  // 20 ms steps: a minute at most
-
-std::map<std::string, std::string> treeOf(const std::string& dir) {
-    std::map<std::string, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.is_regular_file()) {
-            tree[fs::relative(entry.path(), dir).string()] =
-                readWholeFile(entry.path().string()).valueOr({});
-        }
-    }
-    return tree;
-}
-
-int occurrences(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 class HttpsGrab : public ::testing::Test {
 protected:

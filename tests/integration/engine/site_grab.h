@@ -1,12 +1,14 @@
 #pragma once
 
-// A whole-site grab as the front ends run one: the engine over a program directory with real
-// HTTP slots, the link intake, the link rewriter and the real task files, its scheduler on the
-// 200 ms timer and the loop driven in short steps. Shared by the site grab test and benchmark.
+// An engine as the front ends run one: over a program directory with real HTTP and FTP slots,
+// the link intake, the link rewriter and the real task files, its scheduler on the 200 ms timer
+// (or ticked by hand) and the loop driven in short steps. Shared by the engine's end-to-end
+// tests over HTTP, FTP and dial-up, and by the site grab benchmark.
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,17 @@ class SiteGrabView final : public NullEngineView {
 public:
     std::vector<TTask*> SelectedTasks() override { return selected; }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
+    void ShowObjectProgress(TDnObj&) override { ++progress; }
+    void SetStatusText(int pane, const std::string& text) override {
+        if (pane == 1) {
+            panes.push_back(text);
+        }
+    }
 
     std::vector<TTask*> selected;
     std::vector<std::string> notifications;
+    std::vector<std::string> panes;  // the dial-up pane's texts in turn
+    int progress = 0;
 };
 
 // The real task files, counted.
@@ -49,32 +59,39 @@ public:
 
 class SiteGrab {
 public:
-    // programDir and taskRoot end with "/". The task files of programDir are loaded.
-    SiteGrab(const std::string& programDir, const std::string& taskRoot, std::uint16_t slots)
-        : m_engine(EngineServices{.loop = m_loop,
-                                  .view = m_view,
-                                  .drop = m_drop,
-                                  .dialUp = m_dialUp,
-                                  .taskFiles = m_taskFiles,
-                                  .intake = m_intake,
-                                  .rewriter = m_rewriter,
-                                  .slots = &m_factory},
-                   programDir) {
-        GlobalOptions& options = m_engine.globalOptions();
+    // programDir and taskRoot end with "/". The task files of programDir are loaded; with a
+    // dial-up module, dial-up control is detected as at start-up.
+    SiteGrab(const std::string& programDir, const std::string& taskRoot, std::uint16_t httpSlots,
+             std::uint16_t ftpSlots = 0, DialUp* dialUp = nullptr)
+        : m_engine(std::make_unique<Engine>(
+              EngineServices{.loop = m_loop,
+                             .view = m_view,
+                             .drop = m_drop,
+                             .dialUp = dialUp != nullptr ? *dialUp : m_noDialUp,
+                             .taskFiles = m_taskFiles,
+                             .intake = m_intake,
+                             .rewriter = m_rewriter,
+                             .slots = &m_factory},
+              programDir)) {
+        GlobalOptions& options = m_engine->globalOptions();
         options.TaskRoot = taskRoot;
-        options.MaxHTTPConns = slots;
-        options.MaxFTPConns = 0;
+        options.MaxHTTPConns = httpSlots;
+        options.MaxFTPConns = ftpSlots;
         options.Pause = 0;
         options.ObeyRobotExclusion = true;
-        m_engine.ApplySettings();
-        m_rewriter.attach(m_engine.state());
-        m_engine.LoadAllTasks();
+        m_engine->ApplySettings();
+        m_rewriter.attach(m_engine->state());
+        m_engine->LoadAllTasks();
+        if (dialUp != nullptr) {
+            m_engine->DetectDialup();
+        }
     }
     ~SiteGrab() { m_rewriter.stop(); }
     SiteGrab(const SiteGrab&) = delete;
     SiteGrab& operator=(const SiteGrab&) = delete;
 
-    Engine& engine() { return m_engine; }
+    Engine& engine() { return *m_engine; }
+    EngineState& state() { return m_engine->state(); }
     SiteGrabView& view() { return m_view; }
     int taskFileWrites() const { return m_taskFiles.writes; }
 
@@ -82,8 +99,8 @@ public:
     // dialog's choices before the task is made.
     TTask* createTask(const std::string& name, const std::string& url, const std::string& boundary,
                       const std::function<void(NewTaskParams&)>& adjust = {}) {
-        m_engine.PrepareNewTaskParams();
-        NewTaskParams& params = m_engine.newTaskParams();
+        m_engine->PrepareNewTaskParams();
+        NewTaskParams& params = m_engine->newTaskParams();
         params.Name = name;
         params.URL = url;
         params.Parse = true;
@@ -94,46 +111,70 @@ public:
         if (adjust) {
             adjust(params);
         }
-        return m_engine.CreateTask();
+        return m_engine->CreateTask();
+    }
+    // A running task of the document at url alone.
+    TTask* createDocumentTask(const std::string& name, const std::string& url) {
+        return createTask(name, url, "", [](NewTaskParams& params) {
+            params.MaxLevelsInf = false;
+            params.MaxLevels = 1;
+        });
     }
     void start(TTask& task) {
         m_view.selected = {&task};
-        m_engine.StartSelectedTasks();
+        m_engine->StartSelectedTasks();
         m_view.selected.clear();
     }
 
-    // Runs the scheduler and the loop until every task has ended, every rewriting pass is
-    // applied and every slot is idle, or until stopEarly says so, for at most `steps` steps of
-    // at most 20 ms each. Returns whether the run settled.
-    bool run(int steps, const std::function<bool()>& stopEarly = {}) {
-        m_engine.StartScheduler();
-        for (int step = 0; step < steps; ++step) {
+    // Runs the scheduler and the loop until done says so, for at most `steps` steps of at most
+    // 20 ms each. Returns done().
+    bool runUntil(const std::function<bool()>& done, int steps = 500) {
+        m_engine->StartScheduler();
+        for (int step = 0; step < steps && !done(); ++step) {
             m_loop.runOnce(std::chrono::milliseconds(20));
-            if (stopEarly && stopEarly()) {
-                return false;
-            }
-            if (settled()) {
-                return true;
-            }
         }
-        return false;
+        return done();
+    }
+    // Runs until every task has ended, every rewriting pass is applied and every slot is idle,
+    // or until stopEarly says so. Returns whether the run settled.
+    bool run(int steps, const std::function<bool()>& stopEarly = {}) {
+        bool stopped = false;
+        const bool done =
+            runUntil([&] { return (stopped = stopEarly && stopEarly()) || settled(); }, steps);
+        return done && !stopped;
+    }
+    // Ticks the scheduler by hand, the loop driven a little between ticks, until done says so
+    // (at most `ticks` ticks): minutes of the scheduler's time pass in seconds.
+    bool tickUntil(const std::function<bool()>& done, int ticks = 3000) {
+        for (int tick = 0; tick < ticks && !done(); ++tick) {
+            m_engine->Timer1Timer();
+            m_loop.runOnce(std::chrono::milliseconds(2));
+        }
+        return done();
     }
     // As the front ends close: the rewriter ends its pass, then the configuration and every
     // task file are written. Returns whether everything was written.
     bool close() {
         m_rewriter.stop();
-        return m_engine.SaveAtClose();
+        return m_engine->SaveAtClose();
+    }
+    // Frees the engine; returns the message targets and sockets it left on the loop.
+    std::size_t end() {
+        m_rewriter.stop();
+        m_engine.reset();
+        m_loop.processPending();
+        return m_loop.targetCount() - 1 + m_loop.watchedSocketCount();  // the rewriter stays
     }
 
 private:
     bool settled() {
-        for (const TTask& task : m_engine.state().TaskList) {
+        for (const TTask& task : m_engine->state().TaskList) {
             if (task.State == TaskState::Running || task.State == TaskState::Waiting ||
                 task.State == TaskState::RewritePending) {
                 return false;
             }
         }
-        for (const auto& slot : m_engine.state().HttpSlots) {
+        for (const auto& slot : m_engine->state().HttpSlots) {
             if (!slot->ready()) {
                 return false;
             }
@@ -145,11 +186,11 @@ private:
     SiteGrabView m_view;
     CountingTaskFiles m_taskFiles;
     NullDropSource m_drop;
-    NullDialUp m_dialUp;
+    NullDialUp m_noDialUp;
     EngineLinkIntake m_intake;
     LinkRewriter m_rewriter{m_loop, m_view};
     NetworkSlotFactory m_factory{m_loop};
-    Engine m_engine;
+    std::unique_ptr<Engine> m_engine;
 };
 
 }  // namespace quillharbor::test

@@ -142,26 +142,23 @@ TEST_F(LinkIntakeTest, RequisitesAddNoLevel) {
     EXPECT_FALSE(TakesPageLinks(*plain.Objects.head()));
 }
 
+// Trailing slashes only for names that may be directories; a listed FTP directory's entries
+// come in within the boundary without FollowFTP and a name without a dot stays a file there
+// (the listing said so).
 TEST_F(LinkIntakeTest, TrailingSlashesOnlyForNamesThatMayBeDirectories) {
     startWith("ObeyRobotExclusion=0\n");
     TTask& t = task("t", "http://h/");
     TaskSetFlag(t, TaskFlag::TrySlashes);
     scan(*t.Objects.head(), "index.html",
          "<a href=/dir><a href=/a.html><a href=/sub/><a href=/run?x=1><a href=//other>");
-    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/dir/", "http://h/a.html", "http://h/sub/",
-                                          "http://h/run?x=1", "http://other/"));
-}
-
-// A listed FTP directory's page: its entries come in within the boundary without FollowFTP,
-// directories included, and a name without a dot stays a file (the listing said so).
-TEST_F(LinkIntakeTest, ListingEntriesKeepTheBoundaryAndGetNoTrailingSlash) {
-    startWith("ObeyRobotExclusion=1\n");
-    TTask& t = task("t", "ftp://f/pub/");
-    t.BoundaryPrefix = "ftp://f/pub/";
-    TaskSetFlag(t, TaskFlag::TrySlashes);
-    scan(*t.Objects.head(), "pub.html",
+    TTask& listing = task("listing", "ftp://f/pub/");
+    listing.BoundaryPrefix = "ftp://f/pub/";
+    TaskSetFlag(listing, TaskFlag::TrySlashes);
+    scan(*listing.Objects.head(), "pub.html",
          "<a href=ftp://f/pub/README><a href=ftp://f/pub/sub%20dir/><a href=ftp://f/other/x>");
-    EXPECT_THAT(queuedUrls(), ElementsAre("ftp://f/pub/README", "ftp://f/pub/sub%20dir/"));
+    EXPECT_THAT(queuedUrls(),
+                ElementsAre("http://h/dir/", "http://h/a.html", "http://h/sub/", "http://h/run?x=1",
+                            "http://other/", "ftp://f/pub/README", "ftp://f/pub/sub%20dir/"));
 }
 
 TEST_F(LinkIntakeTest, AShorterPathLowersTheLevelAndScansAScannedPageAgain) {

@@ -22,6 +22,7 @@ protected:
     }
 };
 
+// Reports without an object have texts of their own; those of a removed task say nothing.
 TEST_F(ResultHandlersTest, ErrorTextsFollowTheirNotifyBits) {
     startWith("Notify=2\n");
     const std::uintptr_t object = failedObject(404);
@@ -42,27 +43,22 @@ TEST_F(ResultHandlersTest, ErrorTextsFollowTheirNotifyBits) {
     post(EngineMessage::NetworkError, object, 10061);
     post(EngineMessage::TransferAborted, object);
     pump();
-    EXPECT_THAT(m_view.notifications,
-                ElementsAre("HTTP protocol error 404 when retrieving URL http://h/x.html",
-                            "FTP protocol error 404 when retrieving URL http://h/x.html",
-                            "Network error 10061 when retrieving URL http://h/x.html",
-                            "Transfer from the http://h/x.html was aborted. The reason: 10061"));
-}
-
-TEST_F(ResultHandlersTest, ReportsWithoutAnObjectAndStaleReports) {
-    startWith("Notify=48\n");
-    post(EngineMessage::NetworkError);
-    post(EngineMessage::HttpError);
-    post(EngineMessage::FtpError);
-    post(EngineMessage::TransferAborted);
-    const std::uintptr_t object = failedObject(404);
+    engine().globalOptions().Notify = 48;
+    for (EngineMessage report : {EngineMessage::NetworkError, EngineMessage::HttpError,
+                                 EngineMessage::FtpError, EngineMessage::TransferAborted}) {
+        post(report);
+    }
     m_view.selection = {state().TaskList.head()};
     engine().RemoveSelectedTasks();
     post(EngineMessage::HttpError, object, 404);
     post(EngineMessage::ObjectDone, object);
     pump();
     EXPECT_THAT(m_view.notifications,
-                ElementsAre("Unknown network error", "Unknown HTTP protocol error",
+                ElementsAre("HTTP protocol error 404 when retrieving URL http://h/x.html",
+                            "FTP protocol error 404 when retrieving URL http://h/x.html",
+                            "Network error 10061 when retrieving URL http://h/x.html",
+                            "Transfer from the http://h/x.html was aborted. The reason: 10061",
+                            "Unknown network error", "Unknown HTTP protocol error",
                             "Unknown FTP protocol error", "Trasfer aborted"));
 }
 

@@ -17,32 +17,23 @@ const char* urlOf(const TransferSlot& slot) {
     return slot.Obj() != nullptr ? slot.Obj()->URL.c_str() : "(idle)";
 }
 
+// A pause rests whole ticks between one slot's transfers; below one tick it costs none.
 TEST_F(SchedulerTest, PauseRestsWholeTicksBetweenTransfers) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=500\n");
-    TTask& task = *create("t", "http://h/a.html");
-    queue(task, "http://h/b.html");
-
-    tick(2);
-    EXPECT_STREQ(urlOf(http(0)), "(idle)");
-    tick();
-    EXPECT_STREQ(urlOf(http(0)), "http://h/a.html");
-    EXPECT_EQ(http(0).Obj()->InList, GlobalList::Seen);
-
-    http(0).complete(ObjectState::Done, "a.html");
-    tick(2);
-    EXPECT_STREQ(urlOf(http(0)), "(idle)");
-    tick();
-    EXPECT_STREQ(urlOf(http(0)), "http://h/b.html");
-}
-
-TEST_F(SchedulerTest, PauseBelowOneTickStartsOnTheNextTick) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=199\n");
-    TTask& task = *create("t", "http://h/a.html");
-    queue(task, "http://h/b.html");
-    tick();
-    http(0).complete(ObjectState::Done, "a.html");
-    tick();
-    EXPECT_STREQ(urlOf(http(0)), "http://h/b.html");
+    for (const auto& [pause, restingTicks] : {std::pair{"500", 2}, std::pair{"199", 0}}) {
+        SCOPED_TRACE(pause);
+        m_engine.reset();
+        startWith(std::string("MaxHTTPConns=1\nMaxFTPConns=0\nPause=") + pause + "\n");
+        TTask& task = *create(std::string("t") + pause, "http://h/a.html");
+        queue(task, "http://h/b.html");
+        for (const char* next : {"http://h/a.html", "http://h/b.html"}) {
+            tick(restingTicks);
+            EXPECT_STREQ(urlOf(http(0)), "(idle)");
+            tick();
+            EXPECT_STREQ(urlOf(http(0)), next);
+            EXPECT_EQ(http(0).Obj()->InList, GlobalList::Seen);
+            http(0).complete(ObjectState::Done, next + 9);
+        }
+    }
 }
 
 TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
@@ -91,14 +82,18 @@ TEST_F(SchedulerTest, ObjectsThatAreNotEligibleStayQueuedInPlace) {
     EXPECT_STREQ(urlOf(http(1)), "http://h/s1.html");
 }
 
+// A copy still unnamed holds its duplicate back; once named, the duplicate is settled with its
+// path and never fetched.
 TEST_F(SchedulerTest, DuplicateAcrossTasksIsSettledWithThePathOfTheCopy) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=0\n");
+    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\n");
     TTask& first = *create("first", "http://h/img.gif");
-    tick();
-    http(0).complete(ObjectState::Done, "img.gif");
-
     TTask& second = *create("second", "http://h/img.gif");
     TDnObj& duplicate = *second.Objects.head();
+    tick();
+    EXPECT_STREQ(urlOf(http(1)), "(idle)");
+    EXPECT_EQ(duplicate.InList, GlobalList::Queue);
+
+    http(0).complete(ObjectState::Done, "img.gif");
     tick();
     EXPECT_STREQ(urlOf(http(0)), "(idle)");
     EXPECT_EQ(duplicate.State, ObjectState::RetrievedByOther);
@@ -129,20 +124,6 @@ TEST_F(SchedulerTest, FailedCopyNeverMakesADuplicate) {
     tick();
     ASSERT_NE(http(0).Obj(), nullptr);
     EXPECT_EQ(http(0).Obj()->Task->Name, "third");
-}
-
-TEST_F(SchedulerTest, CopyStillUnnamedHoldsTheDuplicateBack) {
-    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\n");
-    TTask& first = *create("first", "http://h/img.gif");
-    TDnObj& later = *create("second", "http://h/img.gif")->Objects.head();
-    tick();
-    EXPECT_STREQ(urlOf(http(1)), "(idle)");
-    EXPECT_EQ(later.InList, GlobalList::Queue);
-
-    http(0).complete(ObjectState::Done, "img.gif");
-    tick();
-    EXPECT_EQ(later.State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(later.Location, first.Dir + "img.gif");
 }
 
 // In a task that rewrites its pages, a copied page is scanned like a retrieved one, and only
