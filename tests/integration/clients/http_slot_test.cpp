@@ -125,6 +125,7 @@ TEST_F(HttpSlotTest, PartialFileResumesWithARangeAndEndsByteIdentical) {
     for (int i = 0; i < 5000; ++i) {
         document += static_cast<char>(i * 31 + i / 7);
     }
+    ASSERT_TRUE(servers.startNginx());
     writeFile(servers.work.path() + "/www/doc.bin", document);
     state.Https = true;
     state.VerifyCertificates = true;
@@ -184,6 +185,7 @@ TEST_F(HttpSlotTest, ResumeBeyondTwoGibibytesCountsIn64Bits) {
 }
 
 TEST_F(HttpSlotTest, RobotsBodyStaysInMemoryUpToItsLimit) {
+    ASSERT_TRUE(servers.startNginx());
     writeFile(servers.work.path() + "/www/robots.txt", std::string(600 * 1024, 'r'));
     TDnObj& robots = object(nginx("/robots.txt"));
     robots.State = ObjectState::RobotsRequest;
