@@ -45,6 +45,10 @@ protected:
         EXPECT_EQ(loop.watchedSocketCount(), 0u);
     }
     void onMessage(const Message& message) override {
+        // The word that the slot is free again follows every request: the tests look at the rest.
+        if (message.number == messageNumber(EngineMessage::AdmitObjects)) {
+            return;
+        }
         reports.push_back(message.number - WM_USER);
         lParams.push_back(message.lParam);
         if (message.number == messageNumber(EngineMessage::RobotsAnswer)) {
