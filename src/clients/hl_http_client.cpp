@@ -376,11 +376,13 @@ void THLHTTPClient::handOver(TDnObj& object) {
 void THLHTTPClient::OnRequestDone() {
     m_requestOpen = false;
     m_hold.release();
-    if (m_obj == nullptr) {
-        return;
+    if (m_obj != nullptr) {
+        trySlashlessUrl(*m_obj);
+        Finish();
     }
-    trySlashlessUrl(*m_obj);
-    Finish();
+    // The object's reports went out before the slot was free: without this word, a fast
+    // dispatch would leave the slot idle until some other report or the next tick.
+    post(EngineMessage::AdmitObjects, 0);
 }
 
 void THLHTTPClient::trySlashlessUrl(TDnObj& object) {

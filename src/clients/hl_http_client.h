@@ -36,6 +36,8 @@ namespace quillharbor {
 //   134 TaskEnded         the object's task has nothing queued     task, 0
 //   149 HostHeld          429 or 503 with Retry-After: the object  object, status code
 //                         is queued again, its host held back
+//   422 AdmitObjects      the slot is free again (always the last  0, 0
+//                         report of a request)
 //
 // A task's own options (TTask::Grab) replace the configured user agent and proxy for its
 // requests, and its byte rate holds the reads of its transfers (ReadHold) as their bytes come.

@@ -23,9 +23,10 @@ namespace quillharbor {
 // Main thread only.
 //
 // With FastDispatch the same admission (the slot passes of the tick, the same picker) also runs
-// on AdmitObjects, which the engine posts after each report, so a slot that became free takes
-// its next object at once; an HTTP slot's Pause is then timed from the moment it was seen free,
-// by a timer of its own, instead of by counting ticks. Everything else stays on the tick.
+// on AdmitObjects, which the engine posts after each report and an HTTP slot posts once it is
+// free again, so a slot that became free takes its next object at once; an HTTP slot's Pause is
+// then timed from the moment it was seen free, by a timer of its own, instead of by counting
+// ticks. Everything else stays on the tick.
 //
 // Each slot's start counts against its object's host until a later pass sees the slot free
 // again, so that MaxConnsPerHost holds; a held-back host's objects start on the first pass (a

@@ -160,10 +160,16 @@ int WSocketResolveProto(const std::string& proto) {
             throw ESocketException("WSocketResolveProto: Invalid Protocol.");
         return static_cast<int>(*number);
     }
+    const std::string name = trimmed(proto);
+    // The two every connection names are fixed numbers: no protocol database read per connect.
+    if (name == "tcp" || name == "TCP")
+        return IPPROTO_TCP;
+    if (name == "udp" || name == "UDP")
+        return IPPROTO_UDP;
     protoent entry{};
     protoent* found = nullptr;
     std::array<char, 1024> buffer{};
-    getprotobyname_r(trimmed(proto).c_str(), &entry, buffer.data(), buffer.size(), &found);
+    getprotobyname_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found);
     if (found == nullptr)
         throw ESocketException(formatted(
             "WSocketResolveProto: Cannot convert protocol '%s', Error #%d", proto, WSANO_DATA));

@@ -197,6 +197,26 @@ TEST_F(HttpSlotTest, RobotsBodyStaysInMemoryUpToItsLimit) {
     EXPECT_EQ(task->Queued, 1) << "the robots handling settles the count";
 }
 
+// The slot's last word on a request comes once it is free again, whatever the outcome, so a fast
+// dispatch gives it its next object at once instead of at the next tick.
+TEST_F(HttpSlotTest, TheLastReportFindsTheSlotFree) {
+    ASSERT_TRUE(servers.startNginx());
+    const struct {
+        std::string url;
+        EngineMessage outcome;
+    } cases[] = {
+        {nginx("/index.html"), EngineMessage::ObjectDone},
+        {nginx("/missing.html"), EngineMessage::HttpError},
+        {"http://127.0.0.1:" + std::to_string(freePort()) + "/refused", EngineMessage::HttpError},
+    };
+    for (const auto& one : cases) {
+        reports.clear();
+        ASSERT_TRUE(fetch(object(one.url))) << one.url;
+        EXPECT_NE(reported(one.outcome), -1) << one.url;
+        EXPECT_TRUE(admissionLast && freeAtAdmission) << one.url;
+    }
+}
+
 TEST_F(HttpSlotTest, ProxyGetsTheAbsoluteUrlAndTheCredentials) {
     ASSERT_TRUE(servers.startProxy());
     const std::string port = std::to_string(servers.proxyPort);

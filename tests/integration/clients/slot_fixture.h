@@ -44,6 +44,12 @@ protected:
         EXPECT_EQ(loop.watchedSocketCount(), 0u);
     }
     void onMessage(const Message& message) override {
+        // A slot's word that it is free again follows every request; the reports keep the rest.
+        admissionLast = message.number == messageNumber(EngineMessage::AdmitObjects);
+        if (admissionLast) {
+            freeAtAdmission = slot->ready();
+            return;
+        }
         reports.push_back({message.number - WM_USER, message.wParam, message.lParam});
         if (message.number == messageNumber(EngineMessage::RobotsAnswer)) {
             robotsBodies.push_back(state.RobotsBodies.take(message.wParam));
@@ -88,6 +94,8 @@ protected:
     TTask* task = nullptr;
     Handle reportTo = 0;
     std::unique_ptr<Slot> slot;
+    bool admissionLast = false;  // the last message was the word that the slot is free
+    bool freeAtAdmission = false;
     std::vector<Report> reports;
     std::vector<std::optional<std::string>> robotsBodies;
 };
