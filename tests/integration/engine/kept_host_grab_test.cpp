@@ -130,7 +130,7 @@ TEST(KeptHostGrabTest, InterimAnswersAndARedirectBodyLeaveTheConnectionKept) {
     EXPECT_EQ(readWholeFile(dirs[true] + "target.html").valueOr({}), "<p>the target</p>");
     EXPECT_EQ(readWholeFile(dirs[true] + "second.html").valueOr({}), "<p>the second page</p>");
     EXPECT_TRUE(sameTree(dirs[true], dirs[false]));
-    EXPECT_THAT(paths[true], ::testing::ElementsAre("/robots.txt", "/index.html", "/moved",
+    EXPECT_THAT(paths[true], ::testing::ElementsAre("/index.html", "/robots.txt", "/moved",
                                                     "/target.html", "/second.html"));
     EXPECT_EQ(paths[false], paths[true]);
     EXPECT_EQ(connections[true].size(), 1u);
