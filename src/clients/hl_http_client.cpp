@@ -95,6 +95,11 @@ void THLHTTPClient::pace(TTask& task, std::size_t length) {
     }
 }
 
+std::string_view THLHTTPClient::keptHost() const {
+    return m_cli.KeepsConnection() && !m_requestOpen ? std::string_view(m_lastHost)
+                                                     : std::string_view();
+}
+
 bool THLHTTPClient::ready() const {
     return m_cli.State() == THttpState::httpReady && !m_requestOpen;
 }
@@ -376,6 +381,7 @@ void THLHTTPClient::handOver(TDnObj& object) {
 void THLHTTPClient::OnRequestDone() {
     m_requestOpen = false;
     m_hold.release();
+    m_lastHost = HostPart(m_cli.Location());
     if (m_obj != nullptr) {
         trySlashlessUrl(*m_obj);
         Finish();

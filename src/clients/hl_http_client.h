@@ -80,6 +80,7 @@ public:
     void abort() override;
     void abandon() override;
     void setProxy(const HttpProxySettings& proxy) override;
+    std::string_view keptHost() const override;
 
     int SlotIndex() const { return m_slotIndex; }
 
@@ -130,6 +131,8 @@ private:
     bool m_savedErrorPage = false;
     // The file carries the task's StartDocName, which a redirect does not change.
     bool m_startDocument = false;
+    // The host of the URL the last request ended at: its connection's, while one is kept.
+    std::string m_lastHost;
     // The total size the answer announced, -1 when unknown.
     std::int64_t m_announcedSize = -1;
 };

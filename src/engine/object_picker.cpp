@@ -1,5 +1,6 @@
 #include "engine/object_picker.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/retrieved_copy.h"
@@ -10,12 +11,7 @@ namespace quillharbor {
 
 TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
     EngineState& state = m_context.state;
-    TDnObj* at = walk.started ? walk.next : state.Queue.firstOfKind(protocol);
-    if (at != nullptr && at->InList != GlobalList::Queue) {
-        // Where the last pick stopped left the queue while a slot started: begin again.
-        at = state.Queue.firstOfKind(protocol);
-    }
-    walk.started = true;
+    TDnObj* at = resume(walk, state.Queue.firstOfKind(protocol));
     const HostTable& hosts = state.Queue.hosts();
     const unsigned cap = m_context.global.MaxConnsPerHost;
     while (at != nullptr) {
@@ -28,27 +24,90 @@ TDnObj* ObjectPicker::pick(Protocol protocol, Walk& walk) {
         }
         TDnObj& object = *at;
         at = DownloadQueue::nextOfKind(object);
-        if (duplicateTestApplies(protocol, object)) {
-            RetrievedCopy copy = findRetrievedCopy(state.SeenList, object.URL);
-            const bool duplicate = copy.kind != RetrievedCopy::Kind::None &&
-                                   (protocol != Protocol::Http || !ShouldParse(object));
-            if (duplicate && copy.kind == RetrievedCopy::Kind::Found) {
-                // A copy that may be scanned for links is taken only once it is whole.
-                if (copy.holder->State != ObjectState::Retrieving ||
-                    !TaskHasFlag(*object.Task, TaskFlag::Parse)) {
-                    settleAsCopy(object, std::move(copy.path));
-                }
-                continue;
-            }
-            if (duplicate) {
-                continue;
-            }
+        if (startable(protocol, object)) {
+            walk.next = at;
+            taken(object);
+            return &object;
         }
-        walk.next = at;
-        return &object;
     }
     walk.next = nullptr;
     return nullptr;
+}
+
+TDnObj* ObjectPicker::PickHttpFor(HttpSlot& slot) {
+    const std::string_view kept = slot.keptHost();
+    if (!kept.empty() && slot.KeptPicks < kMaxKeptPicks) {
+        if (const auto host = m_context.state.Queue.hosts().find(kept)) {
+            if (TDnObj* object = pickOfHost(*host)) {
+                ++slot.KeptPicks;
+                return object;
+            }
+        }
+    }
+    slot.KeptPicks = 0;
+    return PickHttp();
+}
+
+TDnObj* ObjectPicker::pickOfHost(HostTable::Id host) {
+    EngineState& state = m_context.state;
+    if (!state.Queue.hosts().admits(host, m_now, m_context.global.MaxConnsPerHost)) {
+        return nullptr;
+    }
+    auto found = std::ranges::find(m_hostWalks, host, &std::pair<HostTable::Id, Walk>::first);
+    Walk& walk =
+        found != m_hostWalks.end() ? found->second : m_hostWalks.emplace_back(host, Walk{}).second;
+    TDnObj* at = resume(walk, state.Queue.firstOfHost(host));
+    while (at != nullptr) {
+        if (at->Task->State != TaskState::Running || at->Run->Kind != Protocol::Http) {
+            at = DownloadQueue::pastRunOfHost(*at);
+            continue;
+        }
+        TDnObj& object = *at;
+        at = DownloadQueue::nextOfHost(object);
+        if (startable(Protocol::Http, object)) {
+            walk.next = at;
+            taken(object);
+            return &object;
+        }
+    }
+    walk.next = nullptr;
+    return nullptr;
+}
+
+TDnObj* ObjectPicker::resume(Walk& walk, TDnObj* first) {
+    TDnObj* at = walk.started ? walk.next : first;
+    walk.started = true;
+    // Where the last pick stopped left the queue while a slot started: begin again.
+    return at != nullptr && at->InList != GlobalList::Queue ? first : at;
+}
+
+bool ObjectPicker::startable(Protocol protocol, TDnObj& object) {
+    if (!duplicateTestApplies(protocol, object)) {
+        return true;
+    }
+    RetrievedCopy copy = findRetrievedCopy(m_context.state.SeenList, object.URL);
+    const bool duplicate = copy.kind != RetrievedCopy::Kind::None &&
+                           (protocol != Protocol::Http || !ShouldParse(object));
+    if (duplicate && copy.kind == RetrievedCopy::Kind::Found) {
+        // A copy that may be scanned for links is taken only once it is whole.
+        if (copy.holder->State != ObjectState::Retrieving ||
+            !TaskHasFlag(*object.Task, TaskFlag::Parse)) {
+            settleAsCopy(object, std::move(copy.path));
+        }
+    }
+    return !duplicate;
+}
+
+void ObjectPicker::taken(const TDnObj& object) {
+    Walk& ofKind = object.Run->Kind == Protocol::Ftp ? m_ftp : m_http;
+    if (ofKind.next == &object) {
+        ofKind.next = DownloadQueue::nextOfKind(object);
+    }
+    for (auto& [host, walk] : m_hostWalks) {
+        if (walk.next == &object) {
+            walk.next = DownloadQueue::nextOfHost(object);
+        }
+    }
 }
 
 bool ObjectPicker::duplicateTestApplies(Protocol protocol, const TDnObj& object) const {
@@ -65,6 +124,7 @@ void ObjectPicker::settleAsCopy(TDnObj& object, std::string location) {
     TTask& task = *object.Task;
     object.State = ObjectState::RetrievedByOther;
     object.Location = std::move(location);
+    taken(object);
     state.Queue.QueueRemove(object);
     state.SeenList.SeenInsert(object);
     m_context.post(EngineMessage::ObjectDone, identityOf(object));

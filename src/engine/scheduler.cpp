@@ -248,7 +248,7 @@ void Scheduler::serveHttpSlots(ObjectPicker& picker, bool& idle, bool ticking) {
             }
         } else if (!pauseOver(index, slot)) {
             continue;
-        } else if (TDnObj* object = picker.PickHttp()) {
+        } else if (TDnObj* object = picker.PickHttpFor(slot)) {
             FreeSlot& free = m_freeSlots[index];
             m_context.services.loop.stopTimer(free.timer);
             free = FreeSlot{};

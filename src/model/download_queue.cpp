@@ -26,12 +26,19 @@ void DownloadQueue::Enqueue(TDnObj& object) {
     ++m_size;
 }
 
-// Runs begin only at the tail, so each protocol's chain stays in queue order.
+// Runs begin only at the tail, so each protocol's and each host's chain stays in queue order.
 QueueRun* DownloadQueue::newRun(TDnObj& object, Protocol kind, HostTable::Id host) {
     RunChain& chain = m_runs[kindIndex(kind)];
-    auto* run = new QueueRun{object.Task, kind, host, &object, nullptr, 0, nullptr, chain.last};
+    if (host >= m_hostRuns.size()) {
+        m_hostRuns.resize(host + 1);
+    }
+    RunChain& ofHost = m_hostRuns[host];
+    auto* run = new QueueRun{object.Task, kind,    host,       &object, nullptr,
+                             0,           nullptr, chain.last, nullptr, ofHost.last};
     (chain.last != nullptr ? chain.last->NextOfKind : chain.first) = run;
     chain.last = run;
+    (ofHost.last != nullptr ? ofHost.last->NextOfHost : ofHost.first) = run;
+    ofHost.last = run;
     return run;
 }
 
@@ -39,6 +46,9 @@ void DownloadQueue::freeRun(QueueRun* run) {
     RunChain& chain = m_runs[kindIndex(run->Kind)];
     (run->PrevOfKind != nullptr ? run->PrevOfKind->NextOfKind : chain.first) = run->NextOfKind;
     (run->NextOfKind != nullptr ? run->NextOfKind->PrevOfKind : chain.last) = run->PrevOfKind;
+    RunChain& ofHost = m_hostRuns[run->Host];
+    (run->PrevOfHost != nullptr ? run->PrevOfHost->NextOfHost : ofHost.first) = run->NextOfHost;
+    (run->NextOfHost != nullptr ? run->NextOfHost->PrevOfHost : ofHost.last) = run->PrevOfHost;
     delete run;
 }
 

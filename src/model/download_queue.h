@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "model/dn_obj.h"
 #include "model/host_table.h"
@@ -14,7 +15,8 @@ namespace quillharbor {
 // protocol's objects (firstOfKind, nextOfKind) and passes over the rest of a task's run in one
 // step (pastRun), in queue order. A run holds one host's objects, so that a walk passes over a
 // host that may take no more slots in one step too; the queue keeps the table of those hosts
-// (hosts()). An object's URL stays as it is while it is queued.
+// (hosts()), and chains each host's runs, so that a walk for one host visits only its objects
+// (firstOfHost, nextOfHost, pastRunOfHost). An object's URL stays as it is while it is queued.
 class DownloadQueue {
 public:
     DownloadQueue() = default;
@@ -31,19 +33,18 @@ public:
     void clear();
 
     // The first queued object of the protocol; nullptr when there is none.
-    TDnObj* firstOfKind(Protocol kind) const {
-        const QueueRun* run = m_runs[kindIndex(kind)].first;
-        return run != nullptr ? run->First : nullptr;
-    }
+    TDnObj* firstOfKind(Protocol kind) const { return firstOf(m_runs[kindIndex(kind)].first); }
     // The next queued object of the protocol of object, which must be queued; nullptr at the end.
-    static TDnObj* nextOfKind(const TDnObj& object) {
-        return &object == object.Run->Last ? pastRun(object) : object.QueueNext;
-    }
+    static TDnObj* nextOfKind(const TDnObj& object) { return next(object, object.Run->NextOfKind); }
     // The first object of the protocol of object after object's run; nullptr at the end.
-    static TDnObj* pastRun(const TDnObj& object) {
-        const QueueRun* next = object.Run->NextOfKind;
-        return next != nullptr ? next->First : nullptr;
+    static TDnObj* pastRun(const TDnObj& object) { return firstOf(object.Run->NextOfKind); }
+
+    // The same for the objects of one host.
+    TDnObj* firstOfHost(HostTable::Id host) const {
+        return host < m_hostRuns.size() ? firstOf(m_hostRuns[host].first) : nullptr;
     }
+    static TDnObj* nextOfHost(const TDnObj& object) { return next(object, object.Run->NextOfHost); }
+    static TDnObj* pastRunOfHost(const TDnObj& object) { return firstOf(object.Run->NextOfHost); }
 
     HostTable& hosts() { return m_hosts; }
     const HostTable& hosts() const { return m_hosts; }
@@ -58,6 +59,11 @@ private:
         QueueRun* first = nullptr;
         QueueRun* last = nullptr;
     };
+    static TDnObj* firstOf(const QueueRun* run) { return run != nullptr ? run->First : nullptr; }
+    // The object after object in its run, or else the first of nextRun.
+    static TDnObj* next(const TDnObj& object, const QueueRun* nextRun) {
+        return &object == object.Run->Last ? firstOf(nextRun) : object.QueueNext;
+    }
     static std::size_t kindIndex(Protocol kind) {
         return kind == Protocol::Http ? 0 : kind == Protocol::Ftp ? 1 : 2;
     }
@@ -66,6 +72,7 @@ private:
 
     HostTable m_hosts;
     RunChain m_runs[3];
+    std::vector<RunChain> m_hostRuns;  // by host id
     TDnObj* m_head = nullptr;
     TDnObj* m_tail = nullptr;
     std::size_t m_size = 0;

@@ -13,6 +13,14 @@ HostTable::Id HostTable::intern(std::string_view host) {
     return place->second;
 }
 
+std::optional<HostTable::Id> HostTable::find(std::string_view host) const {
+    const auto found = m_ids.find(host);
+    if (found == m_ids.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
 void HostTable::holdUntil(Id id, Clock::time_point until) {
     Entry& entry = m_entries[id];
     if (until <= entry.heldUntil) {

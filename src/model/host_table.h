@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,6 +24,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     Id intern(std::string_view host);
+    // The id of a host met before; none for a host never met.
+    std::optional<Id> find(std::string_view host) const;
     const std::string& name(Id id) const { return m_entries[id].name; }
 
     // Whether one more slot may start an object of the host at now: it is not held back and
@@ -54,7 +58,14 @@ private:
     };
 
     std::vector<Entry> m_entries;
-    std::unordered_map<std::string, Id> m_ids;
+    // Looked up by string_view without making a string.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, Id, NameHash, std::equal_to<>> m_ids;
     std::vector<Id> m_held;  // ids whose hold may still run
     std::unordered_map<std::uintptr_t, unsigned> m_busyAnswers;
 };

@@ -6,6 +6,7 @@ namespace quillharbor {
 
 namespace {
 
+constexpr int kSwitchingProtocols = 101;
 constexpr int kNoContent = 204;
 constexpr int kNotModified = 304;
 
@@ -43,12 +44,15 @@ void HttpBodyFraming::start(const HttpResponseInfo& info, bool persistentRequest
         if (lastCodingIsChunked(info.transferEncoding)) {
             m_kind = Kind::Chunked;
         }
-    } else if (info.contentLength >= 0) {
+    } else if (info.responseLength >= 0) {
+        // A redirect's length, which the request's results keep, says nothing of this body.
         m_kind = Kind::Length;
-        m_remaining = info.contentLength;
+        m_remaining = info.responseLength;
     }
+    // After 101 the connection speaks another protocol.
     m_reusable = m_kind != Kind::UntilClose && !info.connectionClose &&
-                 (info.versionOneOne || info.connectionKeepAlive);
+                 (info.versionOneOne || info.connectionKeepAlive) &&
+                 info.statusCode != kSwitchingProtocols;
 }
 
 std::size_t HttpBodyFraming::take(std::string_view bytes, ChunkedDecoder::Sink& sink) {

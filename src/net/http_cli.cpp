@@ -15,7 +15,18 @@
 namespace quillharbor {
 
 namespace {
+
 constexpr int AbortedError = 3;
+
+// Where a redirect body read only to keep its connection goes.
+ChunkedDecoder::Sink& discardedBody() {
+    struct Discard final : ChunkedDecoder::Sink {
+        void onDecoded(const char*, std::size_t) override {}
+    };
+    static Discard discard;
+    return discard;
+}
+
 }  // namespace
 
 THttpCli::THttpCli(MessageLoop& loop)
@@ -68,6 +79,8 @@ void THttpCli::GetASync() {
     m_requestType = THttpRequest::httpGET;
     m_requestDoneError = 0;
     m_redirecting = false;
+    m_readingRedirect = false;
+    m_nextOnKeptConnection = false;
     m_finished = false;
     m_persistent = m_keepAlive;
     m_framing = HttpBodyFraming();
@@ -206,6 +219,8 @@ void THttpCli::onDataAvailable() {
         fail(kHttpClientFailure, "Header line too long", 0);
     } else if (m_parser.phase() == HttpResponseParser::Phase::BadStatusLine) {
         fail(kHttpClientFailure, "Invalid status line", 0);
+    } else if (m_parser.phase() == HttpResponseParser::Phase::TooManyInterim) {
+        fail(kHttpClientFailure, "Too many interim (1xx) answers", 0);
     }
 }
 
@@ -260,7 +275,7 @@ void THttpCli::onHeaderEnd() {
     // and small; otherwise its connection ends here, as without keep-alive.
     if (m_persistent && info().statusCode >= 400 && !m_finished &&
         !(body && m_framing.kind() == HttpBodyFraming::Kind::Length &&
-          info().contentLength <= MaxKeptErrorBody)) {
+          info().responseLength <= MaxKeptBody)) {
         closeConnection();
     }
     if (m_parser.phase() == HttpResponseParser::Phase::Redirect) {
@@ -287,9 +302,11 @@ void THttpCli::followRedirect() {
     ++m_redirects;
     const auto next =
         resolveHttpRedirect(m_target.url, info().location.value_or(""), m_followHttps);
+    const std::string connection = KeptConnection::keyOf(m_target, m_verifyCertificates);
     if (!next) {
-        // Another scheme or nothing at all: the request ends here with the redirect's status.
-        closeConnection();
+        // Another scheme or nothing at all: the request ends here with the redirect's status,
+        // and its connection may serve the next request.
+        readRedirectBody();
         return;
     }
     const HttpTarget target = makeHttpTarget(*next, m_proxy, m_proxyPort);
@@ -301,12 +318,94 @@ void THttpCli::followRedirect() {
     m_target = target;
     m_location = m_target.url;
     m_redirecting = true;
-    closeConnection();
+    if (KeptConnection::keyOf(m_target, m_verifyCertificates) == connection) {
+        readRedirectBody();  // the next location goes over the same connection
+    } else {
+        closeConnection();
+    }
+}
+
+// With keep-alive a redirect's body of known length up to MaxKeptBody, or a chunked one that
+// ends within MaxKeptBody bytes, is read (and dropped) to its end, so that its connection goes
+// on; any other closes it, and the close leads on as without keep-alive.
+void THttpCli::readRedirectBody() {
+    m_framing.start(info(), m_persistent);
+    const bool bounded =
+        m_framing.kind() == HttpBodyFraming::Kind::Chunked ||
+        (m_framing.kind() == HttpBodyFraming::Kind::Length && info().responseLength <= MaxKeptBody);
+    if (!m_framing.reusable() || !bounded) {
+        closeConnection();
+        return;
+    }
+    m_readingRedirect = true;
+    m_redirectBodyBytes = 0;
+    m_parser.readRedirectBody();
+    if (m_framing.complete()) {
+        redirectBodyRead();
+    }
+}
+
+void THttpCli::takeRedirectBody(std::string_view bytes) {
+    // What is left of the allowance, so a long chunked body is not read on in one block.
+    const auto allowance = static_cast<std::size_t>(MaxKeptBody - m_redirectBodyBytes);
+    const std::size_t taken = m_framing.take(bytes.substr(0, allowance), discardedBody());
+    m_redirectBodyBytes += static_cast<std::int64_t>(taken);
+    if (m_framing.complete()) {
+        redirectBodyRead();
+        if (taken < bytes.size()) {
+            m_kept.drop();  // bytes past the body: the connection is out of step
+        }
+    } else if (m_framing.failed() || m_redirectBodyBytes >= MaxKeptBody) {
+        m_readingRedirect = false;
+        closeConnection();
+    }
+}
+
+void THttpCli::redirectBodyRead() {
+    m_readingRedirect = false;
+    m_bodyEnded = true;
+    m_kept.keep(KeptConnection::keyOf(m_target, m_verifyCertificates),
+                KeptConnection::Clock::now());
+    if (!m_redirecting) {
+        finish();
+        return;
+    }
+    m_redirecting = false;
+    m_nextOnKeptConnection = true;
+    fire(OnLocationChange);
+    m_loop.post(m_handle, WM_HTTP_LOCATION, m_request);
+}
+
+// The next location of a redirect goes over the connection the redirect came on while that
+// still serves it, otherwise over a fresh one.
+void THttpCli::requestNextLocation() {
+    m_parser.startResponse();
+    m_bodyEnded = false;
+    if (m_nextOnKeptConnection) {
+        const bool reuse = m_transport->open() &&
+                           m_kept.serves(KeptConnection::keyOf(m_target, m_verifyCertificates),
+                                         KeptConnection::Clock::now());
+        m_kept.drop();
+        if (!reuse && m_transport->open()) {
+            m_transport->close();  // its close reports nothing while m_nextOnKeptConnection
+        }
+        m_nextOnKeptConnection = false;
+        if (reuse) {
+            m_onKeptConnection = true;
+            sendOnKeptConnection();
+            return;
+        }
+    }
+    startLookup();
 }
 
 void THttpCli::onBody(const char* data, std::size_t length) {
     if (m_bodyEnded) {
         m_kept.drop();  // bytes past the end of the body: the connection is out of step
+        return;
+    }
+    if (m_readingRedirect) {
+        takeRedirectBody(std::string_view(data, length));
         return;
     }
     m_framing.take(std::string_view(data, length), *this);
@@ -349,7 +448,8 @@ void THttpCli::closeConnection() {
 
 void THttpCli::onClosed(int) {
     m_kept.drop();
-    if (m_finished) {
+    m_readingRedirect = false;
+    if (m_finished || m_nextOnKeptConnection) {
         return;
     }
     if (m_onKeptConnection && m_state == THttpState::httpWaitingHeader) {
@@ -377,6 +477,7 @@ void THttpCli::fail(int statusCode, std::string reasonPhrase, int requestDoneErr
     info().reasonPhrase = std::move(reasonPhrase);
     m_requestDoneError = requestDoneError;
     m_redirecting = false;
+    m_nextOnKeptConnection = false;
     m_parser.halt();
     closeConnection();
 }
@@ -427,8 +528,7 @@ void THttpCli::onMessage(const Message& message) {
         case WM_HTTP_LOCATION:
         case WM_HTTP_RECONNECT:
             if (current && m_state != THttpState::httpReady && !m_finished) {
-                m_parser.startResponse();
-                startLookup();
+                requestNextLocation();
             }
             break;
         default:

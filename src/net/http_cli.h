@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/http_body_framing.h"
 #include "net/http_kept_connection.h"
@@ -29,7 +30,12 @@ namespace quillharbor {
 // its last chunk (the chunked coding undone before OnDocData), and a connection the server keeps
 // serves the next request to the same server, port and session kind (KeptConnection). When a kept
 // connection turns out closed before any byte of the answer came, the request goes once more over
-// a fresh connection, unseen by the owner.
+// a fresh connection, unseen by the owner. A redirect's short body is read and dropped, so that
+// its connection carries the next location when that is on the same server, or the next request
+// when the redirect ends the request.
+//
+// Interim answers (100 Continue, 102, 103 Early Hints) before the real one are skipped, with or
+// without keep-alive; past HttpResponseParser::MaxInterimLines of them the request ends with 800.
 //
 // Threads: everything runs on the loop's thread; events fire from it.
 //
@@ -61,8 +67,9 @@ public:
     static constexpr unsigned WM_HTTP_RECONNECT = WM_USER + 4;
     // A redirect past this many ends the request with kHttpTooManyRedirects.
     static constexpr int MaxRedirects = 20;
-    // With KeepAlive(), an error page up to this long is read whole and its connection kept.
-    static constexpr std::int64_t MaxKeptErrorBody = 64 * 1024;
+    // With KeepAlive(), an error page or a redirect up to this long is read whole and its
+    // connection kept.
+    static constexpr std::int64_t MaxKeptBody = 64 * 1024;
 
     explicit THttpCli(MessageLoop& loop);
     // With another transport in place of the control socket.
@@ -164,6 +171,11 @@ public:
     // The non-empty header lines of every response of the request, oldest first; bounded, so
     // the oldest are dropped past HttpResponseInfo::MaxKeptHeaderBytes.
     const std::deque<std::string>& RcvdHeader() const { return info().headerLines; }
+    // No request runs and the last one left its connection open for the next (KeptConnection).
+    bool KeepsConnection() const {
+        return m_state == THttpState::httpReady && m_transport->open() &&
+               m_kept.live(KeptConnection::Clock::now());
+    }
     // The control socket, for the owner's OnError, OnBgException and OnSocksError; nullptr
     // under a transport without a socket.
     TWSocket* CtrlSocket() { return m_transport->socket(); }
@@ -180,6 +192,11 @@ private:
     HttpSessionPlan sessionPlan() const;
     void sendRequest();
     void followRedirect();
+    void readRedirectBody();
+    void takeRedirectBody(std::string_view bytes);
+    // The redirect's body is over and its connection kept: the request goes on or ends.
+    void redirectBodyRead();
+    void requestNextLocation();
     // Ends the request with the client's own status: closes what is open, reports once.
     void fail(int statusCode, std::string reasonPhrase, int requestDoneError);
     void closeConnection();
@@ -232,10 +249,14 @@ private:
     std::string m_docName;
     std::int64_t m_rcvdCount = 0;
     std::int64_t m_bodyPieces = 0;
-    int m_redirects = 0;         // followed by the current request
-    bool m_redirecting = false;  // the close of the connection leads to the next location
-    bool m_finished = true;      // the connection of the current request is over (none runs yet)
-    bool m_persistent = false;   // the current request is sent with keep-alive
+    int m_redirects = 0;             // followed by the current request
+    bool m_redirecting = false;      // the close of the connection leads to the next location
+    bool m_readingRedirect = false;  // the redirect's body is read to keep its connection
+    std::int64_t m_redirectBodyBytes = 0;
+    // The next location goes over the connection the redirect came on, which a close ends.
+    bool m_nextOnKeptConnection = false;
+    bool m_finished = true;     // the connection of the current request is over (none runs yet)
+    bool m_persistent = false;  // the current request is sent with keep-alive
     HttpBodyFraming m_framing;
     bool m_bodyEnded = false;  // the framed body is whole: more bytes are not of it
     bool m_bodyCut = false;

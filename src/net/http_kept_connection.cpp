@@ -20,7 +20,7 @@ void KeptConnection::keep(std::string key, Clock::time_point now) {
 }
 
 bool KeptConnection::serves(const std::string& key, Clock::time_point now) const {
-    return !m_key.empty() && m_key == key && now - m_idleSince <= MaxIdle;
+    return live(now) && m_key == key;
 }
 
 }  // namespace quillharbor

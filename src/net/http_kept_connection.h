@@ -22,6 +22,10 @@ public:
     void keep(std::string key, Clock::time_point now);
     void drop() { m_key.clear(); }
     bool serves(const std::string& key, Clock::time_point now) const;
+    // Something is kept that may still serve a request at now.
+    bool live(Clock::time_point now) const {
+        return !m_key.empty() && now - m_idleSince <= MaxIdle;
+    }
 
 private:
     std::string m_key;  // empty: nothing is kept

@@ -31,6 +31,7 @@ struct HttpResponseInfo {
     std::string transferEncoding;         // lower-cased, every transfer-encoding line joined by ","
     bool connectionClose = false;         // a connection line named "close"
     bool connectionKeepAlive = false;     // ... or "keep-alive"
+    std::int64_t responseLength = -1;     // this response's own content length, -1: none
     std::deque<std::string> headerLines;  // every non-empty header line, oldest first
     std::size_t headerBytes = 0;
 

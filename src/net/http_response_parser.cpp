@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 namespace quillharbor {
 
@@ -61,6 +62,21 @@ void applyConnectionTokens(std::string_view value, HttpResponseInfo& info) {
     }
 }
 
+constexpr int kSwitchingProtocols = 101;
+
+// The status of an "HTTP/1.x" status line ("HTTP/1.1 200 OK": the code stands in columns 10 to
+// 12); none for any other line.
+std::optional<int> statusOf(std::string_view line) {
+    constexpr std::size_t CodeAt = 9;
+    if (!(line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) ||
+        line.size() < CodeAt + 3 ||
+        !std::all_of(line.begin() + CodeAt, line.begin() + CodeAt + 3,
+                     [](unsigned char c) { return std::isdigit(c); })) {
+        return std::nullopt;
+    }
+    return (line[CodeAt] - '0') * 100 + (line[CodeAt + 1] - '0') * 10 + (line[CodeAt + 2] - '0');
+}
+
 }  // namespace
 
 const char* HttpResponseParser::toString(Phase phase) {
@@ -75,6 +91,8 @@ const char* HttpResponseParser::toString(Phase phase) {
             return "LineTooLong";
         case Phase::BadStatusLine:
             return "BadStatusLine";
+        case Phase::TooManyInterim:
+            return "TooManyInterim";
         case Phase::Halted:
             return "Halted";
     }
@@ -90,6 +108,9 @@ void HttpResponseParser::startResponse() {
     m_phase = Phase::Header;
     m_fill = 0;
     m_lineCount = 0;
+    m_interim = false;
+    m_interimLines = 0;
+    m_info.responseLength = -1;
     m_info.location.reset();
     m_info.contentRangeSeen = false;
     m_info.contentRangeBegin.clear();
@@ -169,6 +190,9 @@ void HttpResponseParser::takeLines() {
 }
 
 bool HttpResponseParser::headerLine(std::string line) {
+    if (skipInterim(line)) {
+        return true;
+    }
     if (m_lineCount++ == 0) {
         m_handler.onHeaderBegin();
         if (m_phase != Phase::Header) {
@@ -200,20 +224,33 @@ bool HttpResponseParser::headerLine(std::string line) {
     return true;
 }
 
+bool HttpResponseParser::skipInterim(const std::string& line) {
+    if (!m_interim) {
+        const std::optional<int> status = m_lineCount == 0 ? statusOf(line) : std::nullopt;
+        if (!status || *status < 100 || *status > 199 || *status == kSwitchingProtocols) {
+            return false;
+        }
+    }
+    if (++m_interimLines > MaxInterimLines) {
+        m_phase = Phase::TooManyInterim;
+        return true;
+    }
+    m_interim = !line.empty();  // its blank line ends it
+    return true;
+}
+
 void HttpResponseParser::endHeader() {
     m_phase = m_info.location ? Phase::Redirect : Phase::Body;
     m_handler.onHeaderEnd();
 }
 
 bool HttpResponseParser::applyStatusLine(const std::string& line) {
-    // "HTTP/1.1 200 OK": the code stands in columns 10 to 12, the reason from column 14 on.
-    constexpr std::size_t CodeAt = 9;
     constexpr std::size_t ReasonAt = 13;
-    if (line.size() < CodeAt + 3 || !std::all_of(line.begin() + CodeAt, line.begin() + CodeAt + 3,
-                                                 [](unsigned char c) { return std::isdigit(c); })) {
+    const std::optional<int> status = statusOf(line);
+    if (!status) {
         return false;
     }
-    m_info.statusCode = std::stoi(line.substr(CodeAt, 3));
+    m_info.statusCode = *status;
     m_info.versionOneOne = line.starts_with("HTTP/1.1");
     m_info.reasonPhrase = line.size() > ReasonAt ? line.substr(ReasonAt) : std::string();
     return true;
@@ -233,6 +270,7 @@ void HttpResponseParser::applyField(const std::string& line) {
         m_info.location = std::string(value);
     } else if (name.starts_with("content-length") || name.starts_with("contentlength")) {
         parseContentLength(value, m_info.contentLength);
+        parseContentLength(value, m_info.responseLength);
     } else if (name == "content-range") {
         // "bytes 100-199/1000": the unit and its blank take the first six characters.
         const std::string_view range = value.substr(std::min<std::size_t>(6, value.size()));

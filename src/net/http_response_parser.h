@@ -18,8 +18,8 @@ namespace quillharbor {
 // that sends no header at all: that line and everything after it is body, byte for byte.
 class HttpResponseParser {
 public:
-    // Called from inside commit() and feed(). A handler may call halt(); it must not feed the
-    // parser or start a new response or request.
+    // Called from inside commit() and feed(). A handler may call halt() (and from onHeaderEnd
+    // readRedirectBody()); it must not feed the parser or start a new response or request.
     class Handler {
     public:
         virtual ~Handler() = default;
@@ -36,15 +36,20 @@ public:
     enum class Phase {
         Header,
         Body,
-        Redirect,       // the header ended and had a location: the rest of the response is dropped
-        LineTooLong,    // a header line filled the whole buffer
-        BadStatusLine,  // an "HTTP/1.x" line without a three-digit status
-        Halted,         // halt() was called
+        Redirect,        // the header ended and had a location: the rest of the response is dropped
+        LineTooLong,     // a header line filled the whole buffer
+        BadStatusLine,   // an "HTTP/1.x" line without a three-digit status
+        TooManyInterim,  // interim (1xx) answers of more than MaxInterimLines lines in all
+        Halted,          // halt() was called
     };
     static const char* toString(Phase phase);
 
     // Bytes the buffer holds: a header line, line end included, must fit in it.
     static constexpr std::size_t BufferSize = 8192;
+    // Interim answers (100 Continue, 102 Processing, 103 Early Hints; not 101, which switches the
+    // protocol) before the real one are skipped whole, handler and info() untouched, up to this
+    // many lines in all, blank ones included: a server sending them without end is refused.
+    static constexpr std::size_t MaxInterimLines = 64;
 
     explicit HttpResponseParser(Handler& handler) : m_handler(handler) {}
 
@@ -55,6 +60,12 @@ public:
     void startResponse();
     // Drops what is buffered and ignores everything fed from now on.
     void halt();
+    // In Redirect: the body that follows is read after all (handed to onBody) instead of dropped.
+    void readRedirectBody() {
+        if (m_phase == Phase::Redirect) {
+            m_phase = Phase::Body;
+        }
+    }
 
     Phase phase() const { return m_phase; }
     // Whether bytes are still wanted: in the header or the body.
@@ -79,6 +90,8 @@ private:
     void takeLines();
     // False when the line starts the body.
     bool headerLine(std::string line);
+    // Whether line belongs to an interim answer, which is skipped.
+    bool skipInterim(const std::string& line);
     void endHeader();
     void applyField(const std::string& line);
     bool applyStatusLine(const std::string& line);
@@ -89,6 +102,8 @@ private:
     std::array<char, BufferSize> m_buffer{};
     std::size_t m_fill = 0;
     std::size_t m_lineCount = 0;
+    bool m_interim = false;  // within the lines of an interim answer
+    std::size_t m_interimLines = 0;
     HttpResponseInfo m_info;
 };
 

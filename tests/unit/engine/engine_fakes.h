@@ -182,6 +182,7 @@ public:
         m_object = nullptr;
     }
     void setProxy(const HttpProxySettings& proxy) override { this->proxy = proxy; }
+    std::string_view keptHost() const override { return m_object ? std::string_view() : kept; }
     void onMessage(const Message&) override {
         if (m_object != nullptr) {
             m_object->State = ObjectState::Removed;
@@ -200,6 +201,7 @@ public:
     }
 
     HttpProxySettings proxy;
+    std::string kept;  // the host of the connection kept between transfers
 
 private:
     MessageLoop& m_loop;
