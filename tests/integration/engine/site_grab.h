@@ -126,11 +126,14 @@ public:
         m_view.selected.clear();
     }
 
-    // Runs the scheduler and the loop until done says so, for at most `steps` steps of at most
-    // 20 ms each. Returns done().
+    // Runs the scheduler and the loop until done says so, for at most `steps` times 20 ms.
+    // Returns done().
     bool runUntil(const std::function<bool()>& done, int steps = 500) {
         m_engine->StartScheduler();
-        for (int step = 0; step < steps && !done(); ++step) {
+        // Bounded by time, not by turns: a busy transfer makes each turn of the loop short.
+        const auto deadline =
+            std::chrono::steady_clock::now() + steps * std::chrono::milliseconds(20);
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
             m_loop.runOnce(std::chrono::milliseconds(20));
         }
         return done();
