@@ -387,28 +387,50 @@ Status commitTogether(std::vector<FileReplacement>& replacements) {
 }
 
 Result<std::string> readWholeFile(const std::string& path) {
-    FileDescriptor file(openRetrying(path.c_str(), O_RDONLY));
-    if (!file.valid()) {
-        return systemError("open", path, errno);
-    }
+    FileReader file(path);
     std::string contents;
-    // A large task file grows by doubling otherwise, each step copying all it holds.
-    if (struct stat info; ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
-        contents.reserve(static_cast<std::size_t>(info.st_size));
+    // A page of many megabytes grows by doubling otherwise, each step copying all it holds.
+    if (Result<std::uint64_t> size = fileSize(path)) {
+        contents.reserve(static_cast<std::size_t>(size.value()));
     }
     char buffer[64 * 1024];
     for (;;) {
-        ssize_t count = ::read(file.get(), buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return systemError("read", path, errno);
+        Result<std::size_t> count = file.read(buffer, sizeof buffer);
+        if (!count) {
+            return count.error();
         }
-        if (count == 0) {
+        if (count.value() == 0) {
             return contents;
         }
-        contents.append(buffer, static_cast<std::size_t>(count));
+        contents.append(buffer, count.value());
+    }
+}
+
+FileReader::FileReader(std::string path)
+    : m_path(std::move(path)), m_fd(openRetrying(m_path.c_str(), O_RDONLY)) {
+    if (m_fd < 0) {
+        m_openError = errno;
+    }
+}
+
+FileReader::~FileReader() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+Result<std::size_t> FileReader::read(char* into, std::size_t size) {
+    if (m_fd < 0) {
+        return systemError("open", m_path, m_openError);
+    }
+    for (;;) {
+        const ssize_t count = ::read(m_fd, into, size);
+        if (count >= 0) {
+            return static_cast<std::size_t>(count);
+        }
+        if (errno != EINTR) {
+            return systemError("read", m_path, errno);
+        }
     }
 }
 

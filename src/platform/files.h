@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -83,5 +84,23 @@ private:
 Status commitTogether(std::vector<FileReplacement>& replacements);
 
 Result<std::string> readWholeFile(const std::string& path);
+
+// A file read from its start piece by piece, so that a file of hundreds of megabytes is never
+// held whole. A file that cannot be opened reports so on the first read.
+class FileReader {
+public:
+    explicit FileReader(std::string path);
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+    ~FileReader();
+
+    // Reads up to size bytes into into; 0 at the end of the file.
+    Result<std::size_t> read(char* into, std::size_t size);
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    int m_openError = 0;
+};
 
 }  // namespace quillharbor

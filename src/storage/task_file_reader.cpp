@@ -68,8 +68,8 @@ bool staysInsideDirectory(std::string_view localName) {
 
 class TaskFileParser {
 public:
-    TaskFileParser(std::string_view text, const GlobalOptions& settings)
-        : m_lines(text), m_settings(settings) {}
+    TaskFileParser(TaskFileLines& lines, const GlobalOptions& settings)
+        : m_lines(lines), m_settings(settings) {}
 
     Result<std::unique_ptr<TTask>> parse() {
         std::unique_ptr<TTask> task = readTask();
@@ -228,7 +228,7 @@ private:
         return nullptr;
     }
 
-    TaskFileLines m_lines;
+    TaskFileLines& m_lines;
     const GlobalOptions& m_settings;
     std::optional<Error> m_error;
 };
@@ -236,16 +236,18 @@ private:
 }  // namespace
 
 Result<std::unique_ptr<TTask>> parseTaskFile(std::string_view text, const GlobalOptions& settings) {
-    return TaskFileParser(text, settings).parse();
+    TaskFileLines lines(text);
+    return TaskFileParser(lines, settings).parse();
 }
 
 Result<std::unique_ptr<TTask>> ReadTaskFile(const std::string& path,
                                             const GlobalOptions& settings) {
-    Result<std::string> text = readWholeFile(path);
-    if (!text) {
-        return text.error();
+    FileReader file(path);
+    TaskFileLines lines(file);
+    Result<std::unique_ptr<TTask>> task = TaskFileParser(lines, settings).parse();
+    if (lines.readError()) {
+        return *lines.readError();
     }
-    Result<std::unique_ptr<TTask>> task = parseTaskFile(text.value(), settings);
     const auto rejected = [&](const std::string& reason) {
         return Error{"cannot load the task file '" + path + "': " + reason, 0};
     };
