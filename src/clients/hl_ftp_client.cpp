@@ -131,7 +131,7 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
     if (request == TFtpRequest::Quit) {
         // Whether the server answered QUIT or not, the object's result is already settled, and
         // its Status keeps the code of the work rather than QUIT's.
-        Finish();
+        finishFree();
         return;
     }
     if (takenAsDirectory(object, request, error)) {
@@ -150,7 +150,7 @@ void THLFTPClient::onRequestDone(TFtpRequest request, int error) {
         post(EngineMessage::FtpError, identityOf(object), error);
         object.State = ObjectState::FtpError;
         if (request == TFtpRequest::Connect) {
-            Finish();
+            finishFree();
             // A refused USER or PASS leaves the session connected: nothing of it is wanted.
             m_ftpCli.AbortAsync();
         } else {
@@ -369,7 +369,7 @@ void THLFTPClient::componentFailed() {
         post(EngineMessage::NetworkError, identityOf(*m_obj));
         m_obj->State = ObjectState::Failed;
     }
-    Finish();
+    finishFree();
 }
 
 void THLFTPClient::Finish() {
@@ -394,6 +394,13 @@ void THLFTPClient::Finish() {
     if (object.Received < object.Size) {
         object.State = ObjectState::Incomplete;
     }
+}
+
+void THLFTPClient::finishFree() {
+    Finish();
+    // The last report went out before QUIT, while the slot was busy: this word lets a fast
+    // dispatch give the free slot its next object now rather than at the next tick.
+    post(EngineMessage::AdmitObjects, 0);
 }
 
 void THLFTPClient::abort() {

@@ -103,6 +103,8 @@ private:
     void sizeDone(TDnObj& object);
     void retrieveDone(TDnObj& object, TFtpRequest request);
     void componentFailed();
+    // Finish, then the word that the slot is free (AdmitObjects).
+    void finishFree();
     // Counts the bytes the local file grew by since the last count.
     void countReceived(TDnObj& object, std::int64_t fileSize);
     void startRequest(TFtpRequest request, void (TFtpClient::*call)());

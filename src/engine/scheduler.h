@@ -23,7 +23,7 @@ namespace quillharbor {
 // Main thread only.
 //
 // With FastDispatch the same admission (the slot passes of the tick, the same picker) also runs
-// on AdmitObjects, which the engine posts after each report and an HTTP slot posts once it is
+// on AdmitObjects, which the engine posts after each report and a slot posts once it is
 // free again, so a slot that became free takes its next object at once; an HTTP slot's Pause is
 // then timed from the moment it was seen free, by a timer of its own, instead of by counting
 // ticks. Everything else stays on the tick.

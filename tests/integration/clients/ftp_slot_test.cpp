@@ -99,6 +99,7 @@ TEST_F(FtpSlotTest, RetrievesTheFileAndReportsEveryStep) {
         EXPECT_EQ(file.ContentType, "noparsing");
         EXPECT_EQ(task->Queued, 0);
         EXPECT_EQ(slot->InUse(), 0);
+        EXPECT_TRUE(admissionLast && freeAtAdmission);
         EXPECT_EQ(slot->FtpCli().UserName(), "anonymous");
         EXPECT_EQ(slot->FtpCli().PassWord(), "user@void");
 

@@ -47,7 +47,7 @@ protected:
         // A slot's word that it is free again follows every request; the reports keep the rest.
         admissionLast = message.number == messageNumber(EngineMessage::AdmitObjects);
         if (admissionLast) {
-            freeAtAdmission = slot->ready();
+            freeAtAdmission = slot != nullptr && slot->ready();
             return;
         }
         reports.push_back({message.number - WM_USER, message.wParam, message.lParam});

@@ -88,9 +88,9 @@ TEST_F(FtpSlotUnitTest, AFailedConnectEndsTheObjectAsAnFtpErrorAndFreesTheSlot) 
 
     ASSERT_TRUE(runUntilReady());
     const auto offset = [](EngineMessage message) { return static_cast<unsigned>(message); };
-    EXPECT_EQ(reports, (std::vector<unsigned>{offset(EngineMessage::ObjectStarted),
-                                              offset(EngineMessage::FtpError),
-                                              offset(EngineMessage::TaskEnded)}));
+    EXPECT_EQ(reports, (std::vector<unsigned>{
+                           offset(EngineMessage::ObjectStarted), offset(EngineMessage::FtpError),
+                           offset(EngineMessage::TaskEnded), offset(EngineMessage::AdmitObjects)}));
     EXPECT_EQ(lParams[1], 10061) << "the socket's code for a refused connection";
     EXPECT_EQ(object.Status, 500);
     EXPECT_EQ(object.State, ObjectState::Incomplete) << "its known size keeps it resumable";
