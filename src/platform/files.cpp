@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 namespace quillharbor {
@@ -362,6 +363,30 @@ Error FileReplacement::fail(std::string_view action, int code) {
     return *m_error;
 }
 
+// Renames from several threads at once: a rename that drops the old file waits on the file
+// system's journal, for milliseconds when other programs keep it busy, and those waits overlap.
+// After a failure no further rename starts.
+void renameAll(std::vector<FileReplacement>& replacements) {
+    constexpr std::size_t kRenamesPerThread = 64;
+    constexpr std::size_t kMostThreads = 8;
+    const std::size_t threads =
+        std::min(kMostThreads, (replacements.size() + kRenamesPerThread - 1) / kRenamesPerThread);
+    std::atomic<std::size_t> next = 0;
+    std::atomic<bool> failed = false;
+    const auto renameSome = [&] {
+        for (std::size_t index; !failed && (index = next++) < replacements.size();) {
+            if (!replacements[index].rename()) {
+                failed = true;
+            }
+        }
+    };
+    std::vector<std::jthread> helpers;
+    for (std::size_t started = 1; started < threads; ++started) {
+        helpers.emplace_back(renameSome);
+    }
+    renameSome();
+}
+
 Status commitTogether(std::vector<FileReplacement>& replacements) {
     if (replacements.empty()) {
         return {};
@@ -378,9 +403,10 @@ Status commitTogether(std::vector<FileReplacement>& replacements) {
     if (!directory.valid() || ::syncfs(directory.get()) != 0) {
         return systemError("write", replacements.front().m_path, errno);
     }
-    for (FileReplacement& replacement : replacements) {
-        if (Status renamed = replacement.rename(); !renamed) {
-            return renamed;
+    renameAll(replacements);
+    for (const FileReplacement& replacement : replacements) {
+        if (replacement.m_error) {
+            return *replacement.m_error;
         }
     }
     return {};

@@ -67,6 +67,7 @@ public:
 
 private:
     friend Status commitTogether(std::vector<FileReplacement>& replacements);
+    friend void renameAll(std::vector<FileReplacement>& replacements);
     Status rename();
     Error fail(std::string_view action, int code);
 
@@ -80,7 +81,9 @@ private:
 
 // Closes every replacement unflushed, flushes their file system once and then renames each over
 // its file: many files replaced at the cost of one flush. A crash leaves every file whole, old or
-// new. Returns the first failure; the files not committed then keep their old contents.
+// new. A large batch is renamed from several threads at once; after a failure no further rename
+// starts. Returns the first failure in the batch's order; the files not committed then keep their
+// old contents.
 Status commitTogether(std::vector<FileReplacement>& replacements);
 
 Result<std::string> readWholeFile(const std::string& path);
