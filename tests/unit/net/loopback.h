@@ -95,7 +95,11 @@ public:
         m_buffer.erase(0, at + end.size());
         return out;
     }
-    bool waiting() const { return !m_buffer.empty() || readable(fd, 0); }
+    // Whether bytes wait to be read (not the connection's end).
+    bool waiting() const {
+        char byte;
+        return !m_buffer.empty() || ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 1;
+    }
 
     const int fd;
 
