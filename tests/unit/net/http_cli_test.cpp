@@ -106,11 +106,13 @@ protected:
         for (int i = 0; i < 100 && loop.processPending(); ++i) {
         }
     }
-    // Plays the network, one step each: "G[url]" starts a GET, "L[error]" answers the look-up,
-    // "C[error]" the connect, "X<error>" closes, ">bytes" arrive, "E" the peer closes, "A" aborts,
-    // "B" aborts from the next body piece, "S" settles the loop.
-    void play(const std::vector<std::string>& steps) {
-        for (const std::string& step : steps) {
+    // Plays the network, steps parted by "|": "G[url]" starts a GET, "L[error]" answers the
+    // look-up, "C[error]" the connect, "X<error>" closes, ">bytes" arrive, "E" the peer closes,
+    // "A" aborts, "B" aborts from the next body piece, "S" settles the loop.
+    void play(const std::string& script) {
+        for (std::size_t at = 0, end; at < script.size(); at = end + 1) {
+            end = std::min(script.find('|', at), script.size());
+            const std::string step = script.substr(at, end - at);
             const int error = std::atoi(step.c_str() + 1);
             switch (step[0]) {
                 case 'G':
@@ -166,10 +168,10 @@ TEST_F(HttpCliTest, DocumentFromStartToEnd) {
     cli->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
     cli->setContentRangeBegin("3000000000");
     play(
-        {"Ghttp://h.org:8080/dir/setup.exe?x=1", "L", "C",
-         ">HTTP/1.1 206 Partial\r\nContent-Type: TEXT/HTML\r\nContent-Length: 5000000000\r\n"
-         "Content-Range: bytes 3000000000-7999999999/8000000000\r\nAccept-Ranges: bytes\r\n\r\nabc",
-         ">def", "E"});
+        "Ghttp://h.org:8080/dir/setup.exe?x=1|L|C|>HTTP/1.1 206 Partial\r\nContent-Type: "
+        "TEXT/HTML\r\n"
+        "Content-Length: 5000000000\r\nContent-Range: bytes 3000000000-7999999999/8000000000\r\n"
+        "Accept-Ranges: bytes\r\n\r\nabc|>def|E");
     EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup h.org", "connect 127.0.0.1:8080"}));
     EXPECT_EQ(net->sent, std::vector<std::string>{
                              "GET /dir/setup.exe?x=1 HTTP/1.0\r\n"
@@ -192,139 +194,93 @@ TEST_F(HttpCliTest, DocumentFromStartToEnd) {
                                       S::httpConnected, S::httpWaitingHeader, S::httpWaitingBody,
                                       S::httpReady}));
     // A second start while one runs is misuse.
-    play({"G"});
+    play("G");
     EXPECT_THROW(cli->GetASync(), EHttpException);
     cli->Abort();
     settle();
 }
 
 TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
-    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string chunked = ">HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     const std::string ok1 = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n";
     std::string endless;
     for (int i = 0; i < 100; ++i) endless += kContinue;
     // With keep-alive: the first answer, then a second request on the connection if it is kept.
     const auto twice = [&](const std::string& first, const std::string& next = "http://h.org/b") {
-        return std::vector<std::string>{"Ghttp://h.org/a", "L", "C", ">" + first, "S", "G" + next,
-                                        ">" + ok1 + "b",   "S", "A", "S"};
+        return "Ghttp://h.org/a|L|C|>" + first + "|S|G" + next + "|>" + ok1 + "b|S|A|S";
     };
+    const std::string aborted = "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1";
+    const std::string kept = " done 0 0, lookups 1, sent 2";
     struct Row {
         const char* name;
         bool keepAlive;
-        std::vector<std::string> steps;
-        std::string log;  // empty: not checked
-        std::string outcome;
+        std::string script, log, outcome;  // log: empty when not checked
     };
     const Row rows[] = {
-        {"an error status closes at once",
-         false,
-         {"Ghttp://h/missing.gif", "L", "C", ">HTTP/1.0 404 Not Found\r\nA: b\r\n\r\n<p>gone</p>",
-          "S"},
-         "C[dd]<bD",
-         "404 Not Found [<p>gone</p>] done 0, lookups 1, sent 1"},
-        {"a failed look-up",
-         false,
-         {"Ghttp://nowhere.invalid/", "L11001", "S"},
-         "D",
+        {"an error status closes at once", false,
+         "Ghttp://h/missing.gif|L|C|>HTTP/1.0 404 Not Found\r\nA: b\r\n\r\n<p>gone</p>|S",
+         "C[dd]<bD", "404 Not Found [<p>gone</p>] done 0, lookups 1, sent 1"},
+        {"a failed look-up", false, "Ghttp://nowhere.invalid/|L11001|S", "D",
          "801 can't resolve hostname to IP address [] done 11001, lookups 1, sent 0"},
-        {"a refused connect",
-         false,
-         {"Ghttp://h/", "L", "C10061", "X10061", "S"},
-         "D",
+        {"a refused connect", false, "Ghttp://h/|L|C10061|X10061|S", "D",
          "10061 Connection refused (Error #10061) [] done 10061, lookups 1, sent 0"},
-        {"a malformed status line",
-         false,
-         {"Ghttp://h/", "L", "C", ">HTTP/1.0 2OO OK\r\n\r\nbody", "S"},
-         "C[D",
+        {"a malformed status line", false, "Ghttp://h/|L|C|>HTTP/1.0 2OO OK\r\n\r\nbody|S", "C[D",
          "800 Invalid status line [] done 0, lookups 1, sent 1"},
-        {"endless interim answers",
-         false,
-         {"Ghttp://h/", "L", "C", ">" + endless, "S"},
-         "CD",
+        {"endless interim answers", false, "Ghttp://h/|L|C|>" + endless + "|S", "CD",
          "800 Too many interim (1xx) answers [] done 0, lookups 1, sent 1"},
-        {"an abort during the look-up ignores the late answer",
-         false,
-         {"Ghttp://h/", "A", "L", "S"},
-         "D",
+        {"an abort during the look-up ignores the late answer", false, "Ghttp://h/|A|L|S", "D",
          "801 Connection aborted on request [] done 3, lookups 1, sent 0"},
-        {"an abort from inside the body stops it there",
-         false,
-         {"Ghttp://h/", "L", "C", "B",
-          ">HTTP/1.0 200 OK\r\n\r\n" + std::string(3 * HttpResponseParser::BufferSize, 'x'), "S"},
-         "C[d]<b>D",
-         "801 Connection aborted on request [" +
-             std::to_string(HttpResponseParser::BufferSize - 19) + "] done 3, lookups 1, sent 1"},
-        {"a restart right after an abort is not ended by the old request",
-         false,
-         {"Ghttp://h/a", "L", "C", ">HTTP/1.0 200 OK\r\n\r\nxx", "A", "G", "S", "L", "C",
-          ">HTTP/1.0 200 OK\r\n\r\nyy", "E", "S"},
-         "C[d]<b>DC[d]<b>D",
-         "200 OK [xxyy] done 3 0, lookups 2, sent 2"},
-        {"without keep-alive a chunked answer is taken as it comes",
-         false,
-         {"Ghttp://h/", "L", "C", ">" + chunked + "2\r\nab\r\n0\r\n\r\n", "E", "S"},
-         "",
+        {"an abort from inside the body stops it there", false,
+         "Ghttp://h/|L|C|B|>HTTP/1.0 200 OK\r\n\r\n" + std::string(3 * 8192, 'x') + "|S",
+         "C[d]<b>D", "801 Connection aborted on request [8173] done 3, lookups 1, sent 1"},
+        {"a restart right after an abort is not ended by the old request", false,
+         "Ghttp://h/a|L|C|>HTTP/1.0 200 OK\r\n\r\nxx|A|G|S|L|C|>HTTP/1.0 200 OK\r\n\r\nyy|E|S",
+         "C[d]<b>DC[d]<b>D", "200 OK [xxyy] done 3 0, lookups 2, sent 2"},
+        {"without keep-alive a chunked answer is taken as it comes", false,
+         "Ghttp://h/|L|C|" + chunked + "2\r\nab\r\n0\r\n\r\n|E|S", "",
          "200 OK [2\r\nab\r\n0\r\n\r\n] done 0, lookups 1, sent 1"},
         {"kept after a length", true, twice("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"),
-         "C[dd]<b>D[dd]<b>D", "200 OK [hellob] done 0 0, lookups 1, sent 2"},
-        {"kept after chunks", true, twice(chunked + "3\r\nhel\r\n2;x\r\nlo\r\n0\r\n\r\n"), "",
-         "200 OK [hellob] done 0 0, lookups 1, sent 2"},
+         "C[dd]<b>D[dd]<b>D", "200 OK [hellob]" + kept},
+        {"kept after chunks", true, twice(chunked.substr(1) + "3\r\nhel\r\n2;x\r\nlo\r\n0\r\n\r\n"),
+         "", "200 OK [hellob]" + kept},
         {"kept after an HTTP/1.0 answer that keeps", true,
          twice("HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nhi"), "",
-         "200 OK [hib] done 0 0, lookups 1, sent 2"},
+         "200 OK [hib]" + kept},
         {"kept after no content", true, twice("HTTP/1.1 204 No Content\r\n\r\n"), "",
-         "200 OK [b] done 0 0, lookups 1, sent 2"},
+         "200 OK [b]" + kept},
         {"kept after a short error page", true,
          twice("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"), "",
-         "200 OK [goneb] done 0 0, lookups 1, sent 2"},
+         "200 OK [goneb]" + kept},
         {"closed when asked", true,
-         twice("HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok1.substr(17) + "x"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
+         twice("HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok1.substr(17) + "x"), "", aborted},
         {"closed after an HTTP/1.0 answer", true,
-         twice("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
-        // Bytes that came in the same read as the body's end are left alone (noticed, not mended).
-        {"closed after bytes past the body",
-         true,
-         {"Ghttp://h.org/a", "L", "C", ">" + ok1 + "x", ">y", "S", "Ghttp://h.org/b",
-          ">" + ok1 + "b", "S", "A", "S"},
-         "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
+         twice("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), "", aborted},
+        // Bytes that came in the same read as the body's end are not looked at (noticed, left
+        // alone).
+        {"closed after bytes past the body", true,
+         "Ghttp://h.org/a|L|C|>" + ok1 + "x|>y|S|Ghttp://h.org/b|>" + ok1 + "b|S|A|S", "", aborted},
         {"closed after a long error page", true,
-         twice("HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
+         twice("HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"), "", aborted},
         {"closed after an error page of no length", true, twice("HTTP/1.1 500 Oops\r\n\r\nx"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
-        {"not for another server", true, twice(ok1 + "x", "http://other.org/"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
-        {"not for another port", true, twice(ok1 + "x", "http://h.org:81/"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
-        {"not for another scheme", true, twice(ok1 + "x", "https://h.org/"), "",
-         "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1"},
+         aborted},
+        {"not for another server", true, twice(ok1 + "x", "http://other.org/"), "", aborted},
+        {"not for another port", true, twice(ok1 + "x", "http://h.org:81/"), "", aborted},
+        {"not for another scheme", true, twice(ok1 + "x", "https://h.org/"), "", aborted},
         // The server had given up on the kept connection, then closes the fresh one too.
-        {"a kept connection closed is retried once on a fresh one",
-         true,
-         {"Ghttp://h.org/a", "L", "C", ">" + ok1 + "a", "S", "Ghttp://h.org/b", "E", "S", "L", "C",
-          "E", "S"},
-         "C[dd]<b>DCD",
+        {"a kept connection closed is retried once on a fresh one", true,
+         "Ghttp://h.org/a|L|C|>" + ok1 + "a|S|Ghttp://h.org/b|E|S|L|C|E|S", "C[dd]<b>DCD",
          "0  [a] done 0 0, lookups 2, sent 3"},
-        {"a cut chunked body",
-         true,
-         {"Ghttp://h/", "L", "C", ">" + chunked + "5\r\nhello\r\n", "E", "S"},
-         "",
+        {"a cut chunked body", true, "Ghttp://h/|L|C|" + chunked + "5\r\nhello\r\n|E|S", "",
          "200 OK [hello] done 0, lookups 1, sent 1, cut"},
-        {"a malformed chunked body",
-         true,
-         {"Ghttp://h/", "L", "C", ">" + chunked + "5\r\nhello\r\nzz\r\n", "S"},
-         "",
-         "800 Bad chunked body: missing chunk size [hello] done 0, lookups 1, sent 1, cut"},
+        {"a malformed chunked body", true, "Ghttp://h/|L|C|" + chunked + "5\r\nhello\r\nzz\r\n|S",
+         "", "800 Bad chunked body: missing chunk size [hello] done 0, lookups 1, sent 1, cut"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         fresh();
         abortInBody = false;
         cli->setKeepAlive(row.keepAlive);
-        play(row.steps);
+        play(row.script);
         EXPECT_EQ(row.log.empty() ? row.log : log, row.log);
         EXPECT_EQ(outcome(), row.outcome);
         EXPECT_FALSE(net->isOpen && !row.keepAlive);
@@ -342,10 +298,9 @@ TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
     cli->setContentRangeBegin("100");
     cli->setReference("http://u:p@a.org/from.html");
     // A range on the redirect says nothing of the body that follows it.
-    play({"Ghttp://a.org/old.htm", "L", "C",
-          ">HTTP/1.0 302 Found\r\nLocation: http://b.org:81/new.htm\r\n"
-          "Content-Range: bytes 100-199/200\r\n\r\nmoved",
-          "S", "L", "C", ">HTTP/1.0 200 OK\r\n\r\nnew", "E", "S"});
+    play(
+        "Ghttp://a.org/old.htm|L|C|>HTTP/1.0 302 Found\r\nLocation: http://b.org:81/new.htm\r\n"
+        "Content-Range: bytes 100-199/200\r\n\r\nmoved|S|L|C|>HTTP/1.0 200 OK\r\n\r\nnew|E|S");
     EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
     EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup a.org", "connect 127.0.0.1:80", "close",
                                                     "lookup b.org", "connect 127.0.0.1:81"}));
@@ -367,20 +322,19 @@ TEST_F(HttpCliTest, HttpsGoesOverTlsAndItsCredentialsNeverLeaveIt) {
     cli->setUsername("u");
     cli->setPassword("p");
     cli->setFollowHttps(true);
-    play({"Ghttps://a.org/x", "L", "C", ">HTTP/1.0 302 Found\r\nLocation: http://a.org/y\r\n\r\n",
-          "S", "L", "C"});
+    play("Ghttps://a.org/x|L|C|>HTTP/1.0 302 Found\r\nLocation: http://a.org/y\r\n\r\n|S|L|C");
     EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup a.org", "tls a.org verified",
                                                     "connect 127.0.0.1:443", "close",
                                                     "lookup a.org", "connect 127.0.0.1:80"}));
     EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
     EXPECT_EQ(net->sent[1].find("Authorization"), std::string::npos);
     // A certificate refused ends the request with its reason.
-    play({"A", "S"});
+    play("A|S");
     cli->setVerifyCertificates(false);
     cli->setProxy("proxy:3128");
-    play({"Ghttps://b.org/", "L"});
+    play("Ghttps://b.org/|L");
     EXPECT_EQ(net->calls[net->calls.size() - 2], "tls b.org tunnelled");
-    play({"C" + std::to_string(kTlsWrongHostName), "S"});
+    play("C" + std::to_string(kTlsWrongHostName) + "|S");
     EXPECT_EQ(cli->StatusCode(), kTlsWrongHostName);
     EXPECT_EQ(cli->ReasonPhrase(), "certificate for another host name");
 }
