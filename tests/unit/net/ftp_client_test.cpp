@@ -19,8 +19,7 @@
 namespace quillharbor {
 namespace {
 
-using Table = std::vector<std::pair<std::string, std::string>>;
-const Table Login = {{"USER", "331 Password required"}, {"PASS", "230 Logged in"}};
+const std::string Login = "USER=331 Password required|PASS=230 Logged in";
 
 // The server's side of a control connection; every command it receives is recorded.
 struct Ftp {
@@ -34,16 +33,17 @@ struct Ftp {
             commands.push_back(line);
         return line;
     }
-    // Answers commands from the table until one is not in it; returns that one.
-    std::string answer(const Table& table) {
+    // Answers commands from the table ("USER=reply|PASS=reply...": four letters each) until one
+    // is not in it, which it returns.
+    std::string answer(const std::string& table) {
         for (;;) {
             const std::string got = command();
-            const auto known = std::find_if(table.begin(), table.end(), [&](const auto& row) {
-                return got.starts_with(row.first);
-            });
-            if (known == table.end())
+            const std::size_t at =
+                got.empty() ? std::string::npos : ("|" + table).find("|" + got.substr(0, 4));
+            if (at == std::string::npos)
                 return got;
-            reply(known->second);
+            const std::size_t from = at + 5;
+            reply(table.substr(from, table.find('|', from) - from));
         }
     }
 };
@@ -123,6 +123,13 @@ protected:
             client->setPort(server->port());
         }
     }
+    // A server that sends the greeting and answers from the table until a command is not in it.
+    void serve(const std::string& greeting, const std::string& table) {
+        fresh([=](Ftp& s) {
+            s.peer.send(greeting);
+            s.answer(table);
+        });
+    }
     // Connects, then starts `next` once connected.
     void connectThen(void (TFtpClient::*next)()) {
         onDone = [this, next](TFtpRequest request, int error) {
@@ -164,16 +171,11 @@ private:
 };
 
 TEST_F(FtpClientTest, SingleStepsAfterConnectAndQuit) {
-    fresh([](Ftp& s) {
-        // The reply ends at its own code followed by a blank, not at the line that looks like one.
-        s.reply("220-Welcome\r\n150 files at most\r\n220 ready");
-        if (s.answer({Login[0],
-                      Login[1],
-                      {"CWD", "250 \"/pub/x\"\"y\" is current"},
-                      {"TYPE", "200 Type set"},
-                      {"SIZE", "213 3221225472"}}) == "QUIT")
-            s.reply("221 Bye");
-    });
+    // The reply ends at its own code followed by a blank, not at the line that looks like one.
+    serve("220-Welcome\r\n150 files at most\r\n220 ready\r\n",
+          Login +
+              "|CWD =250 \"/pub/x\"\"y\" is current|TYPE=200 Type set|SIZE=213 3221225472|QUIT=221 "
+              "Bye");
     int greetings = 0;
     client->OnSessionConnected = [&](TFtpClient&, int) { ++greetings; };
     client->setHostDirName("");
@@ -266,13 +268,8 @@ TEST_F(FtpClientTest, RetrievalsEndAfterReplyAndCloseWithTheWholeFile) {
             const std::string passive = "227 Entering Passive Mode (10,9,8,7," +
                                         std::to_string(data.port() / 256) + "," +
                                         std::to_string(data.port() % 256) + ").";
-            if (s.answer({Login[0],
-                          Login[1],
-                          {"CWD", "250 OK"},
-                          {"TYPE", "200 Type set"},
-                          {"PORT", "200 PORT ok"},
-                          {"PASV", passive},
-                          {"REST", "200 REST ignored"}}) != "RETR file.bin")
+            if (s.answer(Login + "|CWD =250 OK|TYPE=200 Type set|PORT=200 PORT ok|PASV=" + passive +
+                         "|REST=200 REST ignored") != "RETR file.bin")
                 return;
             const auto port =
                 std::find_if(s.commands.rbegin(), s.commands.rend(),
@@ -336,87 +333,76 @@ TEST_F(FtpClientTest, RetrievalsEndAfterReplyAndCloseWithTheWholeFile) {
 
 TEST_F(FtpClientTest, FailuresEndTheRequestWithTheirCode) {
     using R = TFtpRequest;
-    const auto greetThenLogin = [](Ftp& s) {
-        s.reply("220 ready");
-        while (
-            s.answer({Login[0], Login[1], {"PASV", "227 Entering Passive Mode (127,0,0,1,0)"}}) !=
-            "") {
-        }
-    };
-    const auto proxy = [this] {
-        client->setConnectionType(TFtpConnectionType::ftpProxy);
-        client->setProxyServer("127.0.0.1");
-    };
+    const std::string passive = Login + "|PASV=227 Entering Passive Mode (127,0,0,1,0)";
     struct Row {
         const char* name;
-        std::function<void(Ftp&)> script;  // none: nobody listens
-        std::function<void()> start;
+        std::string greeting, table;  // no greeting: nobody listens
+        char start;  // 'c' connect, 'd' then change directory, 'r' then retrieve through a proxy,
+                     // 'f' the same into a missing folder, 'x' refused, 'a' abort in the look-up
         Done done;
         std::string text;  // in the last response or the error message
     };
-    const Row rows[] = {
-        {"the server hangs up instead of answering",
-         [](Ftp& s) {
-             s.reply("220 ready");
-             s.answer(Login);
-         },
-         [this] { connectThen(&TFtpClient::changeDirectory); },
-         {R::ChangeDirectory, 500},
-         ""},
-        {"busy greeting",
-         [](Ftp& s) { s.reply("421 Too many users"); },
-         [this] { client->connect(); },
-         {R::Connect, 421},
-         "421 Too many users"},
-        {"a line that never ends within the reply buffer",
-         [](Ftp& s) {
-             s.peer.send(std::string(4095, '2'));
-             s.command();
-         },
-         [this] { client->connect(); },
-         {R::Connect, 500},
-         ""},
-        {"refused",
-         nullptr,
-         [this] {
-             client->setPort(test::closedPort());
-             client->connect();
-         },
-         {R::Connect, 10061},
-         "500 Connection refused (Winsock error #10061)"},
-        // No connection yet whose close would report the request.
-        {"aborted during the look-up",
-         nullptr,
-         [this] {
-             client->setHostName("localhost");
-             client->connect();
-             EXPECT_EQ(client->State(), TFtpState::LookingUp);
-             client->AbortAsync();
-         },
-         {R::Connect, 426},
-         ""},
-        {"the local file cannot be created",
-         greetThenLogin,
-         [&] {
-             proxy();
-             client->setLocalFileName(local("no/such/dir/file.bin"));
-             connectThen(&TFtpClient::retrieve);
-         },
-         {R::Retrieve, 550},
-         "cannot create '"},
-        {"a passive reply without a port",
-         greetThenLogin,
-         [&] {
-             proxy();
-             connectThen(&TFtpClient::retrieve);
-         },
-         {R::Retrieve, 550},
-         "Unable to establish data connection, error #10022"},
-    };
+    const Row rows[] = {{"the server hangs up instead of answering",
+                         "220 ready\r\n",
+                         Login,
+                         'd',
+                         {R::ChangeDirectory, 500},
+                         ""},
+                        {"busy greeting",
+                         "421 Too many users\r\n",
+                         "",
+                         'c',
+                         {R::Connect, 421},
+                         "421 Too many users"},
+                        {"a line that never ends within the reply buffer",
+                         std::string(4095, '2'),
+                         "",
+                         'c',
+                         {R::Connect, 500},
+                         ""},
+                        {"refused",
+                         "",
+                         "",
+                         'x',
+                         {R::Connect, 10061},
+                         "500 Connection refused (Winsock error #10061)"},
+                        // No connection yet whose close would report the request.
+                        {"aborted during the look-up", "", "", 'a', {R::Connect, 426}, ""},
+                        {"the local file cannot be created",
+                         "220 ready\r\n",
+                         passive,
+                         'f',
+                         {R::Retrieve, 550},
+                         "cannot create '"},
+                        {"a passive reply without a port",
+                         "220 ready\r\n",
+                         passive,
+                         'r',
+                         {R::Retrieve, 550},
+                         "Unable to establish data connection, error #10022"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        fresh(row.script);
-        row.start();
+        fresh();
+        if (!row.greeting.empty())
+            serve(row.greeting, row.table);
+        if (row.start == 'r' || row.start == 'f') {
+            client->setConnectionType(TFtpConnectionType::ftpProxy);
+            client->setProxyServer("127.0.0.1");
+        }
+        if (row.start == 'f')
+            client->setLocalFileName(local("no/such/dir/file.bin"));
+        if (row.start == 'x')
+            client->setPort(test::closedPort());
+        if (row.start == 'a')
+            client->setHostName("localhost");
+        if (row.start == 'd' || row.start == 'r' || row.start == 'f')
+            connectThen(row.start == 'd' ? &TFtpClient::changeDirectory : &TFtpClient::retrieve);
+        else
+            client->connect();
+        if (row.start == 'a') {
+            EXPECT_EQ(client->State(), TFtpState::LookingUp);
+            client->AbortAsync();
+        }
         ASSERT_TRUE(runUntilDone(3, true));
         EXPECT_EQ(done.back(), row.done);
         EXPECT_NE((client->LastResponse() + "\n" + client->ErrorMessage()).find(row.text),
@@ -430,10 +416,7 @@ TEST_F(FtpClientTest, FailuresEndTheRequestWithTheirCode) {
 }
 
 TEST_F(FtpClientTest, AbortReturnsWhenTheClientIsDestroyedWhileItWaits) {
-    fresh([](Ftp& s) {
-        s.reply("220 ready");
-        s.answer(Login);
-    });
+    serve("220 ready\r\n", Login);
     bool restarted = false;
     client->OnStateChange = [&](TFtpClient& sender) {
         // A request started from a handler keeps Abort waiting.
@@ -453,10 +436,7 @@ TEST_F(FtpClientTest, AbortReturnsWhenTheClientIsDestroyedWhileItWaits) {
 }
 
 TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
-    fresh([](Ftp& s) {
-        s.reply("220 ready");
-        s.answer(Login);
-    });
+    serve("220 ready\r\n", Login);
     client->connect();
     client->connect();
     client->size();
@@ -479,10 +459,7 @@ TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
     EXPECT_THROW(client->receive(), FtpException);
     client->AbortAsync();
 
-    fresh([](Ftp& s) {
-        s.reply("220 ready");
-        s.command();
-    });
+    serve("220 ready\r\n", "");
     client->setUserName("");
     // An exception thrown by a handler the loop runs stops the session.
     onDone = [](TFtpRequest, int) { throw std::runtime_error("handler failed"); };
