@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -60,15 +58,6 @@ protected:
             if (const std::string data = s.ReceiveStr(); !data.empty())
                 events.push_back("data " + data);
         };
-    }
-    // A socket connected to the returned descriptor over loopback.
-    int connectTo(TWSocket& socket, RawListener& listener) {
-        socket.setAddr("127.0.0.1");
-        socket.setPort(listener.portText());
-        socket.Connect();
-        const int peer = listener.accept();
-        EXPECT_TRUE(runUntil([&] { return socket.State() == TSocketState::wsConnected; }));
-        return peer;
     }
     // One end of a socket pair adopted by `socket`; the other end is returned.
     static int adopt(TWSocket& socket) {
@@ -123,7 +112,11 @@ TEST_F(WSocketTest, MisuseRaisesOrReportsAndEveryCloseResetsTheSession) {
     socket.OnChangeState = [&](TWSocket&, TSocketState, TSocketState now) {
         states.push_back(toString(now));
     };
-    const int peer = connectTo(socket, listener);
+    socket.setAddr("127.0.0.1");
+    socket.setPort(listener.portText());
+    socket.Connect();
+    const int peer = listener.accept();
+    EXPECT_TRUE(runUntil([&] { return socket.State() == TSocketState::wsConnected; }));
     EXPECT_EQ(states, (std::vector<std::string>{"wsOpened", "wsConnecting", "wsConnected"}));
     EXPECT_EQ(socket.PeerAddr() + ":" + socket.PeerPort(), "127.0.0.1:" + listener.portText());
     socket.Close();
