@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/http_cli.h"
 #include "net/http_exception.h"
+#include "net/loopback.h"
 #include "net/tls_failure.h"
 #include "platform/loop_fixture.h"
 
@@ -20,10 +22,9 @@ public:
     void lookup(const std::string& host) override { calls.push_back("lookup " + host); }
     void cancelLookup() override { calls.push_back("cancel"); }
     void plan(const HttpSessionPlan& plan) override {
-        if (plan.tls) {
+        if (plan.tls)
             calls.push_back("tls " + plan.serverName + (plan.verify ? " verified" : "") +
                             (plan.tunnelRequest.empty() ? "" : " tunnelled"));
-        }
     }
     void connect(const std::string& address, const std::string& port) override {
         calls.push_back("connect " + address + ":" + port);
@@ -38,10 +39,7 @@ public:
     }
     void close() override {
         calls.push_back("close");
-        if (isOpen) {
-            isOpen = false;
-            events->onClosed(0);
-        }
+        peerCloses();
     }
     bool open() const override { return isOpen; }
     TWSocket* socket() override { return nullptr; }
@@ -49,34 +47,39 @@ public:
     // The server's bytes arrive and are read the way the socket's receive loop reads them.
     void arrive(const std::string& bytes) {
         incoming += bytes;
-        while (!incoming.empty() && isOpen) {
-            const std::size_t before = incoming.size();
+        for (std::size_t before = 0; !incoming.empty() && isOpen && incoming.size() != before;) {
+            before = incoming.size();
             events->onDataAvailable();
-            if (incoming.size() == before) {
-                break;
-            }
         }
     }
     void peerCloses() {
-        if (isOpen) {
-            isOpen = false;
+        if (std::exchange(isOpen, false))
             events->onClosed(0);
-        }
     }
 
     Events* events = nullptr;
-    std::vector<std::string> calls;
-    std::vector<std::string> sent;
+    std::vector<std::string> calls, sent;
     std::string incoming;
     bool isOpen = false;
 };
 
+const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+
 class HttpCliTest : public LoopTest {
 protected:
-    HttpCliTest() {
+    HttpCliTest() { fresh(); }
+    void TearDown() override {
+        cli.reset();
+        LoopTest::TearDown();
+    }
+
+    void fresh() {
         auto owned = std::make_unique<FakeTransport>();
         net = owned.get();
         cli = std::make_unique<THttpCli>(loop, std::move(owned));
+        log.clear();
+        body.clear();
+        doneErrors.clear();
         const auto note = [this](const char* what) {
             return [this, what](THttpCli&) { log += what; };
         };
@@ -85,101 +88,208 @@ protected:
         cli->OnHeaderData = note("d");
         cli->OnHeaderEnd = note("]");
         cli->OnDocBegin = note("<");
-        cli->OnDocData = [this](THttpCli&, const char* data, std::size_t length) {
+        cli->OnDocData = [this](THttpCli& c, const char* data, std::size_t length) {
             body.append(data, length);
             log += "b";
+            if (abortInBody)
+                c.Abort();
         };
         cli->OnDocEnd = note(">");
         cli->OnLocationChange = [this](THttpCli& c) { log += "L(" + c.Location() + ")"; };
         cli->OnRequestDone = [this](THttpCli&, THttpRequest, int error) {
             log += "D";
-            doneErrors.push_back(error);
+            doneErrors += (doneErrors.empty() ? "" : " ") + std::to_string(error);
         };
     }
-    void TearDown() override {
-        cli.reset();
-        LoopTest::TearDown();
-    }
-
     // Runs the loop until nothing is left to do.
     void settle() {
         for (int i = 0; i < 100 && loop.processPending(); ++i) {
         }
     }
-    // Starts a GET and lets the look-up and the connect succeed.
-    void startConnected(const std::string& url) {
-        cli->setURL(url);
-        cli->GetASync();
-        net->events->onLookupDone(0, "127.0.0.1");
-        net->events->onConnected(0);
+    // Plays the network, steps parted by "|": "G[url]" starts a GET, "L[error]" answers the
+    // look-up, "C[error]" the connect, "X<error>" closes, ">bytes" arrive, "E" the peer closes,
+    // "A" aborts, "B" aborts from the next body piece, "S" settles the loop.
+    void play(const std::string& script) {
+        for (std::size_t at = 0, end; at < script.size(); at = end + 1) {
+            end = std::min(script.find('|', at), script.size());
+            const std::string step = script.substr(at, end - at);
+            const int error = std::atoi(step.c_str() + 1);
+            switch (step[0]) {
+                case 'G':
+                    if (step.size() > 1)
+                        cli->setURL(step.substr(1));
+                    cli->GetASync();
+                    break;
+                case 'L':
+                    net->events->onLookupDone(error, error ? "" : "127.0.0.1");
+                    break;
+                case 'C':
+                    net->events->onConnected(error);
+                    break;
+                case 'X':
+                    net->events->onClosed(error);
+                    break;
+                case '>':
+                    net->arrive(step.substr(1));
+                    break;
+                case 'E':
+                    net->peerCloses();
+                    break;
+                case 'A':
+                    cli->Abort();
+                    break;
+                case 'B':
+                    abortInBody = true;
+                    break;
+                case 'S':
+                    settle();
+                    break;
+            }
+        }
+    }
+    // The request's end: status, reason, the body (or its size when long) and the errors reported.
+    std::string outcome() const {
+        return std::to_string(cli->StatusCode()) + " " + cli->ReasonPhrase() + " [" +
+               (body.size() < 80 ? body : std::to_string(body.size())) + "] done " + doneErrors +
+               ", lookups " +
+               std::to_string(std::count_if(net->calls.begin(), net->calls.end(),
+                                            [](auto& c) { return c.starts_with("lookup"); })) +
+               ", sent " + std::to_string(net->sent.size()) + (cli->BodyCut() ? ", cut" : "");
     }
 
     FakeTransport* net = nullptr;
     std::unique_ptr<THttpCli> cli;
-    std::string log;
-    std::string body;
-    std::vector<int> doneErrors;
+    std::string log, body, doneErrors;
+    bool abortInBody = false;
 };
 
 TEST_F(HttpCliTest, DocumentFromStartToEnd) {
     std::vector<THttpState> states;
     cli->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
     cli->setContentRangeBegin("3000000000");
-    cli->setURL("http://h.org:8080/dir/setup.exe?x=1");
-    cli->GetASync();
-    EXPECT_EQ(cli->ContentRangeBegin(), "");
-    EXPECT_EQ(net->calls, std::vector<std::string>{"lookup h.org"});
-    net->events->onLookupDone(0, "127.0.0.1");
-    EXPECT_EQ(net->calls.back(), "connect 127.0.0.1:8080");
-    net->events->onConnected(0);
-    ASSERT_EQ(net->sent.size(), 1u);
-    EXPECT_EQ(net->sent[0],
-              "GET /dir/setup.exe?x=1 HTTP/1.0\r\n"
-              "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
-              "User-Agent: Mozilla/3.0 (compatible)\r\n"
-              "Host: h.org:8080\r\n"
-              "Range: bytes=3000000000-\r\n\r\n");
-    net->arrive(
-        "HTTP/1.1 206 Partial\r\nContent-Type: TEXT/HTML\r\nContent-Length: 5000000000\r\n"
-        "Content-Range: bytes 3000000000-7999999999/8000000000\r\nAccept-Ranges: bytes\r\n\r\n"
-        "abc");
-    net->arrive("def");
-    net->peerCloses();
-    EXPECT_EQ(log, "C[ddddd]<bb>");
+    play(
+        "Ghttp://h.org:8080/dir/setup.exe?x=1|L|C|>HTTP/1.1 206 Partial\r\nContent-Type: "
+        "TEXT/HTML\r\n"
+        "Content-Length: 5000000000\r\nContent-Range: bytes 3000000000-7999999999/8000000000\r\n"
+        "Accept-Ranges: bytes\r\n\r\nabc|>def|E");
+    EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup h.org", "connect 127.0.0.1:8080"}));
+    EXPECT_EQ(net->sent, std::vector<std::string>{
+                             "GET /dir/setup.exe?x=1 HTTP/1.0\r\n"
+                             "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
+                             "User-Agent: Mozilla/3.0 (compatible)\r\n"
+                             "Host: h.org:8080\r\n"
+                             "Range: bytes=3000000000-\r\n\r\n"});
     EXPECT_EQ(cli->State(), THttpState::httpWaitingBody);  // ready only from the loop
     settle();
     EXPECT_EQ(log, "C[ddddd]<bb>D");
-    EXPECT_EQ(doneErrors, std::vector<int>{0});
-    EXPECT_EQ(body, "abcdef");
-    EXPECT_EQ(cli->StatusCode(), 206);
-    EXPECT_EQ(cli->ContentLength(), 5000000000);
-    EXPECT_EQ(cli->ContentType(), "text/html");
-    EXPECT_EQ(cli->ContentRangeBegin(), "3000000000");
-    EXPECT_EQ(cli->ContentRangeEnd(), "7999999999");
-    EXPECT_EQ(cli->AcceptRanges(), "bytes");
-    EXPECT_EQ(cli->RcvdCount(), 6);
-    EXPECT_EQ(cli->DocName(), "setup.htm");
-    EXPECT_EQ(cli->Location(), "http://h.org:8080/dir/setup.exe?x=1");
-    EXPECT_EQ(states,
-              (std::vector<THttpState>{THttpState::httpNotConnected, THttpState::httpDnsLookup,
-                                       THttpState::httpDnsLookupDone, THttpState::httpConnected,
-                                       THttpState::httpWaitingHeader, THttpState::httpWaitingBody,
-                                       THttpState::httpReady}));
-}
-
-TEST_F(HttpCliTest, BusyWhileARequestRuns) {
-    cli->setURL("http://h/");
-    cli->GetASync();
-    try {
-        cli->GetASync();
-        FAIL() << "a second start was accepted";
-    } catch (const EHttpException& e) {
-        EXPECT_EQ(e.code(), 1);
-        EXPECT_STREQ(e.what(), "HTTP component is busy");
-    }
-    EXPECT_EQ(net->calls.size(), 1u);
+    EXPECT_EQ(outcome(), "206 Partial [abcdef] done 0, lookups 1, sent 1");
+    EXPECT_EQ(std::to_string(cli->ContentLength()) + " " + cli->ContentType() + " " +
+                  cli->ContentRangeBegin() + "-" + cli->ContentRangeEnd() + " " +
+                  cli->AcceptRanges() + " " + std::to_string(cli->RcvdCount()) + " " +
+                  cli->DocName() + " " + cli->Location(),
+              "5000000000 text/html 3000000000-7999999999 bytes 6 setup.htm "
+              "http://h.org:8080/dir/setup.exe?x=1");
+    using S = THttpState;
+    EXPECT_EQ(states, (std::vector<S>{S::httpNotConnected, S::httpDnsLookup, S::httpDnsLookupDone,
+                                      S::httpConnected, S::httpWaitingHeader, S::httpWaitingBody,
+                                      S::httpReady}));
+    // A second start while one runs is misuse.
+    play("G");
+    EXPECT_THROW(cli->GetASync(), EHttpException);
     cli->Abort();
     settle();
+}
+
+TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
+    const std::string chunked = ">HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string ok1 = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n";
+    std::string endless;
+    for (int i = 0; i < 100; ++i) endless += kContinue;
+    // With keep-alive: the first answer, then a second request on the connection if it is kept.
+    const auto twice = [&](const std::string& first, const std::string& next = "http://h.org/b") {
+        return "Ghttp://h.org/a|L|C|>" + first + "|S|G" + next + "|>" + ok1 + "b|S|A|S";
+    };
+    const std::string aborted = "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1";
+    const std::string kept = " done 0 0, lookups 1, sent 2";
+    struct Row {
+        const char* name;
+        bool keepAlive;
+        std::string script, log, outcome;  // log: empty when not checked
+    };
+    const Row rows[] = {
+        {"an error status closes at once", false,
+         "Ghttp://h/missing.gif|L|C|>HTTP/1.0 404 Not Found\r\nA: b\r\n\r\n<p>gone</p>|S",
+         "C[dd]<bD", "404 Not Found [<p>gone</p>] done 0, lookups 1, sent 1"},
+        {"a failed look-up", false, "Ghttp://nowhere.invalid/|L11001|S", "D",
+         "801 can't resolve hostname to IP address [] done 11001, lookups 1, sent 0"},
+        {"a refused connect", false, "Ghttp://h/|L|C10061|X10061|S", "D",
+         "10061 Connection refused (Error #10061) [] done 10061, lookups 1, sent 0"},
+        {"a malformed status line", false, "Ghttp://h/|L|C|>HTTP/1.0 2OO OK\r\n\r\nbody|S", "C[D",
+         "800 Invalid status line [] done 0, lookups 1, sent 1"},
+        {"endless interim answers", false, "Ghttp://h/|L|C|>" + endless + "|S", "CD",
+         "800 Too many interim (1xx) answers [] done 0, lookups 1, sent 1"},
+        {"an abort during the look-up ignores the late answer", false, "Ghttp://h/|A|L|S", "D",
+         "801 Connection aborted on request [] done 3, lookups 1, sent 0"},
+        {"an abort from inside the body stops it there", false,
+         "Ghttp://h/|L|C|B|>HTTP/1.0 200 OK\r\n\r\n" + std::string(3 * 8192, 'x') + "|S",
+         "C[d]<b>D", "801 Connection aborted on request [8173] done 3, lookups 1, sent 1"},
+        {"a restart right after an abort is not ended by the old request", false,
+         "Ghttp://h/a|L|C|>HTTP/1.0 200 OK\r\n\r\nxx|A|G|S|L|C|>HTTP/1.0 200 OK\r\n\r\nyy|E|S",
+         "C[d]<b>DC[d]<b>D", "200 OK [xxyy] done 3 0, lookups 2, sent 2"},
+        {"without keep-alive a chunked answer is taken as it comes", false,
+         "Ghttp://h/|L|C|" + chunked + "2\r\nab\r\n0\r\n\r\n|E|S", "",
+         "200 OK [2\r\nab\r\n0\r\n\r\n] done 0, lookups 1, sent 1"},
+        {"kept after a length", true, twice("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"),
+         "C[dd]<b>D[dd]<b>D", "200 OK [hellob]" + kept},
+        {"kept after chunks", true, twice(chunked.substr(1) + "3\r\nhel\r\n2;x\r\nlo\r\n0\r\n\r\n"),
+         "", "200 OK [hellob]" + kept},
+        {"kept after an HTTP/1.0 answer that keeps", true,
+         twice("HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nhi"), "",
+         "200 OK [hib]" + kept},
+        {"kept after no content", true, twice("HTTP/1.1 204 No Content\r\n\r\n"), "",
+         "200 OK [b]" + kept},
+        {"kept after a short error page", true,
+         twice("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"), "",
+         "200 OK [goneb]" + kept},
+        {"closed when asked", true,
+         twice("HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok1.substr(17) + "x"), "", aborted},
+        {"closed after an HTTP/1.0 answer", true,
+         twice("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), "", aborted},
+        // Bytes that came in the same read as the body's end are not looked at (noticed, left
+        // alone).
+        {"closed after bytes past the body", true,
+         "Ghttp://h.org/a|L|C|>" + ok1 + "x|>y|S|Ghttp://h.org/b|>" + ok1 + "b|S|A|S", "", aborted},
+        {"closed after a long error page", true,
+         twice("HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"), "", aborted},
+        {"closed after an error page of no length", true, twice("HTTP/1.1 500 Oops\r\n\r\nx"), "",
+         aborted},
+        {"not for another server", true, twice(ok1 + "x", "http://other.org/"), "", aborted},
+        {"not for another port", true, twice(ok1 + "x", "http://h.org:81/"), "", aborted},
+        {"not for another scheme", true, twice(ok1 + "x", "https://h.org/"), "", aborted},
+        // The server had given up on the kept connection, then closes the fresh one too.
+        {"a kept connection closed is retried once on a fresh one", true,
+         "Ghttp://h.org/a|L|C|>" + ok1 + "a|S|Ghttp://h.org/b|E|S|L|C|E|S", "C[dd]<b>DCD",
+         "0  [a] done 0 0, lookups 2, sent 3"},
+        {"a cut chunked body", true, "Ghttp://h/|L|C|" + chunked + "5\r\nhello\r\n|E|S", "",
+         "200 OK [hello] done 0, lookups 1, sent 1, cut"},
+        {"a malformed chunked body", true, "Ghttp://h/|L|C|" + chunked + "5\r\nhello\r\nzz\r\n|S",
+         "", "800 Bad chunked body: missing chunk size [hello] done 0, lookups 1, sent 1, cut"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fresh();
+        abortInBody = false;
+        cli->setKeepAlive(row.keepAlive);
+        play(row.script);
+        EXPECT_EQ(row.log.empty() ? row.log : log, row.log);
+        EXPECT_EQ(outcome(), row.outcome);
+        EXPECT_FALSE(net->isOpen && !row.keepAlive);
+        // Kept connections ask for it; a retry sends the same request again.
+        EXPECT_EQ(row.keepAlive && net->sent[0].find(" HTTP/1.1\r\n") != std::string::npos &&
+                      !net->sent[0].ends_with("\r\nConnection: keep-alive\r\n\r\n"),
+                  false);
+        EXPECT_TRUE(net->sent.size() < 3 || net->sent[1] == net->sent[2]);
+    }
 }
 
 TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
@@ -187,20 +297,13 @@ TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
     cli->setPassword("p");
     cli->setContentRangeBegin("100");
     cli->setReference("http://u:p@a.org/from.html");
-    startConnected("http://a.org/old.htm");
-    EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
-    EXPECT_NE(net->sent[0].find("Referer: http://a.org/from.html\r\n"), std::string::npos);
     // A range on the redirect says nothing of the body that follows it.
-    net->arrive(
-        "HTTP/1.0 302 Found\r\nLocation: http://b.org:81/new.htm\r\n"
-        "Content-Range: bytes 100-199/200\r\n\r\nmoved");
-    EXPECT_EQ(log, "C[ddd]L(http://b.org:81/new.htm)");
-    EXPECT_EQ(net->calls.back(), "close");
-    settle();  // the next location is looked up from the loop
-    EXPECT_EQ(net->calls.back(), "lookup b.org");
-    net->events->onLookupDone(0, "127.0.0.1");
-    EXPECT_EQ(net->calls.back(), "connect 127.0.0.1:81");
-    net->events->onConnected(0);
+    play(
+        "Ghttp://a.org/old.htm|L|C|>HTTP/1.0 302 Found\r\nLocation: http://b.org:81/new.htm\r\n"
+        "Content-Range: bytes 100-199/200\r\n\r\nmoved|S|L|C|>HTTP/1.0 200 OK\r\n\r\nnew|E|S");
+    EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
+    EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup a.org", "connect 127.0.0.1:80", "close",
+                                                    "lookup b.org", "connect 127.0.0.1:81"}));
     EXPECT_EQ(net->sent[1],
               "GET /new.htm HTTP/1.0\r\n"
               "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
@@ -208,13 +311,9 @@ TEST_F(HttpCliTest, RedirectsAcrossHostsRepeatTheRangeButNotTheCredentials) {
               "User-Agent: Mozilla/3.0 (compatible)\r\n"
               "Host: b.org:81\r\n"
               "Range: bytes=100-\r\n\r\n");
-    net->arrive("HTTP/1.0 200 OK\r\n\r\nnew");
-    net->peerCloses();
-    settle();
     EXPECT_EQ(log, "C[ddd]L(http://b.org:81/new.htm)C[d]<b>D");
     EXPECT_EQ(body, "new");
     EXPECT_EQ(cli->ContentRangeBegin(), "") << "the whole document came";
-    EXPECT_EQ(cli->Location(), "http://b.org:81/new.htm");
     EXPECT_EQ(cli->RcvdHeader().size(), 4u);
     EXPECT_EQ(cli->DocName(), "old.htm");
 }
@@ -223,258 +322,89 @@ TEST_F(HttpCliTest, HttpsGoesOverTlsAndItsCredentialsNeverLeaveIt) {
     cli->setUsername("u");
     cli->setPassword("p");
     cli->setFollowHttps(true);
-    startConnected("https://a.org/x");
-    EXPECT_EQ(net->calls[1], "tls a.org verified");
-    EXPECT_EQ(net->calls[2], "connect 127.0.0.1:443");
+    play("Ghttps://a.org/x|L|C|>HTTP/1.0 302 Found\r\nLocation: http://a.org/y\r\n\r\n|S|L|C");
+    EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup a.org", "tls a.org verified",
+                                                    "connect 127.0.0.1:443", "close",
+                                                    "lookup a.org", "connect 127.0.0.1:80"}));
     EXPECT_NE(net->sent[0].find("Authorization: Basic dTpw\r\n"), std::string::npos);
-    net->arrive("HTTP/1.0 302 Found\r\nLocation: http://a.org/y\r\n\r\n");
-    settle();
-    net->events->onLookupDone(0, "127.0.0.1");
-    EXPECT_EQ(net->calls.back(), "connect 127.0.0.1:80") << "no TLS asked for";
-    net->events->onConnected(0);
     EXPECT_EQ(net->sent[1].find("Authorization"), std::string::npos);
-
     // A certificate refused ends the request with its reason.
-    cli->Abort();
-    settle();
+    play("A|S");
     cli->setVerifyCertificates(false);
     cli->setProxy("proxy:3128");
-    cli->setURL("https://b.org/");
-    cli->GetASync();
-    net->events->onLookupDone(0, "127.0.0.1");
+    play("Ghttps://b.org/|L");
     EXPECT_EQ(net->calls[net->calls.size() - 2], "tls b.org tunnelled");
-    net->events->onConnected(kTlsWrongHostName);
-    settle();
+    play("C" + std::to_string(kTlsWrongHostName) + "|S");
     EXPECT_EQ(cli->StatusCode(), kTlsWrongHostName);
     EXPECT_EQ(cli->ReasonPhrase(), "certificate for another host name");
 }
 
-TEST_F(HttpCliTest, ErrorStatusClosesAtOnceButHandlesWhatCameWithIt) {
-    startConnected("http://h/missing.gif");
-    net->arrive("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<p>gone</p>");
-    EXPECT_EQ(net->calls.back(), "close");
-    EXPECT_EQ(log, "C[dd]<b");
-    settle();
-    EXPECT_EQ(log, "C[dd]<bD");
-    EXPECT_EQ(doneErrors, std::vector<int>{0});
-    EXPECT_EQ(cli->StatusCode(), 404);
-    EXPECT_EQ(cli->ReasonPhrase(), "Not Found");
-    EXPECT_EQ(body, "<p>gone</p>");
-}
+// With keep-alive on real loopback sockets, the test as the server.
+class HttpCliLoopbackTest : public LoopTest {};
 
-TEST_F(HttpCliTest, FailuresOfLookupConnectAndHeader) {
-    cli->setURL("http://nowhere.invalid/");
-    cli->GetASync();
-    net->events->onLookupDone(11001, "");
-    settle();
-    EXPECT_EQ(cli->StatusCode(), 801);
-    EXPECT_EQ(cli->ReasonPhrase(), "can't resolve hostname to IP address");
-    EXPECT_EQ(doneErrors, std::vector<int>{11001});
-
-    cli->GetASync();
-    net->events->onLookupDone(0, "127.0.0.1");
-    net->events->onConnected(10061);
-    net->events->onClosed(10061);  // the socket closes after a failed connect
-    settle();
-    EXPECT_EQ(cli->StatusCode(), 10061);
-    EXPECT_EQ(cli->ReasonPhrase(), "Connection refused (Error #10061)");
-    EXPECT_EQ(doneErrors, (std::vector<int>{11001, 10061}));
-
-    startConnected("http://h/");
-    net->arrive("HTTP/1.0 2OO OK\r\n\r\nbody");
-    settle();
-    EXPECT_EQ(cli->StatusCode(), 800);
-    EXPECT_FALSE(net->isOpen);
-    EXPECT_EQ(log, "DDC[D");
-    EXPECT_EQ(doneErrors, (std::vector<int>{11001, 10061, 0}));
-}
-
-TEST_F(HttpCliTest, AbortDuringLookupReportsOnceAndIgnoresTheLateAnswer) {
-    cli->setURL("http://h/");
-    cli->GetASync();
-    cli->Abort();
-    EXPECT_EQ(net->calls.back(), "cancel");
-    EXPECT_EQ(cli->State(), THttpState::httpReady);
-    EXPECT_EQ(log, "");  // never inside the call
-    net->events->onLookupDone(0, "127.0.0.1");
-    settle();
-    EXPECT_EQ(log, "D");
-    EXPECT_EQ(doneErrors, std::vector<int>{3});
-    EXPECT_EQ(cli->StatusCode(), 801);
-    EXPECT_EQ(cli->ReasonPhrase(), "Connection aborted on request");
-}
-
-TEST_F(HttpCliTest, AbortFromInsideTheBodyStopsItThere) {
-    cli->OnDocData = [this](THttpCli& c, const char*, std::size_t) {
-        log += "b";
-        c.Abort();
+TEST_F(HttpCliLoopbackTest, AShortRedirectBodyIsReadSoItsConnectionCarriesTheNextLocation) {
+    test::RawListener listener;
+    THttpCli cli(loop);
+    cli.setKeepAlive(true);
+    int sessions = 0;
+    bool done = false;
+    std::string body;
+    cli.OnSessionConnected = [&](THttpCli&) { ++sessions; };
+    cli.OnDocData = [&](THttpCli&, const char* data, std::size_t length) {
+        body.append(data, length);
     };
-    startConnected("http://h/");
-    net->arrive("HTTP/1.0 200 OK\r\n\r\n" + std::string(3 * HttpResponseParser::BufferSize, 'x'));
-    settle();
-    EXPECT_EQ(log, "C[d]<b>D");
-    EXPECT_EQ(doneErrors, std::vector<int>{3});
-    // The first read held the status line too.
-    EXPECT_EQ(cli->RcvdCount(), static_cast<std::int64_t>(HttpResponseParser::BufferSize - 19));
-}
-
-TEST_F(HttpCliTest, ARestartRightAfterAbortIsNotEndedByTheOldRequest) {
-    startConnected("http://h/a");
-    net->arrive("HTTP/1.0 200 OK\r\n\r\nxx");
-    cli->Abort();
-    cli->GetASync();  // before the loop delivered anything of the aborted request
-    settle();
-    EXPECT_EQ(log, "C[d]<b>D");
-    EXPECT_EQ(cli->State(), THttpState::httpDnsLookup);
-    net->events->onLookupDone(0, "127.0.0.1");
-    net->events->onConnected(0);
-    net->arrive("HTTP/1.0 200 OK\r\n\r\nyy");
-    net->peerCloses();
-    settle();
-    EXPECT_EQ(log, "C[d]<b>DC[d]<b>D");
-    EXPECT_EQ(doneErrors, (std::vector<int>{3, 0}));
-}
-
-// ---- keep-alive ----
-
-class KeepAliveTest : public HttpCliTest {
-protected:
-    KeepAliveTest() { cli->setKeepAlive(true); }
-    // A whole request over a new connection, answered with response.
-    void fetchFresh(const std::string& url, const std::string& response) {
-        startConnected(url);
-        net->arrive(response);
-        settle();
-    }
-    void fetchKept(const std::string& url, const std::string& response) {
-        cli->setURL(url);
-        cli->GetASync();
-        net->arrive(response);
-        settle();
-    }
-};
-
-TEST_F(KeepAliveTest, FramedBodiesEndWithoutACloseAndTheConnectionServesTheNextRequest) {
-    struct Case {
+    cli.OnRequestDone = [&](THttpCli&, THttpRequest, int) { done = true; };
+    std::vector<std::unique_ptr<test::Peer>> peers;
+    const auto accept = [&] { peers.push_back(std::make_unique<test::Peer>(listener.accept())); };
+    const std::string longer(THttpCli::MaxKeptBody + 1, 'x');
+    const struct {
         const char* name;
-        std::string response;
-        std::string body;
+        std::string redirect;  // the answer's head after its status line, and its body
+        bool kept;
+    } rows[] = {
+        {"of known length", "Content-Length: 5\r\n\r\nmoved", true},
+        {"empty", "Content-Length: 0\r\n\r\n", true},
+        {"chunked", "Transfer-Encoding: chunked\r\n\r\n5\r\nmoved\r\n0\r\n\r\n", true},
+        {"after interim answers", "Content-Length: 1\r\n\r\nm", true},
+        {"longer than kept",
+         "Content-Length: " + std::to_string(longer.size()) + "\r\n\r\n" + longer, false},
+        {"chunked and longer than kept",
+         "Transfer-Encoding: chunked\r\n\r\n10001\r\n" + longer.substr(0, 0x10001) +
+             "\r\n0\r\n\r\n",
+         false},
+        {"of no length", "Connection: keep-alive\r\n\r\nmoved", false},
+        {"closing", "Connection: close\r\nContent-Length: 5\r\n\r\nmoved", false},
+        {"with bytes past its body", "Content-Length: 4\r\n\r\nmoved", false},
     };
-    const Case cases[] = {
-        {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello"},
-        {"chunked",
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nhel\r\n2;x\r\nlo\r\n0\r\n\r\n",
-         "hello"},
-        {"HTTP/1.0 answer that keeps",
-         "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\nhi", "hi"},
-        {"no content", "HTTP/1.1 204 No Content\r\n\r\n", ""},
-        {"short error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone", "gone"},
-    };
-    for (const Case& c : cases) {
-        log.clear();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
         body.clear();
-        net->calls.clear();
-        net->sent.clear();
-        fetchFresh("http://h.org/a", c.response);
-        EXPECT_EQ(body, c.body) << c.name;
-        EXPECT_TRUE(net->isOpen) << c.name;
-        EXPECT_EQ(cli->State(), THttpState::httpReady) << c.name;
-        fetchKept("http://h.org/b", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb");
-        EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup h.org", "connect 127.0.0.1:80"}))
-            << c.name << ": the second request went over the kept connection";
-        ASSERT_EQ(net->sent.size(), 2u);
-        EXPECT_TRUE(net->sent[1].starts_with("GET /b HTTP/1.1\r\n")) << net->sent[1];
-        EXPECT_EQ(doneErrors.back(), 0);
-        net->close();
+        done = false;
+        sessions = 0;
+        cli.setURL("http://127.0.0.1:" + listener.portText() + "/b");
+        cli.GetASync();
+        ASSERT_TRUE(runUntil([&] { return cli.State() == THttpState::httpWaitingHeader; }));
+        accept();
+        EXPECT_TRUE(peers.back()->until("\r\n\r\n").starts_with("GET /b HTTP/1.1\r\n"));
+        const std::string interim = std::string(row.name).starts_with("after") ? kContinue : "";
+        peers.back()->send(interim + "HTTP/1.1 301 Moved\r\nLocation: /c\r\n" + row.redirect);
+        runUntil([&] {
+            return peers.back()->waiting() ||
+                   (sessions > 1 && cli.State() == THttpState::httpWaitingHeader);
+        });
+        EXPECT_EQ(peers.back()->waiting(), row.kept);
+        if (!peers.back()->waiting())
+            accept();
+        EXPECT_TRUE(peers.back()->until("\r\n\r\n").starts_with("GET /c HTTP/1.1\r\n"));
+        // Without a length of its own the answer ends with its connection, whatever the
+        // redirect's length said.
+        peers.back()->send(kContinue +
+                           "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nthe whole page");
+        ::shutdown(peers.back()->fd, SHUT_WR);
+        EXPECT_TRUE(runUntil([&] { return done; }));
+        EXPECT_EQ(cli.StatusCode(), 200);
+        EXPECT_EQ(body, "the whole page");
     }
-    EXPECT_EQ(net->sent[0],
-              "GET /a HTTP/1.1\r\n"
-              "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
-              "User-Agent: Mozilla/3.0 (compatible)\r\n"
-              "Host: h.org\r\n"
-              "Connection: keep-alive\r\n\r\n");
-}
-
-TEST_F(KeepAliveTest, AConnectionThatCannotGoOnIsClosed) {
-    struct Case {
-        const char* name;
-        std::string response;
-    };
-    const Case cases[] = {
-        {"close asked", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\n\r\nx"},
-        {"HTTP/1.0 answer", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"},
-        {"bytes past the body", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nxy"},
-        {"long error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"},
-        {"error page of no length", "HTTP/1.1 500 Oops\r\n\r\nx"},
-    };
-    for (const Case& c : cases) {
-        net->calls.clear();
-        fetchFresh("http://h.org/a", c.response);
-        fetchKept("http://h.org/b", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb");
-        EXPECT_EQ(std::count(net->calls.begin(), net->calls.end(), "connect 127.0.0.1:80"), 1)
-            << c.name << ": the second request waits for its own connection";
-        cli->Abort();
-        settle();
-    }
-}
-
-TEST_F(KeepAliveTest, AKeptConnectionServesOnlyTheSameServerPortAndScheme) {
-    for (const char* next : {"http://other.org/", "http://h.org:81/", "https://h.org/"}) {
-        net->calls.clear();
-        fetchFresh("http://h.org/a", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-        cli->setURL(next);
-        cli->GetASync();
-        EXPECT_EQ(net->calls[2], "close") << next;
-        EXPECT_TRUE(net->calls[3].starts_with("lookup")) << next;
-        cli->Abort();
-        settle();
-    }
-}
-
-TEST_F(KeepAliveTest, AConnectionTheServerClosedIsRetriedOnceOnAFreshOne) {
-    fetchFresh("http://h.org/a", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\na");
-    cli->setURL("http://h.org/b");
-    cli->GetASync();
-    net->peerCloses();  // the server had given up on the connection meanwhile
-    settle();
-    EXPECT_EQ(net->calls.back(), "lookup h.org");
-    net->events->onLookupDone(0, "127.0.0.1");
-    net->events->onConnected(0);
-    net->peerCloses();  // and closes the fresh one too: that is a failure now
-    settle();
-    EXPECT_EQ(net->sent.size(), 3u);
-    EXPECT_EQ(net->sent[1], net->sent[2]);
-    EXPECT_EQ(doneErrors, (std::vector<int>{0, 0}));
-    EXPECT_EQ(log.substr(log.size() - 2), "CD") << log;
-    EXPECT_EQ(cli->StatusCode(), 0);
-}
-
-TEST_F(KeepAliveTest, ACutOrMalformedChunkedBodyIsNoWholeDocument) {
-    const std::string header = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-    startConnected("http://h.org/a");
-    net->arrive(header + "5\r\nhello\r\n");
-    net->peerCloses();
-    settle();
-    EXPECT_TRUE(cli->BodyCut());
-    EXPECT_EQ(body, "hello");
-
-    startConnected("http://h.org/b");
-    EXPECT_FALSE(cli->BodyCut());
-    net->arrive(header + "5\r\nhello\r\nzz\r\n");
-    settle();
-    EXPECT_EQ(cli->StatusCode(), kHttpClientFailure);
-    EXPECT_EQ(cli->ReasonPhrase(), "Bad chunked body: missing chunk size");
-    EXPECT_FALSE(net->isOpen);
-}
-
-TEST_F(HttpCliTest, WithoutKeepAliveAChunkedAnswerIsTakenAsItComes) {
-    startConnected("http://h.org/a");
-    const std::string coded = "2\r\nab\r\n0\r\n\r\n";
-    net->arrive("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + coded);
-    net->peerCloses();
-    settle();
-    EXPECT_EQ(body, coded);
-    EXPECT_FALSE(cli->BodyCut());
 }
 
 }  // namespace
