@@ -408,11 +408,12 @@ void THttpCli::onBody(const char* data, std::size_t length) {
         takeRedirectBody(std::string_view(data, length));
         return;
     }
-    m_framing.take(std::string_view(data, length), *this);
+    const std::size_t taken = m_framing.take(std::string_view(data, length), *this);
     if (m_framing.failed()) {
         fail(kHttpClientFailure, "Bad chunked body: " + m_framing.failure(), 0);
     } else if (m_framing.complete()) {
-        endBody();
+        // Bytes past the body in the same read: the connection is out of step.
+        endBody(taken == length);
     }
 }
 
@@ -424,12 +425,12 @@ void THttpCli::onDecoded(const char* data, std::size_t length) {
     fire(OnDocData, data, length);
 }
 
-void THttpCli::endBody() {
+void THttpCli::endBody(bool inStep) {
     m_bodyEnded = true;
     if (m_finished || m_state == THttpState::httpAborting) {
         return;
     }
-    if (!m_framing.reusable()) {
+    if (!inStep || !m_framing.reusable()) {
         closeConnection();
         return;
     }

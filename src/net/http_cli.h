@@ -220,8 +220,9 @@ private:
     void onBody(const char* data, std::size_t length) override;
     // ChunkedDecoder::Sink: body bytes, the transfer coding undone.
     void onDecoded(const char* data, std::size_t length) override;
-    // The framed body is whole: the connection is kept for the next request or closed.
-    void endBody();
+    // The framed body is whole: the connection is kept for the next request, or closed when it
+    // cannot carry one or is out of step (inStep false: bytes came past the body).
+    void endBody(bool inStep = true);
 
     MessageLoop& m_loop;
     Handle m_handle = 0;

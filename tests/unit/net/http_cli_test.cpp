@@ -255,10 +255,9 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
          twice("HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok1.substr(17) + "x"), "", aborted},
         {"closed after an HTTP/1.0 answer", true,
          twice("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), "", aborted},
-        // Bytes that came in the same read as the body's end are not looked at (noticed, left
-        // alone).
         {"closed after bytes past the body", true,
          "Ghttp://h.org/a|L|C|>" + ok1 + "x|>y|S|Ghttp://h.org/b|>" + ok1 + "b|S|A|S", "", aborted},
+        {"closed after bytes past the body in the same read", true, twice(ok1 + "xy"), "", aborted},
         {"closed after a long error page", true,
          twice("HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"), "", aborted},
         {"closed after an error page of no length", true, twice("HTTP/1.1 500 Oops\r\n\r\nx"), "",
