@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,47 +21,38 @@
 
 namespace quillharbor::test {
 
-// Records what the engine asked of the screen. Reading the records it is handed makes
-// AddressSanitizer catch a record used after it was freed.
+// Records what the engine asked of the screen, as "Call name". Reading the records it is handed
+// makes AddressSanitizer catch a record used after it was freed.
 class RecordingView : public EngineView {
 public:
     std::vector<TTask*> SelectedTasks() override { return selection; }
     std::vector<TDnObj*> SelectedObjects(ObjectListPage page) override {
         return objectSelection[page];
     }
-    void AddTaskRow(TTask& task) override { calls.push_back("AddTaskRow " + task.Name); }
-    void SelectTaskRow(TTask& task) override { calls.push_back("SelectTaskRow " + task.Name); }
-    void DeleteTaskRow(TTask& task) override { calls.push_back("DeleteTaskRow " + task.Name); }
+    void AddTaskRow(TTask& task) override { log("AddTaskRow", task.Name); }
+    void SelectTaskRow(TTask& task) override { log("SelectTaskRow", task.Name); }
+    void DeleteTaskRow(TTask& task) override { log("DeleteTaskRow", task.Name); }
     void RefreshTaskIcons() override { calls.push_back("RefreshTaskIcons"); }
     void ClearCurrentTask() override { calls.push_back("ClearCurrentTask"); }
-    void AddObjectRow(TDnObj& object) override { calls.push_back("AddObjectRow " + object.URL); }
-    void RefreshObjectRow(TDnObj& object) override {
-        calls.push_back("RefreshObjectRow " + object.URL);
-    }
+    void AddObjectRow(TDnObj& object) override { log("AddObjectRow", object.URL); }
+    void RefreshObjectRow(TDnObj& object) override { log("RefreshObjectRow", object.URL); }
     void FillObjectLists() override { calls.push_back("FillObjectLists"); }
-    void ShowObjectStarted(TDnObj& object) override {
-        calls.push_back("ShowObjectStarted " + object.URL);
-    }
-    void ShowObjectReceiving(TDnObj& object) override {
-        calls.push_back("ShowObjectReceiving " + object.URL);
-    }
-    void ShowObjectProgress(TDnObj& object) override {
-        calls.push_back("ShowObjectProgress " + object.URL);
-    }
-    void ShowTaskCounters(TTask& task) override {
-        calls.push_back("ShowTaskCounters " + task.Name);
-    }
+    void ShowObjectStarted(TDnObj& object) override { log("ShowObjectStarted", object.URL); }
+    void ShowObjectReceiving(TDnObj& object) override { log("ShowObjectReceiving", object.URL); }
+    void ShowObjectProgress(TDnObj& object) override { log("ShowObjectProgress", object.URL); }
+    void ShowTaskCounters(TTask& task) override { log("ShowTaskCounters", task.Name); }
     void UpdateCommands() override { calls.push_back("UpdateCommands"); }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
     void ShowLinkDropped(const TDnObj&, const std::string& link, LinkDrop why) override {
-        dropped.push_back((why == LinkDrop::TooLong     ? "too long "
-                           : why == LinkDrop::FileLimit ? "file limit "
-                                                        : "filtered ") +
-                          link.substr(0, 20));
+        static const char* const kinds[] = {"too long ", "file limit ", "filtered "};
+        dropped.push_back(kinds[static_cast<int>(why)] + link.substr(0, 20));
     }
     void SetStatusText(int pane, const std::string& text) override { status[pane] = text; }
-    void OpenNewTask(const std::string& url) override { calls.push_back("OpenNewTask " + url); }
-    void OpenEditTask(TTask& task) override { calls.push_back("OpenEditTask " + task.Name); }
+    void OpenNewTask(const std::string& url) override { log("OpenNewTask", url); }
+    void OpenEditTask(TTask& task) override { log("OpenEditTask", task.Name); }
+    bool called(const std::string& call) const {
+        return std::find(calls.begin(), calls.end(), call) != calls.end();
+    }
 
     std::vector<TTask*> selection;
     std::map<ObjectListPage, std::vector<TDnObj*>> objectSelection;
@@ -68,6 +60,9 @@ public:
     std::vector<std::string> notifications;
     std::vector<std::string> dropped;  // the kind and the first 20 bytes of each dropped link
     std::map<int, std::string> status;
+
+private:
+    void log(const char* call, const std::string& name) { calls.push_back(call + (" " + name)); }
 };
 
 class FakeDropSource : public DropSource {
@@ -106,21 +101,16 @@ class RecordingTaskFiles : public TaskFileWriter {
 public:
     Status WriteTaskFile(const TTask& task, const std::string& path) override {
         written.push_back(path);
-        if (failWith) {
-            return *failWith;
-        }
-        return replaceFileAtomically(path, task.Name);
+        return failWith ? Status(*failWith) : replaceFileAtomically(path, task.Name);
     }
-
-    std::vector<Error> SaveRunningTasks(const TaskList& tasks,
-                                        const std::string& programDir) override {
+    std::vector<Error> SaveRunningTasks(const TaskList& tasks, const std::string& dir) override {
         std::vector<Error> errors;
         for (const TTask& task : tasks) {
-            if (task.State == TaskState::Running) {
-                if (Status written = WriteTaskFile(task, programDir + task.Name + ".tsf");
-                    !written) {
-                    errors.push_back(written.error());
-                }
+            if (task.State != TaskState::Running) {
+                continue;
+            }
+            if (Status status = WriteTaskFile(task, dir + task.Name + ".tsf"); !status) {
+                errors.push_back(status.error());
             }
         }
         return errors;
@@ -164,8 +154,7 @@ public:
     }
     void Start(TDnObj& object) override {
         m_object = &object;
-        IdleTicks = 0;
-        BusyTicks = 0;
+        IdleTicks = BusyTicks = 0;
         if (object.State != ObjectState::RobotsRequest) {
             object.State = ObjectState::Retrieving;
         }
@@ -258,10 +247,7 @@ public:
     bool IsRASConnected() override { return connected; }
     void Hangup() override { ++hangups; }
 
-    bool present = true;
-    bool loads = true;
-    bool installed = true;
-    bool connected = false;
+    bool present = true, loads = true, installed = true, connected = false;
     int hangups = 0;
 };
 

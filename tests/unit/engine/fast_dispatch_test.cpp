@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scheduler_test_fixture.h"
-#include "model/message_identity.h"
+#include "engine/engine_test_fixture.h"
 
 namespace quillharbor::test {
 namespace {
@@ -17,11 +16,11 @@ using ::testing::ElementsAre;
 // Both dispatch modes run one admission: the same objects start in the same order, duplicates
 // and stopped tasks are handled alike, and the task ends alike. Only the moment differs: with
 // FastDispatch a slot freed by a report takes its next object before any tick.
-class FastDispatchTest : public SchedulerTest, public ::testing::WithParamInterface<bool> {
+class FastDispatchTest : public EngineTest, public ::testing::WithParamInterface<bool> {
 protected:
     bool fast() const { return GetParam(); }
     void startWith(const std::string& general) {
-        SchedulerTest::startWith(general + "FastDispatch=" + (fast() ? "1" : "0") + "\n");
+        EngineTest::startWith(general + "FastDispatch=" + (fast() ? "1" : "0") + "\n");
         engine().StartScheduler();
     }
     // The slot's transfer ends as a real one does: the object settles and its report follows.
@@ -35,9 +34,7 @@ protected:
         }
         pump();
     }
-    std::string serving(int slot) {
-        return http(slot).Obj() != nullptr ? http(slot).Obj()->URL : "(idle)";
-    }
+    std::string serving(int slot) { return EngineTest::serving(http(slot)); }
 };
 
 TEST_P(FastDispatchTest, SameOrderSameSettlingSameEndOnlySooner) {
@@ -80,8 +77,7 @@ TEST_P(FastDispatchTest, SameOrderSameSettlingSameEndOnlySooner) {
 
 TEST_P(FastDispatchTest, PauseIsKeptBetweenOneSlotsTransfers) {
     startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=400\n");
-    TTask& task = *create("t", "http://h/a");
-    queue(task, "http://h/b");
+    queue(*create("t", "http://h/a"), "http://h/b");
     // The tick's mode rests two whole ticks and starts on the third; the fast one rests 400 ms
     // by the slot's own timer, ticks or not.
     const auto rest = [&] {

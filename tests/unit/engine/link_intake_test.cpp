@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/link_intake_fixture.h"
+#include "engine/engine_test_fixture.h"
 #include "model/link_admission.h"
 
 namespace quillharbor::test {
@@ -10,64 +10,132 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST_F(LinkIntakeTest, NewLinksBecomeQueuedChildrenOneLevelDeeper) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/docs/old.html");
-    t.BoundaryPrefix = "http://h/";
-    TDnObj& start = *t.Objects.head();
-    // Redirected: its links are relative to where it was retrieved from.
-    start.Location = "http://h/new/index.html";
-    scan(start, "index.html",
-         "<a href=a.html><img src=a.html><a href=\"#top\"><a href=/b.html>"
-         "<a href=http://elsewhere/c.html><a href=ftp://h/f.zip><a href=mailto:x@h>");
+// The real link intake and no transfer slots: tests play the HTTP slot's part by saving
+// documents and posting what it posts.
+class LinkIntakeTest : public EngineTest {
+protected:
+    LinkIntakeTest() { m_realIntake = true; }
+    void SetUp() override { startWith("MaxHTTPConns=0\nMaxFTPConns=0\nObeyRobotExclusion=0\n"); }
+    // "URL level" of each queued object, in queue order.
+    std::vector<std::string> queued() {
+        std::vector<std::string> urls;
+        for (TDnObj* at = state().Queue.head(); at != nullptr; at = at->QueueNext) {
+            urls.push_back(at->URL + " " + std::to_string(at->Level));
+        }
+        return urls;
+    }
+    // The task's robots.txt request for host, or nullptr.
+    static TDnObj* request(const TTask& owner, const std::string& host) {
+        for (TDnObj& each : owner.Objects) {
+            if (each.State == ObjectState::RobotsRequest && each.URL == host + "/robots.txt") {
+                return &each;
+            }
+        }
+        return nullptr;
+    }
+};
 
-    EXPECT_EQ(start.State, ObjectState::Done);
-    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/new/a.html", "http://h/b.html"));
-    TDnObj& a = *find(t, "http://h/new/a.html");
-    EXPECT_EQ(a.Level, 2);
-    EXPECT_EQ(a.Referrer, "http://h/new/index.html");
-    EXPECT_EQ(a.State, ObjectState::Queued);
-    EXPECT_TRUE(called("AddObjectRow http://h/new/a.html"));
-    // Outside the boundary and FTP without FollowFTP create nothing.
-    EXPECT_EQ(find(t, "http://elsewhere/c.html"), nullptr);
-    EXPECT_EQ(find(t, "ftp://h/f.zip"), nullptr);
-    // Two new objects; the page itself no longer counts as queued. Robots rules are off.
-    EXPECT_EQ(t.Total, 3);
-    EXPECT_EQ(t.Queued, 2);
-    EXPECT_EQ(t.State, TaskState::Running);
-    EXPECT_EQ(state().HostExclList.HostExclFind("http://h"), nullptr);
+// What one scanned page queues: links resolved against where the page was retrieved from,
+// within the boundary, FTP only with FollowFTP, each once and one level deeper; trailing
+// slashes only for names that may be directories (an FTP listing says what is one); the file
+// limit and over-long links drop links and say so.
+TEST_F(LinkIntakeTest, WhatAPageQueues) {
+    const std::string overlong = std::string(8 * 1024, 'x');
+    const struct {
+        const char* name;
+        const char* url;
+        const char* boundary;
+        const char* location;
+        int maxFiles;
+        bool trySlashes;
+        std::string html;
+        std::vector<std::string> queued;
+        std::vector<std::string> dropped;
+    } rows[] = {
+        {"redirected page",
+         "http://h/docs/old.html",
+         "http://h/",
+         "http://h/new/index.html",
+         0,
+         false,
+         "<a href=a.html><img src=a.html><a href=\"#top\"><a href=/b.html><a href=ftp://h/f.zip>"
+         "<a href=http://elsewhere/c.html><a href=mailto:x@h>",
+         {"http://h/new/a.html 2", "http://h/b.html 2"},
+         {}},
+        {"file limit",
+         "http://h/",
+         "",
+         "",
+         3,
+         false,
+         "<a href=ftp://h/x.zip><a href=" + overlong +
+             "><a href=a.html><a href=a.html><a href=b.html><a href=c.html><a href=d.html>",
+         {"http://h/a.html 2", "http://h/b.html 2"},
+         {"too long http://h/xxxxxxxxxxx", "file limit http://h/c.html"}},
+        {"slashes",
+         "http://h/",
+         "",
+         "",
+         0,
+         true,
+         "<a href=/dir><a href=/a.html><a href=/sub/><a href=/run?x=1><a href=//other>",
+         {"http://h/dir/ 2", "http://h/a.html 2", "http://h/sub/ 2", "http://h/run?x=1 2",
+          "http://other/ 2"},
+         {}},
+        {"ftp listing",
+         "ftp://f/pub/",
+         "ftp://f/pub/",
+         "",
+         0,
+         true,
+         "<a href=ftp://f/pub/README><a href=ftp://f/pub/sub%20dir/><a href=ftp://f/other/x>",
+         {"ftp://f/pub/README 2", "ftp://f/pub/sub%20dir/ 2"},
+         {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        m_view = RecordingView{};
+        TTask& t = wideTask("t" + std::to_string(&row - rows), row.url, 0, row.maxFiles);
+        t.BoundaryPrefix = row.boundary;
+        if (row.trySlashes) {
+            TaskSetFlag(t, TaskFlag::TrySlashes);
+        }
+        TDnObj& start = *t.Objects.head();
+        start.Location = row.location;
+        scan(start, "index.html", row.html);
+        EXPECT_EQ(start.State, ObjectState::Done);
+        EXPECT_EQ(queued(), row.queued);
+        EXPECT_EQ(m_view.dropped, row.dropped);
+        EXPECT_EQ(t.Queued, static_cast<int>(row.queued.size())) << "the page no longer counts";
+        EXPECT_EQ(t.Total, static_cast<int>(row.queued.size()) + 1);
+        EXPECT_TRUE(
+            m_view.called("AddObjectRow " + row.queued[0].substr(0, row.queued[0].find(' '))));
+    }
+    EXPECT_EQ(state().HostExclList.HostExclFind("http://h"), nullptr) << "robots rules are off";
 }
 
 // A page settled as a copy is scanned from the other task's file, relative to where that task
 // retrieved it; the local names of a copy it has rewritten stand for its objects' URLs.
 TEST_F(LinkIntakeTest, CopiedPageIsScannedFromTheOtherTasksFile) {
-    startWith("ObeyRobotExclusion=0\n");
-    const struct {
-        const char* contentType;
-        const char* page;
-    } cases[] = {
+    const std::pair<const char*, const char*> pages[] = {
         {"text/html", "<a href=sub/q.html#top><img src='../a%20b.gif'><a href=http://x/c.html>"},
         {"text/html Parsed",
-         "<a href=q.html#top><img src='a%20b.gif'><a href=http://x/c.html><a href=gone.html><a "
-         "href=mailto:m@h>"},
+         "<a href=q.html#top><img src='a%20b.gif'><a href=http://x/c.html><a href=gone.html>"},
     };
-    int round = 0;
-    for (const auto& [contentType, html] : cases) {
-        const std::string suffix = std::to_string(++round);
-        TTask& first = task("first" + suffix, "http://h/d/p.html");
+    for (const auto& [contentType, html] : pages) {
+        SCOPED_TRACE(contentType);
+        const std::string suffix = std::to_string(contentType[9] == 0);
+        TTask& first = wideTask("first " + suffix, "http://h/d/p.html");
         TDnObj& page = *first.Objects.head();
         page.Location = "http://h/e/p.html";
-        save(page, "p.html", html);
+        save(page, "p.html", html, ObjectState::Done);
         page.ContentType = contentType;
-        page.State = ObjectState::Done;
         for (const auto& [url, name] : {std::pair{"http://h/e/sub/q.html", "q.html"},
                                         std::pair{"http://h/a%20b.gif", "a b.gif"}}) {
-            TDnObj& retrieved = *NewDnObj(first, url, 2);
-            retrieved.LocalName = name;
-            retrieved.State = ObjectState::Done;
+            NewDnObj(first, url, 2)->LocalName = name;
         }
-
-        TTask& second = task("second" + suffix, "http://h/d/p.html");
+        TTask& second = wideTask("second " + suffix, "http://h/d/p.html");
         TDnObj& copy = *second.Objects.head();
         state().Queue.QueueRemove(copy);
         copy.State = ObjectState::RetrievedByOther;
@@ -75,66 +143,35 @@ TEST_F(LinkIntakeTest, CopiedPageIsScannedFromTheOtherTasksFile) {
         state().SeenList.SeenInsert(copy);
         post(EngineMessage::ScanLinks, identityOf(copy));
         pump();
-
-        EXPECT_EQ(copy.State, ObjectState::RetrievedByOther);
         std::vector<std::string> created;
         for (const TDnObj& object : second.Objects) {
             created.push_back(object.URL);
         }
         EXPECT_THAT(created, ElementsAre("http://h/a%20b.gif", "http://h/d/p.html",
-                                         "http://h/e/sub/q.html", "http://x/c.html"))
-            << contentType;
+                                         "http://h/e/sub/q.html", "http://x/c.html"));
         EXPECT_EQ(find(second, "http://h/e/sub/q.html")->Referrer, "http://h/e/p.html");
+        EXPECT_EQ(copy.State, ObjectState::RetrievedByOther);
         EXPECT_EQ(second.Queued, 3);
     }
-}
-
-TEST_F(LinkIntakeTest, FileLimitAndOverlongLinksDropLinksAndSaySo) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/", 0, 3);
-    const std::string overlong = std::string(8 * 1024, 'x');
-    // Refused links do not use up the limit; it is reached after two new objects.
-    scan(*t.Objects.head(), "index.html",
-         "<a href=ftp://h/x.zip><a href=" + overlong +
-             "><a href=a.html><a href=a.html>"
-             "<a href=b.html><a href=a.html><a href=c.html><a href=d.html>");
-    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/a.html", "http://h/b.html"));
-    EXPECT_EQ(t.Total, 3);
-    EXPECT_EQ(t.Queued, 2);
-    EXPECT_THAT(m_view.dropped,
-                ElementsAre("too long http://h/xxxxxxxxxxx", "file limit http://h/c.html"))
-        << "a held link past the limit is no loss";
 }
 
 // Requisites stay at their page's level: a page of the last level is scanned for them alone,
 // and a style sheet's references are requisites at its level too.
 TEST_F(LinkIntakeTest, RequisitesAddNoLevel) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/d/index.html", 2);
+    TTask& t = wideTask("t", "http://h/d/index.html", 2);
     TaskSetFlag(t, TaskFlag::PageRequisites);
-    TDnObj& start = *t.Objects.head();
-    scan(start, "index.html", "<a href=p.html><link rel=stylesheet href=s.css>");
-    ASSERT_THAT(queuedUrls(), ElementsAre("http://h/d/p.html", "http://h/d/s.css"));
-    EXPECT_EQ(find(t, "http://h/d/s.css")->Level, 1);
-
-    TDnObj& last = *find(t, "http://h/d/p.html");
-    state().Queue.QueueRemove(last);
-    scan(last, "p.html", "<a href=deeper.html><img srcset='i.png 2x'><p style='x:url(b.gif)'>");
-    EXPECT_EQ(find(t, "http://h/d/deeper.html"), nullptr);
-    EXPECT_EQ(find(t, "http://h/d/i.png")->Level, 2);
-    EXPECT_EQ(find(t, "http://h/d/b.gif")->Level, 2);
-
+    scan(*t.Objects.head(), "index.html", "<a href=p.html><link rel=stylesheet href=s.css>");
+    scan(*find(t, "http://h/d/p.html"), "p.html",
+         "<a href=deeper.html><img srcset='i.png 2x'><p style='x:url(b.gif)'>");
     TDnObj& sheet = *find(t, "http://h/d/s.css");
-    state().Queue.QueueRemove(sheet);
     save(sheet, "s.css", "@import 'more.css'; a{b:url(../f.woff)}");
     sheet.ContentType = "text/css";
     post(EngineMessage::ScanLinks, identityOf(sheet));
     pump();
-    EXPECT_EQ(find(t, "http://h/d/more.css")->Level, 1);
-    EXPECT_EQ(find(t, "http://h/f.woff")->Level, 1);
-
+    EXPECT_THAT(queued(), ElementsAre("http://h/d/i.png 2", "http://h/d/b.gif 2",
+                                      "http://h/d/more.css 1", "http://h/f.woff 1"));
     // Without the flag a page of the last level is not scanned at all.
-    TTask& plain = task("plain", "http://h/d/index.html", 1);
+    TTask& plain = wideTask("plain", "http://h/d/index.html", 1);
     EXPECT_FALSE(ShouldParse(*plain.Objects.head()));
     TaskSetFlag(plain, TaskFlag::PageRequisites);
     save(*plain.Objects.head(), "plain.html", "<html>");
@@ -142,130 +179,196 @@ TEST_F(LinkIntakeTest, RequisitesAddNoLevel) {
     EXPECT_FALSE(TakesPageLinks(*plain.Objects.head()));
 }
 
-// Trailing slashes only for names that may be directories; a listed FTP directory's entries
-// come in within the boundary without FollowFTP and a name without a dot stays a file there
-// (the listing said so).
-TEST_F(LinkIntakeTest, TrailingSlashesOnlyForNamesThatMayBeDirectories) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/");
-    TaskSetFlag(t, TaskFlag::TrySlashes);
-    scan(*t.Objects.head(), "index.html",
-         "<a href=/dir><a href=/a.html><a href=/sub/><a href=/run?x=1><a href=//other>");
-    TTask& listing = task("listing", "ftp://f/pub/");
-    listing.BoundaryPrefix = "ftp://f/pub/";
-    TaskSetFlag(listing, TaskFlag::TrySlashes);
-    scan(*listing.Objects.head(), "pub.html",
-         "<a href=ftp://f/pub/README><a href=ftp://f/pub/sub%20dir/><a href=ftp://f/other/x>");
-    EXPECT_THAT(queuedUrls(),
-                ElementsAre("http://h/dir/", "http://h/a.html", "http://h/sub/", "http://h/run?x=1",
-                            "http://other/", "ftp://f/pub/README", "ftp://f/pub/sub%20dir/"));
-}
-
-TEST_F(LinkIntakeTest, AShorterPathLowersTheLevelAndScansAScannedPageAgain) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/", 6);
-    TDnObj& start = *t.Objects.head();
-    // Objects the task already holds, found at deeper levels before.
-    TDnObj& deep = *NewDnObj(t, "http://h/deep.html", 5);
-    save(deep, "deep.html", "<a href=leaf.html>");
-    deep.State = ObjectState::Done;
-    TDnObj& same = *NewDnObj(t, "http://h/same.html", 2);
-    save(same, "same.html", "<a href=never.html>");
-    same.State = ObjectState::Done;
-    TDnObj& error = *NewDnObj(t, "http://h/missing.html", 5);
-    save(error, "missing.html", "<a href=error-link.html>");
-    error.State = ObjectState::ProtocolError;
-    TDnObj& pending = *NewDnObj(t, "http://h/pending.html", 5);
-    save(pending, "pending.html", "");
-    t.Queued = 2;  // the start page, and pending whose scan is still to come
-
-    scan(start, "index.html",
-         "<a href=deep.html><a href=same.html><a href=missing.html><a href=pending.html>");
-
-    // The scan of deep.html was posted again and ran at level 2: its link is a level-3 object.
-    EXPECT_EQ(deep.Level, 2);
-    TDnObj* leaf = find(t, "http://h/leaf.html");
-    ASSERT_NE(leaf, nullptr);
-    EXPECT_EQ(leaf->Level, 3);
-    EXPECT_EQ(find(t, "http://h/never.html"), nullptr);  // 2 is not smaller than 2
-    // An error page gets the lower level but is never scanned; a page whose scan is still to
-    // come is not scanned twice.
-    EXPECT_EQ(error.Level, 2);
-    EXPECT_EQ(find(t, "http://h/error-link.html"), nullptr);
-    EXPECT_EQ(pending.Level, 2);
-    EXPECT_EQ(pending.State, ObjectState::Retrieved);
-    EXPECT_EQ(t.Queued, 2);  // pending's scan and leaf.html
-}
-
+// A shorter path lowers a known page's level and scans it again when it was scanned, never
+// an error page nor one whose scan is still to come; a page queued again before its scan
+// message arrived waits for its new transfer; an unreadable page is reported and settled; the
+// last scan ends the task.
 TEST_F(LinkIntakeTest, EveryScanSettlesItsPageAndTheLastOneEndsTheTask) {
-    startWith("ObeyRobotExclusion=0\nNotify=0\n");
-    TTask& t = task("t", "http://h/");
-    TDnObj& start = *t.Objects.head();
-    scan(start, "index.html", "<a href=gone.html><a href=/>");
-    TDnObj& gone = *find(t, "http://h/gone.html");
+    startWith("MaxHTTPConns=0\nMaxFTPConns=0\nObeyRobotExclusion=0\nNotify=0\n");
+    TTask& t = wideTask("t", "http://h/", 6);
+    save(*NewDnObj(t, "http://h/deep.html", 5), "deep.html", "<a href=leaf.html>",
+         ObjectState::Done);
+    save(*NewDnObj(t, "http://h/same.html", 2), "same.html", "<a href=no1.html>",
+         ObjectState::Done);
+    TDnObj& error = *NewDnObj(t, "http://h/missing.html", 5);
+    save(error, "missing.html", "<a href=no2.html>", ObjectState::ProtocolError);
+    TDnObj& pending = *NewDnObj(t, "http://h/pending.html", 5);
+    save(pending, "pending.html", "<a href=gone.html>");
+    TDnObj& again = *NewDnObj(t, "http://h/again.html", 5);
+    save(again, "again.html", "<a href=no3.html>");
+    t.Queued = 3;  // the start page, pending and again, whose scans are still to come
+    scan(*t.Objects.head(), "index.html",
+         "<a href=deep.html><a href=same.html><a href=missing.html><a href=pending.html>");
+    EXPECT_EQ(find(t, "http://h/deep.html")->Level, 2);
+    EXPECT_EQ(error.Level, 2);
+    EXPECT_EQ(pending.Level, 2);
+    EXPECT_THAT(queued(), ElementsAre("http://h/leaf.html 3"));
 
-    // Queued again before its scan message arrived: its new transfer brings its own scan.
-    TDnObj& again = *NewDnObj(t, "http://h/again.html", 2);
-    save(again, "again.html", "<a href=later.html>");
     post(EngineMessage::ScanLinks, identityOf(again));
     state().SeenList.SeenRemove(again);
     state().Queue.Enqueue(again);
     ++t.Queued;
     pump();
-    EXPECT_EQ(find(t, "http://h/later.html"), nullptr);
-    EXPECT_EQ(t.Queued, 2);
+    EXPECT_EQ(find(t, "http://h/no3.html"), nullptr);
     state().Queue.QueueRemove(again);
-    again.State = ObjectState::Done;
     --t.Queued;
-
-    // The file vanished between the transfer and the scan: no links, but the count is settled.
-    save(gone, "gone.html", "<a href=lost.html>");
-    ASSERT_TRUE(deleteFile(t.Dir + "gone.html").ok());
-    m_view.notifications.clear();
-    post(EngineMessage::ScanLinks, identityOf(gone));
+    ASSERT_TRUE(deleteFile(t.Dir + "pending.html").ok());
+    state().Queue.QueueRemove(*find(t, "http://h/leaf.html"));
+    --t.Queued;
+    post(EngineMessage::ScanLinks, identityOf(pending));
     pump();
-    EXPECT_EQ(gone.State, ObjectState::Done);
-    EXPECT_EQ(find(t, "http://h/lost.html"), nullptr);
-    ASSERT_EQ(m_view.notifications.size(), 1u);
-    EXPECT_NE(m_view.notifications[0].find("gone.html"), std::string::npos);
+    EXPECT_EQ(pending.State, ObjectState::Done);
+    EXPECT_THAT(m_view.notifications, ElementsAre(testing::HasSubstr("pending.html")));
+    for (const char* never : {"http://h/no1.html", "http://h/no2.html", "http://h/gone.html"}) {
+        EXPECT_EQ(find(t, never), nullptr) << never;
+    }
     EXPECT_EQ(t.Queued, 0);
     EXPECT_EQ(t.State, TaskState::Finished);
     EXPECT_THAT(m_taskFiles.written, ElementsAre(m_dir / "t.tsf"));
 }
 
 TEST_F(LinkIntakeTest, EditRescansDocumentsForWhatTheNewLimitsAdmit) {
-    startWith("ObeyRobotExclusion=0\n");
-    TTask& t = task("t", "http://h/", 0, 2);
-    TDnObj& start = *t.Objects.head();
-    scan(start, "index.html", "<a href=a.html><a href=b.html#x><a href=c.html>");
-    EXPECT_EQ(t.Total, 2);
+    TTask& t = wideTask("t", "http://h/", 0, 2);
+    scan(*t.Objects.head(), "index.html", "<a href=a.html><a href=b.html#x><a href=c.html>");
     // Rewritten for offline reading: local names for what was saved, URLs for the rest.
     TDnObj& rewritten = *find(t, "http://h/a.html");
-    save(rewritten, "a.html", "<a href=index.html><a href=http://h/d.html><a href=sub/e.html>");
+    save(rewritten, "a.html", "<a href=index.html><a href=http://h/d.html><a href=sub/e.html>",
+         ObjectState::Done);
     rewritten.ContentType = "text/html Parsed";
-    rewritten.State = ObjectState::Done;
     TDnObj& plain = *NewDnObj(t, "http://h/notes.txt", 2);
-    save(plain, "notes.txt", "<a href=never.html>");
+    save(plain, "notes.txt", "<a href=never.html>", ObjectState::Done);
     plain.ContentType = "text/plain";
-    plain.State = ObjectState::Done;
     t.Queued = 0;
-
     TaskEditParams& edit = engine().taskEditParams();
     edit.Task = identityOf(t);
-    edit.MaxFilesInf = true;
-    edit.MaxLevelsInf = true;
+    edit.MaxFilesInf = edit.MaxLevelsInf = true;
     engine().ApplyTaskEdit();
     pump();
-
-    EXPECT_NE(find(t, "http://h/b.html"), nullptr);
-    EXPECT_NE(find(t, "http://h/c.html"), nullptr);
-    EXPECT_NE(find(t, "http://h/d.html"), nullptr);
-    EXPECT_EQ(find(t, "http://h/sub/e.html")->Level, 3);
-    EXPECT_EQ(find(t, "http://h/never.html"), nullptr);
-    // Only the new objects count; the documents' own counts were settled long ago.
-    EXPECT_EQ(t.Queued, 4);
+    EXPECT_THAT(queued(), ElementsAre("http://h/b.html 2", "http://h/c.html 2", "http://h/d.html 3",
+                                      "http://h/sub/e.html 3"));
+    EXPECT_EQ(t.Queued, 4) << "only the new objects count";
     EXPECT_EQ(t.State, TaskState::Stopped);
     EXPECT_THAT(m_taskFiles.written, IsEmpty());
+}
+
+int requestCount(EngineState& state) {
+    int count = 0;
+    for (const TTask& each : state.TaskList) {
+        for (const TDnObj& object : each.Objects) {
+            count += object.State == ObjectState::RobotsRequest;
+        }
+    }
+    return count;
+}
+
+// The first link of a host asks for its robots.txt (FTP hosts are not asked) and waits with
+// the host's later links; the answer excludes what its rules forbid and queues the rest in URL
+// order; a host known since is judged at once.
+TEST_F(LinkIntakeTest, RobotsRequestHoldsItsHostsLinksUntilAnswered) {
+    startWith("MaxHTTPConns=0\nMaxFTPConns=0\nObeyRobotExclusion=1\n");
+    TTask& t = wideTask("t", "http://h/");
+    TaskSetFlag(t, TaskFlag::FollowFTP);
+    scan(*t.Objects.head(), "index.html",
+         "<a href=/robots.txt><a href=/cgi-bin/run><a href=/private.html><a href=/private.htm>"
+         "<a href=/public.html><a href=http://x:81/c.html><a href=ftp://h/f.zip>");
+    EXPECT_THAT(queued(), ElementsAre("http://h/robots.txt 1", "http://x:81/robots.txt 1",
+                                      "ftp://h/f.zip 2"));
+    TDnObj& linked = *find(t, "http://h/robots.txt");
+    EXPECT_EQ(linked.InList, GlobalList::Wait) << "the request stands beside the task's own";
+    EXPECT_FALSE(m_view.called("AddObjectRow http://h/public.html"));
+    EXPECT_EQ(state().WaitList.size(), 6u);
+
+    answerRobots(*request(t, "http://h"),
+                 "User-agent: other\nDisallow: /public.html\n\n"
+                 "User-agent: *\nDisallow: /cgi-bin/\nDISALLOW:/private.html # not for robots\n");
+    EXPECT_THAT(queued(),
+                ElementsAre("http://x:81/robots.txt 1", "ftp://h/f.zip 2", "http://h/private.htm 2",
+                            "http://h/public.html 2", "http://h/robots.txt 2"));
+    TDnObj& cgi = *find(t, "http://h/cgi-bin/run");
+    EXPECT_EQ(cgi.State, ObjectState::Excluded);
+    EXPECT_EQ(cgi.InList, GlobalList::None);
+    EXPECT_TRUE(m_view.called("RefreshObjectRow http://h/cgi-bin/run"));
+    EXPECT_TRUE(m_view.called("AddObjectRow http://h/public.html"));
+    EXPECT_EQ(find(t, "http://h/private.html")->State, ObjectState::Excluded);
+    EXPECT_EQ(find(t, "http://x:81/c.html")->InList, GlobalList::Wait);
+    EXPECT_EQ(t.Total, 7) << "neither the answered request nor the excluded objects count";
+    EXPECT_EQ(t.Queued, 6);
+
+    scan(*NewDnObj(t, "http://h/more.html", 2), "more.html", "<a href=/cgi-bin/x><a href=/ok>");
+    EXPECT_EQ(find(t, "http://h/cgi-bin/x")->State, ObjectState::Excluded);
+    EXPECT_EQ(find(t, "http://h/ok")->InList, GlobalList::Queue);
+    EXPECT_EQ(requestCount(state()), 2);
+}
+
+// A failed request makes its host known with no rules; a second answer changes nothing; a
+// single slash shuts the whole host, which can end a task.
+TEST_F(LinkIntakeTest, FailedRequestFreesTheWaitersAndExclusionCanEndATask) {
+    startWith("MaxHTTPConns=0\nMaxFTPConns=0\nObeyRobotExclusion=1\nNotify=0\n");
+    TTask& t = wideTask("t", "http://h/");
+    scan(*t.Objects.head(), "index.html", "<a href=/cgi-bin/a><a href=/b.html>");
+    TDnObj& failed = *request(t, "http://h");
+    answerRobots(failed, "");
+    answerRobots(failed, "User-agent: *\nDisallow: /\n");
+    EXPECT_THAT(queued(), ElementsAre("http://h/b.html 2", "http://h/cgi-bin/a 2"));
+    EXPECT_EQ(state().HostExclList.HostExclFind("http://h")->RobotsDone, 1);
+    EXPECT_EQ(t.Queued, 2);
+
+    TTask& u = wideTask("u", "http://y/");
+    scan(*u.Objects.head(), "index.html", "<a href=a.html><a href=b.html>");
+    answerRobots(*request(u, "http://y"), "User-agent: *\nDisallow: /\n");
+    EXPECT_EQ(find(u, "http://y/a.html")->State, ObjectState::Excluded);
+    EXPECT_EQ(u.Queued, 0);
+    EXPECT_EQ(u.State, TaskState::Finished);
+    EXPECT_EQ(t.State, TaskState::Running);
+}
+
+TEST_F(LinkIntakeTest, RemovingTasksNeverStrandsOrLeavesWaitingObjects) {
+    startWith("MaxHTTPConns=0\nMaxFTPConns=0\nObeyRobotExclusion=1\n");
+    TTask& a = wideTask("a", "http://s/a/");
+    scan(*a.Objects.head(), "index.html", "<a href=http://h/a.html>");
+    TTask& b = wideTask("b", "http://s/b/");
+    scan(*b.Objects.head(), "index.html", "<a href=http://h/b.html><a href=http://z/c.html>");
+    TTask& c = wideTask("c", "http://s/c/");
+    scan(*c.Objects.head(), "index.html", "<a href=http://z/d.html>");
+    const auto remove = [this](TTask& task) {
+        m_view.selection = {&task};
+        engine().RemoveSelectedTasks();
+    };
+    remove(a);  // a held the request that b's object waits for: b asks again
+    ASSERT_NE(request(b, "http://h"), nullptr);
+    EXPECT_EQ(request(b, "http://h")->Level, 1);
+    EXPECT_EQ(b.Queued, 4);
+    remove(b);  // b held z's request, and c waited for it besides b's own object: c asks
+    EXPECT_EQ(state().WaitList.size(), 1u);
+    ASSERT_NE(request(c, "http://z"), nullptr);
+    remove(c);  // nobody waits for z any longer: it is forgotten, its next link asks anew
+    EXPECT_TRUE(state().WaitList.empty());
+    TTask& d = wideTask("d", "http://s/d/");
+    scan(*d.Objects.head(), "index.html", "<a href=http://z/e.html>");
+    ASSERT_NE(request(d, "http://z"), nullptr);
+    // An answer still on its way when the engine goes is freed with it, and the object left
+    // waiting is unlinked before its task is freed.
+    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("User-agent: *\n"),
+         static_cast<std::intptr_t>(identityOf(*request(d, "http://z"))));
+    m_engine.reset();
+}
+
+// The rules are kept across new settings; an aborted request still answers its host's waiters.
+TEST_F(LinkIntakeTest, RulesOutliveNewSettingsAndAnAbortedRequestStaysARequest) {
+    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nObeyRobotExclusion=1\nPause=0\n");
+    TTask& t = wideTask("t", "http://h/");
+    scan(*t.Objects.head(), "index.html", "<a href=/x/1.html><a href=http://v/2.html>");
+    answerRobots(*request(t, "http://h"), "User-agent: *\nDisallow: /x/\n");
+    post(EngineMessage::ApplySettings);
+    pump();
+    scan(*NewDnObj(t, "http://h/more.html", 2), "more.html", "<a href=/x/3.html>");
+    EXPECT_EQ(find(t, "http://h/x/3.html")->State, ObjectState::Excluded);
+    TDnObj& pending = *request(t, "http://v");
+    engine().Timer1Timer();
+    ASSERT_EQ(state().HttpSlots[0]->Obj(), &pending);
+    m_view.selection = {&t};
+    engine().AbortSelectedTasks();
+    EXPECT_EQ(pending.State, ObjectState::RobotsRequest);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <chrono>
+#include <filesystem>
+#include <functional>
 
-#include "engine/scheduler_test_fixture.h"
+#include "engine/engine_test_fixture.h"
 #include "model/failure_cause.h"
 
 namespace quillharbor::test {
@@ -12,26 +14,27 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
+using SchedulerTest = EngineTest;
 
-const char* urlOf(const TransferSlot& slot) {
-    return slot.Obj() != nullptr ? slot.Obj()->URL.c_str() : "(idle)";
+const std::string kIdle = "(idle)";
+
+void holdBack(HostTable& hosts, const std::string& host) {
+    hosts.holdUntil(hosts.intern(host), HostTable::Clock::now() + std::chrono::minutes(5));
 }
 
 // A pause rests whole ticks between one slot's transfers; below one tick it costs none.
 TEST_F(SchedulerTest, PauseRestsWholeTicksBetweenTransfers) {
     for (const auto& [pause, restingTicks] : {std::pair{"500", 2}, std::pair{"199", 0}}) {
         SCOPED_TRACE(pause);
-        m_engine.reset();
         startWith(std::string("MaxHTTPConns=1\nMaxFTPConns=0\nPause=") + pause + "\n");
-        TTask& task = *create(std::string("t") + pause, "http://h/a.html");
-        queue(task, "http://h/b.html");
-        for (const char* next : {"http://h/a.html", "http://h/b.html"}) {
+        queue(*create(std::string("t") + pause, "http://h/a.html"), "http://h/b.html");
+        for (const std::string next : {"http://h/a.html", "http://h/b.html"}) {
             tick(restingTicks);
-            EXPECT_STREQ(urlOf(http(0)), "(idle)");
+            EXPECT_EQ(serving(http(0)), kIdle);
             tick();
-            EXPECT_STREQ(urlOf(http(0)), next);
+            ASSERT_EQ(serving(http(0)), next);
             EXPECT_EQ(http(0).Obj()->InList, GlobalList::Seen);
-            http(0).complete(ObjectState::Done, next + 9);
+            http(0).complete(ObjectState::Done, next.substr(9));
         }
     }
 }
@@ -40,10 +43,7 @@ TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
     startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=0\nHTTPTimeout=5\n");
     TDnObj& object = *create("t", "http://h/a.html")->Objects.head();
     tick();
-    ASSERT_EQ(http(0).Obj(), &object);
-
-    // Data every 1000 ticks keeps it alive however long it runs.
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i) {  // data every 1000 ticks keeps it alive however long it runs
         tick(1000);
         http(0).receive();
     }
@@ -51,10 +51,8 @@ TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
     EXPECT_THAT(m_slots.log, IsEmpty());
     tick();
     EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
-    // The abort completed from the loop; the slot is free again.
-    EXPECT_EQ(object.State, ObjectState::Removed);
+    EXPECT_EQ(object.State, ObjectState::Removed) << "the abort completed from the loop";
     EXPECT_EQ(object.Cause, kCauseTimedOut) << "told apart from the user's abort";
-    EXPECT_EQ(http(0).BusyTicks, 0);
     EXPECT_TRUE(http(0).ready());
 }
 
@@ -63,156 +61,112 @@ TEST_F(SchedulerTest, ObjectsThatAreNotEligibleStayQueuedInPlace) {
     TTask& stopped = *create("stopped", "http://h/s1.html");
     queue(stopped, "ftp://f/pub/s.zip");
     stopped.State = TaskState::Stopped;
-    TTask& running = *create("running", "ftp://f/pub/r.zip");
-    queue(running, "http://h/r.html");
-
+    queue(*create("running", "ftp://f/pub/r.zip"), "http://h/r.html");
     tick();
-    EXPECT_STREQ(urlOf(http(0)), "http://h/r.html");
-    EXPECT_STREQ(urlOf(http(1)), "(idle)");
-    EXPECT_STREQ(urlOf(ftp(0)), "ftp://f/pub/r.zip");
-    ASSERT_EQ(state().Queue.size(), 2u);
-    EXPECT_EQ(state().Queue.head()->URL, "http://h/s1.html");
-    EXPECT_EQ(state().Queue.tail()->URL, "ftp://f/pub/s.zip");
+    EXPECT_EQ(serving(http(0)), "http://h/r.html");
+    EXPECT_EQ(serving(http(1)), kIdle);
+    EXPECT_EQ(serving(ftp(0)), "ftp://f/pub/r.zip");
+    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/s1.html", "ftp://f/pub/s.zip"));
 
-    // The FTP slot is let go of its object once its component is ready again.
-    ftp(0).answer();
+    ftp(0).answer();  // the FTP slot lets go of its object once its component is ready again
     stopped.State = TaskState::Running;
     tick();
-    EXPECT_STREQ(urlOf(ftp(0)), "ftp://f/pub/s.zip");
-    EXPECT_STREQ(urlOf(http(1)), "http://h/s1.html");
+    EXPECT_EQ(serving(ftp(0)), "ftp://f/pub/s.zip");
+    EXPECT_EQ(serving(http(1)), "http://h/s1.html");
 }
 
-// A copy still unnamed holds its duplicate back; once named, the duplicate is settled with its
-// path and never fetched.
-TEST_F(SchedulerTest, DuplicateAcrossTasksIsSettledWithThePathOfTheCopy) {
-    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\n");
-    TTask& first = *create("first", "http://h/img.gif");
-    TTask& second = *create("second", "http://h/img.gif");
-    TDnObj& duplicate = *second.Objects.head();
-    tick();
-    EXPECT_STREQ(urlOf(http(1)), "(idle)");
-    EXPECT_EQ(duplicate.InList, GlobalList::Queue);
-
-    http(0).complete(ObjectState::Done, "img.gif");
-    tick();
-    EXPECT_STREQ(urlOf(http(0)), "(idle)");
-    EXPECT_EQ(duplicate.State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(duplicate.Location, first.Dir + "img.gif");
-    EXPECT_EQ(duplicate.InList, GlobalList::Seen);
-    EXPECT_EQ(second.Queued, 0);
-    // Its task ended through the posted messages: file written, links rewritten.
-    EXPECT_EQ(second.State, TaskState::Finished);
-    EXPECT_THAT(m_rewriter.queued, ElementsAre("second"));
-
-    // A third task settles against the first copy, never against the settled one's directory.
-    TDnObj& third = *create("third", "http://h/img.gif")->Objects.head();
-    tick();
-    EXPECT_EQ(third.Location, first.Dir + "img.gif");
-}
-
-TEST_F(SchedulerTest, FailedCopyNeverMakesADuplicate) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=0\n");
-    create("first", "http://h/img.gif");
-    tick();
-    http(0).complete(ObjectState::ProtocolError, "img.gif.html");  // a saved 404 page
-    create("second", "http://h/img.gif");
-    tick();
-    ASSERT_NE(http(0).Obj(), nullptr);
-    EXPECT_EQ(http(0).Obj()->Task->Name, "second");
-    http(0).complete(ObjectState::Failed);
-    create("third", "http://h/img.gif");
-    tick();
-    ASSERT_NE(http(0).Obj(), nullptr);
-    EXPECT_EQ(http(0).Obj()->Task->Name, "third");
-}
-
-// In a task that rewrites its pages, a copied page is scanned like a retrieved one, and only
-// once the copy is whole.
-TEST_F(SchedulerTest, CopiedPageOfARewritingTaskGoesToTheLinkScanner) {
-    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\n");
-    TTask& first = *create("first", "http://h/p.html");
-    TTask& second = *create("second", "http://h/p.html");
-    tick();
-    TDnObj& copy = *second.Objects.head();
-    EXPECT_EQ(copy.InList, GlobalList::Queue) << "the first task's page is still arriving";
-
-    ASSERT_TRUE(replaceFileAtomically(first.Dir + "p.html", "<a href=q.html>").ok());
-    http(0).complete(ObjectState::Done, "p.html");
-    tick();
-    EXPECT_EQ(copy.State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(second.Queued, 1) << "the scanner settles the page";
-    EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/p.html"));
-
-    // A task that does not rewrite keeps the copy as it is.
-    TTask& third = *create("third", "http://h/p.html");
-    TaskClearFlag(third, TaskFlag::Parse);
-    tick();
-    EXPECT_EQ(third.Objects.head()->State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(third.Queued, 0);
-    EXPECT_EQ(m_intake.scanned.size(), 1u);
-}
-
-TEST_F(SchedulerTest, FtpDuplicatesAreRetrievedWhenEitherRetrieveSettingAsks) {
-    const std::string url = "ftp://f/pub/a.zip";
-    for (const char* setting : {"", "ForceFTPRetrieve=1\n", "AlwaysRetrieve=1\n"}) {
-        SCOPED_TRACE(setting);
-        m_engine.reset();  // a fresh engine for each setting
-        // Without the last engine's task files, whose names a new task may not take.
-        std::remove((m_dir / "first.tsf").c_str());
-        std::remove((m_dir / "second.tsf").c_str());
-        startWith(std::string("MaxHTTPConns=1\nMaxFTPConns=1\nPause=0\n") + setting);
-        TTask& first = *create("first", url);
+// Only a retrieved copy settles a later object of its URL, once it has a name, with its path;
+// the copy of a copy takes the first one's path. FTP objects are fetched again on request.
+TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {
+    const struct {
+        const char* name;
+        const char* settings;
+        const char* url;
+        ObjectState firstEnd;
+        const char* localName;
+        bool settles;
+    } rows[] = {
+        {"retrieved", "", "http://h/img.gif", ObjectState::Done, "img.gif", true},
+        {"saved 404 page", "", "http://h/img.gif", ObjectState::ProtocolError, "i.html", false},
+        {"failed", "", "http://h/img.gif", ObjectState::Failed, "", false},
+        {"ftp", "", "ftp://f/a.zip", ObjectState::Retrieved, "a.zip", true},
+        {"ftp forced", "ForceFTPRetrieve=1\n", "ftp://f/a.zip", ObjectState::Retrieved, "a", false},
+        {"ftp always", "AlwaysRetrieve=1\n", "ftp://f/a.zip", ObjectState::Retrieved, "a", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        startWith(std::string("MaxHTTPConns=2\nMaxFTPConns=1\nPause=0\n") + row.settings);
+        const std::string suffix = std::to_string(&row - rows);
+        TTask& first = *create("first" + suffix, row.url);
+        TTask& second = *create("second" + suffix, row.url);
+        TDnObj& later = *second.Objects.head();
         tick();
-        ftp(0).answer();
-        ftp(0).Obj()->State = ObjectState::Retrieved;
-        ftp(0).Obj()->LocalName = "a.zip";
-        TDnObj& later = *create("second", url)->Objects.head();
-        tick();
-        if (*setting == '\0') {
-            EXPECT_EQ(later.State, ObjectState::RetrievedByOther);
-            EXPECT_EQ(later.Location, first.Dir + "a.zip");
+        EXPECT_EQ(later.InList, GlobalList::Queue) << "its copy is still arriving";
+        if (row.url[0] == 'f') {
+            ftp(0).answer();
+            ftp(0).Obj()->State = row.firstEnd;
+            ftp(0).Obj()->LocalName = row.localName;
         } else {
-            EXPECT_EQ(ftp(0).Obj(), &later);
+            http(0).complete(row.firstEnd, row.localName);
+        }
+        tick();
+        EXPECT_EQ(later.State,
+                  row.settles ? ObjectState::RetrievedByOther : ObjectState::Retrieving);
+        if (row.settles) {
+            EXPECT_EQ(later.Location, first.Dir + row.localName);
+            EXPECT_EQ(second.State, TaskState::Finished);
+            EXPECT_EQ(m_rewriter.queued.back(), second.Name);
+            TDnObj& third = *create("third" + suffix, row.url)->Objects.head();
+            tick();
+            EXPECT_EQ(third.Location, first.Dir + row.localName);
         }
     }
 }
 
-TEST_F(SchedulerTest, StopAllIsReportedOnTheFirstIdleTick) {
-    startWith("MaxHTTPConns=3\nMaxFTPConns=0\nPause=0\n");
-    for (const char* name : {"a", "b", "c"}) {
-        create(name, std::string("http://h/") + name);
-    }
+// In a task that rewrites its pages, a copied page is scanned like a retrieved one.
+TEST_F(SchedulerTest, CopiedPageOfARewritingTaskGoesToTheLinkScanner) {
+    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=0\n");
+    TTask& first = *create("first", "http://h/p.html");
     tick();
-    engine().StopAllTasks();
+    ASSERT_TRUE(replaceFileAtomically(first.Dir + "p.html", "<a href=q.html>").ok());
+    http(0).complete(ObjectState::Done, "p.html");
+    TTask& second = *create("second", "http://h/p.html");
+    TTask& plain = *create("plain", "http://h/p.html");
+    TaskClearFlag(plain, TaskFlag::Parse);
     tick();
-    http(0).complete(ObjectState::Done, "a");
-    http(1).complete(ObjectState::Incomplete, "b");
-    tick();
-    EXPECT_EQ(count(m_view.notifications, "All tasks are stopped."), 0);
-    EXPECT_TRUE(state().StopAllPending);
-
-    http(2).complete(ObjectState::Done, "c");
-    tick();
-    EXPECT_EQ(count(m_view.notifications, "All tasks are stopped."), 1);
-    EXPECT_FALSE(state().StopAllPending);
-    tick(2);
-    EXPECT_EQ(count(m_view.notifications, "All tasks are stopped."), 1);
+    EXPECT_EQ(second.Objects.head()->State, ObjectState::RetrievedByOther);
+    EXPECT_EQ(second.Queued, 1) << "the scanner settles the page";
+    EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/p.html"));
+    EXPECT_EQ(plain.Objects.head()->State, ObjectState::RetrievedByOther);
+    EXPECT_EQ(plain.Queued, 0);
 }
 
-TEST_F(SchedulerTest, WaitingTaskStartsWhenItsCountdownRunsOut) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nNotify=1\n");
+TEST_F(SchedulerTest, StopAllIsReportedOnTheFirstIdleTickAndWaitingTasksCountDown) {
+    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\nNotify=1\n");
+    create("a", "http://h/a");
+    create("b", "http://h/b");
+    tick();
+    engine().StopAllTasks();
+    http(0).complete(ObjectState::Done, "a");
+    tick();
+    EXPECT_EQ(count(m_view.notifications, "All tasks are stopped."), 0);
+    http(1).complete(ObjectState::Incomplete, "b");
+    tick(3);
+    EXPECT_EQ(count(m_view.notifications, "All tasks are stopped."), 1);
+    EXPECT_FALSE(state().StopAllPending);
+
     engine().PrepareNewTaskParams();
     NewTaskParams& params = engine().newTaskParams();
     params.Name = "later";
     params.URL = "http://h/";
     params.StartAtOnce = false;
     params.StartAfter = 1;
-    TTask& task = *engine().CreateTask();
+    TTask& later = *engine().CreateTask();
     tick(299);
-    EXPECT_EQ(task.State, TaskState::Waiting);
+    EXPECT_EQ(later.State, TaskState::Waiting);
     tick();
-    EXPECT_EQ(task.State, TaskState::Running);
-    EXPECT_THAT(m_view.notifications, ElementsAre("Task later is starsted."));
+    EXPECT_EQ(later.State, TaskState::Running);
+    EXPECT_EQ(m_view.notifications.back(), "Task later is starsted.");
 }
 
 TEST_F(SchedulerTest, StatisticsEveryTenTicksAndSaveEveryNineHundred) {
@@ -226,8 +180,6 @@ TEST_F(SchedulerTest, StatisticsEveryTenTicksAndSaveEveryNineHundred) {
     EXPECT_EQ(m_view.status[0], "bytes/sec: 500");
     EXPECT_EQ(m_view.status[3], "bytes total: 1001");
     EXPECT_THAT(m_view.status[2], MatchesRegex("work time: 0:00:0[0-9]"));
-    EXPECT_EQ(state().BytesWindow, 0);
-
     m_taskFiles.written.clear();
     tick(889);
     EXPECT_THAT(m_taskFiles.written, IsEmpty());
@@ -239,28 +191,194 @@ TEST_F(SchedulerTest, StatisticsEveryTenTicksAndSaveEveryNineHundred) {
 // A write that fails is tried again and reported once.
 TEST_F(SchedulerTest, ChangedTasksAreWrittenEverySecondTick) {
     startWith("MaxHTTPConns=0\nMaxFTPConns=0\n");
-    TTask& task = *create("site");
-    const std::string file = engine().programDir() + "site.tsf";
-    const std::uintptr_t start = identityOf(*task.Objects.head());
+    const std::uintptr_t start = identityOf(*create("site")->Objects.head());
     m_taskFiles.written.clear();
-    for (int i = 0; i < 6; ++i) {
-        post(EngineMessage::ObjectDone, start);
-        tick();
-    }
-    EXPECT_THAT(m_taskFiles.written, ElementsAre(file, file, file));
+    const auto report = [&](int ticks, std::size_t written) {
+        for (int i = 0; i < ticks; ++i) {
+            post(EngineMessage::ObjectDone, start);
+            tick();
+        }
+        EXPECT_EQ(m_taskFiles.written.size(), written);
+    };
+    report(6, 3);
     tick(4);
     EXPECT_EQ(m_taskFiles.written.size(), 3u);
-
     m_taskFiles.failWith = Error{"disk full", 28};
-    post(EngineMessage::ObjectDone, start);
-    tick(4);
+    report(1, 3);
+    tick(3);
     EXPECT_EQ(m_taskFiles.written.size(), 5u);
     EXPECT_EQ(count(m_view.notifications, "disk full"), 1);
     m_taskFiles.failWith.reset();
-    tick(2);
+    tick(4);
     EXPECT_EQ(m_taskFiles.written.size(), 6u);
-    tick(2);
-    EXPECT_EQ(m_taskFiles.written.size(), 6u);
+}
+
+// A host takes no more slots than its cap, a held one none; the others go on, and a freed slot
+// no longer counts.
+TEST_F(SchedulerTest, HostCapsAndHoldsKeepObjectsQueued) {
+    const struct {
+        const char* settings;
+        bool hold;
+        std::vector<std::string> started;
+        std::string afterFirstEnds;
+    } rows[] = {
+        {"MaxHTTPConns=4\nMaxConnsPerHost=2\n",
+         false,
+         {"http://h/a", "http://h/b", "http://g/x", kIdle},
+         "http://h/c"},
+        {"MaxHTTPConns=3\n", false, {"http://h/a", "http://h/b", "http://h/c"}, "http://g/x"},
+        {"MaxHTTPConns=2\n", true, {"http://g/x", kIdle}, kIdle},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.settings);
+        startWith(std::string("MaxFTPConns=0\nPause=0\n") + row.settings);
+        TTask& task = *create("t" + std::to_string(&row - rows), "http://h/a");
+        for (const char* url : {"http://h/b", "http://h/c", "http://g/x"}) {
+            queue(task, url);
+        }
+        if (row.hold) {
+            holdBack(state().Queue.hosts(), "http://h");
+        }
+        tick(10);  // a statistics step
+        std::vector<std::string> started;
+        for (std::size_t slot = 0; slot < state().HttpSlots.size(); ++slot) {
+            started.push_back(serving(http(slot)));
+        }
+        EXPECT_EQ(started, row.started);
+        EXPECT_THAT(m_view.status[4],
+                    MatchesRegex(row.hold ? "held back: http://h (300|29[0-9]) s" : ""));
+        http(0).complete(ObjectState::Done, "a");
+        tick();
+        EXPECT_EQ(serving(http(0)), row.afterFirstEnds);
+    }
+}
+
+// A run cut short leaves its holds in the program directory; the next run still waits.
+TEST_F(SchedulerTest, AHoldOutlivesTheRunAndEndsWithIt) {
+    startWith("MaxHTTPConns=1\nMaxFTPConns=0\n");
+    holdBack(state().Queue.hosts(), "http://h");
+    ASSERT_TRUE(engine().SaveAtClose());
+    start().LoadAllTasks();
+    HostTable& hosts = state().Queue.hosts();
+    EXPECT_FALSE(hosts.admits(hosts.intern("http://h"), HostTable::Clock::now(), 0));
+    EXPECT_TRUE(hosts.admits(hosts.intern("http://h"),
+                             HostTable::Clock::now() + std::chrono::seconds(301), 0));
+    ASSERT_TRUE(start().SaveAtClose());  // a run with no hold
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "HeldHosts.txt"));
+}
+
+// A free slot keeps to the host of the connection it kept, in queue order, while that host's
+// objects are eligible and for a bounded number of picks; otherwise it takes the queue's head.
+TEST_F(SchedulerTest, AFreeSlotTakesTheNextEligibleObjectOfItsKeptHost) {
+    struct Row {
+        const char* name;
+        std::string kept;
+        std::function<void(TTask& h)> prepare;
+        std::vector<std::string> picks;  // what the slot takes, one transfer after another
+    };
+    const Row rows[] = {
+        {"the kept host in queue order, then the head",
+         "http://h",
+         {},
+         {"http://h/1", "http://h/2", "http://g/1", "http://g/2"}},
+        {"no connection kept", "", {}, {"http://g/1", "http://h/1", "http://g/2", "http://h/2"}},
+        {"a host never queued", "http://x", {}, {"http://g/1", "http://h/1"}},
+        {"the kept host is held back",
+         "http://h",
+         [this](TTask&) { holdBack(state().Queue.hosts(), "http://h"); },
+         {"http://g/1", "http://g/2", kIdle}},
+        {"its task is stopped",
+         "http://h",
+         [](TTask& h) { h.State = TaskState::Stopped; },
+         {"http://g/1", "http://g/2", kIdle}},
+        {"the slot took its host's objects long enough",
+         "http://h",
+         [this](TTask&) { http(0).KeptPicks = ObjectPicker::kMaxKeptPicks; },
+         {"http://g/1", "http://h/1"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        startWith("MaxFTPConns=0\nPause=0\nMaxHTTPConns=1\n");
+        const std::string suffix = std::to_string(&row - rows);
+        TTask& g = *create("g" + suffix, "http://g/1");
+        TTask& h = *create("h" + suffix, "http://h/1");
+        queue(g, "http://g/2");
+        queue(h, "http://h/2");
+        http(0).kept = row.kept;
+        if (row.prepare) {
+            row.prepare(h);
+        }
+        std::vector<std::string> picks;
+        for (std::size_t i = 0; i < row.picks.size(); ++i) {
+            tick();
+            picks.push_back(serving(http(0)));
+            if (http(0).Obj() != nullptr) {
+                http(0).complete(ObjectState::Done, "f" + std::to_string(i));
+            }
+        }
+        EXPECT_EQ(picks, row.picks);
+    }
+    // Slots that keep one host share its walk within the host's cap; the head goes to the rest.
+    startWith("MaxFTPConns=0\nPause=0\nMaxHTTPConns=3\nMaxConnsPerHost=2\n");
+    TTask& h = *create("h", "http://h/1");
+    queue(h, "http://h/2");
+    queue(h, "http://h/3");
+    queue(*create("g", "http://g/1"), "http://g/2");
+    for (int slot = 0; slot < 3; ++slot) {
+        http(slot).kept = "http://h";
+    }
+    tick();
+    EXPECT_EQ(serving(http(2)), "http://g/1") << "h is served by two slots already";
+    EXPECT_EQ(http(0).KeptPicks, 1u);
+    EXPECT_EQ(http(2).KeptPicks, 0u);
+}
+
+// A task ends when its last queued object settles: a rewriting one passes through state 5 to
+// 6; a stale end report changes nothing; the last running task's end hangs the line up; the
+// last of all (waiting ones count) says so.
+TEST_F(SchedulerTest, TaskEndsRewriteNotifyAndHangUp) {
+    startWith("Notify=10\nBreakConnection=1\n");
+    state().RasConnected = true;
+    TTask& parse = *create("parse");
+    TTask& plain = *create("plain");
+    TaskClearFlag(plain, TaskFlag::Parse);
+    TTask& waiting = *create("waiting");
+    waiting.State = TaskState::Waiting;
+    m_taskFiles.written.clear();
+    const auto end = [&](TTask& task) {
+        task.Queued = 0;
+        post(EngineMessage::TaskEnded, identityOf(task));
+    };
+    post(EngineMessage::TaskEnded, identityOf(parse));  // stale: its object is still queued
+    pump();
+    EXPECT_EQ(parse.State, TaskState::Running);
+    EXPECT_THAT(m_view.notifications, IsEmpty());
+
+    end(parse);
+    m_loop.processPending();
+    EXPECT_EQ(parse.State, TaskState::RewritePending);
+    EXPECT_THAT(m_taskFiles.written, ElementsAre(engine().programDir() + "parse.tsf"));
+    m_loop.processPending();
+    EXPECT_EQ(parse.State, TaskState::Finished);
+    EXPECT_EQ(m_dialUp.hangups, 0);
+
+    m_taskFiles.failWith = Error{"Cannot write plain.tsf", 28};
+    end(plain);
+    pump();
+    EXPECT_EQ(plain.State, TaskState::Finished);
+    EXPECT_THAT(m_rewriter.queued, ElementsAre("parse"));
+    EXPECT_EQ(m_dialUp.hangups, 1) << "a waiting task does not keep the line";
+    EXPECT_EQ(m_view.status[1], "RAS disconnected");
+    EXPECT_FALSE(state().RasConnected);
+    m_taskFiles.failWith.reset();
+
+    waiting.State = TaskState::Running;
+    end(waiting);
+    pump();
+    EXPECT_THAT(
+        m_view.notifications,
+        ElementsAre("Task parse is finished.", "Cannot write plain.tsf", "Task plain is finished.",
+                    "Task waiting is finished.", "All tasks are finished"));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "engine/engine_test_fixture.h"
@@ -11,13 +10,13 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::Pair;
 
 class TaskCommandsTest : public EngineTest {
 protected:
-    void SetUp() override {
-        writeSettings("[General]\nMaxHTTPConns=1\nMaxFTPConns=1\n");
-        start();
-    }
+    void SetUp() override { startWith("MaxHTTPConns=1\nMaxFTPConns=1\nPause=0\nNotify=2\n"); }
     // Hands the task's starting object to a slot, as the scheduler does.
     TDnObj& serve(TTask& task, TransferSlot& slot) {
         TDnObj& object = *task.Objects.head();
@@ -26,10 +25,17 @@ protected:
         slot.Start(object);
         return object;
     }
-    TransferSlot& httpSlot() { return *state().HttpSlots[0]; }
-    TransferSlot& ftpSlot() { return *state().FtpSlots[0]; }
+    // A new object of task that has ended for good in state, as a transfer would leave it.
+    TDnObj& settled(TTask& task, const std::string& url, ObjectState ended, int status = 0) {
+        TDnObj& object = *NewDnObj(task, url, 2);
+        --task.Queued;
+        object.State = ended;
+        object.Status = status;
+        state().SeenList.SeenInsert(object);
+        return object;
+    }
     bool refreshedAnObject() {
-        return std::any_of(m_view.calls.begin(), m_view.calls.end(), [](const std::string& call) {
+        return std::ranges::any_of(m_view.calls, [](const std::string& call) {
             return call.starts_with("RefreshObjectRow");
         });
     }
@@ -41,12 +47,9 @@ TEST_F(TaskCommandsTest, EditChangesLimitsFlagsAndState) {
     edit.Task = identityOf(*task);
     edit.BoundaryPrefix = "http://h/";
     edit.Extensions = " .gif ";
-    edit.MaxFilesInf = true;
+    edit.MaxFilesInf = edit.FollowFTP = edit.TrySlashes = edit.SkipCertificateCheck = true;
     edit.MaxLevels = 5;
-    edit.FollowFTP = true;
-    edit.TrySlashes = true;
     edit.Parse = false;
-    edit.SkipCertificateCheck = true;
     post(EngineMessage::ApplyTaskEdit);
     pump();
     EXPECT_EQ(task->BoundaryPrefix, "http://h/");
@@ -55,47 +58,38 @@ TEST_F(TaskCommandsTest, EditChangesLimitsFlagsAndState) {
     EXPECT_EQ(task->MaxLevels, 5);
     EXPECT_EQ(task->Flags, 0x1030);
     EXPECT_EQ(task->State, TaskState::Stopped);  // queued objects and no delay
-
     edit.StartAfter = 5;
     engine().ApplyTaskEdit();
     EXPECT_EQ(task->State, TaskState::Waiting);
     EXPECT_EQ(task->StartCountdown, 1500);
-
     task->Queued = 0;
     engine().ApplyTaskEdit();
     EXPECT_EQ(task->State, TaskState::Finished);
 }
 
-TEST_F(TaskCommandsTest, StopReportsAtOnceOnlyWithoutARunningTransfer) {
+// Stop reports at once only a task without a running transfer; abort marks the served
+// objects incomplete and aborts their transfers; the HTTP abort completes from the loop.
+TEST_F(TaskCommandsTest, StopAndAbortOfTheSelectedTasks) {
     TTask* served = create("served");
     TTask* idle = create("idle");
-    serve(*served, httpSlot());
+    serve(*served, *state().HttpSlots[0]);
     m_view.selection = {idle, served};
     engine().StopSelectedTasks();
-
     EXPECT_EQ(served->State, TaskState::Stopped);
     EXPECT_EQ(idle->State, TaskState::Stopped);
     EXPECT_THAT(m_view.notifications, ElementsAre("Task idle is stopped."));
-    // idle rewrites its links (Parse is on by default): the request is posted.
-    EXPECT_TRUE(m_loop.processPending());
-}
 
-TEST_F(TaskCommandsTest, AbortMarksServedObjectsIncompleteAndAbortsTheirTransfers) {
-    TTask* overHttp = create("http");
     TTask* overFtp = create("ftp", "ftp://h/file");
-    TDnObj& httpObject = serve(*overHttp, httpSlot());
-    TDnObj& ftpObject = serve(*overFtp, ftpSlot());
-    m_view.selection = {overHttp, overFtp};
+    TDnObj& ftpObject = serve(*overFtp, *state().FtpSlots[0]);
+    m_view.selection = {served, overFtp};
     engine().AbortSelectedTasks();
-
-    EXPECT_EQ(overHttp->State, TaskState::Aborted);
     EXPECT_EQ(overFtp->State, TaskState::Aborted);
-    EXPECT_EQ(httpObject.State, ObjectState::Incomplete);  // until its completion arrives
-    EXPECT_EQ(ftpObject.State, ObjectState::Incomplete);   // over what the FTP abort left
+    EXPECT_EQ(served->Objects.head()->State, ObjectState::Incomplete) << "until its completion";
+    EXPECT_EQ(ftpObject.State, ObjectState::Incomplete) << "over what the FTP abort left";
     EXPECT_THAT(m_slots.log, ElementsAre("abort http", "abort ftp"));
     pump();
-    EXPECT_EQ(httpObject.State, ObjectState::Removed);
-    EXPECT_EQ(m_view.calls.back(), "RefreshObjectRow http://h/docs/");
+    EXPECT_EQ(served->Objects.head()->State, ObjectState::Removed);
+    EXPECT_TRUE(m_view.called("RefreshObjectRow http://h/docs/"));
 }
 
 TEST_F(TaskCommandsTest, StopAllAndAbortAllLeaveStoppedAbortedAndFinishedTasksAlone) {
@@ -106,69 +100,39 @@ TEST_F(TaskCommandsTest, StopAllAndAbortAllLeaveStoppedAbortedAndFinishedTasksAl
     for (std::size_t i = 0; i < before.size(); ++i) {
         tasks.push_back(create("t" + std::to_string(i)));
     }
-    const auto reset = [&] {
+    const auto statesAfter = [&](void (Engine::*command)()) {
         for (std::size_t i = 0; i < before.size(); ++i) {
             tasks[i]->State = before[i];
         }
-    };
-    const auto states = [&tasks] {
+        (engine().*command)();
         std::vector<TaskState> now;
         for (TTask* task : tasks) {
             now.push_back(task->State);
         }
         return now;
     };
-
-    reset();
-    engine().StopAllTasks();
+    EXPECT_THAT(statesAfter(&Engine::StopAllTasks),
+                ElementsAre(Stopped, Stopped, Aborted, Stopped, Finished, Stopped));
     EXPECT_TRUE(state().StopAllPending);
-    EXPECT_THAT(states(), ElementsAre(Stopped, Stopped, Aborted, Stopped, Finished, Stopped));
-
-    reset();
-    serve(*tasks[0], httpSlot());
-    engine().AbortAllTasks();
-    EXPECT_THAT(states(), ElementsAre(Aborted, Stopped, Aborted, Aborted, Finished, Aborted));
+    serve(*tasks[0], *state().HttpSlots[0]);
+    EXPECT_THAT(statesAfter(&Engine::AbortAllTasks),
+                ElementsAre(Aborted, Stopped, Aborted, Aborted, Finished, Aborted));
     EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
 }
 
-TEST_F(TaskCommandsTest, RemoveFreesTheTaskAndItsTaskFileButKeepsItsSavedFiles) {
+// Removal frees the task (selected twice, removed once) and its task file but keeps its saved
+// files; messages about its objects still on their way are dropped, and the aborted transfer's
+// completion never touches the freed object (AddressSanitizer turns any use into a failure).
+TEST_F(TaskCommandsTest, RemoveFreesTheTaskAndDropsMessagesAboutIt) {
     TTask* kept = create("kept");
-    TTask* removed = create("removed");
-    TDnObj* queued = NewDnObj(*removed, "http://h/docs/queued", 2);
-    state().Queue.Enqueue(*queued);
-    const std::string directory = removed->Dir;
-    ASSERT_TRUE(replaceFileAtomically(directory + "saved.html", "x").ok());
-    m_view.selection = {removed};
-    m_view.calls.clear();
-
-    post(EngineMessage::RemoveSelectedTasks);
-    pump();
-    EXPECT_EQ(state().TaskList.TaskFind("removed"), nullptr);
-    EXPECT_EQ(state().TaskList.head(), kept);
-    EXPECT_EQ(state().Queue.size(), 1u);  // kept's starting object
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "removed.tsf"));
-    EXPECT_TRUE(std::filesystem::exists(m_dir / "kept.tsf"));
-    EXPECT_TRUE(std::filesystem::exists(directory + "saved.html"));
-    EXPECT_THAT(m_rewriter.forgotten, ElementsAre("removed"));
-    EXPECT_THAT(m_view.calls,
-                ElementsAre("ClearCurrentTask", "DeleteTaskRow removed", "UpdateCommands"));
-    EXPECT_TRUE(m_view.notifications.empty());
-}
-
-// Messages about a task's objects may still be on their way when the task is removed; they must
-// be dropped, and a transfer aborted by the removal must not touch the freed object when its
-// completion arrives. AddressSanitizer turns any use of the freed records into a failure.
-TEST_F(TaskCommandsTest, MessagesAboutARemovedTaskAreDropped) {
     TTask* task = create("t");
-    TDnObj& served = serve(*task, httpSlot());
-    TDnObj& queued = *NewDnObj(*task, "http://h/docs/q", 2);
-    state().Queue.Enqueue(queued);
-    const std::uintptr_t servedId = identityOf(served);
-    const std::uintptr_t queuedId = identityOf(queued);
+    TDnObj& served = serve(*task, *state().HttpSlots[0]);
+    TDnObj& queued = queue(*task, "http://h/docs/q");
+    ASSERT_TRUE(replaceFileAtomically(task->Dir + "saved.html", "x").ok());
+    const std::string dir = task->Dir;
+    const std::uintptr_t servedId = identityOf(served), queuedId = identityOf(queued);
     const std::uintptr_t taskId = identityOf(*task);
-
-    // While the task lives, such a message reaches the view.
-    post(EngineMessage::ObjectExcluded, queuedId);
+    post(EngineMessage::ObjectExcluded, queuedId);  // while the task lives it reaches the view
     pump();
     EXPECT_TRUE(refreshedAnObject());
     m_view.calls.clear();
@@ -184,15 +148,191 @@ TEST_F(TaskCommandsTest, MessagesAboutARemovedTaskAreDropped) {
     engine().taskEditParams().Task = taskId;
     post(EngineMessage::ApplyTaskEdit);
     pump();
-
-    EXPECT_TRUE(state().TaskList.empty());
-    EXPECT_TRUE(state().Queue.empty());
+    EXPECT_EQ(state().TaskList.head(), kept);
+    EXPECT_EQ(state().TaskList.size(), 1u);
+    EXPECT_EQ(state().Queue.size(), 1u);  // kept's starting object
     EXPECT_EQ(state().SeenList.size(), 0u);
-    EXPECT_EQ(httpSlot().Obj(), nullptr);
+    EXPECT_EQ(state().HttpSlots[0]->Obj(), nullptr);
     EXPECT_THAT(m_slots.log, Contains("abandon http"));
     EXPECT_FALSE(refreshedAnObject());
-    // Selected twice, removed once.
-    EXPECT_EQ(std::count(m_view.calls.begin(), m_view.calls.end(), "DeleteTaskRow t"), 1);
+    EXPECT_EQ(count(m_view.calls, "DeleteTaskRow t"), 1);
+    EXPECT_TRUE(m_view.called("ClearCurrentTask"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "t.tsf"));
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "kept.tsf"));
+    EXPECT_TRUE(std::filesystem::exists(dir + "saved.html"));
+    EXPECT_THAT(m_rewriter.forgotten, ElementsAre("t"));
+    EXPECT_THAT(m_view.notifications, IsEmpty());
+}
+
+// Retry from a saved object skips what was not found and resumes the partial file; retry of
+// the task takes every failure; nothing is queued twice, nor while a slot still holds it.
+TEST_F(TaskCommandsTest, RetryQueuesFailedObjectsOnce) {
+    TTask& held = *create("held", "http://h/held");
+    serve(held, *state().HttpSlots[0]);
+    m_view.selection = {&held};
+    engine().AbortSelectedTasks();  // marks it incomplete; the abort completes later
+    engine().RetryFailedLinks();
+    EXPECT_TRUE(state().Queue.empty()) << "its slot still holds it";
+    EXPECT_EQ(held.Queued, 1);
+
+    TTask& task = *create("t", "http://h/");
+    TDnObj& start = serve(task, *state().FtpSlots[0]);
+    start.State = ObjectState::Done;
+    --task.Queued;
+    settled(task, "http://h/failed", ObjectState::Failed);
+    settled(task, "http://h/missing", ObjectState::ProtocolError, 404);
+    settled(task, "http://h/removed", ObjectState::Removed);
+    TDnObj& partial = settled(task, "http://h/partial", ObjectState::Incomplete);
+    partial.Received = 100;
+    task.State = TaskState::Stopped;
+    state().FtpSlots[0]->Finish();
+    m_view.selection.clear();
+    m_view.objectSelection[ObjectListPage::Saved] = {find(task, "http://h/failed")};
+    for (int twice = 0; twice < 2; ++twice) {
+        engine().RetryFailedLinks();
+        EXPECT_EQ(task.Queued, 3);
+        EXPECT_EQ(state().Queue.size(), 3u);
+    }
+    EXPECT_EQ(task.State, TaskState::Running);
+    EXPECT_EQ(find(task, "http://h/missing")->State, ObjectState::ProtocolError);
+    EXPECT_EQ(partial.State, ObjectState::Incomplete);
+    EXPECT_EQ(partial.InList, GlobalList::Queue);
+    m_view.objectSelection.clear();
+    m_view.selection = {&task};
+    engine().RetryFailedLinks();
+    EXPECT_EQ(task.Queued, 4);
+    EXPECT_EQ(find(task, "http://h/missing")->State, ObjectState::Queued);
+    EXPECT_EQ(start.State, ObjectState::Done);
+}
+
+// Starting a saved object queues it and runs its task; stopping it aborts its transfer;
+// removing the last queued object finishes the task quietly.
+TEST_F(TaskCommandsTest, ObjectCommandsStartStopAndRemove) {
+    TTask& task = *create("t", "http://h/a");
+    TDnObj& first = *task.Objects.head();
+    TDnObj& second = queue(task, "http://h/b");
+    m_taskFiles.written.clear();
+    m_view.objectSelection[ObjectListPage::Queued] = {&second};
+    engine().RemoveSelectedFromQueue();
+    EXPECT_EQ(task.State, TaskState::Running);
+    m_view.objectSelection[ObjectListPage::Queued] = {&first};
+    engine().RemoveSelectedFromQueue();
+    pump();
+    EXPECT_EQ(task.State, TaskState::Finished);
+    EXPECT_EQ(first.State, ObjectState::Removed);
+    EXPECT_EQ(first.InList, GlobalList::Seen);
+    EXPECT_TRUE(state().Queue.empty());
+    EXPECT_THAT(m_taskFiles.written, IsEmpty());
+    EXPECT_THAT(m_view.notifications, IsEmpty());
+
+    m_view.objectSelection[ObjectListPage::Saved] = {&second};
+    engine().StartSelectedObjects();
+    EXPECT_EQ(second.InList, GlobalList::Queue);
+    EXPECT_EQ(task.Queued, 1);
+    EXPECT_EQ(task.State, TaskState::Running);
+    tick();
+    EXPECT_EQ(http(0).Obj(), &second);
+    m_view.objectSelection[ObjectListPage::BeingRetrieved] = {&second};
+    engine().StopSelectedObjects();
+    EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
+}
+
+// Reports without an object have texts of their own; those of a removed task say nothing.
+TEST_F(TaskCommandsTest, ErrorTextsFollowTheirNotifyBits) {
+    TDnObj& failed = *create("t", "http://h/x.html")->Objects.head();
+    failed.Status = 404;
+    const std::uintptr_t object = identityOf(failed);
+    const auto report = [&](int notify, std::vector<std::pair<EngineMessage, int>> reports) {
+        engine().globalOptions().Notify = notify;
+        for (const auto& [message, code] : reports) {
+            post(message, code < 0 ? 0 : object, code);
+        }
+        pump();
+    };
+    using enum EngineMessage;
+    report(2, {{HttpError, 404}, {NetworkError, 10061}, {TransferAborted, 0}});
+    EXPECT_THAT(m_view.notifications, IsEmpty());
+    EXPECT_TRUE(m_view.called("RefreshObjectRow http://h/x.html"));
+    report(16, {{HttpError, 404}, {FtpError, 550}, {NetworkError, 10061}});
+    failed.Status = 10061;
+    report(32, {{NetworkError, 10061}, {TransferAborted, 0}});
+    report(48, {{NetworkError, -1}, {HttpError, -1}, {FtpError, -1}, {TransferAborted, -1}});
+    m_view.selection = {state().TaskList.head()};
+    engine().RemoveSelectedTasks();
+    report(48, {{HttpError, 404}, {ObjectDone, 0}});
+    EXPECT_THAT(m_view.notifications,
+                ElementsAre("HTTP protocol error 404 when retrieving URL http://h/x.html",
+                            "FTP protocol error 404 when retrieving URL http://h/x.html",
+                            "Network error 10061 when retrieving URL http://h/x.html",
+                            "Transfer from the http://h/x.html was aborted. The reason: 10061",
+                            "Unknown network error", "Unknown HTTP protocol error",
+                            "Unknown FTP protocol error", "Trasfer aborted"));
+}
+
+// A stopped task is reported when its last transfer ends, and its links are rewritten with
+// the task kept stopped; only the one selected task's lists are refilled after rewriting.
+TEST_F(TaskCommandsTest, StoppedTaskIsReportedWhenItsLastTransferEnds) {
+    startWith("MaxHTTPConns=2\nMaxFTPConns=0\nPause=0\nNotify=2\n");
+    TTask& task = *create("t", "http://h/a");
+    queue(task, "http://h/b");
+    tick();
+    m_view.selection = {&task};
+    engine().StopSelectedTasks();
+    for (int slot = 0; slot < 2; ++slot) {
+        EXPECT_THAT(m_view.notifications, IsEmpty());
+        TDnObj& object = *http(slot).Obj();
+        http(slot).complete(ObjectState::Done, "f");
+        post(EngineMessage::ObjectDone, identityOf(object));
+        pump();
+    }
+    EXPECT_THAT(m_view.notifications, ElementsAre("Task t is stopped."));
+    EXPECT_THAT(m_rewriter.queued, ElementsAre("t"));
+    EXPECT_EQ(task.State, TaskState::Stopped);
+
+    TTask& other = *create("other");
+    m_view.calls.clear();
+    m_view.selection = {&task, &other};
+    post(EngineMessage::RewriteTaskLinks, identityOf(other));
+    pump();
+    EXPECT_THAT(m_view.calls, Not(Contains("FillObjectLists")));
+    m_view.selection = {&other};
+    post(EngineMessage::RewriteTaskLinks, identityOf(other));
+    pump();
+    EXPECT_THAT(m_view.calls, Contains("FillObjectLists"));
+}
+
+TEST_F(TaskCommandsTest, DialUpBreakStopsEverythingAndLifeMarksItActive) {
+    startWith("Notify=4\n");
+    TTask& task = *create("t");
+    const std::uintptr_t object = identityOf(*task.Objects.head());
+    state().RasWatching = true;
+    m_dialUp.connected = true;
+    post(EngineMessage::ObjectReceiving, object);
+    pump();
+    EXPECT_EQ(m_view.status[1], "RAS: Active");
+    post(EngineMessage::HttpError, object, 404);
+    pump();
+    EXPECT_EQ(task.State, TaskState::Running) << "the line is still up";
+    m_dialUp.connected = false;
+    post(EngineMessage::NetworkError, object, 10060);
+    pump();
+    EXPECT_EQ(task.State, TaskState::Stopped);
+    EXPECT_TRUE(state().StopAllPending);
+    EXPECT_THAT(m_view.notifications, ElementsAre("The internet connection was broken."));
+    EXPECT_EQ(m_view.status[1], "RAS: Broken");
+}
+
+TEST_F(TaskCommandsTest, LinkAndRobotsReportsGoToTheIntake) {
+    TDnObj& head = *create("t", "http://h/x.html")->Objects.head();
+    const auto object = static_cast<std::intptr_t>(identityOf(head));
+    post(EngineMessage::ScanLinks, object);
+    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("rules"), object);
+    post(EngineMessage::RobotsAnswer, 0, object);
+    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("lost"), object + 1);
+    pump();
+    EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/x.html"));
+    EXPECT_THAT(m_intake.robots, ElementsAre(Pair(&head, "rules"), Pair(&head, "")));
+    EXPECT_EQ(state().RobotsBodies.size(), 0u) << "the body of an unknown object is freed too";
 }
 
 }  // namespace
