@@ -1,11 +1,19 @@
 #pragma once
 
-// The engine of the end-to-end tests with the real dial-up module, in the tests' private
-// network.
+// The dial-up tests run in a network namespace of their own, entered by main() before any
+// thread starts, where they add and remove links named ppp0 and serve HTTP on loopback. The
+// PPP daemon is a stand-in script in a private folder, named by the environment the dial-up
+// module reads.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -13,22 +21,115 @@
 #include <thread>
 #include <vector>
 
-#include "dialup/private_network.h"
 #include "engine/dial_up_library.h"
 #include "engine/site_grab.h"
 #include "net/http_servers.h"
 
+extern char** environ;
+
 namespace quillharbor::test {
 
-class DialUpEngineTest : public ::testing::Test {
+struct PrivateNetwork {
+    // Empty when the namespace is ours; else why the tests that need it are skipped.
+    std::string unavailable;
+    std::string folder;  // the stand-in daemon, its pid files and what it records
+
+    static PrivateNetwork& instance() {
+        static PrivateNetwork network;
+        return network;
+    }
+    std::string daemonPath() const { return folder + "/pppd"; }
+    std::string runDirectory() const { return folder + "/run"; }
+    std::string signalsPath() const { return folder + "/signals"; }
+};
+
+// Starts a program with its output sent to /dev/null (a child it leaves behind then keeps no
+// pipe of ctest's open). Returns its pid, or -1.
+inline pid_t spawn(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? pid : -1;
+}
+
+// Runs ip with these arguments to its end; returns whether it exited with 0.
+inline bool ip(std::vector<std::string> args) {
+    args.insert(args.begin(), "ip");
+    const pid_t pid = spawn(args);
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Polls what the loop cannot announce (links, processes, files), for at most five seconds.
+inline bool eventually(const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 500 && !done(); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return done();
+}
+
+// A stand-in for pppd holding link ppp0: it writes its pid file, and on SIGTERM records the
+// signal and ends the link as the daemon does.
+class StandInDaemon {
+public:
+    StandInDaemon() : m_network(PrivateNetwork::instance()) {
+        std::ofstream(m_network.daemonPath())
+            << "#!/bin/sh\ntrap 'echo TERM >> \"" << m_network.signalsPath()
+            << "\"; ip link del ppp0; kill $! 2>/dev/null; exit 0' TERM\necho $$ > \""
+            << m_network.runDirectory() << "/ppp0.pid\"\nwhile :; do sleep 5 & wait $!; done\n";
+        std::filesystem::permissions(m_network.daemonPath(), std::filesystem::perms::owner_all);
+        std::filesystem::create_directories(m_network.runDirectory());
+    }
+    ~StandInDaemon() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        std::filesystem::remove(m_network.daemonPath());
+    }
+    StandInDaemon(const StandInDaemon&) = delete;
+    StandInDaemon& operator=(const StandInDaemon&) = delete;
+
+    // Starts it; returns once its pid file is written.
+    bool start() {
+        m_pid = spawn({m_network.daemonPath()});
+        return m_pid > 0 && eventually([this] {
+                   std::string pid;
+                   std::getline(std::ifstream(m_network.runDirectory() + "/ppp0.pid"), pid);
+                   return pid == std::to_string(m_pid);
+               });
+    }
+    // The signals it recorded, one word a line; waits for one.
+    std::string recorded() const {
+        eventually([this] { return std::filesystem::exists(m_network.signalsPath()); });
+        std::ifstream in(m_network.signalsPath());
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    const PrivateNetwork& m_network;
+    pid_t m_pid = -1;
+};
+
+// The engine with the real dial-up module over settings with two HTTP slots. Tests that need
+// the private network are skipped where it could not be had.
+class DialUpTest : public ::testing::Test {
 protected:
     void TearDown() override {
         grab.reset();
         for (const std::string& link : m_links) {
-            ip({"link", "del", link}, true);
+            ip({"link", "del", link});
         }
     }
-    // The engine over settings with two HTTP slots, its dial-up detection run.
+    // The engine over these settings, its dial-up detection run.
     void start(const std::string& settings, const std::string& module = QUILLHARBOR_DIALWATCH) {
         grab.reset();
         std::ofstream(programDir.path() + "/Quillharbor.ini") << "[General]\n" << settings;
@@ -36,18 +137,11 @@ protected:
         grab = std::make_unique<SiteGrab>(programDir.path() + "/",
                                           programDir.make("downloads") + "/", 2, 0, dialUp.get());
     }
-    // Polls what the loop cannot announce (links, processes), for at most five seconds.
-    static bool eventually(const std::function<bool()>& done) {
-        for (int attempt = 0; attempt < 500 && !done(); ++attempt) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return done();
-    }
     // A link that is up: a dummy one, or a point-to-point tun link where the kernel has no
     // dummy links. It goes with the test.
     bool addLink(const std::string& name) {
         m_links.push_back(name);
-        return (ip({"link", "add", name, "type", "dummy"}, true) ||
+        return (ip({"link", "add", name, "type", "dummy"}) ||
                 ip({"tuntap", "add", "dev", name, "mode", "tun"})) &&
                ip({"link", "set", name, "up"});
     }
@@ -62,8 +156,7 @@ private:
     std::vector<std::string> m_links;
 };
 
-// For the tests that need the private network: skipped where it could not be had.
-class DialUpLinkTest : public DialUpEngineTest {
+class DialUpLinkTest : public DialUpTest {
 protected:
     void SetUp() override {
         if (!network.unavailable.empty()) {

@@ -31,7 +31,7 @@ TEST_F(DialUpLinkTest, ModuleAnswersFromTheNamespacesLinks) {
     EXPECT_TRUE(module.IsRASConnected());
 
     // A pid file naming a process that is not the daemon: nobody is signalled.
-    const pid_t other = spawn({"sleep", "30"}, true);
+    const pid_t other = spawn({"sleep", "30"});
     ASSERT_GT(other, 0);
     std::ofstream(network.runDirectory() + "/ppp0.pid") << other << "\nppp0\n";
     module.Hangup();
@@ -88,33 +88,28 @@ TEST_F(DialUpLinkTest, LinkBrokenDuringATransferStopsEveryTask) {
     EXPECT_EQ(std::filesystem::exists(network.signalsPath()), false) << "no hang-up";
 }
 
-TEST_F(DialUpEngineTest, WithoutDaemonModuleOrEntryPointTheFeatureIsOff) {
+TEST_F(DialUpTest, WithoutDaemonModuleOrEntryPointTheFeatureIsOff) {
     const std::string emptyFolder = programDir.make("empty");
-    struct Case {
+    const struct {
         const char* name;
         std::string module;
         bool daemon;
         DialUpSupport support;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"no PPP daemon", QUILLHARBOR_DIALWATCH, false, DialUpSupport::Off},
         {"empty folder", emptyFolder + "/" + DialUpLibrary::kFileName, true,
          DialUpSupport::ModuleMissing},
         {"no Hangup entry point", QUILLHARBOR_DIALWATCH_WITHOUT_HANGUP, true,
          DialUpSupport::ModuleMissing},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<StandInDaemon> daemon;
-        if (c.daemon) {
-            daemon = std::make_unique<StandInDaemon>();
-        }
+        std::unique_ptr<StandInDaemon> daemon(c.daemon ? new StandInDaemon : nullptr);
         start("UseRasCtrl=1\nBreakConnection=1\n", c.module);
         EXPECT_EQ(grab->engine().dialUpSupport(), c.support);
         EXPECT_THAT(grab->view().panes, ElementsAre("RAS: None"));
         EXPECT_FALSE(grab->engine().globalOptions().UseRasCtrl);
         EXPECT_FALSE(grab->state().RasWatching);
-        grab.reset();
     }
 }
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "dialup/private_network.h"
+#include "dialup/dial_up_fixture.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,93 +1,74 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "engine/engine_test_fixture.h"
 
 namespace quillharbor::test {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 TEST_F(EngineTest, StartsWithTheSettingsOfTheConfigurationFile) {
-    writeSettings(
-        "[General]\nMaxHTTPConns=2\nMaxFTPConns=1\nUseHTTPProxy=1\nHTTPProxyName=proxy.local\n"
-        "HTTPProxyPort=3128\nFTPProxyName=ftp.proxy\nFTPTimeout=7\nDefUser=me\n"
-        "DefPassword=secret\n");
-    start();
-
+    startWith(
+        "MaxHTTPConns=2\nMaxFTPConns=1\nUseHTTPProxy=1\nHTTPProxyName=proxy.local\n"
+        "HTTPProxyPort=3128\nFTPTimeout=7\nDefUser=me\nDefPassword=secret\n");
     EXPECT_EQ(m_drop.createdFor, engine().handle());
     ASSERT_EQ(state().HttpSlots.size(), 2u);
-    ASSERT_EQ(state().FtpSlots.size(), 1u);
     EXPECT_EQ(m_slots.contexts[1].AgentText, "Mozilla/3.0(compatible)");
-    const auto& http = static_cast<FakeHttpSlot&>(*state().HttpSlots[0]);
-    EXPECT_EQ(http.proxy.Proxy, "proxy.local");
-    EXPECT_EQ(http.proxy.ProxyPort, "3128");
-    const auto& ftp = static_cast<FakeFtpSlot&>(*state().FtpSlots[0]);
-    EXPECT_EQ(ftp.settings.Timeout, 7);
-    EXPECT_EQ(ftp.settings.UserName, "me");
-    EXPECT_EQ(ftp.settings.Password, "secret");
-
+    EXPECT_EQ(http(0).proxy.Proxy, "proxy.local");
+    EXPECT_EQ(http(0).proxy.ProxyPort, "3128");
+    EXPECT_EQ(ftp(0).settings.Timeout, 7);
+    EXPECT_EQ(ftp(0).settings.UserName, "me");
+    EXPECT_EQ(ftp(0).settings.Password, "secret");
     // Applying again rebuilds the slots from the changed options.
     engine().globalOptions().MaxHTTPConns = 1;
     engine().globalOptions().UseHTTPProxy = false;
     post(EngineMessage::ApplySettings);
     pump();
     ASSERT_EQ(state().HttpSlots.size(), 1u);
-    EXPECT_EQ(static_cast<FakeHttpSlot&>(*state().HttpSlots[0]).proxy.Proxy, "");
-    EXPECT_EQ(std::count(m_slots.log.begin(), m_slots.log.end(), "destroy http"), 2);
-
+    EXPECT_EQ(http(0).proxy.Proxy, "");
+    EXPECT_EQ(count(m_slots.log, "destroy http"), 2);
     m_engine.reset();
     EXPECT_TRUE(m_drop.destroyed);
     EXPECT_EQ(m_loop.targetCount(), 0u);
 }
 
-TEST_F(EngineTest, CreatesTheTaskItsDirectoryStartingObjectAndTaskFile) {
+// A new task gets its directory, its starting object in the queue and its task file; proposed
+// names skip those of tasks, directories and task files; unsafe and taken names, and a
+// directory that cannot be made, are refused with a notification and leave nothing.
+TEST_F(EngineTest, CreatesTheTaskOrRefusesItWithoutATrace) {
     start();
+    ASSERT_TRUE(createDirectories(root() + "Task-2").ok());
+    ASSERT_TRUE(replaceFileAtomically(m_dir / "Task-3.tsf", "").ok());
     engine().PrepareNewTaskParams();
     NewTaskParams& params = engine().newTaskParams();
     EXPECT_EQ(params.Name, "Task-1");
     params.URL = "http://h/docs/";
-    params.FollowFTP = true;
-    params.MaxLevelsInf = true;
+    params.FollowFTP = params.MaxLevelsInf = true;
     post(EngineMessage::CreateTask);
     pump();
-
-    TTask* task = state().TaskList.TaskFind("Task-1");
-    ASSERT_NE(task, nullptr);
-    EXPECT_EQ(task->Dir, root() + "Task-1/");
-    EXPECT_TRUE(std::filesystem::is_directory(task->Dir));
-    EXPECT_EQ(task->Flags, 0x50);  // FollowFTP and the default Parse
-    EXPECT_EQ(task->State, TaskState::Running);
-    EXPECT_EQ(task->StartDocName, "Starting Document.html");
-    EXPECT_EQ(task->Queued, 1);
-    TDnObj* startObject = task->Objects.head();
-    ASSERT_NE(startObject, nullptr);
-    EXPECT_EQ(startObject->URL, "http://h/docs/");
-    EXPECT_EQ(startObject->Referrer, "http://h/docs/");
-    EXPECT_EQ(state().Queue.head(), startObject);
+    TTask& task = *state().TaskList.TaskFind("Task-1");
+    EXPECT_TRUE(std::filesystem::is_directory(root() + "Task-1/"));
+    EXPECT_EQ(task.Flags, 0x50);  // FollowFTP and the default Parse
+    EXPECT_EQ(task.State, TaskState::Running);
+    EXPECT_EQ(task.StartDocName, "Starting Document.html");
+    EXPECT_EQ(task.Queued, 1);
+    EXPECT_EQ(task.Objects.head()->Referrer, "http://h/docs/");
+    EXPECT_EQ(state().Queue.head(), task.Objects.head());
     EXPECT_THAT(m_view.calls, ElementsAre("AddObjectRow http://h/docs/", "AddTaskRow Task-1",
                                           "SelectTaskRow Task-1", "UpdateCommands"));
     EXPECT_THAT(m_taskFiles.written, ElementsAre(m_dir / "Task-1.tsf"));
-
     engine().PrepareNewTaskParams();
-    EXPECT_EQ(params.Name, "Task-2");
-    params.URL = "http://h/";
+    EXPECT_EQ(params.Name, "Task-4");
     params.StartAtOnce = false;
     params.StartAfter = 10;
-    TTask* waiting = engine().CreateTask();
-    ASSERT_NE(waiting, nullptr);
-    EXPECT_EQ(waiting->State, TaskState::Waiting);
-    EXPECT_EQ(waiting->StartCountdown, 3000);
-}
-
-TEST_F(EngineTest, RefusesUnsafeAndTakenNamesWithoutCreatingAnything) {
-    start();
-    ASSERT_NE(create("Task-1"), nullptr);
-    m_view.notifications.clear();
+    EXPECT_EQ(engine().CreateTask()->StartCountdown, 3000);
 
     for (const std::string& name :
          {std::string(), std::string("."), std::string(".."), std::string("a/b"),
@@ -100,62 +81,175 @@ TEST_F(EngineTest, RefusesUnsafeAndTakenNamesWithoutCreatingAnything) {
               "contain \"/\". The task is not created");
     EXPECT_EQ(m_view.notifications[6],
               "A task named \"Task-1\" already exists. The task is not created");
-    EXPECT_EQ(state().TaskList.size(), 1u);
-    EXPECT_EQ(m_taskFiles.written.size(), 1u);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "outside"));
     EXPECT_FALSE(std::filesystem::exists(root() + "a"));
-}
-
-TEST_F(EngineTest, ReportsATaskDirectoryThatCannotBeMade) {
-    start();
     ASSERT_TRUE(replaceFileAtomically(m_dir / "blocker", "").ok());
     engine().globalOptions().TaskRoot = m_dir / "blocker/";
-
     EXPECT_EQ(create("t"), nullptr);
-    EXPECT_THAT(m_view.notifications,
-                ElementsAre("Cannot create task directory " + (m_dir / "blocker/t/") +
-                            ". Task t is not started"));
-    EXPECT_TRUE(state().TaskList.empty());
+    EXPECT_EQ(m_view.notifications.back(),
+              "Cannot create task directory " + (m_dir / "blocker/t/") + ". Task t is not started");
+    EXPECT_EQ(state().TaskList.size(), 2u);
+    EXPECT_EQ(m_taskFiles.written.size(), 2u);
+}
+
+// Without separate directories every task saves straight into the task root; two dropped
+// documents there keep both starting documents.
+TEST_F(EngineTest, WithoutSeparateDirectoriesTasksShareTheTaskRoot) {
+    startWith("SaveSeparate=0\n");
+    EXPECT_EQ(create("Task-1", "http://h/")->Dir, root());
+    m_drop.url = "http://h/page.html";
+    for (const char* page : {"<p>two</p>", "<p>three</p>"}) {
+        m_drop.content = page;
+        engine().CreateTaskFromDrop(0, static_cast<std::intptr_t>(m_drop.content.size()));
+    }
+    EXPECT_EQ(state().TaskList.TaskFind("Task-3")->StartDocName, "Starting Document-1.html");
+    EXPECT_EQ(readWholeFile(root() + "Starting Document.html").valueOr(""), "<p>two</p>");
+    EXPECT_EQ(readWholeFile(root() + "Starting Document-1.html").valueOr(""), "<p>three</p>");
+}
+
+// Each drop mode, with and without a document whose size announces more than the drop window
+// holds; an unknown mode keeps the defaults.
+TEST_F(EngineTest, EachDropModeMakesItsTask) {
+    constexpr const char* kPictures = " .gif .jpg .png .bmp .pcx ";
+    const struct {
+        const char* url;
+        std::uintptr_t mode;
+        const char* content;  // nullptr: a link alone
+        int maxLevels;        // 0: no task
+        const char* extensions;
+        TaskState state;
+        const char* call;
+    } rows[] = {
+        {"http://h/x.html", 1, nullptr, 0, "", TaskState::Running, "OpenNewTask http://h/x.html"},
+        {"http://h/x.html", 2, nullptr, 1, "", TaskState::Running, "AddTaskRow"},
+        {"http://h/pics/", 3, nullptr, 3, kPictures, TaskState::Running, "AddTaskRow"},
+        {"http://h/", 4, nullptr, 0, "", TaskState::Running, ""},
+        {"http://h/", 9, nullptr, 0, "", TaskState::Running, ""},
+        {"http://h/1.html", 1, "abc", 3, "", TaskState::Stopped, "OpenEditTask"},
+        {"http://h/2.html", 2, "abc", 1, "", TaskState::Running, "AddTaskRow"},
+        {"http://h/3.html", 3, "abc", 3, kPictures, TaskState::Running, "AddTaskRow"},
+        {"http://h/0.html", 0, "<p>", 3, "", TaskState::Running, "AddTaskRow"},
+        {"http://h/7.html", 7, "<p>", 3, "", TaskState::Running, "AddTaskRow"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.url) + " mode " + std::to_string(row.mode));
+        start();
+        m_drop.releases = 0;
+        m_view.calls.clear();
+        // "Document only" even when the defaults say infinite levels.
+        engine().defaultTaskOptions().MaxLevelsInf = row.mode == 2;
+        m_drop.url = row.url;
+        m_drop.content = row.content != nullptr ? row.content : "";
+        post(EngineMessage::LinkDropped, row.mode, row.content != nullptr ? 100 : 0);
+        pump();
+        EXPECT_EQ(m_drop.releases, row.content != nullptr ? 1 : 0);
+        if (*row.call != '\0') {
+            EXPECT_THAT(m_view.calls, Contains(StartsWith(row.call)));
+        }
+        TTask* task = state().TaskList.head();
+        ASSERT_EQ(task != nullptr, row.maxLevels != 0);
+        if (task != nullptr) {
+            EXPECT_EQ(task->MaxLevels, row.maxLevels);
+            EXPECT_EQ(task->Extensions, row.extensions);
+            EXPECT_EQ(task->State, row.state);
+            EXPECT_FALSE(TaskHasFlag(*task, TaskFlag::FollowFTP));
+            EXPECT_EQ(readWholeFile(task->Dir + task->StartDocName).valueOr(""),
+                      row.content != nullptr ? row.content : "");
+        }
+    }
+}
+
+// Dropped links are cleaned; what is no usable link, and a document the task cannot be made
+// for, are released and leave nothing; a dropped document becomes the retrieved starting
+// document, posted to the link intake, its task file written only later.
+TEST_F(EngineTest, DroppedLinksAreCleanedAndDocumentsBecomeTheStartingDocument) {
+    start();
+    const auto drop = [this](std::optional<std::string> url, std::intptr_t size) {
+        m_drop.url = std::move(url);
+        post(EngineMessage::LinkDropped, 0, size);
+        pump();
+    };
+    engine().defaultTaskOptions().TrySlashes = true;
+    drop(" example.com/dir ", 0);
+    EXPECT_EQ(state().TaskList.head()->URL, "http://example.com/dir/");
+    EXPECT_EQ(state().TaskList.head()->BoundaryPrefix, "http://example.com/dir/");
+    for (const std::optional<std::string>& url :
+         {std::optional<std::string>(), std::optional<std::string>("mailto:someone@h"),
+          std::optional<std::string>("   ")}) {
+        drop(url, 5);
+    }
+    EXPECT_EQ(m_drop.releases, 3);
+    engine().defaultTaskOptions().DirTemplate = "../escape";
+    m_drop.content = "abc";
+    drop("http://h/", 3);
+    EXPECT_EQ(m_drop.releases, 4);
+    EXPECT_EQ(state().TaskList.size(), 1u);
+    EXPECT_EQ(m_view.notifications.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "escape-1"));
+
+    start();
+    m_taskFiles.written.clear();
+    engine().defaultTaskOptions().DownloadFrom = 1;
+    m_drop.content = "<a href=x>";
+    m_drop.url = "http://h/dir/page.html";
+    post(EngineMessage::LinkDropped, 4, 10);
+    pump();
+    TTask& task = *state().TaskList.TaskFind("Task-2");
+    EXPECT_EQ(m_intake.scanned, std::vector<std::string>{"http://h/dir/page.html"});
+    TDnObj& startObject = *task.Objects.head();
+    EXPECT_EQ(startObject.State, ObjectState::Retrieved);
+    EXPECT_EQ(startObject.LocalName, "Starting Document.html");
+    EXPECT_EQ(startObject.ContentType, "text/html");
+    EXPECT_EQ(startObject.InList, GlobalList::Seen);
+    EXPECT_EQ(task.Queued, 1);
+    EXPECT_EQ(task.Total, 0);
+    EXPECT_EQ(task.BoundaryPrefix, "http://h/");
+    EXPECT_TRUE(TaskHasFlag(task, TaskFlag::FollowFTP));
+    EXPECT_EQ(task.MaxLevels, 2);
     EXPECT_THAT(m_taskFiles.written, IsEmpty());
 }
 
-TEST_F(EngineTest, ProposesNamesThatNoTaskDirectoryOrTaskFileHolds) {
-    start();
-    ASSERT_TRUE(createDirectories(root() + "Task-1").ok());
-    ASSERT_TRUE(replaceFileAtomically(m_dir / "Task-2.tsf", "").ok());
-    ASSERT_NE(create("Task-3"), nullptr);
-    engine().PrepareNewTaskParams();
-    EXPECT_EQ(engine().newTaskParams().Name, "Task-4");
-}
-
-// Without separate directories the user expects every task's files straight in the task root;
-// names stay unique because each task still has its own task file.
-TEST_F(EngineTest, WithoutSeparateDirectoriesTasksShareTheTaskRoot) {
-    writeSettings("[General]\nSaveSeparate=0\n");
-    start();
-    engine().PrepareNewTaskParams();
-    EXPECT_EQ(engine().newTaskParams().Name, "Task-1");
-    engine().newTaskParams().URL = "http://h/";
-    TTask* first = engine().CreateTask();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->Dir, root());
-    EXPECT_THAT(m_taskFiles.written, ElementsAre(m_dir / "Task-1.tsf"));
-
-    // Two dropped documents in the one directory keep both starting documents.
-    m_drop.url = "http://h/page.html";
-    m_drop.content = "<p>two</p>";
-    engine().CreateTaskFromDrop(0, 10);
-    m_drop.content = "<p>three</p>";
-    engine().CreateTaskFromDrop(0, 12);
-    TTask* second = state().TaskList.TaskFind("Task-2");
-    TTask* third = state().TaskList.TaskFind("Task-3");
-    ASSERT_NE(second, nullptr);
-    ASSERT_NE(third, nullptr);
-    EXPECT_EQ(third->Dir, root());
-    EXPECT_EQ(second->StartDocName, "Starting Document.html");
-    EXPECT_EQ(third->StartDocName, "Starting Document-1.html");
-    EXPECT_EQ(readWholeFile(root() + "Starting Document.html").valueOr(""), "<p>two</p>");
-    EXPECT_EQ(readWholeFile(root() + "Starting Document-1.html").valueOr(""), "<p>three</p>");
+TEST_F(EngineTest, DialUpDetectionSetsFlagsPaneAndSupport) {
+    const struct {
+        const char* name;
+        bool present, useRasCtrl, loads, installed, connected, hangUp;
+        const char* pane;
+        DialUpSupport support;
+        bool useRasCtrlAfter, watching;
+    } rows[] = {
+        {"no dial-up networking", 0, 1, 1, 1, 1, 1, "RAS: None", DialUpSupport::Off, 0, 0},
+        {"UseRasCtrl off", 1, 0, 1, 1, 1, 1, "RAS: None", DialUpSupport::Off, 0, 0},
+        {"module missing", 1, 1, 0, 1, 1, 1, "RAS: None", DialUpSupport::ModuleMissing, 0, 0},
+        {"not installed", 1, 1, 1, 0, 1, 1, "RAS: None", DialUpSupport::Loaded, 1, 0},
+        {"line down", 1, 1, 1, 1, 0, 1, "RAS: Inactive", DialUpSupport::Loaded, 1, 1},
+        {"line up", 1, 1, 1, 1, 1, 1, "RAS: Active", DialUpSupport::Loaded, 1, 0},
+        {"line up, kept after errors", 1, 1, 1, 1, 1, 0, "RAS: Active", DialUpSupport::Loaded, 1,
+         0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_dialUp = FakeDialUp{};
+        m_dialUp.present = row.present;
+        m_dialUp.loads = row.loads;
+        m_dialUp.installed = row.installed;
+        m_dialUp.connected = row.connected;
+        startWith(std::string("UseRasCtrl=") + (row.useRasCtrl ? "1" : "0") +
+                  "\nBreakConnection=" + (row.hangUp ? "1" : "0") + "\n")
+            .DetectDialup();
+        EXPECT_EQ(m_view.status[1], row.pane);
+        EXPECT_EQ(engine().dialUpSupport(), row.support);
+        EXPECT_EQ(engine().globalOptions().UseRasCtrl, row.useRasCtrlAfter);
+        EXPECT_EQ(state().RasWatching, row.watching);
+        EXPECT_EQ(state().RasConnected, std::string(row.pane) == "RAS: Active");
+        // An unexpected error hangs an open line up, and the process ends as it stands.
+        engine().HangUpAfterError();
+        EXPECT_EQ(m_dialUp.hangups, state().RasConnected && row.hangUp ? 1 : 0);
+        // A switched-off UseRasCtrl is written at close.
+        ASSERT_TRUE(engine().SaveAtClose());
+        EXPECT_EQ(readWholeFile(m_dir / "Quillharbor.ini").valueOr("").find("UseRasCtrl=0") !=
+                      std::string::npos,
+                  !row.useRasCtrlAfter);
+    }
 }
 
 }  // namespace
