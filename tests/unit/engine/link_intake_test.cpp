@@ -69,7 +69,8 @@ TEST_F(LinkIntakeTest, WhatAPageQueues) {
          3,
          false,
          "<a href=ftp://h/x.zip><a href=" + overlong +
-             "><a href=a.html><a href=a.html><a href=b.html><a href=c.html><a href=d.html>",
+             "><a href=a.html><a href=a.html><a href=b.html><a href=a.html><a href=c.html><a "
+             "href=d.html>",
          {"http://h/a.html 2", "http://h/b.html 2"},
          {"too long http://h/xxxxxxxxxxx", "file limit http://h/c.html"}},
         {"slashes",

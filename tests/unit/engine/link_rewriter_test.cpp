@@ -63,44 +63,36 @@ protected:
     LinkRewriter m_rewriter{m_loop, m_view, m_gate.runner()};
 };
 
-TEST_F(LinkRewriterTest, ObjectsTakeThePassOverUnlessChangedMeanwhile) {
+// A pass's results reach only the objects that still hold what was copied; a removed task's
+// waiting pass is dropped and its running pass's results are never applied.
+TEST_F(LinkRewriterTest, ResultsReachOnlyObjectsAndTasksUnchangedMeanwhile) {
     TTask& task = addTask("t");
     TDnObj& index = addPage(task, "index.html", "<a href='sub/b.html'>");
     TDnObj& b = addPage(task, "sub/b.html", "<a href=x.html>");
-    m_rewriter.QueueTaskForParsing(task);
-    m_gate.waitUntilStarted(1);
-    b.State = ObjectState::Queued;  // restarted while its copy is rewritten
-    m_gate.open();
-    pumpUntilDone();
-
-    EXPECT_EQ(read(index), "<a href='b.html'>");
-    EXPECT_EQ(index.ContentType, "text/html Parsed");
-    EXPECT_EQ(index.Received, 21);
-    EXPECT_TRUE(refreshed(index));
-    EXPECT_EQ(b.State, ObjectState::Queued);
-    EXPECT_EQ(b.ContentType, "text/html");
-    EXPECT_EQ(b.Received, 0);
-    EXPECT_FALSE(refreshed(b));
-}
-
-TEST_F(LinkRewriterTest, RemovedTasksAreNeitherRewrittenWhileWaitingNorUpdatedAfterwards) {
     TTask& running = addTask("running");
     addPage(running, "index.html", "<a href=x.html>");
     TTask& waiting = addTask("waiting");
-    const TDnObj& untouched = addPage(waiting, "index.html", "<a href=x.html>");
+    addPage(waiting, "index.html", "<a href=x.html>");
+    const std::string untouched = waiting.Dir + "index.html";
     m_rewriter.QueueTaskForParsing(running);
     m_gate.waitUntilStarted(1);
     m_rewriter.QueueTaskForParsing(waiting);
-    EXPECT_EQ(read(untouched), "<a href=x.html>");
-    const std::uintptr_t runningIdentity = identityOf(running);
+    m_rewriter.QueueTaskForParsing(task);
+    const std::uintptr_t identities[] = {identityOf(running), identityOf(task)};
     remove(waiting);
     remove(running);
-    EXPECT_TRUE(m_rewriter.isPending());
     m_gate.open();
+    m_gate.waitUntilStarted(2);
+    b.State = ObjectState::Queued;  // restarted while its copy is rewritten
     pumpUntilDone();
-
-    EXPECT_EQ(m_gate.tasks(), std::vector<std::uintptr_t>{runningIdentity});
-    EXPECT_TRUE(m_view.calls.empty());
+    EXPECT_EQ(m_gate.tasks(), std::vector<std::uintptr_t>(identities, identities + 2));
+    EXPECT_EQ(readWholeFile(untouched).valueOr(""), "<a href=x.html>");
+    EXPECT_EQ(read(index), "<a href='b.html'>");
+    EXPECT_EQ(index.ContentType, "text/html Parsed");
+    EXPECT_EQ(index.Received, 21);
+    EXPECT_EQ(b.ContentType, "text/html");
+    EXPECT_EQ(b.Received, 0);
+    EXPECT_EQ(m_view.calls, std::vector<std::string>{"RefreshObjectRow " + index.URL});
 }
 
 TEST_F(LinkRewriterTest, ATaskQueuedAgainPassesAgainFromTheNewestCopy) {

@@ -259,6 +259,7 @@ TEST_F(TaskCommandsTest, ErrorTextsFollowTheirNotifyBits) {
     report(48, {{NetworkError, -1}, {HttpError, -1}, {FtpError, -1}, {TransferAborted, -1}});
     m_view.selection = {state().TaskList.head()};
     engine().RemoveSelectedTasks();
+    EXPECT_TRUE(state().TaskList.empty());
     report(48, {{HttpError, 404}, {ObjectDone, 0}});
     EXPECT_THAT(m_view.notifications,
                 ElementsAre("HTTP protocol error 404 when retrieving URL http://h/x.html",

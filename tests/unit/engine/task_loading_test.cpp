@@ -116,6 +116,8 @@ TEST_F(TaskLoadingTest, EachStoredStateComesBackToWork) {
         }
     }
     EXPECT_EQ(state().Queue.head()->Task->Name, "later");
+    EXPECT_EQ(state().Queue.tail()->URL, "http://h/l");
+    EXPECT_EQ(state().SeenList.head()->Task->Name, "done") << "the seen list is in URL order";
     EXPECT_THAT(m_view.calls, ElementsAre("AddTaskRow done", "AddTaskRow later", "AddTaskRow site",
                                           "UpdateCommands"));
     EXPECT_THAT(m_view.notifications, IsEmpty());
