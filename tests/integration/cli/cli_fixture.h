@@ -1,9 +1,7 @@
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,20 +31,7 @@ public:
         m_outPath = stem + ".out";
         m_errPath = stem + ".err";
         arguments.insert(arguments.begin(), QUILLHARBOR_PROGRAM);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_outPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        m_pid = spawn(arguments, m_outPath, m_errPath);
     }
     ~ProgramRun() {
         if (m_pid > 0) {

@@ -1,11 +1,9 @@
-// The built quillharbor-cli against nginx, pyftpdlib and a cutting proxy on loopback: grabs and
-// their options, failures in words, usage errors, progress output, and grabs interrupted, cut or
-// killed and resumed.
+// The built quillharbor-cli against nginx, pyftpdlib, vsftpd, ftp-proxy and a cutting proxy on
+// loopback: grabs and their options, failures in words, usage errors, progress output, and grabs
+// interrupted or cut and resumed.
 
 #include <gmock/gmock.h>
 #include <pty.h>
-
-#include <random>
 
 #include "cli/cli_fixture.h"
 #include "engine/grab_checks.h"
@@ -57,14 +55,6 @@ protected:
         std::ofstream(root / "big" / "index.html") << "<a href=\"big.bin\">big</a>\n";
         std::ofstream(root / "big" / "big.bin").close();
         fs::resize_file(root / "big" / "big.bin", kBigFileSize);
-        // A page with a style sheet that names a picture: requisites of two levels.
-        fs::create_directories(root / "styled" / "css");
-        std::ofstream(root / "styled" / "index.html")
-            << "<link rel=\"stylesheet\" href=\"css/style.css\"><img src=\"logo.png\">";
-        std::ofstream(root / "styled" / "css" / "style.css")
-            << "body { background: url(../bg.png) }";
-        std::ofstream(root / "styled" / "bg.png") << "bg";
-        std::ofstream(root / "styled" / "logo.png") << "logo";
         // robots.txt is read from the server's root only.
         std::ofstream(root / "robots.txt")
             << "User-agent: *\nDisallow: /site/private/\nDisallow: /broken/private/\n";
@@ -213,19 +203,6 @@ TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
                           "\",\"state\":\"retrieved\",\"status\":200,\"file\":\"" +
                           (folder / "secret.html").string() + "\",\"bytes\":"));
     EXPECT_THAT(json.err, HasSubstr("Task own finished: "));
-    // Page requisites, in the site's own folder layout: the style sheet and what it names come,
-    // however deep; without the option the style sheet is not asked for.
-    const fs::path layout = newHome("layout");
-    expectRuns(home, {{{"get", url("/styled/index.html"), "-l", "1", "--name", "plain"}, 0}});
-    expectRuns(layout, {{{"get", url("/styled/index.html"), "-l", "1", "--requisites", "--layout",
-                          "site", "--name", "styled"},
-                         0}});
-    EXPECT_EQ(occurrences(servers().accessLog(), "GET /styled/css/style.css "), 1);
-    auto styled = task(layout, "styled");
-    const std::string copy = "127.0.0.1-" + std::to_string(servers().nginxPort) + "/styled/";
-    EXPECT_EQ(styled[copy + "bg.png"], "bg") << ::testing::PrintToString(namesOf(styled));
-    EXPECT_EQ(styled[copy + "logo.png"], "logo");
-    EXPECT_THAT(styled[copy + "index.html"], HasSubstr("href=\"css/style.css\""));
     EXPECT_THAT(run(home, {"list", "--json"}).out,
                 HasSubstr("\"directory\":\"" + folder.string() + "/\""));
 }
@@ -483,47 +460,6 @@ TEST_F(CliTest, TransferCutByAnInterruptIsContinuedAndTheRateIsKept) {
     expectRuns(rated, {{{"get", url("/rate/one.bin"), "--limit-rate", "200k"}, 0}});
     EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
     EXPECT_EQ(fs::file_size(rated / "My Downloads" / "Task-1" / "one.bin"), 1u << 20);
-}
-
-// A generated site of 400 pages grabbed, killed with SIGKILL at random moments and resumed after
-// each kill, ends with the tree of a grab that was never interrupted; listing a killed task
-// changes none of its files.
-TEST_F(CliTest, ResumesAfterTwentyKillsEndWithTheTreeOfAnUninterruptedGrab) {
-    ASSERT_TRUE(generateSite(servers().root + "/generated", 400));
-    const std::vector<std::string> get = {"get",      url("/generated/site/index.html"),
-                                          "--levels", "infinity",
-                                          "--files",  "infinity",
-                                          "--name",   "site"};
-    const fs::path whole = newHome("whole");
-    expectRuns(whole, {{{"set", "General.MaxHTTPConns=16"}, 0}});
-    ASSERT_NE(run(whole, get).status, -1) << "missing pages make it 1";
-    const auto uninterrupted = task(whole, "site");
-    ASSERT_GT(uninterrupted.size(), 400u);
-
-    // Four slots start at most 20 objects a second, so twenty kills within 0.6 s of a start land
-    // before the last of some 500 objects.
-    const fs::path home = newHome("killed");
-    expectRuns(home, {{{"set", "General.MaxHTTPConns=4"}, 0}});
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<int> moment(100, 600);
-    for (int kill = 0; kill < 20; ++kill) {
-        auto program = start(home, kill == 0 ? get : std::vector<std::string>{"resume"});
-        for (int wait = 0; wait < 500 && !fs::exists(home / "site.tsf"); ++wait) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
-        program->signal(SIGKILL);
-        ASSERT_EQ(program->wait(), 128 + SIGKILL) << "kill " << kill << program->output();
-        const auto killed = task(home, "site");
-        expectRuns(home, {{{"list"}, 0, {"site (stopped)"}}});
-        EXPECT_TRUE(task(home, "site") == killed) << "listing changed a file after kill " << kill;
-    }
-    expectRuns(home, {{{"set", "General.MaxHTTPConns=16"}, 0}});
-    ASSERT_NE(run(home, {"resume"}).status, -1);
-    EXPECT_TRUE(task(home, "site").contains("Starting Document.html"));
-    EXPECT_THAT(differences(task(home, "site"), uninterrupted), ::testing::IsEmpty());
 }
 
 }  // namespace

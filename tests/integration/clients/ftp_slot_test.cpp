@@ -1,4 +1,4 @@
-// The FTP slot against pyftpdlib, vsftpd and ftp-proxy on loopback, every command it sends
+// The FTP slot against pyftpdlib and vsftpd on loopback, every command it sends
 // written down.
 
 #include <algorithm>
@@ -6,7 +6,6 @@
 
 #include "clients/hl_ftp_client.h"
 #include "clients/slot_fixture.h"
-#include "model/message_identity.h"
 
 namespace quillharbor::test {
 namespace {
@@ -15,17 +14,13 @@ class FtpSlotTest : public SlotTest<THLFTPClient> {
 protected:
     void SetUp() override {
         SlotTest::SetUp();
-        ASSERT_TRUE(servers.startVsftpd() && servers.startProxy() && servers.startRefusingSize());
+        ASSERT_TRUE(servers.startVsftpd() && servers.startPyftpdlib() &&
+                    servers.startRefusingSize());
         state.DefaultFtpUser = "anonymous";
         state.DefaultFtpPassword = "user@void";
-        newTask("t");
-    }
-    // A task of its own, logging in as anna, served by a fresh slot (through ftp-proxy with proxy).
-    void newTask(const std::string& name, bool proxy = false) {
-        taskDir = work.make(name) + "/";
         task = &state.TaskList.TaskInsert(
-            NewTask(name, "ftp://h/", taskDir, 0, "", 0, 0, "anna", "secret"));
-        slot = makeSlot(0, proxy ? "127.0.0.1:" + std::to_string(servers.proxyPort) : "");
+            NewTask("t", "ftp://h/", taskDir, 0, "", 0, 0, "anna", "secret"));
+        slot = makeSlot(0);
     }
     // Runs action once, inside the progress event after `after` bytes of the file: a fast
     // transfer on loopback is read whole within one turn of the loop.
@@ -40,9 +35,9 @@ protected:
             }
         };
     }
-    std::unique_ptr<THLFTPClient> makeSlot(int index, const std::string& proxy = "") {
+    std::unique_ptr<THLFTPClient> makeSlot(int index) {
         auto made = std::make_unique<THLFTPClient>(loop, index, SlotContext{"", reportTo, &state});
-        made->configure({5, "anonymous", "user@void", proxy});
+        made->configure({5, "anonymous", "user@void", ""});
         made->FtpCli().OnDisplay = [this](TFtpClient&, std::string& text) {
             if (text.starts_with("> ")) {
                 sent.push_back(text.substr(2));
@@ -72,47 +67,6 @@ private:
     std::int64_t m_progressAfter = 0;
     std::function<void()> m_progressAction;
 };
-
-// Each server actively and, through ftp-proxy, passively, each in a task of its own: the whole
-// wire sequence, every report in order, and the file byte for byte. vsftpd logs in by USER alone,
-// so no PASS goes out.
-TEST_F(FtpSlotTest, RetrievesTheFileAndReportsEveryStep) {
-    for (const std::uint16_t port : {servers.pyftpdlibPort, servers.vsftpdPort}) {
-        for (const bool passive : {false, true}) {
-            const std::string name = std::to_string(port) + (passive ? "passive" : "active");
-            SCOPED_TRACE(name);
-            newTask(name, passive);
-            state.BytesWindow = 0;
-            TDnObj& file = object(port, "/pub/file.bin");
-            ASSERT_TRUE(fetch(file));
-            EXPECT_EQ(local(file), pattern(FtpServers::FileSize));
-            EXPECT_EQ(file.State, ObjectState::Retrieved);
-            EXPECT_EQ(state.BytesWindow, file.Size);
-            EXPECT_EQ(file.ContentType, "noparsing");
-
-            const std::vector<unsigned> got = offsets();
-            ASSERT_GE(got.size(), 6u);
-            EXPECT_EQ(std::vector<unsigned>(got.begin(), got.begin() + 3),
-                      (std::vector<unsigned>{130, 132, 146}));
-            EXPECT_EQ(std::vector<unsigned>(got.end() - 2, got.end()),
-                      (std::vector<unsigned>{129, 134}));
-            EXPECT_TRUE(
-                std::all_of(got.begin() + 3, got.end() - 2, [](unsigned o) { return o == 142; }));
-            for (const Report& report : reports) {
-                EXPECT_EQ(report.wParam,
-                          report.offset == 134 ? identityOf(*task) : identityOf(file));
-            }
-            const std::string user = "USER " + task->FtpUser;
-            EXPECT_TRUE(wasSent(passive ? user + "@127.0.0.1:" + std::to_string(port) : user));
-            EXPECT_EQ(wasSent("PASS secret"), port != servers.vsftpdPort);
-            for (const char* command :
-                 {"CWD /pub/", "TYPE I", "SIZE file.bin", "RETR file.bin", "QUIT"}) {
-                EXPECT_TRUE(wasSent(command)) << command;
-            }
-            EXPECT_EQ(wasSent("PASV"), passive);
-        }
-    }
-}
 
 // A partial file continues from its end, beyond 2 GiB too; one that outgrew the server's copy
 // starts over; one that nobody counts bytes of starts over; a failed object whose name another

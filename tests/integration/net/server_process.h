@@ -69,6 +69,30 @@ inline std::uint16_t freePort() {
     return loopbackPort(0);
 }
 
+// Starts argv with standard input from /dev/null and its outputs into the files out and err
+// (which may be one); its pid, -1 when it could not start.
+inline pid_t spawn(const std::vector<std::string>& argv, const std::string& out,
+                   const std::string& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err == out) {
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const bool failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
+}
+
 // A server started for the tests and stopped with them. Its output goes to a log file.
 class ServerProcess {
 public:
@@ -81,18 +105,9 @@ public:
     // IPv6 loopback ::1) accepts.
     bool start(const std::vector<std::string>& argv, std::uint16_t port, const std::string& log,
                bool ipv6 = false) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        const int failed = posix_spawnp(&m_pid, args[0], &actions, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        for (int attempt = 0; failed == 0 && attempt < 200; ++attempt) {
+        m_pid = spawn(argv, log, log);
+        const bool failed = m_pid <= 0;
+        for (int attempt = 0; !failed && attempt < 200; ++attempt) {
             int status = 0;
             if (loopbackPort(port, ipv6) != 0)
                 return true;
@@ -102,7 +117,6 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        m_pid = failed == 0 ? m_pid : -1;
         stop();
         return false;
     }
