@@ -81,6 +81,7 @@ TEST_F(FtpSlotTest, OnlyAFileTheObjectHoldsAndCountsIsContinued) {
         state.BytesWindow = 0;
         ASSERT_TRUE(fetch(partial));
         EXPECT_TRUE(wasSent("REST 123457"));
+        EXPECT_TRUE(admissionLast && freeAtAdmission) << "the last word finds the slot free";
         EXPECT_EQ(local(partial), whole);
         EXPECT_NE(reported(EngineMessage::FtpRestartComplete), -1);
         EXPECT_EQ(partial.State, ObjectState::Retrieved);
@@ -152,6 +153,7 @@ TEST_F(FtpSlotTest, FailuresEndTheObjectAndStillQuit) {
     TDnObj& locked = object(servers.vsftpdPort, "/pub/locked.bin");
     ASSERT_TRUE(fetch(locked));
     EXPECT_EQ(offsets(), (std::vector<unsigned>{130, 132, 146, 148, 134}));
+    EXPECT_TRUE(admissionLast && freeAtAdmission);
     EXPECT_EQ(reports[3].lParam, 550);
     EXPECT_EQ(locked.Size, 1000);
     EXPECT_EQ(locked.State, ObjectState::Incomplete);
