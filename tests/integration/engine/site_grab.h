@@ -2,8 +2,8 @@
 
 // An engine as the front ends run one: over a program directory with real HTTP and FTP slots,
 // the link intake, the link rewriter and the real task files, its scheduler on the 200 ms timer
-// (or ticked by hand) and the loop driven in short steps. Shared by the engine's end-to-end
-// tests over HTTP, FTP and dial-up, and by the site grab benchmark.
+// (or ticked by hand) and the loop driven in short steps. Shared by the engine's grab tests, the
+// dial-up tests and the site grab benchmark.
 
 #include <algorithm>
 #include <chrono>
