@@ -4,21 +4,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "clients/ftp_servers.h"
+#include "net/ftp_servers.h"
 
 namespace quillharbor::test {
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // One slot of kind Slot on a real loop against the loopback servers, serving objects of one task
 // with a fresh directory. What the slot posts to the main window is kept in order (offsets from
@@ -32,10 +26,7 @@ protected:
         std::intptr_t lParam;
     };
 
-    void SetUp() override {
-        taskDir = work.make("task") + "/";
-        reportTo = loop.add(*this);
-    }
+    void SetUp() override { reportTo = loop.add(*this); }
     void TearDown() override {
         slot.reset();
         loop.remove(reportTo);
@@ -64,31 +55,28 @@ protected:
     }
     std::vector<unsigned> offsets() const {
         std::vector<unsigned> result;
-        for (const Report& report : reports) {
-            result.push_back(report.offset);
-        }
+        for (const Report& report : reports) result.push_back(report.offset);
         return result;
     }
 
     TDnObj& object(const std::string& url) { return *NewDnObj(*task, url, 1); }
     virtual void start(Slot& on, TDnObj& target) { on.Start(target); }
     bool runUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 600 && !done(); ++i) {
-            loop.runOnce(std::chrono::milliseconds(50));
-        }
+        for (int i = 0; i < 600 && !done(); ++i) loop.runOnce(std::chrono::milliseconds(50));
         loop.processPending();
         return done();
     }
-    // Starts the object and runs the loop until the slot is free again (30 s at most).
-    bool fetch(TDnObj& target, Slot* on = nullptr) {
-        Slot& used = on != nullptr ? *on : *slot;
-        start(used, target);
-        return runUntil([&used] { return used.ready(); }) && used.Obj() == nullptr;
+    // Starts the object on a fresh record and runs the loop until the slot is free again (30 s
+    // at most).
+    bool fetch(TDnObj& target) {
+        reports.clear();
+        start(*slot, target);
+        return runUntil([this] { return slot->ready(); }) && slot->Obj() == nullptr;
     }
     std::string local(const TDnObj& target) const { return contentsOf(taskDir + target.LocalName); }
 
     TempDirectory work;
-    std::string taskDir;
+    std::string taskDir = work.make("task") + "/";
     MessageLoop loop;
     EngineState state;
     TTask* task = nullptr;

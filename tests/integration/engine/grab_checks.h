@@ -1,28 +1,34 @@
 #pragma once
 
-// What the grab tests serve and compare: generated sites, saved trees, the generator's manifest
-// and server logs.
+// What the grab tests compare: saved trees, the generated site's manifest and server logs.
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "net/http_servers.h"
-#include "platform/files.h"
 
 namespace quillharbor::test {
 
-// A directory's files by relative path, with their contents.
-inline std::map<std::string, std::string> treeOf(const std::string& dir) {
-    namespace fs = std::filesystem;
+// A directory's files by relative path, with their contents; `from` replaced by `to` in each
+// (the address of the server a copy came from). Empty when dir is missing.
+inline std::map<std::string, std::string> treeOf(const std::string& dir,
+                                                 const std::string& from = {},
+                                                 const std::string& to = {}) {
     std::map<std::string, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir, missing)) {
         if (entry.is_regular_file()) {
-            tree[fs::relative(entry.path(), dir).string()] =
-                readWholeFile(entry.path().string()).valueOr({});
+            std::string& bytes = tree[std::filesystem::relative(entry.path(), dir).string()] =
+                contentsOf(entry.path().string());
+            for (auto at = from.empty() ? std::string::npos : bytes.find(from);
+                 at != std::string::npos; at = bytes.find(from, at + to.size())) {
+                bytes.replace(at, from.size(), to);
+            }
         }
     }
     return tree;
@@ -30,18 +36,13 @@ inline std::map<std::string, std::string> treeOf(const std::string& dir) {
 
 // The relative paths present in only one tree or with different contents (a short list rather
 // than two whole trees when they differ).
-inline std::vector<std::string> differences(const std::map<std::string, std::string>& a,
-                                            const std::map<std::string, std::string>& b) {
-    std::vector<std::string> paths;
-    for (const auto& [path, bytes] : a) {
-        const auto other = b.find(path);
-        if (other == b.end() || other->second != bytes) {
-            paths.push_back(path);
-        }
-    }
-    for (const auto& [path, bytes] : b) {
-        if (!a.contains(path)) {
-            paths.push_back(path);
+inline std::set<std::string> differences(const std::map<std::string, std::string>& a,
+                                         const std::map<std::string, std::string>& b) {
+    std::set<std::string> paths;
+    for (const auto& [one, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+        for (const auto& [path, bytes] : *one) {
+            if (!other->contains(path) || other->at(path) != bytes)
+                paths.insert(path);
         }
     }
     return paths;
@@ -49,10 +50,20 @@ inline std::vector<std::string> differences(const std::map<std::string, std::str
 
 inline int occurrences(const std::string& text, const std::string& part) {
     int count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
     return count;
+}
+
+// nginx's log lines end "... <connection> <requests on it>": the connections it served.
+inline std::set<std::string> connectionsIn(const std::string& log) {
+    std::set<std::string> connections;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t last = line.rfind(' ');
+        const std::size_t connection = line.rfind(' ', last - 1);
+        connections.insert(line.substr(connection + 1, last - connection - 1));
+    }
+    return connections;
 }
 
 // A generated site's manifest: "file NAME PATH", "missing PATH" and "private PATH" lines.
@@ -73,21 +84,26 @@ struct Manifest {
     }
 };
 
-// A generated site below work/www served on loopback by a server script, given its port first.
+// A generated site of `pages` pages below a fresh directory's www, served by a server script
+// given its port first and then args ("ROOT" stands for www, "WORK" for the directory); its
+// base URL, empty when it did not start.
 struct ServedSite {
     TempDirectory work;
     std::string root = work.make("www");
     std::uint16_t port = freePort();
     ServerProcess server;
 
-    bool serve(int pages, const std::string& script, const std::vector<std::string>& args,
-               bool ipv6 = false) {
+    std::string serve(int pages, const std::string& script, std::vector<std::string> args) {
         std::vector<std::string> argv{"/usr/bin/python3", serverScript(script),
                                       std::to_string(port)};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return generateSite(root, pages) &&
-               server.start(argv, port, work.path() + "/server.out", ipv6);
+        for (std::string& arg : args) {
+            argv.push_back(arg == "ROOT" ? root : arg == "WORK" ? work.make("server") : arg);
+        }
+        const bool served =
+            generateSite(root, pages) && server.start(argv, port, work.path() + "/server.out");
+        return served ? "http://127.0.0.1:" + std::to_string(port) : "";
     }
+    std::string log(const std::string& name) const { return contentsOf(work.path() + "/" + name); }
 };
 
 }  // namespace quillharbor::test

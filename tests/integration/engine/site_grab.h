@@ -2,9 +2,10 @@
 
 // An engine as the front ends run one: over a program directory with real HTTP and FTP slots,
 // the link intake, the link rewriter and the real task files, its scheduler on the 200 ms timer
-// (or ticked by hand) and the loop driven in short steps. Shared by the engine's end-to-end
-// tests over HTTP, FTP and dial-up, and by the site grab benchmark.
+// (or ticked by hand) and the loop driven in short steps. Shared by the engine's grab tests, the
+// dial-up tests and the site grab benchmark.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -28,9 +29,8 @@ public:
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
     void ShowObjectProgress(TDnObj&) override { ++progress; }
     void SetStatusText(int pane, const std::string& text) override {
-        if (pane == 1) {
+        if (pane == 1)
             panes.push_back(text);
-        }
     }
 
     std::vector<TTask*> selected;
@@ -48,9 +48,7 @@ public:
     }
     std::vector<Error> SaveRunningTasks(const TaskList& tasks,
                                         const std::string& programDir) override {
-        for (const TTask& task : tasks) {
-            writes += task.State == TaskState::Running ? 1 : 0;
-        }
+        for (const TTask& task : tasks) writes += task.State == TaskState::Running ? 1 : 0;
         return storageTaskFiles().SaveRunningTasks(tasks, programDir);
     }
 
@@ -82,9 +80,8 @@ public:
         m_engine->ApplySettings();
         m_rewriter.attach(m_engine->state());
         m_engine->LoadAllTasks();
-        if (dialUp != nullptr) {
+        if (dialUp != nullptr)
             m_engine->DetectDialup();
-        }
     }
     ~SiteGrab() { m_rewriter.stop(); }
     SiteGrab(const SiteGrab&) = delete;
@@ -108,9 +105,8 @@ public:
         params.BoundaryPrefix = boundary;
         params.MaxLevelsInf = true;
         params.MaxFilesInf = true;
-        if (adjust) {
+        if (adjust)
             adjust(params);
-        }
         return m_engine->CreateTask();
     }
     // A running task of the document at url alone.
@@ -171,18 +167,17 @@ public:
 
 private:
     bool settled() {
-        for (const TTask& task : m_engine->state().TaskList) {
-            if (task.State == TaskState::Running || task.State == TaskState::Waiting ||
-                task.State == TaskState::RewritePending) {
-                return false;
-            }
-        }
-        for (const auto& slot : m_engine->state().HttpSlots) {
-            if (!slot->ready()) {
-                return false;
-            }
-        }
-        return !m_rewriter.isPending();
+        const auto& tasks = m_engine->state().TaskList;
+        const auto& slots = m_engine->state().HttpSlots;
+        return std::none_of(tasks.begin(), tasks.end(),
+                            [](const TTask& task) {
+                                return task.State == TaskState::Running ||
+                                       task.State == TaskState::Waiting ||
+                                       task.State == TaskState::RewritePending;
+                            }) &&
+               std::all_of(slots.begin(), slots.end(),
+                           [](const auto& slot) { return slot->ready(); }) &&
+               !m_rewriter.isPending();
     }
 
     MessageLoop m_loop;

@@ -1,96 +1,78 @@
-// THttpCli against real servers on loopback: nginx for static documents and ranges, tinyproxy as
-// proxy, and a scripted server for misbehaviour nginx will not produce.
+// THttpCli against real servers on loopback: nginx (plain and over TLS) for documents and ranges,
+// tinyproxy and microsocks as proxies, and a scripted server for misbehaviour nginx will not
+// produce.
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+
+#include "net/http_cli.h"
 #include "net/http_servers.h"
+#include "net/private_hosts.h"
 #include "net/socket_error.h"
+#include "net/tls_failure.h"
+#include "net/wsocket.h"
 
 namespace quillharbor::test {
 namespace {
 
-#define REQUIRE_SERVER(start, program)                                              \
-    if (!haveProgram(program)) {                                                    \
-        GTEST_SKIP() << program << " is not installed (scripts/setup installs it)"; \
-    }                                                                               \
-    ASSERT_TRUE(servers.start()) << "the server did not start; see " << servers.work.path()
-
-class HttpIntegration : public HttpIntegrationTest {
+// One client on a real loop, with everything it reports written down.
+class HttpIntegration : public ::testing::Test {
 protected:
-    // One fetch per row on a fresh record; -1 (or empty) leaves a figure unchecked.
-    struct Row {
-        std::string path;
-        std::string rangeBegin;
-        int status;
-        std::string bodyStart;
-        std::int64_t rcvd = -1;
-        int docEnds = -1;
-        int redirects = 0;
-    };
-    void fetchRows(std::uint16_t port, std::initializer_list<Row> rows) {
-        for (const Row& row : rows) {
-            SCOPED_TRACE(row.path);
-            body.clear();
-            doneErrors.clear();
-            locations.clear();
-            docEnds = headerEnds = 0;
-            cli->setContentRangeBegin(row.rangeBegin);
-            ASSERT_TRUE(fetch(at(port, row.path)));
-            EXPECT_EQ(doneErrors, std::vector<int>{0});
-            EXPECT_EQ(cli->StatusCode(), row.status);
-            EXPECT_TRUE(body.starts_with(row.bodyStart)) << body.substr(0, 80);
-            if (row.rcvd >= 0) {
-                EXPECT_EQ(cli->RcvdCount(), row.rcvd);
-            }
-            if (row.docEnds >= 0) {
-                EXPECT_EQ(docEnds, row.docEnds);
-            }
-            EXPECT_EQ(locations.size(), static_cast<std::size_t>(row.redirects));
-        }
+    void SetUp() override {
+        cli->OnDocData = [this](THttpCli&, const char* data, std::size_t length) {
+            body.append(data, length);
+        };
+        cli->OnLocationChange = [this](THttpCli& c) { locations.push_back(c.Location()); };
+        cli->OnRequestDone = [this](THttpCli&, THttpRequest, int error) {
+            doneErrors.push_back(error);
+        };
     }
+    void TearDown() override {
+        cli.reset();
+        loop.processPending();
+        EXPECT_EQ(loop.targetCount(), 0u);
+        EXPECT_EQ(loop.watchedSocketCount(), 0u);
+    }
+
+    // Fetches url on a fresh record and runs the loop until OnRequestDone (about 20 s at most).
+    bool fetch(const std::string& url) {
+        body.clear();
+        doneErrors.clear();
+        locations.clear();
+        cli->setURL(url);
+        cli->GetASync();
+        return runUntil([this] { return !doneErrors.empty(); });
+    }
+    bool runUntil(const std::function<bool()>& done, int rounds = 400) {
+        for (int i = 0; i < rounds && !done(); ++i) {
+            loop.runOnce(std::chrono::milliseconds(50));
+        }
+        return done();
+    }
+    // Fetches url and expects status and the whole document.
+    void fetchesTheDocument(const std::string& url, int status = 200) {
+        ASSERT_TRUE(fetch(url)) << url;
+        EXPECT_EQ(cli->StatusCode(), status) << url;
+        EXPECT_TRUE(status != 200 || body == servers.document) << url;
+    }
+
+    HttpServers& servers = HttpServers::instance();
+    MessageLoop loop;
+    std::unique_ptr<THttpCli> cli = std::make_unique<THttpCli>(loop);
+    std::string body;
+    std::vector<std::string> locations;
+    std::vector<int> doneErrors;
 };
 
-TEST_F(HttpIntegration, NginxDocumentsRangesAndFailures) {
-    REQUIRE_SERVER(startNginx, "/usr/sbin/nginx");
-    fetchRows(servers.nginxPort,
-              {{"/index.html", "", 200, servers.document, 5000, 1},
-               {"/missing/", "", 404, "", -1, 0},
-               {"/index.html", "1000", 206, servers.document.substr(1000), 4000, 1}});
-    EXPECT_EQ(body, servers.document.substr(1000));
-    EXPECT_EQ(cli->ContentRangeBegin(), "1000");
-    EXPECT_EQ(cli->ContentRangeEnd(), "4999");
-    EXPECT_EQ(cli->ContentLength(), 4000);
-    EXPECT_EQ(cli->ContentType(), "text/html");
-
-    doneErrors.clear();
-    ASSERT_TRUE(fetch(at(freePort(), "/")));
-    EXPECT_EQ(doneErrors, std::vector<int>{WSAECONNREFUSED});
-    EXPECT_EQ(cli->ReasonPhrase(), "Connection refused (Error #10061)");
-}
-
-TEST_F(HttpIntegration, TinyproxyWantsItsLogin) {
-    REQUIRE_SERVER(startNginx, "/usr/sbin/nginx");
-    REQUIRE_SERVER(startProxy, "/usr/bin/tinyproxy");
-    cli->setProxy("127.0.0.1:" + std::to_string(servers.proxyPort));
-    ASSERT_TRUE(fetch(at(servers.nginxPort, "/index.html")));
-    EXPECT_EQ(cli->StatusCode(), 407);
-
-    doneErrors.clear();
-    body.clear();
-    cli->setProxyUsername(HttpServers::ProxyUser);
-    cli->setProxyPassword(HttpServers::ProxyPassword);
-    ASSERT_TRUE(fetch(at(servers.nginxPort, "/index.html")));
-    EXPECT_EQ(cli->StatusCode(), 200);
-    EXPECT_EQ(body, servers.document);
-}
-
 TEST_F(HttpIntegration, TheExactRequestDirectAndThroughAProxy) {
-    REQUIRE_SERVER(startScripted, "/usr/bin/python3");
+    ASSERT_TRUE(servers.startScripted());
     cli->setReference("http://referrer.example/page.html");
     cli->setAgent("Mozilla/3.0(compatible)");
     cli->setUsername("Aladdin");
     cli->setPassword("open sesame");
-    ASSERT_TRUE(fetch(at(servers.scriptedPort, "/echo#intro")));
+    ASSERT_TRUE(fetch(HttpServers::at(servers.scriptedPort, "/echo#intro")));
     EXPECT_EQ(body,
               "GET /echo HTTP/1.0\r\n"
               "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
@@ -103,8 +85,6 @@ TEST_F(HttpIntegration, TheExactRequestDirectAndThroughAProxy) {
                   "\r\n");
 
     // The scripted server stands in for a proxy, to show the request line it gets.
-    body.clear();
-    doneErrors.clear();
     cli->setUsername("");
     cli->setProxy("127.0.0.1:" + std::to_string(servers.scriptedPort));
     cli->setProxyUsername("p");
@@ -116,60 +96,92 @@ TEST_F(HttpIntegration, TheExactRequestDirectAndThroughAProxy) {
     EXPECT_EQ(body.find("Connection"), std::string::npos);
 }
 
-TEST_F(HttpIntegration, ScriptedAnswersNginxWillNotGive) {
-    REQUIRE_SERVER(startScripted, "/usr/bin/python3");
-    const std::uint16_t port = servers.scriptedPort;
-    fetchRows(port,
-              {
-                  {"/relative", "", 200, "<html><body>0123456789", -1, 1, 1},
-                  {"/https", "", 302, "", 0, 0},
-                  {"/loop", "", kHttpTooManyRedirects, "", -1, -1, THttpCli::MaxRedirects},
-                  {"/noheader", "", 0, "<HTML>\r\n<body>no header</body>\r\n</HTML>\r\n", -1, 1},
-                  {"/longheader", "", 800, "", -1, 0},
-                  // Short of its length: the owner sees it is incomplete.
-                  {"/drop", "", 200, "", 1000, 1},
-                  {"/range-ignored", "100", 200, "<html>"},
-                  {"/cross", "", 200, "<html><body>0123456789", -1, 1, 1},
-              });
-    EXPECT_EQ(cli->Location(), "http://localhost:" + std::to_string(port) + "/target.html");
-    EXPECT_EQ(headerEnds, 2);
-    EXPECT_EQ(cli->ContentRangeBegin(), "") << "no range came back: the body starts at 0";
+// Over TLS: the document, a range, an http page redirecting to https (followed only when
+// allowed), refused certificates (fetched with verification off), and the proxies: tinyproxy
+// with and without its login (plain and as CONNECT tunnel), microsocks' SOCKS 5 under TLS.
+TEST_F(HttpIntegration, TlsRedirectsRefusedCertificatesAndProxies) {
+    TlsServers& tls = TlsServers::instance();
+    std::uint16_t httpPort = 0;
+    const std::uint16_t port = tls.start("good", &httpPort);
+    ASSERT_NE(port, 0) << "nginx over TLS did not start; see " << servers.work.path();
+    const std::string document = TlsServers::https(port, "/index.html");
+    fetchesTheDocument(document);
+    cli->setContentRangeBegin("1000");
+    ASSERT_TRUE(fetch(document));
+    EXPECT_EQ(cli->StatusCode(), 206);
+    EXPECT_EQ(body, servers.document.substr(1000));
+    cli->setContentRangeBegin("");
 
-    keepBody = false;
-    fetchRows(port, {{"/huge", "2500000000", 206, "", 65536}});
-    EXPECT_EQ(cli->ContentLength(), 3000000000);
-    EXPECT_EQ(cli->ContentRangeBegin(), "2500000000");
-    EXPECT_EQ(cli->ContentRangeEnd(), "5499999999");
-    const auto& header = cli->RcvdHeader();
-    EXPECT_NE(std::find(header.begin(), header.end(), "X-Asked: Range: bytes=2500000000-"),
-              header.end());
+    fetchesTheDocument(HttpServers::at(httpPort, "/secure/index.html"), 301);
+    cli->setFollowHttps(true);
+    fetchesTheDocument(HttpServers::at(httpPort, "/secure/index.html"));
+    EXPECT_EQ(locations, std::vector<std::string>{document});
+
+    for (const auto& [kind, status] :
+         {std::pair{"wronghost", kTlsWrongHostName}, std::pair{"expired", kTlsCertificateExpired},
+          std::pair{"stranger", kTlsUnknownIssuer}}) {
+        SCOPED_TRACE(kind);
+        const std::uint16_t refused = tls.start(kind);
+        ASSERT_NE(refused, 0);
+        cli->setVerifyCertificates(true);
+        ASSERT_TRUE(fetch(TlsServers::https(refused, "/index.html")));
+        EXPECT_EQ(cli->StatusCode(), status);
+        EXPECT_EQ(cli->ReasonPhrase(), tlsFailureText(status));
+        EXPECT_TRUE(body.empty());
+        cli->setVerifyCertificates(false);
+        fetchesTheDocument(TlsServers::https(refused, "/index.html"));
+    }
+
+    ASSERT_TRUE(servers.startNginx() && servers.startProxy());
+    cli->setProxy("127.0.0.1:" + std::to_string(servers.proxyPort));
+    for (const std::string& url : {HttpServers::at(servers.nginxPort, "/index.html"), document}) {
+        cli->setProxyUsername("");
+        fetchesTheDocument(url, 407);
+        EXPECT_TRUE(url != document || body.empty()) << "nothing of the proxy's answer";
+        cli->setProxyUsername(HttpServers::ProxyUser);
+        cli->setProxyPassword(HttpServers::ProxyPassword);
+        fetchesTheDocument(url);
+    }
+
+    cli->setProxy("");
+    const std::uint16_t socksPort = servers.startMicrosocks();
+    ASSERT_NE(socksPort, 0);
+    // The socket keeps these until its next session closes.
+    cli->CtrlSocket()->setSocksServer("127.0.0.1");
+    cli->CtrlSocket()->setSocksPort(std::to_string(socksPort));
+    fetchesTheDocument(document);
 }
 
-TEST_F(HttpIntegration, SilentOrEndlessAnswersEndByAbort) {
-    REQUIRE_SERVER(startScripted, "/usr/bin/python3");
-    cli->setURL(at(servers.scriptedPort, "/silence"));
-    cli->GetASync();
-    ASSERT_TRUE(runUntil([this] { return headerEnds == 1; }));
-    runUntil([] { return false; }, 4);  // the server says nothing more
-    EXPECT_EQ(cli->State(), THttpState::httpWaitingBody);
-    cli->Abort();
-    ASSERT_TRUE(runUntil([this] { return !doneErrors.empty(); }));
-    EXPECT_EQ(doneErrors, std::vector<int>{3});
-    EXPECT_EQ(cli->StatusCode(), 801);
-    EXPECT_EQ(docEnds, 0);
-
-    doneErrors.clear();
-    keepBody = false;
-    constexpr std::int64_t Enough = 8 * 1024 * 1024;
-    onData = [this] {
-        if (cli->RcvdCount() >= Enough && cli->State() == THttpState::httpWaitingBody) {
-            cli->Abort();
+// A name with an IPv6 and an IPv4 address of which only IPv4 answers (a private /etc/hosts): the
+// request goes through over IPv4.
+TEST_F(HttpIntegration, ANameWhoseIPv6AddressFailsConnectsOverIPv4) {
+    if (!insidePrivateHosts()) {
+        const int status = rerunWithPrivateHosts("::1 dual.test\n127.0.0.1 dual.test\n");
+        if (status == -1) {
+            GTEST_SKIP() << "no private mount namespace here (unshare -m is not permitted)";
         }
-    };
-    ASSERT_TRUE(fetch(at(servers.scriptedPort, "/endless")));
-    EXPECT_GE(cli->RcvdCount(), Enough);
-    EXPECT_EQ(doneErrors, std::vector<int>{3});
-    EXPECT_EQ(docEnds, 1);
+        EXPECT_EQ(status, 0);
+        return;
+    }
+    {
+        // IPv6 leads: the unreachable address is tried first.
+        TWSocket socket(loop);
+        int lookedUp = -1;
+        socket.OnDnsLookupDone = [&](TWSocket&, int error) { lookedUp = error; };
+        socket.DnsLookup("dual.test");
+        ASSERT_TRUE(runUntil([&] { return lookedUp != -1; }));
+        EXPECT_EQ(socket.DnsResultList(), (std::vector<std::string>{"::1", "127.0.0.1"}));
+    }
+    ASSERT_TRUE(servers.startNginx());
+    // Refused on ::1 the next address is tried at once; silent, after its head start.
+    for (const bool silent : {false, true}) {
+        const SilentIPv6Port hole(silent ? servers.nginxPort : 0);
+        ASSERT_TRUE(!silent || hole.ok());
+        fetchesTheDocument("http://dual.test:" + std::to_string(servers.nginxPort) + "/index.html");
+    }
+    // Where neither address answers, the request fails once, with the last failure.
+    ASSERT_TRUE(fetch("http://dual.test:" + std::to_string(freePort()) + "/"));
+    EXPECT_EQ(doneErrors, std::vector<int>{10061});
 }
 
 }  // namespace

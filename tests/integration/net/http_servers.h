@@ -1,177 +1,181 @@
 #pragma once
 
-#include <gtest/gtest.h>
+#include <stdlib.h>
 
-#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "net/http_cli.h"
 #include "net/server_process.h"
-#include "net/wsocket.h"
 
 namespace quillharbor::test {
 
-// A private working directory for one test program's servers, removed afterwards.
+// A private working directory, removed afterwards.
 class TempDirectory {
 public:
     TempDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qh-http-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "qh-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
     }
     ~TempDirectory() {
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
+    TempDirectory(const TempDirectory&) = delete;
+    TempDirectory& operator=(const TempDirectory&) = delete;
     const std::string& path() const { return m_path; }
     std::string make(const std::string& name) const {
-        const std::string dir = m_path + "/" + name;
-        std::filesystem::create_directories(dir);
-        return dir;
+        std::filesystem::create_directories(m_path + "/" + name);
+        return m_path + "/" + name;
     }
 
 private:
     std::string m_path;
 };
 
-// The servers of the HTTP tests, each started when first asked for and stopped with the program.
+// The servers of one test program, each started when first asked for by its name and stopped
+// with the program, over one working directory that every server's user may read.
+class LoopbackServers {
+public:
+    static LoopbackServers& instance() {
+        static LoopbackServers servers;
+        return servers;
+    }
+    LoopbackServers() { std::filesystem::permissions(work.path(), std::filesystem::perms(0755)); }
+
+    // Runs argv once, "PORT" in it standing for a free port; the port, 0 when it did not start.
+    std::uint16_t start(const std::string& name, std::vector<std::string> argv, bool ipv6 = false) {
+        auto& [process, port] = m_started[name];
+        if (!process) {
+            process = std::make_unique<ServerProcess>();
+            const std::uint16_t chosen = freePort();
+            for (std::string& arg : argv) arg = arg == "PORT" ? std::to_string(chosen) : arg;
+            port =
+                process->start(argv, chosen, work.path() + "/" + name + ".out", ipv6) ? chosen : 0;
+        }
+        return port;
+    }
+    // A server script of servers/, its port first.
+    static std::vector<std::string> script(const std::string& name,
+                                           const std::vector<std::string>& args = {}) {
+        std::vector<std::string> argv{"/usr/bin/python3", serverScript(name), "PORT"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
+    }
+
+    TempDirectory work;
+
+private:
+    std::map<std::string, std::pair<std::unique_ptr<ServerProcess>, std::uint16_t>> m_started;
+};
+
+// The HTTP servers of the tests on one tree (root), each started when first asked for: nginx,
+// tinyproxy in front of anything, and the scripted server for what nginx will not do.
 struct HttpServers {
     static constexpr const char* ProxyUser = "quill";
     static constexpr const char* ProxyPassword = "harbor-s3cret";
 
-    TempDirectory work;
-    std::string document;  // /index.html and /big.bin of nginx's tree
+    LoopbackServers& loopback = LoopbackServers::instance();
+    TempDirectory& work = loopback.work;
+    std::string root = work.make("www");
+    std::string document;  // /index.html: 5000 bytes
     std::uint16_t nginxPort = 0;
     std::uint16_t proxyPort = 0;
     std::uint16_t scriptedPort = 0;
-    ServerProcess nginx;
-    ServerProcess proxy;
-    ServerProcess scripted;
 
     static HttpServers& instance() {
         static HttpServers servers;
         return servers;
     }
+    HttpServers() {
+        for (int i = 0; i < 500; ++i) document += "line " + std::to_string(1000 + i) + "\n";
+        std::ofstream(root + "/index.html") << document;
+    }
 
     bool startNginx() {
-        if (nginxPort != 0) {
-            return true;
-        }
-        const std::string root = work.make("www");
-        for (int i = 0; i < 500; ++i) {
-            document += "line " + std::to_string(1000 + i) + "\n";  // 5000 bytes
-        }
-        std::ofstream(root + "/index.html") << document;
-        const std::uint16_t port = freePort();
-        if (!nginx.start({"/usr/bin/python3", serverScript("http_nginx.py"), std::to_string(port),
-                          work.make("nginx"), root},
-                         port, work.path() + "/nginx.out")) {
-            return false;
-        }
-        nginxPort = port;
-        return true;
+        nginxPort = loopback.start(
+            "nginx", LoopbackServers::script("http_nginx.py", {work.make("nginx"), root}));
+        return nginxPort != 0;
     }
     bool startProxy() {
-        if (proxyPort != 0) {
-            return true;
-        }
         const std::string dir = work.make("tinyproxy");
         std::filesystem::permissions(dir, std::filesystem::perms::all);
-        const std::uint16_t port = freePort();
-        if (!proxy.start({"/usr/bin/python3", serverScript("http_tinyproxy.py"),
-                          std::to_string(port), dir, ProxyUser, ProxyPassword},
-                         port, work.path() + "/tinyproxy.out")) {
-            return false;
-        }
-        proxyPort = port;
-        return true;
+        proxyPort = loopback.start(
+            "tinyproxy",
+            LoopbackServers::script("http_tinyproxy.py", {dir, ProxyUser, ProxyPassword}));
+        return proxyPort != 0;
     }
     bool startScripted() {
-        if (scriptedPort != 0) {
-            return true;
-        }
-        const std::uint16_t port = freePort();
-        if (!scripted.start({"/usr/bin/python3", serverScript("http_scripted.py"),
-                             std::to_string(port), scriptedHeadsPath()},
-                            port, work.path() + "/scripted.out")) {
-            return false;
-        }
-        scriptedPort = port;
-        return true;
+        scriptedPort = loopback.start(
+            "scripted", LoopbackServers::script("http_scripted.py", {scriptedHeadsPath()}));
+        return scriptedPort != 0;
+    }
+    // microsocks without a login.
+    std::uint16_t startMicrosocks() {
+        return loopback.start("microsocks",
+                              {"/usr/bin/microsocks", "-i", "127.0.0.1", "-p", "PORT"});
     }
     // Every request head the scripted server has received, in order.
-    std::string scriptedHeads() const {
-        std::ifstream file(scriptedHeadsPath());
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
+    std::string scriptedHeads() const { return contentsOf(scriptedHeadsPath()); }
     std::string scriptedHeadsPath() const { return work.path() + "/scripted-heads.log"; }
-};
-
-// One client on a real loop, with everything it reports written down.
-class HttpIntegrationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        cli = std::make_unique<THttpCli>(loop);
-        cli->OnHeaderEnd = [this](THttpCli&) { ++headerEnds; };
-        cli->OnDocData = [this](THttpCli&, const char* data, std::size_t length) {
-            if (keepBody) {
-                body.append(data, length);
-            }
-            if (onData) {
-                onData();
-            }
-        };
-        cli->OnDocEnd = [this](THttpCli&) { ++docEnds; };
-        cli->OnLocationChange = [this](THttpCli& c) {
-            locations.push_back(c.Location());
-            if (onLocation) {
-                onLocation();
-            }
-        };
-        cli->OnRequestDone = [this](THttpCli&, THttpRequest, int error) {
-            doneErrors.push_back(error);
-        };
-    }
-    void TearDown() override {
-        cli.reset();
-        loop.processPending();
-        EXPECT_EQ(loop.targetCount(), 0u);
-        EXPECT_EQ(loop.watchedSocketCount(), 0u);
-    }
-
-    // Fetches url and runs the loop until OnRequestDone (at most about 20 seconds).
-    bool fetch(const std::string& url) {
-        cli->setURL(url);
-        cli->GetASync();
-        return runUntil([this] { return !doneErrors.empty(); });
-    }
-    bool runUntil(const std::function<bool()>& done, int rounds = 400) {
-        for (int i = 0; i < rounds && !done(); ++i) {
-            loop.runOnce(std::chrono::milliseconds(50));
-        }
-        return done();
+    std::string accessLog(const std::string& nginx = "nginx") const {
+        return contentsOf(work.path() + "/" + nginx + "/access.log");
     }
     static std::string at(std::uint16_t port, const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(port) + path;
     }
+};
 
-    HttpServers& servers = HttpServers::instance();
-    MessageLoop loop;
-    std::unique_ptr<THttpCli> cli;
-    bool keepBody = true;
-    std::string body;
-    int headerEnds = 0;
-    int docEnds = 0;
-    std::vector<std::string> locations;
-    std::vector<int> doneErrors;
-    std::function<void()> onData;
-    std::function<void()> onLocation;
+// nginx over TLS on HttpServers' tree, with certificates made here and an authority the process
+// trusts through SSL_CERT_FILE. Each certificate kind ("good", "wronghost", "expired",
+// "stranger") has an nginx of its own, which also serves plain HTTP, where /secure/NAME
+// redirects to https://127.0.0.1:TLSPORT/NAME.
+struct TlsServers {
+    HttpServers& http = HttpServers::instance();
+    std::string certificates = http.work.make("certificates");
+    std::map<std::string, std::uint16_t> httpPorts;
+
+    static TlsServers& instance() {
+        static TlsServers tls;
+        return tls;
+    }
+    TlsServers() {
+        const std::string command =
+            "/usr/bin/python3 " + serverScript("tls_certificates.py") + " " + certificates;
+        if (std::system(command.c_str()) != 0) {
+            certificates.clear();
+        }
+        ::setenv("SSL_CERT_FILE", (certificates + "/ca.pem").c_str(), 1);
+    }
+
+    // The TLS port of kind's nginx, 0 when it could not be started; its plain port in httpPort.
+    // With defaultPorts ("127.0.0.2") the "good" certificate is served on that address's ports 80
+    // and 443 too, which only root may open.
+    std::uint16_t start(const std::string& kind, std::uint16_t* httpPort = nullptr,
+                        const std::string& defaultPorts = {}) {
+        const std::string name = "nginx-" + kind + defaultPorts;
+        const std::uint16_t plain = httpPorts.try_emplace(name, freePort()).first->second;
+        const std::string cert = certificates + "/" + kind;
+        std::vector<std::string> args{http.work.make(name), http.root,    "--tls", "PORT",
+                                      cert + ".pem",        cert + ".key"};
+        if (!defaultPorts.empty()) {
+            args.insert(args.end(), {"--default-ports", defaultPorts});
+        }
+        std::vector<std::string> argv = LoopbackServers::script("http_nginx.py", args);
+        argv[2] = std::to_string(plain);
+        if (httpPort != nullptr) {
+            *httpPort = plain;
+        }
+        return certificates.empty() ? 0 : http.loopback.start(name, argv);
+    }
+    static std::string https(std::uint16_t port, const std::string& path) {
+        return "https://127.0.0.1:" + std::to_string(port) + path;
+    }
 };
 
 }  // namespace quillharbor::test

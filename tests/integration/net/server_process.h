@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -13,6 +12,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,21 +34,63 @@ inline bool generateSite(const std::string& root, int pages) {
     return std::system(command.c_str()) == 0;
 }
 
+inline std::string contentsOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 inline bool haveProgram(const std::string& path) {
     return ::access(path.c_str(), X_OK) == 0;
 }
 
+// port when a connect to it on the loopback address of the family succeeds, else 0; with port 0,
+// a port nobody uses right now.
+inline std::uint16_t loopbackPort(std::uint16_t port, bool ipv6 = false) {
+    sockaddr_in v4{};
+    sockaddr_in6 v6{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(port);
+    v6.sin6_addr = in6addr_loopback;
+    auto* address = ipv6 ? reinterpret_cast<sockaddr*>(&v6) : reinterpret_cast<sockaddr*>(&v4);
+    socklen_t length = ipv6 ? sizeof v6 : sizeof v4;
+    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool found =
+        port == 0 ? ::bind(fd, address, length) == 0 && ::getsockname(fd, address, &length) == 0
+                  : ::connect(fd, address, length) == 0;
+    ::close(fd);
+    return found ? ntohs(ipv6 ? v6.sin6_port : v4.sin_port) : 0;
+}
+
 // A loopback port nobody uses right now.
 inline std::uint16_t freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return loopbackPort(0);
+}
+
+// Starts argv with standard input from /dev/null and its outputs into the files out and err
+// (which may be one); its pid, -1 when it could not start.
+inline pid_t spawn(const std::vector<std::string>& argv, const std::string& out,
+                   const std::string& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err == out) {
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const bool failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return failed ? -1 : pid;
 }
 
 // A server started for the tests and stopped with them. Its output goes to a log file.
@@ -62,31 +105,19 @@ public:
     // IPv6 loopback ::1) accepts.
     bool start(const std::vector<std::string>& argv, std::uint16_t port, const std::string& log,
                bool ipv6 = false) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        std::vector<char*> args;
-        for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        const int failed = posix_spawnp(&m_pid, args[0], &actions, nullptr, args.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0) {
-            m_pid = -1;
-            return false;
-        }
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            if (ipv6 ? accepts6(port) : accepts(port))
-                return true;
+        m_pid = spawn(argv, log, log);
+        const bool failed = m_pid <= 0;
+        for (int attempt = 0; !failed && attempt < 200; ++attempt) {
             int status = 0;
+            if (loopbackPort(port, ipv6) != 0)
+                return true;
             if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 m_pid = -1;
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
+        stop();
         return false;
     }
 
@@ -105,30 +136,6 @@ public:
     }
 
 private:
-    static bool accepts(std::uint16_t port) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool connected =
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        return connected;
-    }
-
-    static bool accepts6(std::uint16_t port) {
-        const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in6 address{};
-        address.sin6_family = AF_INET6;
-        address.sin6_port = htons(port);
-        address.sin6_addr = in6addr_loopback;
-        const bool connected =
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        return connected;
-    }
-
     pid_t m_pid = -1;
 };
 
