@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <pty.h>
 
+#include <random>
+
 #include "cli/cli_fixture.h"
 #include "engine/grab_checks.h"
 #include "net/ftp_servers.h"
@@ -460,6 +462,54 @@ TEST_F(CliTest, TransferCutByAnInterruptIsContinuedAndTheRateIsKept) {
     expectRuns(rated, {{{"get", url("/rate/one.bin"), "--limit-rate", "200k"}, 0}});
     EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
     EXPECT_EQ(fs::file_size(rated / "My Downloads" / "Task-1" / "one.bin"), 1u << 20);
+}
+
+// A generated site grabbed by the program, killed with SIGKILL at random moments and resumed
+// after each kill: after every kill the task loads and a look at it changes no file, and the end
+// is the tree of a grab that was never interrupted.
+TEST_F(CliTest, ResumesAfterKillsEndWithTheTreeOfAnUninterruptedGrab) {
+    constexpr int kPages = 300;
+    constexpr int kKills = 10;
+    const std::string root = servers().work.make("generated");
+    ASSERT_TRUE(generateSite(root, kPages));
+    const std::uint16_t port = servers().loopback.start(
+        "generated-nginx",
+        LoopbackServers::script("http_nginx.py", {servers().work.make("generated-nginx"), root}));
+    ASSERT_NE(port, 0);
+    const std::vector<std::string> get = {"get",      HttpServers::at(port, "/site/index.html"),
+                                          "--levels", "infinity",
+                                          "--files",  "infinity",
+                                          "--name",   "site"};
+    const fs::path whole = newHome("whole-generated");
+    // The site's deliberately broken links end every whole grab with status 1.
+    expectRuns(whole, {{{"set", "General.MaxHTTPConns=16"}, 0}, {get, 1}});
+    const auto uninterrupted = task(whole, "site");
+    ASSERT_GT(uninterrupted.size(), static_cast<std::size_t>(kPages));
+
+    const fs::path home = newHome("killed");
+    // Four slots start at most 20 objects a second, so kills within 0.6 s of a start land before
+    // the last of some 370 objects.
+    expectRuns(home, {{{"set", "General.MaxHTTPConns=4"}, 0}});
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> moment(100, 600);
+    for (int kill = 0; kill < kKills; ++kill) {
+        auto program = start(home, kill == 0 ? get : std::vector<std::string>{"resume"});
+        for (int wait = 0; wait < 500 && !fs::exists(home / "site.tsf"); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+        program->signal(SIGKILL);
+        ASSERT_EQ(program->wait(), 128 + SIGKILL) << "kill " << kill << program->output();
+        const auto killed = task(home, "site");
+        const Ran listed = run(home, {"list"});
+        EXPECT_EQ(listed.status, 0);
+        EXPECT_THAT(listed.out, HasSubstr("site (stopped)")) << "kill " << kill << listed.out;
+        EXPECT_TRUE(task(home, "site") == killed) << "listing changed a file after kill " << kill;
+    }
+    expectRuns(home, {{{"set", "General.MaxHTTPConns=16"}, 0}, {{"resume"}, 1}});
+    EXPECT_TRUE(task(home, "site") == uninterrupted);
 }
 
 }  // namespace
