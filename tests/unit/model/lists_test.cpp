@@ -111,32 +111,6 @@ TEST_P(SeenListTest, MatchesAMultimapUnderRandomInsertsAndRemovals) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, SeenListTest, ::testing::Values(&fewKeys, &manyKeys));
 
-TEST(DownloadQueueTest, IsFirstInFirstOutAndRemovesAnywhere) {
-    TDnObj a, b, c;
-    DownloadQueue queue;
-    EXPECT_EQ(queue.QueuePop(), nullptr);
-
-    queue.Enqueue(a);
-    queue.QueueRemove(a);
-    EXPECT_EQ(queue.tail(), nullptr);
-    queue.Enqueue(b);
-    EXPECT_EQ(queue.head(), &b);
-
-    queue.Enqueue(a);
-    queue.Enqueue(c);
-    queue.QueueRemove(a);  // middle
-    EXPECT_EQ(b.QueueNext, &c);
-    queue.Enqueue(a);
-    queue.QueueRemove(a);  // tail
-    EXPECT_EQ(queue.tail(), &c);
-
-    EXPECT_EQ(queue.QueuePop(), &b);
-    EXPECT_EQ(c.QueuePrev, nullptr);
-    EXPECT_EQ(b.InList, GlobalList::None);
-    EXPECT_EQ(queue.QueuePop(), &c);
-    EXPECT_TRUE(queue.empty());
-}
-
 TEST(HostExclListTest, AddsOncePerHostAndFindsExactly) {
     HostExclList hosts;
     hosts.HostExclAdd("http://h", 1);

@@ -9,23 +9,6 @@
 namespace quillharbor {
 namespace {
 
-TEST(NewDnObjTest, CreatesOneObjectPerUrlAndCountsIt) {
-    auto task = NewTask("t", "http://h/", "/d/", 0, "", 0, 0, "anonymous", "user@void");
-
-    TDnObj* b = NewDnObj(*task, "http://h/b", 2);
-    TDnObj* a = NewDnObj(*task, "http://h/a", 1);
-    EXPECT_EQ(task->Queued + task->Total, 4);
-    EXPECT_EQ(a->State, ObjectState::Queued);
-    EXPECT_EQ(task->Objects.head(), a);
-    EXPECT_EQ(a->TaskNext, b);
-
-    EXPECT_EQ(NewDnObj(*task, "http://h/a", 3), nullptr);
-    EXPECT_EQ(task->Queued + task->Total, 4);
-    EXPECT_EQ(identityOf(*a), 0u) << "objects of a task outside the list have none";
-    // Case matters: this is another URL.
-    EXPECT_NE(NewDnObj(*task, "http://h/A", 1), nullptr);
-}
-
 TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
     TaskList tasks;
     TTask& first = tasks.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
@@ -35,6 +18,8 @@ TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
     TDnObj* other = NewDnObj(first, "http://h/x", 1);
     const std::uintptr_t objectId = identityOf(*object);
     const std::uintptr_t taskId = identityOf(second);
+    EXPECT_EQ(NewDnObj(second, "http://h/x", 1), nullptr) << "one object per URL";
+    EXPECT_EQ(second.Queued, 2);
 
     EXPECT_EQ(objectByIdentity(tasks, objectId), object);
     EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);

@@ -5,24 +5,24 @@
 namespace quillharbor {
 namespace {
 
-TEST(IniIntegerTest, ReadsDecimalAndBothHexadecimalForms) {
-    EXPECT_EQ(parseIniInteger("300"), 300);
-    EXPECT_EQ(parseIniInteger(" 12\t"), 12);
-    EXPECT_EQ(parseIniInteger("+7"), 7);
-    EXPECT_EQ(parseIniInteger("-1"), -1);
-    EXPECT_EQ(parseIniInteger("007"), 7);
-    EXPECT_EQ(parseIniInteger("0x1F4"), 500);
-    EXPECT_EQ(parseIniInteger("0XfF"), 255);
-    EXPECT_EQ(parseIniInteger("$1f4"), 500);
-    EXPECT_EQ(parseIniInteger("-$10"), -16);
-    EXPECT_EQ(parseIniInteger("4294967295"), 4294967295);
-    EXPECT_EQ(parseIniInteger("$FFFFFFFF"), 4294967295);
-}
-
-TEST(IniIntegerTest, AnythingElseIsNotANumber) {
-    for (const char* text :
-         {"", " ", "abc", "12abc", "1.5", "1 2", "- 1", "--1", "0x", "$", "x1", "0x1G", "$-1",
-          "4294967296", "0x100000000", "99999999999999999999999"}) {
+// Decimal with blanks and a sign, and both hexadecimal forms, up to 32 bits; anything else is
+// not a number.
+TEST(IniIntegerTest, ReadsDecimalAndBothHexadecimalFormsOnly) {
+    const std::pair<const char*, std::int64_t> numbers[] = {{" 12\t", 12},
+                                                            {"+7", 7},
+                                                            {"-1", -1},
+                                                            {"007", 7},
+                                                            {"0x1F4", 500},
+                                                            {"0XfF", 255},
+                                                            {"$1f4", 500},
+                                                            {"-$10", -16},
+                                                            {"4294967295", 4294967295},
+                                                            {"$FFFFFFFF", 4294967295}};
+    for (const auto& [text, value] : numbers) {
+        EXPECT_EQ(parseIniInteger(text), value) << '"' << text << '"';
+    }
+    for (const char* text : {"", " ", "12abc", "1.5", "1 2", "- 1", "--1", "0x", "$", "0x1G", "$-1",
+                             "4294967296", "0x100000000", "99999999999999999999999"}) {
         EXPECT_EQ(parseIniInteger(text), std::nullopt) << '"' << text << '"';
     }
 }
