@@ -1,4 +1,4 @@
-#include "storage/settings_file.h"
+// The file of a task's own options beside its task file.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,9 @@
 
 #include "platform/files.h"
 #include "platform/temp_directory.h"
+#include "storage/grab_options_file.h"
+#include "storage/ini_integer.h"
+#include "storage/settings_file.h"
 
 namespace quillharbor {
 namespace {
@@ -145,6 +148,54 @@ TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     ASSERT_EQ(entries.size(), 47u);
     for (const SettingEntry& entry : entries) {
         EXPECT_EQ(entry.secret, entry.key == "HTTPProxyPassword") << entry.key;
+    }
+}
+
+TEST(GrabOptionsFile, ReadsBackWhatItWroteAndPassesOverKeysItDoesNotKnow) {
+    GrabOptions options;
+    options.UserAgent = "Agent\\with\nbreak";
+    options.ProxyHost = "proxy";
+    options.ProxyPort = "3128";
+    options.RateLimit = 204800;
+    options.Include = "/docs/";
+    options.Exclude = "\\.pdf$";
+    options.NoRobots = true;
+    const std::string text = composeGrabOptions(options);
+    EXPECT_EQ(text.substr(0, text.find("\r\n")), "UserAgent=Agent\\\\with\\nbreak");
+    Result<GrabOptions> read = parseGrabOptions(text + "Later=kept\nRateLimit=1000\n");
+    ASSERT_TRUE(read.ok()) << read.error().text;
+    EXPECT_EQ(read.value().UserAgent, options.UserAgent);
+    EXPECT_EQ(read.value().ProxyHost, "proxy");
+    EXPECT_EQ(read.value().ProxyPort, "3128");
+    EXPECT_EQ(read.value().RateLimit, 1000);
+    EXPECT_EQ(read.value().Include, options.Include);
+    EXPECT_EQ(read.value().Exclude, options.Exclude);
+    EXPECT_TRUE(read.value().NoRobots);
+    EXPECT_EQ(composeGrabOptions({}), "");
+
+    EXPECT_FALSE(parseGrabOptions("RateLimit=fast\r\n").ok());
+    EXPECT_FALSE(parseGrabOptions("no equals sign\r\n").ok());
+}
+
+// Decimal with blanks and a sign, and both hexadecimal forms, up to 32 bits; anything else is
+// not a number.
+TEST(IniIntegerTest, ReadsDecimalAndBothHexadecimalFormsOnly) {
+    const std::pair<const char*, std::int64_t> numbers[] = {{" 12\t", 12},
+                                                            {"+7", 7},
+                                                            {"-1", -1},
+                                                            {"007", 7},
+                                                            {"0x1F4", 500},
+                                                            {"0XfF", 255},
+                                                            {"$1f4", 500},
+                                                            {"-$10", -16},
+                                                            {"4294967295", 4294967295},
+                                                            {"$FFFFFFFF", 4294967295}};
+    for (const auto& [text, value] : numbers) {
+        EXPECT_EQ(parseIniInteger(text), value) << '"' << text << '"';
+    }
+    for (const char* text : {"", " ", "12abc", "1.5", "1 2", "- 1", "--1", "0x", "$", "0x1G", "$-1",
+                             "4294967296", "0x100000000", "99999999999999999999999"}) {
+        EXPECT_EQ(parseIniInteger(text), std::nullopt) << '"' << text << '"';
     }
 }
 
