@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <random>
@@ -8,10 +10,14 @@
 #include <vector>
 
 #include "model/download_queue.h"
+#include "model/engine_state.h"
 #include "model/host_excl_list.h"
+#include "model/message_identity.h"
 #include "model/seen_list.h"
 #include "model/task.h"
 #include "model/task_list.h"
+#include "model/task_object_list.h"
+#include "platform/huge_blocks.h"
 
 namespace quillharbor {
 namespace {
@@ -111,32 +117,6 @@ TEST_P(SeenListTest, MatchesAMultimapUnderRandomInsertsAndRemovals) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, SeenListTest, ::testing::Values(&fewKeys, &manyKeys));
 
-TEST(DownloadQueueTest, IsFirstInFirstOutAndRemovesAnywhere) {
-    TDnObj a, b, c;
-    DownloadQueue queue;
-    EXPECT_EQ(queue.QueuePop(), nullptr);
-
-    queue.Enqueue(a);
-    queue.QueueRemove(a);
-    EXPECT_EQ(queue.tail(), nullptr);
-    queue.Enqueue(b);
-    EXPECT_EQ(queue.head(), &b);
-
-    queue.Enqueue(a);
-    queue.Enqueue(c);
-    queue.QueueRemove(a);  // middle
-    EXPECT_EQ(b.QueueNext, &c);
-    queue.Enqueue(a);
-    queue.QueueRemove(a);  // tail
-    EXPECT_EQ(queue.tail(), &c);
-
-    EXPECT_EQ(queue.QueuePop(), &b);
-    EXPECT_EQ(c.QueuePrev, nullptr);
-    EXPECT_EQ(b.InList, GlobalList::None);
-    EXPECT_EQ(queue.QueuePop(), &c);
-    EXPECT_TRUE(queue.empty());
-}
-
 TEST(HostExclListTest, AddsOncePerHostAndFindsExactly) {
     HostExclList hosts;
     hosts.HostExclAdd("http://h", 1);
@@ -148,6 +128,79 @@ TEST(HostExclListTest, AddsOncePerHostAndFindsExactly) {
     EXPECT_EQ(hosts.HostExclFind("http://H"), nullptr);
     hosts.HostExclClear();
     EXPECT_EQ(hosts.HostExclFind("http://h"), nullptr);
+}
+
+TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
+    TaskList tasks;
+    TTask& first = tasks.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
+    TTask& second = tasks.TaskInsert(NewTask("b", "http://h/", "/b/", 0, "", 0, 0, "", ""));
+    TDnObj* object = NewDnObj(second, "http://h/x", 1);
+    NewDnObj(second, "http://h/a", 1);
+    TDnObj* other = NewDnObj(first, "http://h/x", 1);
+    const std::uintptr_t objectId = identityOf(*object);
+    const std::uintptr_t taskId = identityOf(second);
+    auto loose = NewTask("c", "http://h/", "/c/", 0, "", 0, 0, "", "");
+    EXPECT_EQ(identityOf(*NewDnObj(*loose, "http://h/x", 1)), 0u) << "outside the list: none";
+    EXPECT_EQ(NewDnObj(second, "http://h/x", 1), nullptr) << "one object per URL";
+    EXPECT_EQ(second.Queued, 2);
+
+    EXPECT_EQ(objectByIdentity(tasks, objectId), object);
+    EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
+    EXPECT_EQ(taskByIdentity(tasks, taskId), &second);
+    EXPECT_EQ(objectByIdentity(tasks, objectId + 5), nullptr);
+    // A task identity is no object identity and the reverse.
+    EXPECT_EQ(objectByIdentity(tasks, taskId), nullptr);
+    EXPECT_EQ(taskByIdentity(tasks, objectId), nullptr);
+
+    tasks.TaskRemove(second);
+    EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
+    EXPECT_EQ(taskByIdentity(tasks, taskId), nullptr);
+    EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
+    // A new task of the same name with the same URL is another task: serials are not reused.
+    NewDnObj(tasks.TaskInsert(NewTask("b", "http://h/", "/b/", 0, "", 0, 0, "", "")), "http://h/x",
+             1);
+    EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
+}
+
+TEST(EngineStateTest, TearsDownWithObjectsStillQueuedAndSeen) {
+    auto state = std::make_unique<EngineState>();
+    TTask& task = state->TaskList.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
+    state->Queue.Enqueue(*NewDnObj(task, "http://h/1", 1));
+    state->SeenList.SeenInsert(*NewDnObj(task, "http://h/2", 1));
+    state.reset();  // AddressSanitizer and the object's own check catch a wrong order
+}
+
+std::string urlOf(std::uint32_t number) {
+    char url[32];
+    std::snprintf(url, sizeof url, "http://h/%06u", number);
+    return url;
+}
+
+// The growing blocks hold 8,184 objects, a huge block about 7,900: a large task's objects spread
+// over both kinds, inserted out of URL order, stay found by ordinal and walked in URL order.
+TEST(TaskObjectListTest, ObjectsInHugeBlocksKeepTheirOrdinalsAndOrder) {
+    constexpr std::uint32_t kCount = 20000;
+    const std::size_t hugeBefore = hugeBlockBytesInUse();
+    {
+        TaskObjectList objects;
+        for (std::uint32_t ordinal = 0; ordinal < kCount; ++ordinal) {
+            objects.TaskObjInsert(urlOf(ordinal * 7 % kCount));
+        }
+        EXPECT_EQ(hugeBlockBytesInUse() - hugeBefore, 2 * kHugeBlockSize);
+        for (std::uint32_t ordinal = 0; ordinal < kCount; ++ordinal) {
+            const TDnObj* object = objects.byOrdinal(ordinal);
+            ASSERT_NE(object, nullptr);
+            ASSERT_EQ(object->Ordinal, ordinal);
+            ASSERT_EQ(object->URL, urlOf(ordinal * 7 % kCount));
+        }
+        EXPECT_EQ(objects.byOrdinal(kCount), nullptr);
+        std::uint32_t walked = 0;
+        for (const TDnObj& object : objects) {
+            ASSERT_EQ(object.URL, urlOf(walked++));
+        }
+        EXPECT_EQ(walked, kCount);
+    }
+    EXPECT_EQ(hugeBlockBytesInUse(), hugeBefore);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ TEST(QueueRunTest, RunsFollowEveryRemovalAndJoinOnlyAtTheTail) {
     TDnObj& a4 = *NewDnObj(*a, "http://a/4", 1);
     TDnObj& b1 = *NewDnObj(*b, "http://b/1", 1);
     DownloadQueue queue;
+    EXPECT_EQ(queue.QueuePop(), nullptr);
     for (TDnObj* object : {&a1, &a2, &b1, &a3}) {
         queue.Enqueue(*object);
     }
@@ -45,8 +46,10 @@ TEST(QueueRunTest, RunsFollowEveryRemovalAndJoinOnlyAtTheTail) {
     EXPECT_EQ(a1.Run, nullptr);
     queue.QueueRemove(a4);  // not the last of its run
     EXPECT_EQ(DownloadQueue::pastRun(a3), &b1);
+    EXPECT_EQ(a1.InList, GlobalList::None);
     queue.clear();  // frees the runs left (a leak fails the sanitized run)
     EXPECT_EQ(a3.Run, nullptr);
+    EXPECT_TRUE(queue.empty());
 }
 
 // A walk for one protocol sees that protocol's objects in queue order and no other; it passes

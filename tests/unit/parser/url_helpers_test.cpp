@@ -1,154 +1,132 @@
+// The URL helpers, percent escapes and host:port splitting: each text function by name, so one
+// table holds every case.
+
 #include "parser/url_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "parser/host_port.h"
 #include "parser/percent_encoding.h"
 #include "platform/temp_directory.h"
 
 namespace quillharbor {
 namespace {
 
-using Rows = std::initializer_list<std::pair<std::string, std::string>>;
+std::string dots(std::string_view path, DotDotAtRoot atRoot) {
+    return RemoveDotSegments(path, atRoot).value_or("!");
+}
 
-// Each row's input through the function, its expected output beside it.
-template <typename Function>
-void expectRows(Function function, Rows rows) {
-    for (const auto& [in, out] : rows) {
-        EXPECT_EQ(function(in), out) << '"' << in << '"';
+const std::map<std::string_view, std::function<std::string(std::string)>> kFunctions = {
+    {"kind", [](std::string u) { return std::to_string(static_cast<int>(UrlKind(u))); }},
+    {"protocol", [](std::string u) { return std::to_string(static_cast<int>(UrlProtocol(u))); }},
+    {"twin", [](std::string u) { return SchemeTwin(u); }},
+    {"host", [](std::string u) { return HostPart(u); }},
+    {"dir", [](std::string u) { return DirPart(u); }},
+    {"ftpHost", [](std::string u) { return FtpHostOf(u); }},
+    {"ftpDir", [](std::string u) { return FtpDirOf(u); }},
+    {"stem", [](std::string u) { return NameWithoutExt(u) + "|" + FileExtOf(u); }},
+    {"number", [](std::string u) { return std::to_string(FirstNumberIn(u)); }},
+    {"local", [](std::string u) { return LocalNameFromUrl(u); }},
+    {"clean",
+     [](std::string u) {
+         CleanTypedUrl(u);
+         return u;
+     }},
+    {"dots",
+     [](std::string p) { return dots(p, DotDotAtRoot::Fail) + dots(p, DotDotAtRoot::Ignore); }},
+    {"encode", [](std::string t) { return PercentEncodeUrl(t); }},
+    {"segment", [](std::string t) { return PercentEncodeSegment(t); }},
+    {"decode", [](std::string t) { return PercentDecode(t); }},
+    {"hostPort",
+     [](std::string t) {
+         const HostAndPort split = SplitHostPort(t);
+         return std::string(split.host) + "|" + std::string(split.port) + "|" +
+                std::string(HostWithoutBrackets(split.host));
+     }},
+};
+
+TEST(UrlHelpersTest, EachFunctionOverItsRows) {
+    // Each input followed by what the function gives for it.
+    const std::pair<std::string_view, std::vector<std::string>> tables[] = {
+        // Schemes are exact; no "/", "?" or "#" comes before a scheme's colon.
+        {"kind",
+         {"http://h/a", "1", "ftp://h/a", "2", "https://h/a", "5", "HTTPS://h/a", "4", "a/b:c", "3",
+          ":x", "3", "p.html?t=12:00", "3"}},
+        {"protocol", {"https://h/x", "1", "ftp.h.org/x", "2", "FTP.h.org/x", "1", "news:x", "4"}},
+        // http and https of one host, path and default port are twins; each keeps its form.
+        {"twin",
+         {"http://h/docs/x.html?q", "https://h/docs/x.html?q", "http://h:80/x", "https://h/x",
+          "https://h:443", "http://h", "http://h:8080/x", "", "https:a/x", "http:a/x", "http:a",
+          "https:a", "ftp://h/x", ""}},
+        {"host",
+         {"http://h:8080/a/b.html", "http://h:8080", "mailto:x@h", "", "http://h:81#x/y",
+          "http://h:81", "h.org?q=/a", "h.org"}},
+        {"dir", {"x.html", "", "http://h/a/b.cgi?p=c/d", "http://h/a/"}},
+        {"ftpHost", {"ftp://h:21/pub/dir/file", "h:21"}},
+        {"ftpDir", {"ftp://h/pub/dir/file", "/pub/dir/", "ftp://h", ""}},
+        {"stem", {"a.tar.gz", "a.tar|.gz", "readme", "readme|"}},
+        {"number",
+         {"size: 5000000000 bytes", "5000000000", "213", "0", "x99999999999999999999", "0"}},
+        // The last segment made safe; "." and ".." and a directory give no name.
+        {"local",
+         {"C:\\dir\\f.txt", "f.txt", "http://h/cgi/run.pl?a=1&b=2", "run.pl",
+          "http://h/a:b*c<d>e|f'g\"h", "a-b-c-d-e-f-g\"h", std::string("http://h/a\0b.exe", 16),
+          "a-b.exe", "http://h/a/..", "", "http://h/?u=/x.html", "-u=-x.html", "http://h?u=/x.html",
+          ""}},
+        // A typed URL is trimmed, cut at NUL, given its scheme and its root slash.
+        // clang-format off
+        {"clean", {" \t\r\n ", "", "  www.h.org\r\n", "http://www.h.org/", "HTTP://h/", "",
+                   "http://h", "http://h/", "\xe9t\xe9.org", "http://\xe9t\xe9.org/",
+                   "h.org?q=/1", "http://h.org/?q=/1", "//ftp.x.org", "ftp://ftp.x.org/", "//", "",
+                   "http://h/index.html#intro", "http://h/index.html", "http://h/../x", "",
+                   "http://h/a/./b/../c d", "http://h/a/c%20d",
+                   std::string("http://h/a\0junk", 15), "http://h/a"}},
+        // clang-format on
+        {"dots",
+         {"/a/./b/.", "/a/b//a/b/", "/a//../b", "/a/b/a/b", "x/../../y", "!y", "/..", "!/"}},
+        {"encode", {"a b\x7f\x01\xff%%4%41", "a%20b%7F%01%FF%25%254%41"}},
+        {"segment", {"a/b?c#d%e&f\"<>' ~(x)", "a%2Fb%3Fc%23d%25e%26f%22%3C%3E%27%20~(x)"}},
+        {"decode",
+         {"%41%6a%4A%C3%A9", "AjJ\xC3\xA9", "100%", "100%", "a%2", "a%2", "a%zz%%41", "a%zz%A",
+          "a%0D%0A%00", std::string("a\r\n\0", 4)}},
+        // Only the port's colon splits; an unclosed bracket is one name.
+        {"hostPort",
+         {"h", "h||h", "h:8080", "h|8080|h", "h:", "h||h", "[fe80::1%25lo]:21",
+          "[fe80::1%25lo]|21|fe80::1%25lo", "[::1", "[::1||[::1", "[::1]x:80",
+          "[::1]x:80||[::1]x:80", "::1", ":|1|:"}},
+    };
+    for (const auto& [function, pairs] : tables) {
+        for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+            EXPECT_EQ(kFunctions.at(function)(pairs[i]), pairs[i + 1])
+                << function << " " << pairs[i];
+        }
     }
+    std::string everyByte;
+    for (int c = 0; c < 256; ++c) everyByte += static_cast<char>(c);
+    EXPECT_EQ(PercentDecode(PercentEncodeSegment(everyByte)), everyByte);
 }
 
-TEST(UrlKindTest, SchemesAreExactAndCaseSensitive) {
-    const std::pair<const char*, UrlType> kinds[] = {{"http://h/a", UrlType::Http},
-                                                     {"ftp://h/a", UrlType::Ftp},
-                                                     {"https://h/a", UrlType::Https},
-                                                     {"HTTPS://h/a", UrlType::OtherScheme},
-                                                     {"svn+ssh://h/", UrlType::OtherScheme},
-                                                     {"a/b:c", UrlType::NoScheme},
-                                                     {":x", UrlType::NoScheme},
-                                                     {"a b:c", UrlType::NoScheme},
-                                                     // No "/", "?" or "#" before a scheme's colon.
-                                                     {"p.html?t=12:00", UrlType::NoScheme},
-                                                     {"p#t:1", UrlType::NoScheme}};
-    for (const auto& [url, kind] : kinds) {
-        EXPECT_EQ(UrlKind(url), kind) << url;
-    }
-    EXPECT_EQ(UrlProtocol("ftp.h.org/x"), Protocol::Ftp);
-    EXPECT_EQ(UrlProtocol("FTP.h.org/x"), Protocol::Http);
-    EXPECT_EQ(UrlProtocol("news:x"), Protocol::Other);
-    EXPECT_EQ(UrlProtocol("https://h/x"), Protocol::Http);
-}
-
-TEST(UrlKindTest, HttpAndHttpsOfOneHostAndPathAreTwins) {
-    expectRows([](const std::string& url) { return std::string(SchemeTwin(url)); },
-               {{"http://h/docs/x.html?q", "https://h/docs/x.html?q"},
-                {"https://u:p@h/", "http://u:p@h/"},
-                {"http://h:80/x", "https://h/x"},
-                {"https://h:443", "http://h"},
-                {"https://[::1]/x", "http://[::1]/x"},
-                {"http://h:8080/x", ""},
-                {"https://h:80/x", ""},
-                {"https:a/x", "http:a/x"},
-                {"http:a", "https:a"},
-                {"ftp://h/x", ""},
-                {"h/x", ""}});
-}
-
-TEST(UrlPartsTest, HostKeepsPortDirEndsWithSlashAndNeitherTakesTheQuery) {
-    expectRows([](const std::string& url) { return std::string(HostPart(url)); },
-               {{"http://h:8080/a/b.html", "http://h:8080"},
-                {"h.org/a/b", "h.org"},
-                {"mailto:x@h", ""},
-                {"http://h?q=/a/b", "http://h"},
-                {"http://h:81#x/y", "http://h:81"},
-                {"h.org?q=/a", "h.org"}});
-    expectRows([](const std::string& url) { return std::string(DirPart(url)); },
-               {{"http://h/a/b.html", "http://h/a/"},
-                {"x.html", ""},
-                {"http://h/a/b.cgi?p=c/d", "http://h/a/"},
-                {"http://h/a/b#c/d", "http://h/a/"}});
-    EXPECT_EQ(StripFragment("x#a#b"), "x");
-    EXPECT_EQ(FtpHostOf("ftp://h:21/pub/dir/file"), "h:21");
-    EXPECT_EQ(FtpDirOf("ftp://h/pub/dir/file"), "/pub/dir/");
-    EXPECT_EQ(FtpDirOf("ftp://h"), "");
-    EXPECT_EQ(FileExtOf("a.tar.gz") + FileExtOf("readme"), ".gz");
-    EXPECT_EQ(NameWithoutExt("a.tar.gz"), "a.tar");
-    EXPECT_EQ(NameWithoutExt(".profile"), ".profile");
-    EXPECT_EQ(FirstNumberIn("213 1048576"), 1048576);
-    EXPECT_EQ(FirstNumberIn("size: 5000000000 bytes"), 5000000000);
-    EXPECT_EQ(FirstNumberIn("213"), 0);
-    EXPECT_EQ(FirstNumberIn("x99999999999999999999"), 0);
-}
-
-TEST(FileNameTest, LocalNameIsTheLastSegmentMadeSafe) {
-    expectRows([](const std::string& url) { return LocalNameFromUrl(url); },
-               {{"http://h/a/b.html", "b.html"},
-                {"http://h/a/", ""},
-                {"http://h", ""},
-                {"C:\\dir\\f.txt", "f.txt"},
-                {"http://h/cgi/run.pl?a=1&b=2", "run.pl"},
-                {"http://h/a:b*c<d>e|f'g\"h", "a-b-c-d-e-f-g\"h"},
-                {std::string("http://h/a\0b.exe", 16), "a-b.exe"},
-                {"http://h/a/..", ""},
-                {"http://h/a/.", ""},
-                {"http://h/?u=/x.html", "-u=-x.html"},
-                {"http://h/a#b/c", "a"},
-                {"http://h?u=/x.html", ""}});
-}
-
-TEST(FileNameTest, MakeUniqueNameNumbersBeforeTheExtension) {
+TEST(UrlHelpersTest, MakeUniqueNameNumbersBeforeTheExtension) {
     test::TempDirectory dir;
-    const auto touch = [&](const std::string& name) { std::ofstream(dir / name).put('x'); };
-    EXPECT_EQ(MakeUniqueName("index.html", dir.path()), "index.html");
-    touch("index.html");
-    touch("index-1.html");
-    EXPECT_EQ(MakeUniqueName("index.html", dir.path()), "index-2.html");
-    touch("README");
-    touch(".profile");
-    EXPECT_EQ(MakeUniqueName("README", dir.path()), "README-1");
-    EXPECT_EQ(MakeUniqueName(".profile", dir.path()), ".profile-1");
-    std::filesystem::create_directory(dir / "sub");
-    EXPECT_EQ(MakeUniqueName("sub", dir.path()), "sub-1");
-}
-
-TEST(CleanTypedUrlTest, TrimsCutsAndCompletes) {
-    expectRows(
-        [](std::string text) {
-            CleanTypedUrl(text);
-            return text;
-        },
-        {{" \t\r\n ", ""},
-         {"  www.h.org\r\n", "http://www.h.org/"},
-         {"ftp.h.org", "ftp://ftp.h.org/"},
-         {std::string("http://h/a\0junk", 15), "http://h/a"},
-         {"HTTP://h/", ""},
-         {"http://h", "http://h/"},
-         {"\xe9t\xe9.org", "http://\xe9t\xe9.org/"},  // high bytes are not blanks
-         {"http://h?q=1", "http://h/?q=1"},
-         {"h.org?q=/1", "http://h.org/?q=/1"},
-         {"//cdn.x.com/a.js", "http://cdn.x.com/a.js"},
-         {"//ftp.x.org", "ftp://ftp.x.org/"},
-         {"//", ""},
-         {"http://h/index.html#intro", "http://h/index.html"},
-         {"http://h/a/./b/../c d", "http://h/a/c%20d"},
-         {"http://h/../x", ""}});
-}
-
-TEST(UrlPathTest, DotSegmentsAndEscapes) {
-    const struct {
-        std::string_view path, failing /* "!" for nullopt */, ignoring;
-    } cases[] = {{"/a/b/../c", "/a/c", "/a/c"}, {"/a/./b/.", "/a/b/", "/a/b/"},
-                 {"/a//../b", "/a/b", "/a/b"},  {"", "", ""},
-                 {"x/../../y", "!", "y"},       {"/..", "!", "/"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(RemoveDotSegments(c.path, DotDotAtRoot::Fail).value_or("!"), c.failing) << c.path;
-        EXPECT_EQ(RemoveDotSegments(c.path, DotDotAtRoot::Ignore).value_or("!"), c.ignoring);
+    for (const char* name : {"index.html", "index-1.html", "README", ".profile"}) {
+        std::ofstream(dir / name).put('x');
     }
-    EXPECT_EQ(PercentEncodeUrl("a b\x7f\x01\xff%%4%41"), "a%20b%7F%01%FF%25%254%41");
+    std::filesystem::create_directory(dir / "sub");
+    const std::pair<const char*, const char*> rows[] = {{"new.html", "new.html"},
+                                                        {"index.html", "index-2.html"},
+                                                        {"README", "README-1"},
+                                                        {".profile", ".profile-1"},
+                                                        {"sub", "sub-1"}};
+    for (const auto& [name, unique] : rows) {
+        EXPECT_EQ(MakeUniqueName(name, dir.path()), unique);
+    }
 }
 
 }  // namespace

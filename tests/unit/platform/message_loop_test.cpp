@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "loop_fixture.h"
+#include "platform/timer_queue.h"
 
 namespace quillharbor {
 namespace {
@@ -18,31 +20,62 @@ bool readable(int fd) {
     return poll(&entry, 1, 0) == 1;
 }
 
-TEST_F(LoopTest, DeliversInPostingOrderAndLeavesNewPostsForTheNextPass) {
-    Recorder first(loop);
-    Recorder second(loop);
-    std::vector<unsigned> order;
-    first.onReceive = [&](const Message& m) { order.push_back(m.number); };
-    second.onReceive = [&](const Message& m) {
-        order.push_back(m.number);
-        loop.post(second.handle(), m.number + 10);
+// Posting order holds; a pass delivers only what waited when it began, may nest inside a
+// handler, and skips targets removed meanwhile (by a handler, or by themselves). Handles are
+// never reused, and the descriptor is readable exactly while work waits.
+TEST_F(LoopTest, DeliversInOrderOnlyToLiveTargets) {
+    Recorder first(loop), second(loop), victim(loop), suicidal(loop);
+    std::optional<Recorder> gone(loop);
+    const Handle goneHandle = gone->handle();
+    std::vector<std::string> trace;
+    first.onReceive = [&](const Message& m) {
+        trace.push_back("first " + std::to_string(m.lParam));
+        if (m.lParam == -7) {
+            loop.remove(victim.handle());
+            loop.post(second.handle(), WM_USER, 0, 2);
+            EXPECT_TRUE(loop.processPending());
+        }
     };
-    EXPECT_TRUE(loop.post(first.handle(), WM_USER + 1, 7, -7));
-    loop.post(second.handle(), WM_USER + 2);
-    loop.post(first.handle(), WM_USER + 3);
+    const auto record = [&](const Message& m) {
+        trace.push_back("second " + std::to_string(m.lParam));
+    };
+    second.onReceive = record;
+    suicidal.onReceive = [&](const Message&) { loop.remove(suicidal.handle()); };
+    EXPECT_FALSE(readable(loop.descriptor()));
+    EXPECT_TRUE(loop.post(first.handle(), WM_USER, 7, -7));
+    EXPECT_TRUE(readable(loop.descriptor()));
+    for (Handle target :
+         {goneHandle, second.handle(), victim.handle(), suicidal.handle(), suicidal.handle()}) {
+        loop.post(target, WM_USER, 0, 1);
+    }
+    gone.reset();
+    EXPECT_FALSE(loop.post(goneHandle, WM_USER));
+    EXPECT_FALSE(loop.post(0, WM_USER));
+    EXPECT_EQ(loop.startTimer(goneHandle, 1ms), 0u);
     EXPECT_TRUE(loop.processPending());
-    EXPECT_EQ(order, (std::vector<unsigned>{WM_USER + 1, WM_USER + 2, WM_USER + 3}));
+    EXPECT_EQ(trace, (std::vector<std::string>{"first -7", "second 1", "second 2"}));
+    EXPECT_TRUE(victim.received.empty());
+    EXPECT_EQ(suicidal.received.size(), 1u);
     EXPECT_EQ(first.received[0].wParam, 7u);
-    EXPECT_EQ(first.received[0].lParam, -7);
-    // A handler that keeps posting cannot hold the caller forever.
+    // A handler that keeps posting cannot hold the caller: its posts wait for the next pass.
+    second.onReceive = [&](const Message& m) {
+        record(m);
+        loop.post(second.handle(), WM_USER, 0, m.lParam + 10);
+    };
+    loop.post(second.handle(), WM_USER, 0, 3);
     EXPECT_TRUE(loop.processPending());
-    EXPECT_EQ(order.back(), WM_USER + 12);
+    EXPECT_EQ(trace.back(), "second 3");
+    EXPECT_TRUE(loop.processPending());
+    EXPECT_EQ(trace.back(), "second 13");
     second.onReceive = nullptr;
     loop.processPending();
     EXPECT_FALSE(loop.processPending());
+    EXPECT_FALSE(readable(loop.descriptor()));
+    Recorder fresh(loop);
+    EXPECT_NE(fresh.handle(), goneHandle);
 }
 
-TEST_F(LoopTest, PostsFromOtherThreadsWakeTheLoopAndAllArriveInOrderPerThread) {
+TEST_F(LoopTest, PostsFromOtherThreadsArriveInOrderPerThreadAndQuitEndsRun) {
     constexpr int kThreads = 4;
     constexpr int kPerThread = 2000;
     Recorder target(loop);
@@ -55,109 +88,45 @@ TEST_F(LoopTest, PostsFromOtherThreadsWakeTheLoopAndAllArriveInOrderPerThread) {
         });
     }
     ASSERT_TRUE(runUntil([&] { return target.received.size() == kThreads * kPerThread; }, 10000));
-    for (auto& poster : posters) {
-        poster.join();
-    }
+    for (auto& poster : posters) poster.join();
     std::array<std::intptr_t, kThreads> next{};
     for (const Message& m : target.received) {
         EXPECT_EQ(m.lParam, next[m.wParam]++);
     }
-}
-
-TEST_F(LoopTest, RemovedTargetsGetNothingEvenWhenRemovedByAHandler) {
-    EXPECT_FALSE(loop.post(0, WM_USER));
-    std::optional<Recorder> gone(loop);
-    const Handle goneHandle = gone->handle();
-    Recorder victim(loop);
-    Recorder killer(loop);
-    Recorder suicidal(loop);
-    killer.onReceive = [&](const Message&) { loop.remove(victim.handle()); };
-    suicidal.onReceive = [&](const Message&) { loop.remove(suicidal.handle()); };
-    loop.post(goneHandle, WM_USER);
-    loop.post(killer.handle(), WM_USER);
-    loop.post(victim.handle(), WM_USER);
-    loop.post(suicidal.handle(), WM_USER);
-    loop.post(suicidal.handle(), WM_USER);
-    gone.reset();
-    EXPECT_FALSE(loop.post(goneHandle, WM_USER));
-    EXPECT_EQ(loop.startTimer(goneHandle, 1ms), 0u);
-
-    loop.processPending();
-    EXPECT_EQ(killer.received.size(), 1u);
-    EXPECT_TRUE(victim.received.empty());
-    EXPECT_EQ(suicidal.received.size(), 1u);
-    EXPECT_FALSE(loop.post(suicidal.handle(), WM_USER));
-    EXPECT_FALSE(readable(loop.descriptor()));
-    Recorder fresh(loop);
-    EXPECT_NE(fresh.handle(), goneHandle) << "handles are not reused";
-}
-
-TEST_F(LoopTest, ProcessPendingNestsInsideAHandler) {
-    Recorder outer(loop);
-    Recorder inner(loop);
-    std::vector<std::string> trace;
-    outer.onReceive = [&](const Message&) {
-        trace.push_back("outer begins");
-        loop.post(inner.handle(), WM_USER);
-        EXPECT_TRUE(loop.processPending());
-        trace.push_back("outer ends");
-    };
-    inner.onReceive = [&](const Message&) { trace.push_back("inner"); };
-    loop.post(outer.handle(), WM_USER);
-    loop.post(inner.handle(), WM_USER);
-    loop.processPending();
-    EXPECT_EQ(trace, (std::vector<std::string>{"outer begins", "inner", "inner", "outer ends"}));
-}
-
-TEST_F(LoopTest, DescriptorIsReadableExactlyWhileWorkWaits) {
-    Recorder target(loop);
-    EXPECT_FALSE(readable(loop.descriptor()));
-    loop.post(target.handle(), WM_USER);
-    EXPECT_TRUE(readable(loop.descriptor()));
-    loop.processPending();
-    EXPECT_FALSE(readable(loop.descriptor()));
-
-    const unsigned timer = loop.startTimer(target.handle(), 1ms);
-    pollfd entry{loop.descriptor(), POLLIN, 0};
-    ASSERT_EQ(poll(&entry, 1, 5000), 1) << "a due timer wakes a toolkit's loop";
-    EXPECT_TRUE(loop.processPending());
-    EXPECT_EQ(target.received.back().number, WM_TIMER);
-    loop.stopTimer(timer);
-    EXPECT_FALSE(readable(loop.descriptor()));
-}
-
-TEST_F(LoopTest, QuitEndsRunFromAHandlerOrAnotherThread) {
-    Recorder target(loop);
     target.onReceive = [&](const Message&) { loop.quit(); };
     loop.post(target.handle(), WM_USER);
     loop.run();
-    EXPECT_EQ(target.received.size(), 1u);
     std::thread stopper([&] { loop.quit(); });
     loop.run();
     stopper.join();
 }
 
+// A timer wakes a toolkit's loop through the descriptor, never re-enters its own handler, stops
+// for good, and does not tick once an earlier handler of the same pass stopped it.
 TEST_F(LoopTest, TimersTickUntilStoppedWithoutReenteringTheirHandler) {
-    Recorder fast(loop);
-    Recorder slow(loop);
+    Recorder fast(loop), slow(loop), stopper(loop), stopped(loop);
     int depth = 0;
     int deepest = 0;
     fast.onReceive = [&](const Message&) {
         deepest = std::max(deepest, ++depth);
-        // The first tick pumps while three ticks of the slow timer pass.
         if (fast.received.size() == 1) {
             runUntil([&] { return slow.received.size() >= 3; });
         }
         --depth;
     };
+    unsigned stoppedTimer = 0;
+    stopper.onReceive = [&](const Message&) { loop.stopTimer(stoppedTimer); };
     const unsigned fastTimer = loop.startTimer(fast.handle(), 1ms);
     const unsigned slowTimer = loop.startTimer(slow.handle(), 3ms);
+    loop.startTimer(stopper.handle(), 2ms);  // left running: removing its target stops it
+    stoppedTimer = loop.startTimer(stopped.handle(), 2ms);
+    pollfd entry{loop.descriptor(), POLLIN, 0};
+    ASSERT_EQ(poll(&entry, 1, 5000), 1) << "a due timer wakes a toolkit's loop";
     ASSERT_TRUE(runUntil([&] { return fast.received.size() >= 3; }));
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(fast.received[0].number, WM_TIMER);
     EXPECT_EQ(fast.received[0].wParam, fastTimer);
-    EXPECT_EQ(slow.received[0].wParam, slowTimer);
-
+    EXPECT_TRUE(stopped.received.empty());
     loop.stopTimer(fastTimer);
     const std::size_t ticks = fast.received.size();
     const std::size_t slowTicks = slow.received.size();
@@ -167,16 +136,32 @@ TEST_F(LoopTest, TimersTickUntilStoppedWithoutReenteringTheirHandler) {
     loop.stopTimer(slowTimer);
 }
 
-TEST_F(LoopTest, ATimerStoppedByAnEarlierHandlerOfThePassDoesNotTick) {
-    Recorder first(loop);
-    Recorder second(loop);
-    unsigned secondTimer = 0;
-    first.onReceive = [&](const Message&) { loop.stopTimer(secondTimer); };
-    loop.startTimer(first.handle(), 2ms);
-    secondTimer = loop.startTimer(second.handle(), 2ms);
-    ASSERT_TRUE(runUntil([&] { return !first.received.empty(); }));
-    EXPECT_TRUE(second.received.empty());
-    // The first timer is left running: removing its target must stop it (see the teardown).
+TEST(TimerQueueTest, DeadlinesStayOnTheirGridAndMissedPeriodsCoalesce) {
+    TimerQueue timers;
+    const TimerQueue::Clock::time_point start{};
+    const unsigned id = timers.start(7, 200ms, start);
+    EXPECT_TRUE(timers.takeDue(start + 199ms).empty());
+    // Served late: the next deadline is still start + 400 ms, not late + 200 ms.
+    EXPECT_EQ(timers.takeDue(start + 250ms), std::vector<unsigned>{id});
+    EXPECT_EQ(timers.nextDeadline(), start + 400ms);
+    // Five periods missed: one tick, and the grid holds.
+    EXPECT_EQ(timers.takeDue(start + 1390ms), std::vector<unsigned>{id});
+    EXPECT_EQ(timers.nextDeadline(), start + 1400ms);
+}
+
+TEST(TimerQueueTest, DueTimersComeEarliestFirstAndStopForGood) {
+    TimerQueue timers;
+    const TimerQueue::Clock::time_point start{};
+    const unsigned slow = timers.start(1, 30ms, start);
+    const unsigned fast = timers.start(2, 10ms, start);
+    const unsigned fastest = timers.start(2, 0ms, start);  // taken as 1 ms
+    EXPECT_EQ(timers.takeDue(start + 30ms), (std::vector<unsigned>{fastest, fast, slow}));
+    timers.stopAllOf(2);
+    EXPECT_FALSE(timers.beginTick(fast));
+    timers.stop(slow);
+    EXPECT_EQ(timers.size(), 0u);
+    EXPECT_EQ(timers.nextDeadline(), std::nullopt);
+    EXPECT_NE(timers.start(1, 10ms, start), slow) << "ids are not reused";
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
-#include "storage/settings_file.h"
+// The file of a task's own options beside its task file.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "platform/files.h"
 #include "platform/temp_directory.h"
+#include "storage/grab_options_file.h"
+#include "storage/ini_integer.h"
+#include "storage/settings_file.h"
 
 namespace quillharbor {
 namespace {
@@ -52,41 +56,34 @@ TEST_F(SettingsFileTest, ConvertsNumbersAndBooleansAsTheFileHasAlwaysBeenRead) {
         "[Default]\nMaxFiles=70000\nDownloadFrom=258\nStartAfter=4294967296\n"
         "AcceptedFileExtensions=.htm .html \n");
     ASSERT_TRUE(LoadSettings(m_global, m_defaults, m_dir.path()).ok());
-    EXPECT_EQ(m_global.MaxHTTPConns, 7);
-    EXPECT_EQ(m_global.Pause, 500);
-    EXPECT_EQ(m_global.HTTPTimeout, 10);
-    EXPECT_EQ(m_global.MaxFTPConns, 3);
-    EXPECT_EQ(m_global.Notify, 65535);
-    EXPECT_FALSE(m_global.ObeyRobotExclusion);
-    EXPECT_TRUE(m_global.UseHTTPProxy);
-    EXPECT_TRUE(m_global.UseRasCtrl) << "a boolean is not cut to a width";
-    EXPECT_FALSE(m_global.SaveSeparate || m_defaults.SaveSeparate) << "the copy follows";
-    EXPECT_EQ(m_global.HTTPProxyPort, "08080");
-    EXPECT_EQ(m_defaults.MaxFiles, 4464);
-    EXPECT_EQ(m_defaults.DownloadFrom, 2);
-    EXPECT_EQ(m_defaults.StartAfter, 10);
-    EXPECT_EQ(m_defaults.AcceptedFileExtensions, ".htm .html ");
-    EXPECT_EQ(m_defaults.MaxLevels, 3) << "a missing key keeps its value";
+    // An 8-bit field is a number, not a character; a boolean is not cut to a width; SaveSeparate's
+    // copy follows; a missing key keeps its value.
+    std::map<std::string, std::string> values;
+    for (const SettingEntry& entry : settingEntries(m_global, m_defaults)) {
+        values[entry.key] = entry.value;
+    }
+    const std::pair<const char*, const char*> expected[] = {
+        {"MaxHTTPConns", "7"}, {"Pause", "500"},
+        {"HTTPTimeout", "10"}, {"MaxFTPConns", "3"},
+        {"Notify", "65535"},   {"ObeyRobotExclusion", "0"},
+        {"UseHTTPProxy", "1"}, {"UseRasCtrl", "1"},
+        {"SaveSeparate", "0"}, {"HTTPProxyPort", "08080"},
+        {"MaxFiles", "4464"},  {"DownloadFrom", "2"},
+        {"StartAfter", "10"},  {"AcceptedFileExtensions", ".htm .html "},
+        {"MaxLevels", "3"}};
+    for (const auto& [key, value] : expected) {
+        EXPECT_EQ(values[key], value) << key;
+    }
+    EXPECT_FALSE(m_defaults.SaveSeparate);
 }
 
-// Every key in table order; a file of values other than the defaults reads back whole.
+// Every key in table order; a file of values other than the defaults reads back whole, and the
+// defaults read back as they were saved.
 TEST_F(SettingsFileTest, SavesEveryKeyInTableOrderAndReadsEachBack) {
     save();
-    const std::string root = m_dir.path() + "My Downloads/";
-    EXPECT_EQ(iniText(),
-              "[General]\r\nNameAuto=1\r\nTaskRoot=" + root +
-                  "\r\nSaveSeparate=1\r\nAlwaysRetrieve=0\r\nForceFTPRetrieve=0\r\n"
-                  "BreakConnection=0\r\nMaxHTTPConns=10\r\nPause=500\r\nObeyRobotExclusion=1\r\n"
-                  "HTTPTimeout=5\r\nUseHTTPProxy=0\r\nHTTPProxyName=\r\nHTTPProxyPort=\r\n"
-                  "HTTPProxyUser=\r\nMaxFTPConns=5\r\nDefUser=anonymous\r\n"
-                  "DefPassword=user@void\r\nFTPTimeout=5\r\nUseFTPProxy=0\r\nFTPProxyName=\r\n"
-                  "Notify=2\r\nShowDropWindow=1\r\nPasteLinksFromClipboard=0\r\n"
-                  "DropWindowPosition=\r\nRetryOnFails=1\r\nUseRasCtrl=0\r\nHTTPS=1\r\n"
-                  "VerifyCertificates=1\r\nFastDispatch=0\r\nMaxConnsPerHost=0\r\nKeepAlive=0\r\n"
-                  "\r\n[Default]\r\nDirTemplate=Task\r\nStartingDoc=\r\nTrySlashes=0\r\nParse=1\r\n"
-                  "StartAtOnce=1\r\nStartAfter=10\r\nDownloadFrom=2\r\nMaxLevels=3\r\n"
-                  "MaxLevelsInf=0\r\nAcceptedFileExtensions=\r\nMaxFiles=300\r\n"
-                  "MaxFilesInf=0\r\nFollowFTP=0\r\nPageRequisites=0\r\nSiteLayout=0\r\n");
+    EXPECT_TRUE(iniText().starts_with("[General]\r\nNameAuto=1\r\nTaskRoot=" + m_dir.path()));
+    reload();
+    EXPECT_EQ(m_defaults, DefaultTaskOptions{});
     const std::string changed =
         "[General]\r\nNameAuto=0\r\nTaskRoot=/srv/q/\r\nSaveSeparate=0\r\nAlwaysRetrieve=1\r\n"
         "ForceFTPRetrieve=1\r\nBreakConnection=1\r\nMaxHTTPConns=16\r\nPause=10000\r\n"
@@ -147,17 +144,58 @@ TEST_F(SettingsFileTest, AnUnreadableFileIsReportedAndLeftAlone) {
 
 TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
     m_global.HTTPProxyPassword = "pw";
-    m_defaults.DownloadFrom = 3;
-    std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
+    const std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
     ASSERT_EQ(entries.size(), 47u);
-    EXPECT_EQ(entries.front().section + entries.front().key + entries.front().value,
-              "GeneralNameAuto1");
     for (const SettingEntry& entry : entries) {
         EXPECT_EQ(entry.secret, entry.key == "HTTPProxyPassword") << entry.key;
-        if (entry.key == "HTTPProxyPassword" || entry.key == "DownloadFrom") {
-            // An 8-bit field is a number, not a character.
-            EXPECT_EQ(entry.value, entry.secret ? "pw" : "3");
-        }
+    }
+}
+
+TEST(GrabOptionsFile, ReadsBackWhatItWroteAndPassesOverKeysItDoesNotKnow) {
+    GrabOptions options;
+    options.UserAgent = "Agent\\with\nbreak";
+    options.ProxyHost = "proxy";
+    options.ProxyPort = "3128";
+    options.RateLimit = 204800;
+    options.Include = "/docs/";
+    options.Exclude = "\\.pdf$";
+    options.NoRobots = true;
+    const std::string text = composeGrabOptions(options);
+    EXPECT_EQ(text.substr(0, text.find("\r\n")), "UserAgent=Agent\\\\with\\nbreak");
+    Result<GrabOptions> read = parseGrabOptions(text + "Later=kept\nRateLimit=1000\n");
+    ASSERT_TRUE(read.ok()) << read.error().text;
+    EXPECT_EQ(read.value().UserAgent, options.UserAgent);
+    EXPECT_EQ(read.value().ProxyHost, "proxy");
+    EXPECT_EQ(read.value().ProxyPort, "3128");
+    EXPECT_EQ(read.value().RateLimit, 1000);
+    EXPECT_EQ(read.value().Include, options.Include);
+    EXPECT_EQ(read.value().Exclude, options.Exclude);
+    EXPECT_TRUE(read.value().NoRobots);
+    EXPECT_EQ(composeGrabOptions({}), "");
+
+    EXPECT_FALSE(parseGrabOptions("RateLimit=fast\r\n").ok());
+    EXPECT_FALSE(parseGrabOptions("no equals sign\r\n").ok());
+}
+
+// Decimal with blanks and a sign, and both hexadecimal forms, up to 32 bits; anything else is
+// not a number.
+TEST(IniIntegerTest, ReadsDecimalAndBothHexadecimalFormsOnly) {
+    const std::pair<const char*, std::int64_t> numbers[] = {{" 12\t", 12},
+                                                            {"+7", 7},
+                                                            {"-1", -1},
+                                                            {"007", 7},
+                                                            {"0x1F4", 500},
+                                                            {"0XfF", 255},
+                                                            {"$1f4", 500},
+                                                            {"-$10", -16},
+                                                            {"4294967295", 4294967295},
+                                                            {"$FFFFFFFF", 4294967295}};
+    for (const auto& [text, value] : numbers) {
+        EXPECT_EQ(parseIniInteger(text), value) << '"' << text << '"';
+    }
+    for (const char* text : {"", " ", "12abc", "1.5", "1 2", "- 1", "--1", "0x", "$", "0x1G", "$-1",
+                             "4294967296", "0x100000000", "99999999999999999999999"}) {
+        EXPECT_EQ(parseIniInteger(text), std::nullopt) << '"' << text << '"';
     }
 }
 

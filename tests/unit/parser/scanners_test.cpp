@@ -1,0 +1,92 @@
+// The attribute scanner of tags and the reference scanner of style sheets.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "parser/attribute_scanner.h"
+#include "parser/css_scanner.h"
+
+namespace quillharbor {
+namespace {
+
+// The value found in the text after a tag name, "|", where the scan stopped; "@" the value's
+// replaceable range for positions.
+std::string scan(std::string_view tagRest, std::string_view attribute = "href") {
+    std::size_t position = 0;
+    std::string value = GetAttrValue(HtmlBuffer(tagRest), attribute, position);
+    return value + "|" + std::to_string(position);
+}
+
+TEST(AttributeScannerTest, ValuesAndWhereTheTagEnds) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {" HREF='x.html'>", "x.html|14"},
+        {" href = \"x.html\" >", "x.html|17"},
+        {" href x.html>", "x.html|12"},
+        {" href=a\tb c>", "a\tb|11"},
+        {" title=\"a href=no\" href=yes>", "yes|27"},
+        {" title=a=b nohref hreflang=en abcdefghijklmnopqhref=x href=yes>", "yes|62"},
+        // '>' ends the tag even in quotes; '<' resumes the scan; the end never takes the sentinel.
+        {" title='a>b' href='x.html'>", "|9"},
+        {" href=\"x.html>rest\"", "x.html|13"},
+        {" title=t <a href=x>", "|9"},
+        {" href='x.html", "x.html|13"},
+        {" href=", "|6"},
+        {" t='x", "|6"},
+        {" t", "|2"},
+    };
+    for (const auto& [rest, found] : cases) {
+        EXPECT_EQ(scan(rest), found) << rest;
+    }
+    EXPECT_EQ(scan(" src=a.gif lowsrc=b.gif>", "lowsrc"), "b.gif|23");
+    // Replaceable text: quoted from quote to quote or '#'; unquoted keeps its neighbours.
+    for (const auto& [rest, start, end] :
+         {std::tuple{" href='sub/c.html#part'>", 6ul, 17ul},
+          std::tuple{" href=x.html title=t>", 5ul, 12ul}, std::tuple{" href='x", 6ul, 8ul}}) {
+        std::size_t position = 0;
+        const AttrValuePosition found = GetAttrValuePos(HtmlBuffer(rest), "href", position);
+        EXPECT_EQ(std::pair(found.start, found.end), std::pair(start, end)) << rest;
+    }
+}
+
+TEST(CssScannerTest, ReferencesAndSrcsetCandidates) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"a{background:URL( 'b c.png' )} b{c:url(\"q.png\") url( u.png )}", "b c.png q.png u.png "},
+        {"@import 'a.css';@IMPORT \"b.css\" screen;@import /* why */ url(c.css) print;",
+         "a.css b.css c.css "},
+        {"/* url(no.png) */ a{b:url(yes.png)} /* open url(no2.png)", "yes.png "},
+        {"a{content:'url(no.png)'} b{content:\"x\\\" url(no2.png)\"} c{b:myurl(no.png)}", ""},
+        {"a{b:url(bad\"quote.png) c:url(bad(paren.png) c:url(x y.png) d:url() e:url('')}", ""},
+        {"a{b:url(a\\(1\\).png) c:url('\\41 b.png') d:url(\\62 c.png) e:url('s\\\nplit.png')}",
+         "a(1).png Ab.png bc.png split.png "},
+        {"a{b:url(cut.png", ""},
+        {"@importx 'no.css'; @import 'cut.css", "cut.css "},
+    };
+    for (const auto& [css, urls] : cases) {
+        std::string found;
+        for (const CssReference& reference : FindCssReferences(css)) found += reference.url + " ";
+        EXPECT_EQ(found, urls) << css;
+    }
+    const std::string_view css = "a{b:url( 'x\\41.png' )}";
+    const CssReference escaped = FindCssReferences(css).at(0);
+    EXPECT_EQ(css.substr(escaped.begin, escaped.end - escaped.begin), "x\\41.png");
+
+    const std::pair<std::string_view, std::string_view> srcsets[] = {
+        {" a.png 1x, b.png 2x ", "a.png b.png "},
+        {"a.png 480w,b.png 800w", "a.png b.png "},
+        {"a.png,b.png", "a.png,b.png "},
+        {"a.png, ,b.png,", "a.png b.png "},
+    };
+    for (const auto& [value, urls] : srcsets) {
+        std::string found;
+        for (const auto& [begin, end] : SrcsetUrlRanges(value)) {
+            found += std::string(value.substr(begin, end - begin)) + " ";
+        }
+        EXPECT_EQ(found, urls) << value;
+    }
+}
+
+}  // namespace
+}  // namespace quillharbor
