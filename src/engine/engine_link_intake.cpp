@@ -121,8 +121,7 @@ public:
         }
         child->Referrer = m_base;
         RobotsGate gate(m_engine);
-        if (UrlProtocol(child->URL) == Protocol::Ftp || !m_engine.state.ObeyRobots ||
-            m_task.Grab.NoRobots) {
+        if (!gate.Applies(*child)) {
             gate.queueObject(*child);
         } else {
             gate.GateNewObject(*child, m_page.Level);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/retrieved_copy.h"
+#include "engine/robots_gate.h"
 #include "model/link_admission.h"
 #include "model/message_identity.h"
 
@@ -82,6 +83,9 @@ TDnObj* ObjectPicker::resume(Walk& walk, TDnObj* first) {
 }
 
 bool ObjectPicker::startable(Protocol protocol, TDnObj& object) {
+    if (object.RobotsUnchecked && heldForRobots(object)) {
+        return false;
+    }
     if (!duplicateTestApplies(protocol, object)) {
         return true;
     }
@@ -96,6 +100,19 @@ bool ObjectPicker::startable(Protocol protocol, TDnObj& object) {
         }
     }
     return !duplicate;
+}
+
+bool ObjectPicker::heldForRobots(TDnObj& object) {
+    object.RobotsUnchecked = false;
+    RobotsGate gate(m_context);
+    if (!gate.Applies(object) || gate.Admits(object)) {
+        return false;
+    }
+    // Asked now, the host's rules are asked for by a running task.
+    taken(object);
+    m_context.state.Queue.QueueRemove(object);
+    gate.GateNewObject(object, object.Level);
+    return true;
 }
 
 void ObjectPicker::taken(const TDnObj& object) {

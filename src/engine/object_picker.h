@@ -71,6 +71,9 @@ private:
     static TDnObj* resume(Walk& walk, TDnObj* first);
     // Whether the eligible object may start; a duplicate is settled or left to wait instead.
     bool startable(Protocol protocol, TDnObj& object);
+    // A RobotsUnchecked object whose host's rules are not known to admit it leaves the queue for
+    // the robots gate (true); otherwise it stays and is checked no more.
+    bool heldForRobots(TDnObj& object);
     // The object leaves the queue: no walk goes on from it.
     void taken(const TDnObj& object);
     bool duplicateTestApplies(Protocol protocol, const TDnObj& object) const;

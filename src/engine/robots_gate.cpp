@@ -9,6 +9,18 @@
 
 namespace quillharbor {
 
+bool RobotsGate::Applies(const TDnObj& object) const {
+    return UrlProtocol(object.URL) != Protocol::Ftp && m_context.state.ObeyRobots &&
+           !object.Task->Grab.NoRobots;
+}
+
+bool RobotsGate::Admits(const TDnObj& object) {
+    EngineState& state = m_context.state;
+    const THostExcl* known = state.HostExclList.HostExclFind(HostPart(object.URL));
+    return known != nullptr && known->RobotsDone != 0 &&
+           !IsExcluded(object.URL, state.DisallowList);
+}
+
 void RobotsGate::GateNewObject(TDnObj& object, std::int32_t pageLevel) {
     EngineState& state = m_context.state;
     const std::string host = HostPart(object.URL);

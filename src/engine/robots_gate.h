@@ -20,8 +20,14 @@ class RobotsGate {
 public:
     explicit RobotsGate(EngineContext& context) : m_context(context) {}
 
+    // Whether object's host must be asked for its rules before the object is fetched: an HTTP
+    // object while the engine obeys robots.txt and its task does not opt out.
+    bool Applies(const TDnObj& object) const;
+    // Whether its host's rules are known and let object be fetched.
+    bool Admits(const TDnObj& object);
     // object was just created by the link intake (counted in its task's Queued and Total, in no
-    // list) from a link on a page of pageLevel. It is queued, parked, or excluded.
+    // list) from a link on a page of pageLevel, or was taken out of the queue unchecked
+    // (RobotsUnchecked). It is queued, parked, or excluded.
     void GateNewObject(TDnObj& object, std::int32_t pageLevel);
     // The robots request ended; body is empty when the request failed or brought nothing, which
     // leaves the host without rules. The host becomes known, the request leaves its task's

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/retrieved_copy.h"
+#include "engine/robots_gate.h"
 #include "model/link_admission.h"
 #include "net/http_status.h"
 #include "parser/url_helpers.h"
@@ -100,9 +101,13 @@ void TaskLoader::queueOrSettle(TDnObj& object) {
         object.State = ObjectState::RetrievedByOther;
         object.Location = std::move(*copy);
         settle(object);
-    } else {
-        queue(object);
+        return;
     }
+    // The starting document is fetched before any rules, as at the task's creation.
+    object.RobotsUnchecked = object.State == ObjectState::Queued &&
+                             object.URL != object.Task->URL &&
+                             RobotsGate(m_context).Applies(object);
+    queue(object);
 }
 
 std::optional<std::string> TaskLoader::copyToSettleOn(const TDnObj& object) const {

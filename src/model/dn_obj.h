@@ -63,6 +63,9 @@ struct TDnObj {
     std::uint32_t Ordinal = 0;  // place in its task's creation order, part of its identity
 
     GlobalList InList = GlobalList::None;
+    // Queued from a task file, where a link that waited for its host's robots.txt is stored like
+    // any other: the picker has the robots gate look at it first. Not stored.
+    bool RobotsUnchecked = false;
 };
 
 }  // namespace quillharbor

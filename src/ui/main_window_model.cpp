@@ -340,6 +340,9 @@ void MainWindowModel::AddObjectRow(TDnObj& object) {
         object.ListItem = nullptr;
         return;
     }
+    // An object queued again after a wait (a loaded link that waited for its host's robots.txt)
+    // may have its row already: it moves instead of showing twice.
+    forgetRow(object);
     object.Icon = chooseObjectIcon(object, m_icons, m_shell);
     ObjectRows& list = rows(*page);
     list.insert(object);
