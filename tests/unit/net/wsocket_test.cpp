@@ -132,17 +132,6 @@ TEST_F(WSocketTest, MisuseRaisesOrReportsAndEveryCloseResetsTheSession) {
     EXPECT_THROW(socket.setAddr("10.0.0.1"), ESocketException);
 }
 
-TEST_F(WSocketTest, RefusedConnectReportsTheCodeFromTheLoopThenClosesOnce) {
-    TWSocket socket(loop);
-    record(socket);
-    socket.setAddr("127.0.0.1");
-    socket.setPort(test::closedPort());
-    socket.Connect();
-    EXPECT_TRUE(events.empty());
-    EXPECT_TRUE(runUntil([&] { return events.size() == 2; }));
-    EXPECT_EQ(seen(), "connected 10061, closed 0");
-}
-
 TEST_F(WSocketTest, DataSentComesFromTheLoopAfterPartialSends) {
     TWSocket socket(loop);
     const int peer = adopt(socket);
