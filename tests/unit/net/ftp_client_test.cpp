@@ -308,58 +308,31 @@ TEST_F(FtpClientTest, RetrievalsEndAfterReplyAndCloseWithTheWholeFile) {
 
 TEST_F(FtpClientTest, FailuresEndTheRequestWithTheirCode) {
     using R = TFtpRequest;
+    const std::string ready = "220 ready\r\n";
     const std::string passive = Login + "|PASV=227 Entering Passive Mode (127,0,0,1,0)";
-    struct Row {
+    // start: 'c' connect, 'd' then change directory, 'r' then retrieve through a proxy, 'f' the
+    // same into a missing folder, 'x' refused, 'a' abort in the look-up. No greeting: nobody
+    // listens. text: in the last response or the error message.
+    const struct {
         const char* name;
-        std::string greeting, table;  // no greeting: nobody listens
-        char start;  // 'c' connect, 'd' then change directory, 'r' then retrieve through a proxy,
-                     // 'f' the same into a missing folder, 'x' refused, 'a' abort in the look-up
+        char start;
+        std::string greeting;
         Done done;
-        std::string text;  // in the last response or the error message
-    };
-    const Row rows[] = {{"the server hangs up instead of answering",
-                         "220 ready\r\n",
-                         Login,
-                         'd',
-                         {R::ChangeDirectory, 500},
-                         ""},
-                        {"busy greeting",
-                         "421 Too many users\r\n",
-                         "",
-                         'c',
-                         {R::Connect, 421},
-                         "421 Too many users"},
-                        {"a line that never ends within the reply buffer",
-                         std::string(4095, '2'),
-                         "",
-                         'c',
-                         {R::Connect, 500},
-                         ""},
-                        {"refused",
-                         "",
-                         "",
-                         'x',
-                         {R::Connect, 10061},
-                         "500 Connection refused (Winsock error #10061)"},
-                        // No connection yet whose close would report the request.
-                        {"aborted during the look-up", "", "", 'a', {R::Connect, 426}, ""},
-                        {"the local file cannot be created",
-                         "220 ready\r\n",
-                         passive,
-                         'f',
-                         {R::Retrieve, 550},
-                         "cannot create '"},
-                        {"a passive reply without a port",
-                         "220 ready\r\n",
-                         passive,
-                         'r',
-                         {R::Retrieve, 550},
-                         "Unable to establish data connection, error #10022"}};
-    for (const Row& row : rows) {
+        std::string text = "";
+    } rows[] = {
+        {"the server hangs up instead of answering", 'd', ready, {R::ChangeDirectory, 500}, ""},
+        {"busy greeting", 'c', "421 Too many users\r\n", {R::Connect, 421}, "421 Too many users"},
+        {"a line never ending in the reply buffer", 'c', std::string(4095, '2'), {R::Connect, 500}},
+        {"refused", 'x', "", {R::Connect, 10061}, "500 Connection refused (Winsock error #10061)"},
+        // No connection yet whose close would report the request.
+        {"aborted during the look-up", 'a', "", {R::Connect, 426}},
+        {"the local file cannot be created", 'f', ready, {R::Retrieve, 550}, "cannot create '"},
+        {"no port in a PASV reply", 'r', ready, {R::Retrieve, 550}, "connection, error #10022"}};
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         fresh();
         if (!row.greeting.empty())
-            serve(row.greeting, row.table);
+            serve(row.greeting, row.start == 'd' ? Login : row.start == 'c' ? "" : passive);
         if (row.start == 'r' || row.start == 'f') {
             client->setConnectionType(TFtpConnectionType::ftpProxy);
             client->setProxyServer("127.0.0.1");

@@ -115,7 +115,7 @@ TEST(FtpCommands, PortRestAndStatisticsTexts) {
     EXPECT_EQ(transferStatistics(1000, 0), "! 1000 bytes received/sent in 0 seconds");
     EXPECT_EQ(transferStatistics(1000, 3),
               "! 1000 bytes received/sent in 0 seconds (333333 Bytes/sec)");
-    // From 32768 bytes on the rate is divided first, as it always was.
+    // From 32768 bytes on the rate is divided first.
     EXPECT_EQ(transferStatistics(40000, 3000),
               "! 40000 bytes received/sent in 3 seconds (13000 Bytes/sec)");
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "net/http_cli.h"
-#include "net/http_exception.h"
 #include "net/loopback.h"
 #include "net/tls_failure.h"
 #include "platform/loop_fixture.h"
@@ -162,43 +161,6 @@ protected:
     std::string log, body, doneErrors;
     bool abortInBody = false;
 };
-
-TEST_F(HttpCliTest, DocumentFromStartToEnd) {
-    std::vector<THttpState> states;
-    cli->OnStateChange = [&](THttpCli& c) { states.push_back(c.State()); };
-    cli->setContentRangeBegin("3000000000");
-    play(
-        "Ghttp://h.org:8080/dir/setup.exe?x=1|L|C|>HTTP/1.1 206 Partial\r\nContent-Type: "
-        "TEXT/HTML\r\n"
-        "Content-Length: 5000000000\r\nContent-Range: bytes 3000000000-7999999999/8000000000\r\n"
-        "Accept-Ranges: bytes\r\n\r\nabc|>def|E");
-    EXPECT_EQ(net->calls, (std::vector<std::string>{"lookup h.org", "connect 127.0.0.1:8080"}));
-    EXPECT_EQ(net->sent, std::vector<std::string>{
-                             "GET /dir/setup.exe?x=1 HTTP/1.0\r\n"
-                             "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n"
-                             "User-Agent: Mozilla/3.0 (compatible)\r\n"
-                             "Host: h.org:8080\r\n"
-                             "Range: bytes=3000000000-\r\n\r\n"});
-    EXPECT_EQ(cli->State(), THttpState::httpWaitingBody);  // ready only from the loop
-    settle();
-    EXPECT_EQ(log, "C[ddddd]<bb>D");
-    EXPECT_EQ(outcome(), "206 Partial [abcdef] done 0, lookups 1, sent 1");
-    EXPECT_EQ(std::to_string(cli->ContentLength()) + " " + cli->ContentType() + " " +
-                  cli->ContentRangeBegin() + "-" + cli->ContentRangeEnd() + " " +
-                  cli->AcceptRanges() + " " + std::to_string(cli->RcvdCount()) + " " +
-                  cli->DocName() + " " + cli->Location(),
-              "5000000000 text/html 3000000000-7999999999 bytes 6 setup.htm "
-              "http://h.org:8080/dir/setup.exe?x=1");
-    using S = THttpState;
-    EXPECT_EQ(states, (std::vector<S>{S::httpNotConnected, S::httpDnsLookup, S::httpDnsLookupDone,
-                                      S::httpConnected, S::httpWaitingHeader, S::httpWaitingBody,
-                                      S::httpReady}));
-    // A second start while one runs is misuse.
-    play("G");
-    EXPECT_THROW(cli->GetASync(), EHttpException);
-    cli->Abort();
-    settle();
-}
 
 TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
     const std::string chunked = ">HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";

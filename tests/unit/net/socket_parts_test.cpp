@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "net/buffer.h"
-#include "net/line_assembler.h"
 #include "net/name_resolution.h"
 #include "net/send_chain.h"
 #include "net/socket_error.h"
@@ -139,56 +138,6 @@ TEST(SendChain, KeepsOrderAcrossChunksGathersRunsAndReusesTheLastChunk) {
     chain.clear();
     EXPECT_EQ(chain.chunkCount(), 0u);
     EXPECT_EQ(chain.front(length), nullptr);
-}
-
-Strings takeLines(LineAssembler& lines) {
-    Strings out;
-    while (const std::size_t length = lines.offerLine()) {
-        std::string line(length, '\0');
-        EXPECT_EQ(lines.readLine(line.data(), length), length);
-        out.push_back(line);
-    }
-    return out;
-}
-
-TEST(LineAssembler, FindsLinesSplitAnywhereAndEditsThem) {
-    const std::string stream = "ab\r\ncd\r\n\r\nlast";
-    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
-        LineAssembler lines;
-        lines.add(stream.substr(0, cut), false, false);
-        Strings got = takeLines(lines);
-        lines.add(stream.substr(cut), false, false);
-        for (const auto& line : takeLines(lines)) got.push_back(line);
-        EXPECT_EQ(got, (Strings{"ab\r\n", "cd\r\n", "\r\n"})) << "cut at " << cut;
-        EXPECT_EQ(lines.size(), 4u);
-    }
-    LineAssembler ends("<END>");
-    for (const char byte : std::string("x<EN<END>yy<END<END>"))
-        ends.add(std::string(1, byte), false, false);
-    EXPECT_EQ(takeLines(ends), (Strings{"x<EN<END>", "yy<END<END>"}));
-    // An offered line is read in pieces, or dropped; the next one waits for it.
-    LineAssembler lines;
-    lines.add("hello\r\nworld\r\n", false, false);
-    ASSERT_EQ(lines.offerLine(), 7u);
-    char piece[3];
-    EXPECT_EQ(lines.readLine(piece, 3), 3u);
-    EXPECT_EQ(lines.offered(), 4u);
-    EXPECT_EQ(lines.offerLine(), 4u);
-    lines.dropLine();
-    EXPECT_EQ(takeLines(lines), (Strings{"world\r\n"}));
-    EXPECT_TRUE(lines.empty());
-    // Editing takes backspaces and tabs and echoes them; without it they are kept as they came.
-    EXPECT_EQ(lines.add("abx\b", true, true), "abx\b \b");
-    EXPECT_EQ(lines.add("\tc\r\n", true, true), "      c\r\n");
-    EXPECT_EQ(takeLines(lines), (Strings{"ab      c\r\n"}));
-    EXPECT_EQ(lines.add("\b", true, true), "");
-    EXPECT_EQ(lines.add("a\bb\r\n", false, true), "a\bb\r\n");
-    EXPECT_EQ(takeLines(lines), (Strings{"a\bb\r\n"}));
-    // A line end completed after backspaces is found.
-    lines.add("ab\r", false, false);
-    EXPECT_EQ(lines.offerLine(), 0u);
-    lines.add("\b\b\r\n", true, false);
-    EXPECT_EQ(takeLines(lines), (Strings{"a\r\n"}));
 }
 
 }  // namespace

@@ -132,17 +132,6 @@ TEST_F(WSocketTest, MisuseRaisesOrReportsAndEveryCloseResetsTheSession) {
     EXPECT_THROW(socket.setAddr("10.0.0.1"), ESocketException);
 }
 
-TEST_F(WSocketTest, RefusedConnectReportsTheCodeFromTheLoopThenClosesOnce) {
-    TWSocket socket(loop);
-    record(socket);
-    socket.setAddr("127.0.0.1");
-    socket.setPort(test::closedPort());
-    socket.Connect();
-    EXPECT_TRUE(events.empty());
-    EXPECT_TRUE(runUntil([&] { return events.size() == 2; }));
-    EXPECT_EQ(seen(), "connected 10061, closed 0");
-}
-
 TEST_F(WSocketTest, DataSentComesFromTheLoopAfterPartialSends) {
     TWSocket socket(loop);
     const int peer = adopt(socket);
@@ -179,43 +168,6 @@ TEST_F(WSocketTest, DataSentComesFromTheLoopAfterPartialSends) {
     EXPECT_EQ(dataSent, 2);
     EXPECT_EQ(test::readAvailable(peer), "abc");
     ::close(peer);
-}
-
-TEST_F(WSocketTest, ReceiveLoopDrainsABurstInOneNotification) {
-    TWSocket socket(loop);
-    const int peer = adopt(socket);
-    std::string received;
-    int events = 0;
-    socket.OnDataAvailable = [&](TWSocket& s, int) {
-        ++events;
-        char buffer[10];
-        const int got = s.Receive(buffer, sizeof buffer);
-        if (got > 0)
-            received.append(buffer, static_cast<std::size_t>(got));
-    };
-    const std::string burst(95, 'q');
-    writeAll(peer, burst);
-    EXPECT_TRUE(runUntil([&] { return received.size() == burst.size(); }));
-    EXPECT_EQ(events, 10);
-    // With the loop switched off, each notification gives one event; nothing is lost.
-    socket.setComponentOptions({TWSocketOption::wsoNoReceiveLoop});
-    writeAll(peer, burst);
-    EXPECT_TRUE(runUntil([&] { return received.size() == 2 * burst.size(); }));
-    // A handler that does not read is not called again and again; the bytes wait for it.
-    socket.OnDataAvailable = [&](TWSocket&, int) { ++events; };
-    events = 0;
-    writeAll(peer, "later");
-    EXPECT_TRUE(runUntil([&] { return events > 0; }));
-    loop.runOnce(10ms);
-    EXPECT_EQ(events, 1);
-    EXPECT_EQ(socket.ReceiveStr(), "later");
-    // Without a handler, what arrives is read and thrown away.
-    socket.OnDataAvailable = nullptr;
-    writeAll(peer, "discard me");
-    EXPECT_TRUE(runUntil([&] { return socket.ReadCount() == 2 * 95 + 15; }));
-    EXPECT_EQ(socket.RcvdCount(), 0);
-    ::close(peer);
-    EXPECT_TRUE(closed(socket));
 }
 
 TEST_F(WSocketTest, ClosesAreReportedOnceAfterTheLastData) {
