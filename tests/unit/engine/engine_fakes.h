@@ -124,12 +124,9 @@ class RecordingLinkIntake : public LinkIntake {
 public:
     void ScanLinks(EngineContext&, TDnObj& object) override { scanned.push_back(object.URL); }
     void RescanLinks(EngineContext&, TDnObj&) override {}
-    void RobotsAnswer(EngineContext&, TDnObj& request, std::string_view body) override {
-        robots.emplace_back(&request, body);
-    }
+    void RobotsAnswer(EngineContext&, TDnObj&, std::string_view) override {}
 
     std::vector<std::string> scanned;
-    std::vector<std::pair<TDnObj*, std::string>> robots;
 };
 
 class RecordingRewriteQueue : public LinkRewriteQueue {

@@ -56,25 +56,6 @@ TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
     EXPECT_TRUE(http(0).ready());
 }
 
-TEST_F(SchedulerTest, ObjectsThatAreNotEligibleStayQueuedInPlace) {
-    startWith("MaxHTTPConns=2\nMaxFTPConns=1\nPause=0\n");
-    TTask& stopped = *create("stopped", "http://h/s1.html");
-    queue(stopped, "ftp://f/pub/s.zip");
-    stopped.State = TaskState::Stopped;
-    queue(*create("running", "ftp://f/pub/r.zip"), "http://h/r.html");
-    tick();
-    EXPECT_EQ(serving(http(0)), "http://h/r.html");
-    EXPECT_EQ(serving(http(1)), kIdle);
-    EXPECT_EQ(serving(ftp(0)), "ftp://f/pub/r.zip");
-    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/s1.html", "ftp://f/pub/s.zip"));
-
-    ftp(0).answer();  // the FTP slot lets go of its object once its component is ready again
-    stopped.State = TaskState::Running;
-    tick();
-    EXPECT_EQ(serving(ftp(0)), "ftp://f/pub/s.zip");
-    EXPECT_EQ(serving(http(1)), "http://h/s1.html");
-}
-
 // Only a retrieved copy settles a later object of its URL, once it has a name, with its path;
 // the copy of a copy takes the first one's path. FTP objects are fetched again on request.
 TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {

@@ -12,7 +12,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using ::testing::Pair;
 
 class TaskCommandsTest : public EngineTest {
 protected:
@@ -321,19 +320,6 @@ TEST_F(TaskCommandsTest, DialUpBreakStopsEverythingAndLifeMarksItActive) {
     EXPECT_TRUE(state().StopAllPending);
     EXPECT_THAT(m_view.notifications, ElementsAre("The internet connection was broken."));
     EXPECT_EQ(m_view.status[1], "RAS: Broken");
-}
-
-TEST_F(TaskCommandsTest, LinkAndRobotsReportsGoToTheIntake) {
-    TDnObj& head = *create("t", "http://h/x.html")->Objects.head();
-    const auto object = static_cast<std::intptr_t>(identityOf(head));
-    post(EngineMessage::ScanLinks, object);
-    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("rules"), object);
-    post(EngineMessage::RobotsAnswer, 0, object);
-    post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("lost"), object + 1);
-    pump();
-    EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/x.html"));
-    EXPECT_THAT(m_intake.robots, ElementsAre(Pair(&head, "rules"), Pair(&head, "")));
-    EXPECT_EQ(state().RobotsBodies.size(), 0u) << "the body of an unknown object is freed too";
 }
 
 }  // namespace

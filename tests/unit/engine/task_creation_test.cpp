@@ -92,21 +92,6 @@ TEST_F(EngineTest, CreatesTheTaskOrRefusesItWithoutATrace) {
     EXPECT_EQ(m_taskFiles.written.size(), 2u);
 }
 
-// Without separate directories every task saves straight into the task root; two dropped
-// documents there keep both starting documents.
-TEST_F(EngineTest, WithoutSeparateDirectoriesTasksShareTheTaskRoot) {
-    startWith("SaveSeparate=0\n");
-    EXPECT_EQ(create("Task-1", "http://h/")->Dir, root());
-    m_drop.url = "http://h/page.html";
-    for (const char* page : {"<p>two</p>", "<p>three</p>"}) {
-        m_drop.content = page;
-        engine().CreateTaskFromDrop(0, static_cast<std::intptr_t>(m_drop.content.size()));
-    }
-    EXPECT_EQ(state().TaskList.TaskFind("Task-3")->StartDocName, "Starting Document-1.html");
-    EXPECT_EQ(readWholeFile(root() + "Starting Document.html").valueOr(""), "<p>two</p>");
-    EXPECT_EQ(readWholeFile(root() + "Starting Document-1.html").valueOr(""), "<p>three</p>");
-}
-
 // Each drop mode, with and without a document whose size announces more than the drop window
 // holds; an unknown mode keeps the defaults.
 TEST_F(EngineTest, EachDropModeMakesItsTask) {

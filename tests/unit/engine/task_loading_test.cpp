@@ -202,30 +202,5 @@ TEST_F(TaskLoadingTest, TaskFilesFollowTheTaskFromCreationToRemoval) {
     EXPECT_EQ(fromFile("other")->Name, "other");
 }
 
-TEST_F(TaskLoadingTest, ARestartGoesOnWithTheSameQueue) {
-    start();
-    TTask& site = *create("site");
-    queue(site, "http://h/docs/a.html");
-    queue(site, "http://h/docs/b.html");
-    tick();
-    http(0).complete(Retrieved, "index.html");
-    tick();
-    TDnObj& partial = *http(0).Obj();
-    partial.LocalName = "a.html";
-    partial.Received = 100;
-    ASSERT_TRUE(engine().SaveAtClose());
-    restart();
-    TTask& again = task("site");
-    EXPECT_EQ(again.Queued, 2);
-    EXPECT_THAT(queuedUrls(), ElementsAre("http://h/docs/a.html", "http://h/docs/b.html"));
-    engine().LoadAllTasks();
-    EXPECT_EQ(state().Queue.size(), 2u) << "loaded once";
-    m_view.selection = {&again};
-    engine().StartSelectedTasks();
-    tick();
-    EXPECT_EQ(serving(http(0)), "http://h/docs/a.html");
-    EXPECT_EQ(http(0).Obj()->Received, 100);
-}
-
 }  // namespace
 }  // namespace quillharbor::test
