@@ -34,19 +34,6 @@ protected:
     DefaultTaskOptions m_defaults;
 };
 
-TEST_F(SettingsFileTest, WithoutAFileOrItsNewerKeysTheBuiltInDefaultsHold) {
-    reload();
-    GlobalOptions expected;
-    expected.TaskRoot = m_dir.path() + "My Downloads/";
-    EXPECT_EQ(m_global, expected) << "HTTPS and certificate checks on, no cap per host";
-    EXPECT_EQ(m_defaults, DefaultTaskOptions{});
-    EXPECT_FALSE(fileExists(iniPath())) << "loading creates no file";
-    writeIni("[General]\nMaxHTTPConns=4\n");  // written before the newer keys existed
-    reload();
-    expected.MaxHTTPConns = 4;
-    EXPECT_EQ(m_global, expected);
-}
-
 TEST_F(SettingsFileTest, ConvertsNumbersAndBooleansAsTheFileHasAlwaysBeenRead) {
     m_global.MaxHTTPConns = 7;  // a value that is not a number keeps the current one
     writeIni(
@@ -140,15 +127,6 @@ TEST_F(SettingsFileTest, AnUnreadableFileIsReportedAndLeftAlone) {
     EXPECT_EQ(m_global.MaxHTTPConns, 4);
     EXPECT_FALSE(SaveSettings(m_global, m_defaults, m_dir.path()).ok());
     EXPECT_TRUE(std::filesystem::is_directory(iniPath()));
-}
-
-TEST_F(SettingsFileTest, EntriesGiveEveryKeyAsTextAndMarkTheProxyPassword) {
-    m_global.HTTPProxyPassword = "pw";
-    const std::vector<SettingEntry> entries = settingEntries(m_global, m_defaults);
-    ASSERT_EQ(entries.size(), 47u);
-    for (const SettingEntry& entry : entries) {
-        EXPECT_EQ(entry.secret, entry.key == "HTTPProxyPassword") << entry.key;
-    }
 }
 
 TEST(GrabOptionsFile, ReadsBackWhatItWroteAndPassesOverKeysItDoesNotKnow) {
