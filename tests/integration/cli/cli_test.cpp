@@ -230,9 +230,12 @@ TEST_F(CliTest, FtpGrabsAndFailuresInWords) {
     };
     expectRuns(home, {{get(page, {"--levels", "0"}), 1, {"  804 certificate expired  " + page}}});
     EXPECT_TRUE(treeOf((home / "My Downloads").string()).empty()) << "nothing is written";
+    // One FTP slot: two active sessions at once with pyftpdlib hang now and then (see the FTP
+    // slot test).
     expectRuns(
         home,
-        {{get(page, {"--levels", "0", "-k"}), 0},
+        {{{"set", "General.MaxFTPConns=1"}, 0},
+         {get(page, {"--levels", "0", "-k"}), 0},
          {get(site + "/pub/file.bin", {}), 0},
          {get(site + "/pub/missing.bin", {}),
           1,
