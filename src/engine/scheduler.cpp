@@ -7,6 +7,7 @@
 #include "model/failure_cause.h"
 #include "model/message_identity.h"
 #include "model/task.h"
+#include "platform/thread_cpu_clock.h"
 
 namespace quillharbor {
 
@@ -16,6 +17,9 @@ constexpr std::int32_t kStatisticsTicks = 10;  // 2 s
 constexpr std::int32_t kSaveTicks = 900;       // 3 minutes
 // 400 ms: a kill loses little, and a busy grab rewrites its file at most 2.5 times a second.
 constexpr std::int32_t kChangedSaveTicks = 2;
+// A large task's file takes long to write: the changed-task saves wait at least this many times
+// the CPU time the last one took, so they cost the loop no more than a twentieth of its time.
+constexpr std::int64_t kChangedSaveSpacing = 20;
 constexpr std::int32_t kTickMilliseconds = 200;
 
 // Hours keep counting past a day: the work time is a duration, not a time of day.
@@ -86,6 +90,7 @@ void Scheduler::noteChanged(const TTask& task) {
 }
 
 void Scheduler::SaveChangedTasks() {
+    const auto began = ThreadCpuClock::now();
     std::unordered_set<std::uintptr_t> changed;
     changed.swap(m_changedTasks);
     for (const std::uintptr_t identity : changed) {
@@ -104,6 +109,12 @@ void Scheduler::SaveChangedTasks() {
             m_context.services.view.ShowNotification(written.error().text);
         }
     }
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(ThreadCpuClock::now() - began);
+    const std::int64_t spacingTicks =
+        (took.count() * kChangedSaveSpacing + kTickMilliseconds - 1) / kTickMilliseconds;
+    m_changedSaveEvery = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(spacingTicks, kChangedSaveTicks, kSaveTicks));
 }
 
 void Scheduler::updateStatistics() {
@@ -161,7 +172,7 @@ void Scheduler::countPeriodicSave() {
 }
 
 void Scheduler::countChangedSave() {
-    if (++m_changedSaveTicks < kChangedSaveTicks) {
+    if (++m_changedSaveTicks < m_changedSaveEvery) {
         return;
     }
     m_changedSaveTicks = 0;
