@@ -22,15 +22,21 @@ inline std::string readText(const fs::path& path) {
     return contentsOf(path.string());
 }
 
-// A run of a built program (QUILLHARBOR_PROGRAM) with its standard output and error in files.
+// A run of a built program (QUILLHARBOR_PROGRAM) with its standard output and error in files;
+// with columns, on a terminal that wide (script(1)), whose screen is the output.
 class ProgramRun {
 public:
-    ProgramRun(const fs::path& work, std::vector<std::string> arguments) {
+    ProgramRun(const fs::path& work, std::vector<std::string> arguments, int columns = 0) {
         static int runs = 0;
         const std::string stem = (work / ("run" + std::to_string(++runs))).string();
         m_outPath = stem + ".out";
         m_errPath = stem + ".err";
         arguments.insert(arguments.begin(), QUILLHARBOR_PROGRAM);
+        if (columns > 0) {
+            std::string command = "stty cols " + std::to_string(columns) + " && exec";
+            for (const std::string& argument : arguments) command += " '" + argument + "'";
+            arguments = {"script", "-qec", command, "/dev/null"};
+        }
         m_pid = spawn(arguments, m_outPath, m_errPath);
     }
     ~ProgramRun() {

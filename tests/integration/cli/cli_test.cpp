@@ -3,7 +3,6 @@
 // interrupted or cut and resumed.
 
 #include <gmock/gmock.h>
-#include <pty.h>
 
 #include <random>
 
@@ -318,36 +317,12 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
 // On a terminal 50 columns wide, progress is one live line, cut short of the last column, drawn
 // again below each line printed above it.
 TEST_F(CliTest, ProgressOnATerminalIsOneLiveLineCutToItsWidth) {
-    std::vector<std::string> arguments{
-        QUILLHARBOR_PROGRAM, "--home", newHome("terminal").string(), "get", url("/site/index.html"),
-        "--levels",          "1"};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    winsize size{24, 50, 0, 0};
-    int terminal = -1;
-    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
-    if (pid == 0) {
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    std::string screen;
-    // The terminal reports EIO once the program has closed it; two minutes at most.
-    char buffer[4096];
-    for (int round = 0; pid > 0 && round < 1200; ++round) {
-        pollfd ready{terminal, POLLIN, 0};
-        if (::poll(&ready, 1, 100) <= 0)
-            continue;
-        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        screen.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(terminal);
-    int status = -1;
-    ASSERT_TRUE(pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-                WEXITSTATUS(status) == 0)
-        << screen;
+    ProgramRun program(
+        servers().work.path(),
+        {"--home", newHome("terminal").string(), "get", url("/site/index.html"), "--levels", "1"},
+        50);
+    ASSERT_EQ(program.wait(), 0) << program.output();
+    const std::string screen = program.output();
     EXPECT_THAT(screen, HasSubstr("\r\x1b[KTask Task-1 is finished.\r\n\r\x1b[KTask-1: "));
     std::size_t longest = 0, drawn = 0;
     for (auto at = screen.find("\x1b[K"); at != std::string::npos;

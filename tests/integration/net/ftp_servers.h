@@ -99,10 +99,11 @@ struct FtpServers {
     // Its default destination is pyftpdlib's port; the user name overrides it.
     bool startProxy() {
         proxyPort = startPyftpdlib()
-                        ? loopback.start("ftp-proxy",
-                                         LoopbackServers::script("ftp_proxy.py",
-                                                                 {std::to_string(pyftpdlibPort),
-                                                                  loopback.work.make("ftp-proxy")}))
+                        ? loopback.start(
+                              "ftp-proxy",
+                              LoopbackServers::script("proxy_servers.py",
+                                                      {"ftp-proxy", loopback.work.make("ftp-proxy"),
+                                                       std::to_string(pyftpdlibPort)}))
                         : 0;
         return proxyPort != 0;
     }

@@ -106,8 +106,8 @@ struct HttpServers {
         const std::string dir = work.make("tinyproxy");
         std::filesystem::permissions(dir, std::filesystem::perms::all);
         proxyPort = loopback.start(
-            "tinyproxy",
-            LoopbackServers::script("http_tinyproxy.py", {dir, ProxyUser, ProxyPassword}));
+            "tinyproxy", LoopbackServers::script("proxy_servers.py",
+                                                 {"tinyproxy", dir, ProxyUser, ProxyPassword}));
         return proxyPort != 0;
     }
     bool startScripted() {

@@ -39,24 +39,14 @@ inline std::string contentsOf(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline bool haveProgram(const std::string& path) {
-    return ::access(path.c_str(), X_OK) == 0;
-}
-
-// port when a connect to it on the loopback address of the family succeeds, else 0; with port 0,
-// a port nobody uses right now.
+// With port 0, a loopback port nobody uses right now; else port when a connect to it on the
+// loopback address of the family succeeds, 0 otherwise.
 inline std::uint16_t loopbackPort(std::uint16_t port, bool ipv6 = false) {
-    sockaddr_in v4{};
-    sockaddr_in6 v6{};
-    v4.sin_family = AF_INET;
-    v4.sin_port = htons(port);
-    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    v6.sin6_family = AF_INET6;
-    v6.sin6_port = htons(port);
-    v6.sin6_addr = in6addr_loopback;
+    sockaddr_in6 v6{AF_INET6, htons(port), 0, in6addr_loopback, 0};
+    sockaddr_in v4{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
     auto* address = ipv6 ? reinterpret_cast<sockaddr*>(&v6) : reinterpret_cast<sockaddr*>(&v4);
     socklen_t length = ipv6 ? sizeof v6 : sizeof v4;
-    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const bool found =
         port == 0 ? ::bind(fd, address, length) == 0 && ::getsockname(fd, address, &length) == 0
                   : ::connect(fd, address, length) == 0;
@@ -64,7 +54,6 @@ inline std::uint16_t loopbackPort(std::uint16_t port, bool ipv6 = false) {
     return found ? ntohs(ipv6 ? v6.sin6_port : v4.sin_port) : 0;
 }
 
-// A loopback port nobody uses right now.
 inline std::uint16_t freePort() {
     return loopbackPort(0);
 }
@@ -76,14 +65,9 @@ inline pid_t spawn(const std::vector<std::string>& argv, const std::string& out,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (err == out) {
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    }
+    for (const auto& [fd, path] : {std::pair{STDOUT_FILENO, &out}, std::pair{STDERR_FILENO, &err}})
+        posix_spawn_file_actions_addopen(&actions, fd, path->c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -106,32 +90,25 @@ public:
     bool start(const std::vector<std::string>& argv, std::uint16_t port, const std::string& log,
                bool ipv6 = false) {
         m_pid = spawn(argv, log, log);
-        const bool failed = m_pid <= 0;
-        for (int attempt = 0; !failed && attempt < 200; ++attempt) {
-            int status = 0;
+        for (int attempt = 0; m_pid > 0 && attempt < 200; ++attempt) {
             if (loopbackPort(port, ipv6) != 0)
                 return true;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
                 m_pid = -1;
-                return false;
-            }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         stop();
         return false;
     }
-
+    // SIGTERM, and SIGKILL when it has not ended after two seconds.
     void stop() {
         if (m_pid <= 0)
             return;
         ::kill(m_pid, SIGTERM);
-        int status = 0;
-        for (int attempt = 0; attempt < 100 && ::waitpid(m_pid, &status, WNOHANG) == 0; ++attempt)
+        for (int attempt = 0; attempt < 100 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; ++attempt)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (::waitpid(m_pid, &status, WNOHANG) == 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, &status, 0);
-        }
+        if (::kill(m_pid, SIGKILL) == 0)
+            ::waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
 

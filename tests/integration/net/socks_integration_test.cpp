@@ -21,20 +21,16 @@ const std::string Hello = "hello through socks\r\n";
 // checks passwords against system accounts.
 std::uint16_t proxy(const std::string& name) {
     LoopbackServers& servers = LoopbackServers::instance();
-    if (name.starts_with("dante")) {
-        const bool login = name == "dante-auth";
-        const std::vector<std::string> method =
-            login ? std::vector<std::string>{"username", User, Password}
-                  : std::vector<std::string>{"none"};
-        std::vector<std::string> args{servers.work.make(name)};
-        args.insert(args.end(), method.begin(), method.end());
-        return servers.start(name, LoopbackServers::script("socks_dante.py", args));
-    }
-    if (name == "microsocks") {
+    if (name == "microsocks")
         return servers.start(name, {"/usr/bin/microsocks", "-i", "127.0.0.1", "-u", User, "-P",
                                     Password, "-p", "PORT"});
-    }
-    return servers.start(name, LoopbackServers::script("socks_scripted.py", {name.substr(9)}));
+    if (name == "scripted")
+        return servers.start(name, LoopbackServers::script("socks_scripted.py"));
+    const bool login = name == "dante-auth";
+    std::vector<std::string> args{"dante", servers.work.make(name), login ? "username" : "none"};
+    if (login)
+        args.insert(args.end(), {User, Password});
+    return servers.start(name, LoopbackServers::script("proxy_servers.py", args));
 }
 
 struct Outcome {
@@ -109,19 +105,23 @@ TEST(SocksIntegration, ExchangesAndRefusalsThroughEachServer) {
         // microsocks insists on the sub-negotiation.
         {"microsocks", "5", nullptr, Hello, "127.0.0.1", SocksMethodNotAcceptable,
          "20003 authentification method not acceptable"},
-        {"scripted-relay", "4A", nullptr, Hello, "localhost", 0, ""},
-        {"scripted-fail:5", "5", nullptr, Hello, "127.0.0.1", 20008, "20008 connection refused"},
-        {"scripted-fail:91", "4", nullptr, Hello, "127.0.0.1", 20016,
-         "20016 request rejected or failed"},
+        // The scripted server answers a destination port below 256 with that reply code.
+        {"scripted", "4A", nullptr, Hello, "localhost", 0, ""},
+        {"scripted", "5", nullptr, Hello, "port 5", 20008, "20008 connection refused"},
+        {"scripted", "4", nullptr, Hello, "port 91", 20016, "20016 request rejected or failed"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.proxy) + " " + row.level + " " + row.destination);
         const std::uint16_t port = proxy(row.proxy);
         ASSERT_NE(port, 0);
-        const bool closed = std::string(row.destination) == "closed port";
+        const std::string destination = row.destination;
+        const std::uint16_t to = destination == "closed port" ? freePort()
+                                 : destination.starts_with("port ")
+                                     ? std::stoi(destination.substr(5))
+                                     : echo;
         const Outcome outcome =
             exchange(port, row.level, row.password, row.payload,
-                     closed ? "127.0.0.1" : row.destination, closed ? freePort() : echo);
+                     destination.find(' ') != std::string::npos ? "127.0.0.1" : destination, to);
         EXPECT_EQ(outcome.connected, row.connected) << outcome.socksError;
         EXPECT_EQ(outcome.socksError, row.socksError);
         EXPECT_TRUE(outcome.echoed == (row.connected == 0 ? row.payload : ""))

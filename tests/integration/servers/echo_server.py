@@ -1,12 +1,8 @@
 #!/usr/bin/python3
-"""Echo server for the integration tests: echoes every byte back on each connection.
-
-Usage: echo_server.py PORT  (listens on 127.0.0.1 and on ::1 only)
-"""
+"""Echoes every byte back on each connection, on 127.0.0.1:PORT and [::1]:PORT."""
 import socketserver
-import sys
 
-from loopback_server import serve
+from loopback_server import main
 
 
 class Echo(socketserver.BaseRequestHandler):
@@ -15,5 +11,4 @@ class Echo(socketserver.BaseRequestHandler):
             self.request.sendall(data)
 
 
-if __name__ == "__main__":
-    serve(Echo, int(sys.argv[1]), ipv6=True)
+main(Echo, ipv6=True)

@@ -2,10 +2,9 @@
 """Starts a private pyftpdlib FTP server for the integration tests, in the foreground.
 
 Usage: ftp_pyftpdlib.py PORT ROOT [--refuse-size] [--ipv6]
-Listens on 127.0.0.1 only (on ::1 only with --ipv6, where EPRT and EPSV carry the data ports). User "anna" with password "secret" may read and write ROOT; user
-"guest" is logged in by USER alone (230, no PASS). With --refuse-size every SIZE of a file is
-answered "500 SIZE not understood." and that of a directory "213 4096", as servers that take a
-directory for a file do. Active and passive data connections are both allowed.
+On 127.0.0.1 (::1 with --ipv6), actively and passively: "anna"/"secret" reads and writes ROOT,
+"guest" is logged in by USER alone. --refuse-size answers SIZE "500 SIZE not understood." for a
+file and "213 4096" for a directory, as servers that take a directory for a file do.
 """
 import logging
 import sys
@@ -32,17 +31,13 @@ class Handler(FTPHandler):
         return super().ftp_SIZE(path)
 
 
-def main():
-    port, root = int(sys.argv[1]), sys.argv[2]
-    authorizer = DummyAuthorizer()
-    authorizer.add_user("anna", "secret", root, perm="elradfmwMT")
-    authorizer.add_user("guest", "unused", root, perm="elr")
-    Handler.authorizer = authorizer
-    Handler.refuse_size = "--refuse-size" in sys.argv[3:]
-    logging.basicConfig(level=logging.INFO)
-    server = FTPServer(("::1" if "--ipv6" in sys.argv[3:] else "127.0.0.1", port), Handler)
-    server.serve_forever()
+port, root = int(sys.argv[1]), sys.argv[2]
+authorizer = DummyAuthorizer()
+authorizer.add_user("anna", "secret", root, perm="elradfmwMT")
+authorizer.add_user("guest", "unused", root, perm="elr")
+Handler.authorizer = authorizer
+Handler.refuse_size = "--refuse-size" in sys.argv[3:]
+logging.basicConfig(level=logging.INFO)
+server = FTPServer(("::1" if "--ipv6" in sys.argv[3:] else "127.0.0.1", port), Handler)
+server.serve_forever()
 
-
-if __name__ == "__main__":
-    main()

@@ -2,9 +2,8 @@
 """Starts a private vsftpd for the integration tests, in the foreground.
 
 Usage: ftp_vsftpd.py PORT ROOT WORKDIR
-Listens on 127.0.0.1 only and serves ROOT read-only to anonymous users, whom USER alone logs in
-(230, no PASS). The configuration, the log and the empty secure directory live in WORKDIR.
-Active and passive data connections are both allowed.
+Serves ROOT read-only on 127.0.0.1 to anonymous users, logged in by USER alone, actively and
+passively; its configuration, log and secure directory live in WORKDIR.
 """
 import os
 import sys

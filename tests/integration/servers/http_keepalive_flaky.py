@@ -2,32 +2,28 @@
 """A static HTTP/1.1 server that keeps connections and drops them at random, for the tests.
 
 Usage: http_keepalive_flaky.py PORT ROOT SEED
-Serves the files of ROOT on 127.0.0.1:PORT ("/dir/" as /dir/index.html, 404 with a short page
-otherwise), keeping each connection for the next request. Chosen at random from SEED: a body goes
-with a Content-Length or in chunks of random sizes (with an extension now and then, and a
-trailer); after an answer the connection is closed without a word; a request that arrives on a
-kept connection is not answered and its connection is closed, as when a server gives up on an
-idle connection just as the client speaks. A connection's first request is always answered.
-Each request is appended to ROOT/../requests.log as "<connection> <request line> <outcome>".
+Serves ROOT ("/dir/" as /dir/index.html). Chosen at random from SEED: a body with a length or
+in chunks of random sizes (extensions now and then, a trailer); a close after an answer; a
+request on a kept connection left unanswered and its connection closed, as by a server giving up
+on an idle connection just as the client speaks. Each request is appended to ROOT/../requests.log
+as "<connection> <request line> <outcome>".
 """
+import itertools
 import os
 import random
 import socketserver
 import sys
 import threading
 
-from loopback_server import serve
+from loopback_server import head, main
 
-PORT = int(sys.argv[1])
-ROOT = sys.argv[2]
+ROOT = os.path.abspath(sys.argv[2])
 RANDOM = random.Random(int(sys.argv[3]))
 LOCK = threading.Lock()
-LOG = os.path.join(os.path.dirname(os.path.abspath(ROOT)), "requests.log")
+LOG = os.path.join(os.path.dirname(ROOT), "requests.log")
 TYPES = {".html": "text/html", ".png": "image/png"}
-CLOSE_AFTER = 0.15
-IGNORE_KEPT = 0.15
-CHUNKED = 0.4
-connections = 0
+CLOSE_AFTER, IGNORE_KEPT, CHUNKED = 0.15, 0.15, 0.4
+connections = itertools.count(1)
 
 
 def chance(p):
@@ -35,64 +31,44 @@ def chance(p):
         return RANDOM.random() < p
 
 
-def log(line):
-    with LOCK:
-        with open(LOG, "a") as out:
-            out.write(line + "\n")
-
-
 def chunked(body):
     out, at = [], 0
     while at < len(body):
         with LOCK:
             size = RANDOM.randint(1, 3000)
-            extension = ";x=1" if RANDOM.random() < 0.2 else ""
+            extension = b";x=1" if RANDOM.random() < 0.2 else b""
         piece = body[at:at + size]
-        out.append(b"%x%s\r\n%s\r\n" % (len(piece), extension.encode(), piece))
+        out.append(b"%x%s\r\n%s\r\n" % (len(piece), extension, piece))
         at += size
-    out.append(b"0\r\nX-Checked: yes\r\n\r\n")
-    return b"".join(out)
+    return b"".join(out) + b"0\r\nX-Checked: yes\r\n\r\n"
 
 
-class Handler(socketserver.StreamRequestHandler):
+class Flaky(socketserver.StreamRequestHandler):
     def handle(self):
-        global connections
-        with LOCK:
-            connections += 1
-            connection = connections
-        served = 0
-        while True:
-            request = self.rfile.readline(65537)
+        connection, served, outcome = next(connections), 0, ""
+        while not outcome.endswith(("closed", "dropped")):
+            request = self.rfile.readline(65537).decode("latin-1").strip()
+            while request and self.rfile.readline(65537) not in (b"\r\n", b"\n", b""):
+                pass
             if not request:
                 return
-            while self.rfile.readline(65537) not in (b"\r\n", b"\n", b""):
-                pass
-            line = request.decode("latin-1").strip()
             if served > 0 and chance(IGNORE_KEPT):
-                log(f"{connection} {line} dropped")
-                return
-            served += 1
-            path = line.split(" ")[1].split("?")[0] if line.count(" ") >= 2 else "/"
-            if path.endswith("/"):
-                path += "index.html"
-            file = os.path.normpath(os.path.join(ROOT, path.lstrip("/")))
-            if file.startswith(os.path.abspath(ROOT)) and os.path.isfile(file):
-                status = b"200 OK"
-                with open(file, "rb") as source:
-                    body = source.read()
-                kind = TYPES.get(os.path.splitext(file)[1], "text/plain")
+                outcome = "dropped"
             else:
-                status, body, kind = b"404 Not Found", b"<html>not here</html>\n", "text/html"
-            head = b"HTTP/1.1 " + status + b"\r\nContent-Type: " + kind.encode() + b"\r\n"
-            if chance(CHUNKED):
-                self.wfile.write(head + b"Transfer-Encoding: chunked\r\n\r\n" + chunked(body))
-            else:
-                self.wfile.write(head + b"Content-Length: %d\r\n\r\n" % len(body) + body)
-            self.wfile.flush()
-            closed = chance(CLOSE_AFTER)
-            log(f"{connection} {line} {status.decode()}{' closed' if closed else ''}")
-            if closed:
-                return
+                served += 1
+                path = request.split(" ")[1].split("?")[0] if request.count(" ") >= 2 else "/"
+                file = os.path.normpath(os.path.join(ROOT, (path + ("index.html" if path.endswith("/") else "")).lstrip("/")))
+                status, body, kind = "404 Not Found", b"<html>not here</html>\n", "text/html"
+                if file.startswith(ROOT) and os.path.isfile(file):
+                    with open(file, "rb") as source:
+                        status, body, kind = "200 OK", source.read(), TYPES.get(os.path.splitext(file)[1], "text/plain")
+                framing = ("Transfer-Encoding", "chunked") if chance(CHUNKED) else ("Content-Length", len(body))
+                self.wfile.write(head(status, [("Content-Type", kind), framing], "HTTP/1.1")
+                                 + (chunked(body) if framing[0] == "Transfer-Encoding" else body))
+                self.wfile.flush()
+                outcome = status + (" closed" if chance(CLOSE_AFTER) else "")
+            with LOCK, open(LOG, "a") as out:
+                out.write(f"{connection} {request} {outcome}\n")
 
 
-serve(Handler, PORT)
+main(Flaky)

@@ -3,14 +3,10 @@
 
 Usage: http_nginx.py PORT WORKDIR ROOT [--listen ADDRESS] [--tls TLSPORT CERT KEY
                      [--default-ports ADDRESS]]
-Serves the static tree ROOT on 127.0.0.1:PORT (on ADDRESS:PORT with --listen; "[::1]" for IPv6) as one process (no master, no workers), with its
-configuration, logs, pid file and temporary directories in WORKDIR, and with --tls over TLS on
-127.0.0.1:TLSPORT too, with the certificate CERT and its key KEY; --default-ports also serves
-ADDRESS:80 and over TLS ADDRESS:443 (which takes root). SIGTERM stops it.
-Each line of WORKDIR/access.log gives a request line, its Range header, the status, the body
-bytes sent, the user agent, the connection's serial number and how many requests that connection
-has carried with this one. /loop.html redirects to itself; with --tls, /secure/NAME redirects to
-https://ADDRESS:TLSPORT/NAME.
+Serves ROOT on ADDRESS:PORT (127.0.0.1 by default) as one process, its files in WORKDIR; with
+--tls over TLS on TLSPORT too, where /secure/NAME redirects to; --default-ports also serves
+ADDRESS:80 and :443 (root only). /loop.html redirects to itself. WORKDIR/access.log gives per
+request its line, Range, status, body bytes, user agent, connection and requests on it.
 """
 import argparse
 import os
@@ -18,54 +14,47 @@ import os
 from loopback_server import run_configured
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("port")
-    parser.add_argument("workdir")
-    parser.add_argument("root")
-    parser.add_argument("--tls", nargs=3, metavar=("TLSPORT", "CERT", "KEY"))
-    parser.add_argument("--default-ports")
-    parser.add_argument("--listen", default="127.0.0.1")
-    args = parser.parse_args()
-    workdir, address = args.workdir, args.listen
-    default_ports = ""
-    if args.default_ports:
-        default_ports = f"""
-        listen {args.default_ports}:80;
-        listen {args.default_ports}:443 ssl;"""
-    tls = ""
-    if args.tls:
-        tls_port, cert, key = args.tls
-        tls = f"""
-        listen {address}:{tls_port} ssl;{default_ports}
-        ssl_certificate {cert};
-        ssl_certificate_key {key};
-        ssl_protocols TLSv1.2 TLSv1.3;
-        location ~ ^/secure/(.*)$ {{ return 301 https://{address}:{tls_port}/$1; }}"""
-    run_configured(workdir, "nginx.conf", f"""daemon off;
+parser = argparse.ArgumentParser()
+parser.add_argument("port")
+parser.add_argument("workdir")
+parser.add_argument("root")
+parser.add_argument("--tls", nargs=3, metavar=("TLSPORT", "CERT", "KEY"))
+parser.add_argument("--default-ports")
+parser.add_argument("--listen", default="127.0.0.1")
+args = parser.parse_args()
+workdir, address = args.workdir, args.listen
+default_ports = f"listen {args.default_ports}:80; listen {args.default_ports}:443 ssl;" \
+    if args.default_ports else ""
+tls = ""
+if args.tls:
+    tls_port, cert, key = args.tls
+    tls = f"""
+    listen {address}:{tls_port} ssl; {default_ports}
+    ssl_certificate {cert};
+    ssl_certificate_key {key};
+    ssl_protocols TLSv1.2 TLSv1.3;
+    location ~ ^/secure/(.*)$ {{ return 301 https://{address}:{tls_port}/$1; }}"""
+run_configured(workdir, "nginx.conf", f"""daemon off;
 master_process off;
 pid {workdir}/nginx.pid;
 error_log {workdir}/error.log;
 events {{ worker_connections 64; }}
 http {{
-    log_format ranges '$request "$http_range" $status $body_bytes_sent "$http_user_agent" '
-                      '$connection $connection_requests';
-    access_log {workdir}/access.log ranges;
-    client_body_temp_path {workdir}/client_body;
-    proxy_temp_path {workdir}/proxy;
-    fastcgi_temp_path {workdir}/fastcgi;
-    uwsgi_temp_path {workdir}/uwsgi;
-    scgi_temp_path {workdir}/scgi;
-    types {{ text/html html; text/css css; application/javascript js; image/png png;
-            image/svg+xml svg; application/octet-stream bin; }}
-    server {{
-        listen {address}:{args.port};{tls}
-        root {args.root};
-        location = /loop.html {{ return 302 /loop.html; }}
-    }}
+log_format ranges '$request "$http_range" $status $body_bytes_sent "$http_user_agent" '
+                  '$connection $connection_requests';
+access_log {workdir}/access.log ranges;
+client_body_temp_path {workdir}/client_body;
+proxy_temp_path {workdir}/proxy;
+fastcgi_temp_path {workdir}/fastcgi;
+uwsgi_temp_path {workdir}/uwsgi;
+scgi_temp_path {workdir}/scgi;
+types {{ text/html html; text/css css; application/javascript js; image/png png;
+        image/svg+xml svg; application/octet-stream bin; }}
+server {{
+    listen {address}:{args.port};{tls}
+    root {args.root};
+    location = /loop.html {{ return 302 /loop.html; }}
+}}
 }}
 """, ["nginx", "-p", workdir, "-e", os.path.join(workdir, "error.log"), "-c", "CONFIG"])
 
-
-if __name__ == "__main__":
-    main()

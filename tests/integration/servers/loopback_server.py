@@ -1,9 +1,11 @@
 """What the test servers share: the threaded loopback server a scripted server runs its handler
-in, and the start of a real server from a configuration written for it."""
+in, an HTTP request handler to build on, and the start of a real server from a configuration
+written for it."""
 
 import os
 import socket
 import socketserver
+import sys
 import threading
 
 
@@ -26,6 +28,44 @@ def read_head(sock, data=b""):
     return data
 
 
+def head(status, fields=(), version="HTTP/1.0"):
+    lines = [f"{version} {status}"] + [f"{name}: {value}" for name, value in fields]
+    return ("\r\n".join(lines) + "\r\n\r\n").encode()
+
+
+def argument(index):
+    """The command line's argument at index, None when it is missing."""
+    return sys.argv[index] if len(sys.argv) > index else None
+
+
+class Handler(socketserver.BaseRequestHandler):
+    """Reads one request head and hands it to answer() with its target's path."""
+
+    def handle(self):
+        request = read_head(self.request).split(b"\r\n\r\n")[0] + b"\r\n\r\n"
+        line = request.split(b"\r\n")[0].split(b" ")
+        target = line[1].decode() if len(line) > 1 else "/"
+        if "://" in target:
+            target = "/" + target.split("://", 1)[1].split("/", 1)[1]
+        self.answer(request, target)
+
+    def answer(self, request, target):
+        raise NotImplementedError
+
+    @staticmethod
+    def ranges(request):
+        return [line[len(b"Range: bytes="):].decode() for line in request.split(b"\r\n")
+                if line.startswith(b"Range: bytes=")]
+
+    def drain(self):
+        """Reads until the client leaves."""
+        try:
+            while self.request.recv(4096):
+                pass
+        except OSError:
+            pass
+
+
 def serve(handler, port, ipv6=False):
     """Serves handler on 127.0.0.1:port (and on [::1]:port with ipv6) until stopped."""
     if ipv6:
@@ -33,6 +73,11 @@ def serve(handler, port, ipv6=False):
         threading.Thread(target=six.serve_forever, daemon=True).start()
     with Server(("127.0.0.1", port), handler) as server:
         server.serve_forever()
+
+
+def main(handler, ipv6=False):
+    """Serves handler on the port the first argument names."""
+    serve(handler, int(sys.argv[1]), ipv6)
 
 
 def run_configured(workdir, name, text, argv):

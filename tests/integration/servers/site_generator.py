@@ -2,18 +2,11 @@
 """Writes a deterministic web site for the whole-site grab tests and benchmarks.
 
 Usage: site_generator.py ROOT PAGES
-ROOT becomes an nginx root holding /robots.txt (which disallows /site/private/) and the site
-below /site/: a start page /site/index.html, PAGES pages p<n>.html spread over nested section
-directories, shared images, extensionless text files, a directory page /site/notes/ and private
-pages. Pages link to each other relatively, by absolute path, through "../" and with fragments,
-in lower- and upper-case tags with quoted and unquoted values, against a base element (the
-directory page), and to pages that do not exist.
-Every page is reachable from the start page.
-
-ROOT/manifest.txt lists, one per line, "file NAME PATH" for each file a grab saves (NAME is its
-local name; the start page is saved under the task's starting document name and is not listed),
-"missing PATH" for each linked page that does not exist and "private PATH" for each disallowed
-page that is linked.
+ROOT gets /robots.txt (disallowing /site/private/) and below /site/ a start page, PAGES pages
+linking each other in every way a grab meets (see page_body), shared images, text files, a
+directory page with a base element and private pages, all reachable from the start page.
+ROOT/manifest.txt lists "file NAME PATH" for each file a grab saves (not the start page),
+"missing PATH" for each linked page that does not exist, "private PATH" for each disallowed one.
 """
 import os
 import posixpath
@@ -41,12 +34,8 @@ def relative(from_dir, target):
 
 def link(href, text, n):
     """Alternates the markup: lower case quoted, upper case unquoted, upper case single-quoted."""
-    style = n % 3
-    if style == 0:
-        return f'<a href="{href}">{text}</a>'
-    if style == 1:
-        return f"<A HREF={href}>{text}</A>"
-    return f"<A class=x HREF='{href}'>{text}</A>"
+    return [f'<a href="{href}">{text}</a>', f"<A HREF={href}>{text}</A>",
+            f"<A class=x HREF='{href}'>{text}</A>"][n % 3]
 
 
 def image(src, n):
@@ -69,16 +58,9 @@ def page_body(n, pages):
     parts = [f"<HTML><HEAD><TITLE>Page {n}</TITLE></HEAD><BODY>", f'<h1 id="top">Page {n}</h1>']
     following = (n + 1) % pages
     # The next page, written four ways in turn, keeps every page reachable.
-    form = n % 4
     target = page_path(following)
-    if form == 0:
-        href = relative(here, target)
-    elif form == 1:
-        href = "/" + target
-    elif form == 2:
-        href = relative(here, target) + "#top"
-    else:
-        href = "../" + relative(posixpath.dirname(here), target)
+    href = [relative(here, target), "/" + target, relative(here, target) + "#top",
+            "../" + relative(posixpath.dirname(here), target)][n % 4]
     parts.append(link(href, "next", n))
     parts.append(link("#top", "top", n + 1))
     parts.append(link(relative(here, page_path((n * 7 + 3) % pages)) + "#part", "jump", n + 2))
@@ -95,40 +77,36 @@ def page_body(n, pages):
     return "\n".join(parts)
 
 
-def main():
-    root, pages = sys.argv[1], int(sys.argv[2])
-    manifest = []
-    write(root, "robots.txt", "User-agent: *\nDisallow: /site/private/\n")
-    start = ["<html><body>", "<H1>Site</H1>"]
-    for section in range(SECTIONS):
-        if section < pages:
-            start.append(link(relative("site", page_path(section)), f"section {section}", section))
-    start.append(link("notes/", "notes", 0))
-    start.append(link("private/secret0.html", "private", 1))
-    start.append(image("images/shared0.png", 0))
-    start.append("</body></html>\n")
-    write(root, "site/index.html", "\n".join(start))
+root, pages = sys.argv[1], int(sys.argv[2])
+manifest = []
+write(root, "robots.txt", "User-agent: *\nDisallow: /site/private/\n")
+start = ["<html><body>", "<H1>Site</H1>"]
+for section in range(SECTIONS):
+    if section < pages:
+        start.append(link(relative("site", page_path(section)), f"section {section}", section))
+start.append(link("notes/", "notes", 0))
+start.append(link("private/secret0.html", "private", 1))
+start.append(image("images/shared0.png", 0))
+start.append("</body></html>\n")
+write(root, "site/index.html", "\n".join(start))
 
-    # Its links are relative to its base, one directory up.
-    write(root, "site/notes/index.html", '<html><head><base href="/site/"></head><body>'
-          '<a href="index.html#top">up</a><IMG SRC=images/shared1.png></body></html>\n')
-    manifest.append("file index.html /site/notes/")
-    for n in range(pages):
-        write(root, page_path(n), page_body(n, pages))
-        manifest.append(f"file p{n}.html /{page_path(n)}")
-        if n % 7 == 0:
-            manifest.append(f"missing /{page_dir(n)}/missing{n}.html")
-        if n % 10 == 0:
-            write(root, f"{page_dir(n)}/t{n}", f"plain text {n}\n" * 20)
-            manifest.append(f"file t{n} /{page_dir(n)}/t{n}")
-    for k in range(min(IMAGES, max(pages, 2))):
-        write(root, f"site/images/shared{k}.png", image_bytes(k))
-        manifest.append(f"file shared{k}.png /site/images/shared{k}.png")
-    for k in range(3):
-        write(root, f"site/private/secret{k}.html", f"<html><body>secret {k}</body></html>\n")
-        manifest.append(f"private /site/private/secret{k}.html")
-    write(root, "manifest.txt", "\n".join(manifest) + "\n")
+# Its links are relative to its base, one directory up.
+write(root, "site/notes/index.html", '<html><head><base href="/site/"></head><body>'
+      '<a href="index.html#top">up</a><IMG SRC=images/shared1.png></body></html>\n')
+manifest.append("file index.html /site/notes/")
+for n in range(pages):
+    write(root, page_path(n), page_body(n, pages))
+    manifest.append(f"file p{n}.html /{page_path(n)}")
+    if n % 7 == 0:
+        manifest.append(f"missing /{page_dir(n)}/missing{n}.html")
+    if n % 10 == 0:
+        write(root, f"{page_dir(n)}/t{n}", f"plain text {n}\n" * 20)
+        manifest.append(f"file t{n} /{page_dir(n)}/t{n}")
+for k in range(min(IMAGES, max(pages, 2))):
+    write(root, f"site/images/shared{k}.png", image_bytes(k))
+    manifest.append(f"file shared{k}.png /site/images/shared{k}.png")
+for k in range(3):
+    write(root, f"site/private/secret{k}.html", f"<html><body>secret {k}</body></html>\n")
+    manifest.append(f"private /site/private/secret{k}.html")
+write(root, "manifest.txt", "\n".join(manifest) + "\n")
 
-
-if __name__ == "__main__":
-    main()
