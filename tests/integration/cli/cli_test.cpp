@@ -71,27 +71,38 @@ protected:
         arguments.insert(arguments.begin(), {"--home", home.string()});
         return std::make_unique<ProgramRun>(servers().work.path(), std::move(arguments));
     }
+    // Interrupts the run once its output holds text; whether it then ended with status 130.
+    static bool interrupt(ProgramRun& program, const std::string& text) {
+        const bool seen = text.empty() || program.waitForOutput(text, 1);
+        program.signal(SIGINT);
+        return seen && program.wait() == 130;
+    }
     static Ran run(const fs::path& home, std::vector<std::string> arguments) {
         auto program = start(home, std::move(arguments));
         const int status = program->wait();
         return {status, program->output(), program->errors()};
     }
-    // Runs each row in home in turn: its exit status, and texts its output (or errors) hold.
+    // Runs each row in home in turn: its exit status, texts its output (or errors) hold and
+    // texts its output does not hold. Returns the last run.
     struct Row {
         std::vector<std::string> arguments;
         int status;
         std::vector<std::string> out = {};
         std::vector<std::string> err = {};
+        std::vector<std::string> notOut = {};
     };
-    static void expectRuns(const fs::path& home, const std::vector<Row>& rows) {
+    static Ran expectRuns(const fs::path& home, const std::vector<Row>& rows) {
+        Ran ran;
         for (const Row& row : rows) {
             SCOPED_TRACE(row.arguments.empty() ? ""
                                                : row.arguments[0] + " " + row.arguments.back());
-            const Ran ran = run(home, row.arguments);
+            ran = run(home, row.arguments);
             EXPECT_EQ(ran.status, row.status) << ran.out << ran.err;
             for (const std::string& text : row.out) EXPECT_THAT(ran.out, HasSubstr(text));
             for (const std::string& text : row.err) EXPECT_THAT(ran.err, HasSubstr(text));
+            for (const std::string& text : row.notOut) EXPECT_THAT(ran.out, Not(HasSubstr(text)));
         }
+        return ran;
     }
     static std::map<std::string, std::string> task(const fs::path& home, const std::string& name) {
         return treeOf((home / "My Downloads" / name).string());
@@ -100,9 +111,16 @@ protected:
 
 TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
     const fs::path home = newHome("grab");
+    // Off a terminal, progress is plain lines: nothing drawn in place.
     const Ran ran =
-        run(home, {"get", url("/site/index.html"), "--levels", "infinity", "--verbose"});
-    ASSERT_EQ(ran.status, 0) << ran.out << ran.err;
+        expectRuns(home, {{{"get", url("/site/index.html"), "--levels", "infinity", "--verbose"},
+                           0,
+                           {"retrieved  " + url("/site/about.html") + " -> about.html\n",
+                            "excluded by robots.txt  " + url("/site/private/secret.html"),
+                            "Task Task-1 is finished.\n", "Task Task-1 finished: 14 files read"},
+                           {},
+                           {"\r", "\x1b"}}});
+    EXPECT_EQ(ran.err, "");
     const auto tree = task(home, "Task-1");
     const std::string logo =
         readText(fs::path(QUILLHARBOR_SOURCE_DIR) / "examples/site/images/logo.png");
@@ -113,14 +131,6 @@ TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
         << "a link to a file not retrieved stays absolute";
     EXPECT_THAT(tree.at("about.html"), HasSubstr("href=\"Starting%20Document.html\""));
     EXPECT_EQ(tree.at("logo.png"), logo);
-    // Off a terminal, progress is plain lines: nothing drawn in place.
-    EXPECT_THAT(ran.out, Not(HasSubstr("\r")));
-    EXPECT_THAT(ran.out, Not(HasSubstr("\x1b")));
-    EXPECT_THAT(ran.out, HasSubstr("retrieved  " + url("/site/about.html") + " -> about.html\n"));
-    EXPECT_THAT(ran.out, HasSubstr("excluded by robots.txt  " + url("/site/private/secret.html")));
-    EXPECT_THAT(ran.out, HasSubstr("Task Task-1 is finished.\n"));
-    EXPECT_THAT(ran.out, HasSubstr("Task Task-1 finished: 14 files read"));
-    EXPECT_EQ(ran.err, "");
 
     // A task file that is not sound is reported as an error and left alone.
     std::ofstream(home / "broken.tsf") << "# Download Task file v 0.0.1 \r\n";
@@ -184,10 +194,14 @@ TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
     // Its own folder, its own user agent, robots ignored, and a JSON line per object on standard
     // output, the report on standard error.
     const fs::path folder = home / "elsewhere" / "site";
-    const Ran json =
-        run(home, {"get", url("/site/index.html"), "--levels", "1", "--no-robots", "-U",
-                   "QuillTest/2.0 (\"quoted\")", "--json", "-P", folder.string(), "--name", "own"});
-    ASSERT_EQ(json.status, 0) << json.out << json.err;
+    const Ran json = expectRuns(
+        home, {{{"get", url("/site/index.html"), "--levels", "1", "--no-robots", "-U",
+                 "QuillTest/2.0 (\"quoted\")", "--json", "-P", folder.string(), "--name", "own"},
+                0,
+                {"{\"task\":\"own\",\"url\":\"" + url("/site/private/secret.html") +
+                 "\",\"state\":\"retrieved\",\"status\":200,\"file\":\"" +
+                 (folder / "secret.html").string() + "\",\"bytes\":"},
+                {"Task own finished: "}}});
     EXPECT_FALSE(fs::exists(home / "My Downloads" / "own"));
     EXPECT_THAT(servers().accessLog(),
                 HasSubstr("GET /site/private/secret.html HTTP/1.0 \"-\" 200"));
@@ -199,13 +213,7 @@ TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
             << line;
     }
     EXPECT_GT(objects, 5);
-    EXPECT_THAT(json.out,
-                HasSubstr("{\"task\":\"own\",\"url\":\"" + url("/site/private/secret.html") +
-                          "\",\"state\":\"retrieved\",\"status\":200,\"file\":\"" +
-                          (folder / "secret.html").string() + "\",\"bytes\":"));
-    EXPECT_THAT(json.err, HasSubstr("Task own finished: "));
-    EXPECT_THAT(run(home, {"list", "--json"}).out,
-                HasSubstr("\"directory\":\"" + folder.string() + "/\""));
+    expectRuns(home, {{{"list", "--json"}, 0, {"\"directory\":\"" + folder.string() + "/\""}}});
 }
 
 // A refused certificate and the FTP failures are worded; a task may skip the certificate check.
@@ -351,9 +359,7 @@ TEST_F(CliTest, InterruptedAndCutGrabsResumeToTheTreeOfAWholeOne) {
     auto grab = start(home, {"get", url("/site/index.html"), "--levels", "infinity", "--verbose"});
     // Right after the first page, while its links wait for robots.txt: the resumed grab must
     // still ask for the rules before it fetches them.
-    ASSERT_TRUE(grab->waitForOutput("retrieved  ", 1)) << grab->output();
-    grab->signal(SIGINT);
-    ASSERT_EQ(grab->wait(), 130) << grab->output() << grab->errors();
+    ASSERT_TRUE(interrupt(*grab, "retrieved  ")) << grab->output() << grab->errors();
     EXPECT_THAT(grab->output(), HasSubstr("Task Task-1 interrupted: "));
     EXPECT_THAT(grab->output(), HasSubstr("Continue with: quillharbor-cli --home '"));
     EXPECT_THAT(run(home, {"list"}).out, HasSubstr("Task-1 (stopped)"));
@@ -388,9 +394,7 @@ TEST_F(CliTest, InterruptedAndCutGrabsResumeToTheTreeOfAWholeOne) {
     auto waiting =
         start(filtered, {"get", url("/site/index.html"), "--levels", "infinity", "--start-after",
                          "1", "--include", "\\.html$", "--exclude", "/gallery/"});
-    ASSERT_TRUE(waiting->waitForOutput("Task Task-1: ", 1)) << waiting->output();
-    waiting->signal(SIGINT);
-    ASSERT_EQ(waiting->wait(), 130) << waiting->output() << waiting->errors();
+    ASSERT_TRUE(interrupt(*waiting, "Task Task-1: ")) << waiting->output() << waiting->errors();
     EXPECT_THAT(readText(filtered / "Task-1.tsf-options"),
                 HasSubstr("Include=\\\\.html$\r\nExclude=/gallery/\r\n"))
         << "a backslash is written doubled";
@@ -418,8 +422,7 @@ TEST_F(CliTest, TransferCutByAnInterruptIsContinuedAndTheRateIsKept) {
     for (int attempt = 0; attempt < 5000 && received() < (1u << 20); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    grab->signal(SIGINT);
-    ASSERT_EQ(grab->wait(), 130) << grab->output() << grab->errors();
+    ASSERT_TRUE(interrupt(*grab, "")) << grab->output() << grab->errors();
     EXPECT_THAT(grab->output(), Not(HasSubstr("is finished.")));
     const std::uintmax_t cut = received();
     if (cut == 0 || cut == kBigFileSize) {

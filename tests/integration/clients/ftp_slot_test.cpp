@@ -178,8 +178,10 @@ TEST_F(FtpSlotTest, FailuresEndTheObjectAndStillQuit) {
 
 // The engine's abort in the middle of a retrieval: the component reports 426 later, the QUIT
 // finds no connection, and the object ends resumable with what arrived. After the last byte,
-// while the report of the finished retrieval waits, the file is whole and stays retrieved.
-TEST_F(FtpSlotTest, AnAbortLeavesTheObjectResumableOrRetrieved) {
+// while the report of the finished retrieval waits, the file is whole and stays retrieved. A slot
+// let go of its object (the task is being removed) reports nothing more about it and serves the
+// next object; a slot destroyed mid-transfer settles its object itself.
+TEST_F(FtpSlotTest, AbortAbandonAndDestructionMidTransfer) {
     TDnObj& big = object(servers.pyftpdlibPort, "/pub/big.bin");
     bool pending = false;
     duringTransfer(1000000, [&] {
@@ -211,11 +213,7 @@ TEST_F(FtpSlotTest, AnAbortLeavesTheObjectResumableOrRetrieved) {
     EXPECT_EQ(reported(EngineMessage::NetworkError), -1);
     EXPECT_EQ(file.State, ObjectState::Retrieved);
     EXPECT_EQ(local(file), pattern(FtpServers::FileSize));
-}
 
-// A slot let go of its object (the task is being removed) reports nothing more about it and
-// serves the next object; a slot destroyed mid-transfer settles its object itself.
-TEST_F(FtpSlotTest, AbandonAndDestructionMidTransfer) {
     TDnObj& dropped = object(servers.pyftpdlibPort, "/pub/./big.bin");
     std::int64_t received = 0;
     duringTransfer(100000, [&] {

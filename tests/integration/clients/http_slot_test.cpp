@@ -1,9 +1,6 @@
 // The HTTP slot against nginx (static files, byte ranges, TLS), through tinyproxy, and against the
 // scripted server for what nginx will not do.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "clients/hl_http_client.h"
 #include "clients/slot_fixture.h"
 #include "net/tls_failure.h"
@@ -55,15 +52,20 @@ protected:
     TlsServers& tls = TlsServers::instance();
 };
 
-// One object per row on one slot, in turn; an empty body or name is left unchecked. The slot's
-// last word on each request comes once it is free again, so a fast dispatch gives it its next
-// object at once.
+// One object per row on one slot, in turn; an empty body or name is left unchecked. A row with
+// bytes `have` starts from a partial file of them: continued with a range (over TLS too), never
+// written into by an error answer, started again by a whole answer. The slot's last word on each
+// request comes once it is free again, so a fast dispatch gives it its next object at once.
 TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
     std::uint16_t httpPort = 0;
     const std::uint16_t tlsPort = tls.start("good", &httpPort);
     const std::uint16_t expired = tls.start("expired");
     ASSERT_TRUE(tlsPort != 0 && expired != 0);
     state.VerifyCertificates = true;
+    std::string document;
+    for (int i = 0; i < 5000; ++i) document += static_cast<char>(i * 31 + i / 7);
+    writeFile(servers.root + "/doc.bin", document);
+    const std::string partialPage(6000, 'p');
     const struct {
         std::string url;
         bool https;  // the setting that allows https
@@ -73,6 +75,9 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
         std::string body;
         EngineMessage report;
         std::intptr_t lParam;
+        std::string have = "";
+        std::int64_t size = 0;      // announced by an earlier answer; then expected the body's
+        std::int64_t counted = -1;  // bytes added to the byte window; -1: unchecked
     } rows[] = {
         {nginx("/index.html"), false, "index.html", ObjectState::Retrieved, 200, servers.document,
          EngineMessage::ObjectDone, 5000},
@@ -106,20 +111,39 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
         // A refused certificate writes nothing.
         {TlsServers::https(expired, "/index.html"), true, "", ObjectState::ProtocolError,
          kTlsCertificateExpired, "", EngineMessage::HttpError, kTlsCertificateExpired},
+        {nginx("/doc.bin"), false, "plain.bin", ObjectState::Done, -1, document,
+         EngineMessage::ObjectDone, -2, document.substr(0, 1000), 5000, 4000},
+        {TlsServers::https(tlsPort, "/doc.bin"), true, "tls.bin", ObjectState::Done, -1, document,
+         EngineMessage::ObjectDone, -2, document.substr(0, 1000), 5000, 4000},
+        {nginx("/index.html?416"), false, "page.html", ObjectState::ProtocolError, 416, partialPage,
+         EngineMessage::HttpError, 416, partialPage},
+        {scripted("/range-ignored"), false, "ignored.html", ObjectState::Retrieved, 200, kDocument,
+         EngineMessage::ObjectDone, -2, std::string(300, 'x')},
+        // A whole answer shorter than an earlier one announced is whole, so handed to the scanner.
+        {scripted("/target.html"), false, "target-2.html", ObjectState::Retrieved, 200, kDocument,
+         EngineMessage::ObjectDone, -2, "", 99999},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.url);
         state.Https = row.https;
-        TDnObj& target = object(row.url);
+        state.BytesWindow = 0;
+        TDnObj& target = row.have.empty() ? object(row.url) : partial(row.url, row.name, row.have);
+        target.Size = row.size;
         ASSERT_TRUE(fetch(target));
         EXPECT_EQ(target.State, row.state);
         EXPECT_TRUE(row.status == -1 || target.Status == row.status) << target.Status;
         EXPECT_EQ(target.LocalName, row.name);
         EXPECT_TRUE(row.body.empty() || local(target) == row.body);
         EXPECT_TRUE(row.lParam == -2 || reported(row.report) == row.lParam) << reported(row.report);
+        EXPECT_TRUE(row.counted == -1 || state.BytesWindow == row.counted) << state.BytesWindow;
+        EXPECT_TRUE(row.size == 0 || target.Size == static_cast<std::int64_t>(row.body.size()));
         EXPECT_TRUE(admissionLast && freeAtAdmission);
     }
     EXPECT_EQ(state.Queue.head(), nullptr) << "nothing was queued again";
+    for (const char* log : {"nginx", "nginx-good"}) {
+        EXPECT_NE(servers.accessLog(log).find("GET /doc.bin HTTP/1.0 \"bytes=1000-5000\" 206 4000"),
+                  std::string::npos);
+    }
 
     // A failed object fetched again while another holds its old name gets a name of its own;
     // the certificate check is skipped for a task that asks so.
@@ -135,57 +159,14 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
     TDnObj& insecure = object(TlsServers::https(expired, "/index.html?1"));
     ASSERT_TRUE(fetch(insecure));
     EXPECT_EQ(local(insecure), servers.document);
-}
 
-// Over plain HTTP and over TLS; an error answer to a range never lands in the partial file; a
-// whole document answering a range starts the file again, and so does one that shrank.
-TEST_F(HttpSlotTest, PartialFilesResumeWithARangeOrStartAgain) {
-    std::string document;
-    for (int i = 0; i < 5000; ++i) document += static_cast<char>(i * 31 + i / 7);
-    writeFile(servers.root + "/doc.bin", document);
-    state.Https = true;
-    const std::uint16_t tlsPort = tls.start("good");
-    ASSERT_NE(tlsPort, 0);
-    for (const auto& [url, log] :
-         {std::pair{nginx("/doc.bin"), "nginx"},
-          std::pair{TlsServers::https(tlsPort, "/doc.bin"), "nginx-good"}}) {
-        SCOPED_TRACE(url);
-        state.BytesWindow = 0;
-        TDnObj& doc = partial(url, std::string(log) + ".bin", document.substr(0, 1000));
-        doc.Size = 5000;
-        ASSERT_TRUE(fetch(doc));
-        EXPECT_NE(servers.accessLog(log).find("GET /doc.bin HTTP/1.0 \"bytes=1000-5000\" 206 4000"),
-                  std::string::npos);
-        EXPECT_TRUE(local(doc) == document);
-        EXPECT_EQ(doc.State, ObjectState::Done);
-        EXPECT_EQ(state.BytesWindow, 4000);
-    }
-
-    const std::string bytes(6000, 'p');
-    TDnObj& page = partial(nginx("/index.html"), "index.html", bytes);
-    ASSERT_TRUE(fetch(page));
-    EXPECT_EQ(page.Status, 416);
-    EXPECT_EQ(page.State, ObjectState::ProtocolError);
-    EXPECT_EQ(local(page), bytes);
-
-    TDnObj& ignored = partial(scripted("/range-ignored"), "range-ignored", std::string(300, 'x'));
-    ASSERT_TRUE(fetch(ignored));
-    EXPECT_EQ(local(ignored), kDocument);
-    TDnObj& shrunk = object(scripted("/target.html"));
-    shrunk.Size = 99999;  // what an earlier answer announced
-    ASSERT_TRUE(fetch(shrunk));
-    EXPECT_EQ(shrunk.State, ObjectState::Retrieved) << "whole, so handed to the scanner";
-    EXPECT_EQ(shrunk.Size, static_cast<std::int64_t>(kDocument.size()));
-
+    // The server answers only a range from 2500000000 on, of a sparse file.
     constexpr std::int64_t kOffset = 2500000000;
-    const int fd = ::open((taskDir + "big-resume").c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::ftruncate(fd, kOffset), 0);  // sparse: nothing of it is written
-    ::close(fd);
-    TDnObj& big = object(scripted("/big-resume"));
-    big.LocalName = "big-resume";
+    TDnObj& big = partial(scripted("/big-resume"), "big-resume", "");
+    std::filesystem::resize_file(taskDir + "big-resume", kOffset);
     big.Received = kOffset;
     ASSERT_TRUE(fetch(big));
-    EXPECT_EQ(big.Status, 206) << "the server answers only a range from " << kOffset;
+    EXPECT_EQ(big.Status, 206);
     EXPECT_EQ(big.Received, kOffset + 65536);
     EXPECT_EQ(big.Size, kOffset + 3000000000);
     EXPECT_EQ(std::filesystem::file_size(taskDir + "big-resume"),
@@ -193,7 +174,7 @@ TEST_F(HttpSlotTest, PartialFilesResumeWithARangeOrStartAgain) {
 }
 
 // A binary reset mid-body, an HTML page closed cleanly mid-body: incomplete, never scanned, and
-// continued whole.
+// continued whole; an endless body streams to disk until aborted or abandoned.
 TEST_F(HttpSlotTest, BodyShortOfItsLengthIsIncompleteUnscannedAndResumedWhole) {
     std::string flaky;
     for (int i = 0; i < 5000; ++i) flaky += static_cast<char>((i * 7 + i / 251) % 256);
@@ -218,6 +199,27 @@ TEST_F(HttpSlotTest, BodyShortOfItsLengthIsIncompleteUnscannedAndResumedWhole) {
         EXPECT_EQ(reported(EngineMessage::ObjectDone), size);
         EXPECT_EQ(reported(EngineMessage::ScanLinks) != -1, scanned);
     }
+
+    TDnObj& aborted = object(scripted("/endless"));
+    start(*slot, aborted);
+    ASSERT_TRUE(runUntil([&] { return aborted.Received > 1000000; }));
+    slot->abort();
+    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
+    EXPECT_EQ(aborted.Status, 801);
+    EXPECT_EQ(aborted.State, ObjectState::Incomplete);
+    EXPECT_EQ(std::filesystem::file_size(taskDir + aborted.LocalName),
+              static_cast<std::uintmax_t>(aborted.Received));
+
+    TDnObj& abandoned = object(scripted("/endless-too"));
+    start(*slot, abandoned);
+    ASSERT_TRUE(runUntil([&] { return abandoned.Received > 0; }));
+    slot->abandon();
+    loop.processPending();  // what was posted before
+    const std::size_t before = reports.size();
+    abandoned.State = ObjectState::Removed;
+    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
+    EXPECT_EQ(reports.size(), before);
+    EXPECT_EQ(abandoned.State, ObjectState::Removed);
 }
 
 // A refused connect is queued again once; then 801 with its cause. TrySlashes asks again with
@@ -261,29 +263,6 @@ TEST_F(HttpSlotTest, RetriesSlashesRobotsAndProxies) {
     TDnObj& wrong = object(nginx("/index.html?wrong"));
     ASSERT_TRUE(fetch(wrong));
     EXPECT_EQ(wrong.Status, 401) << "tinyproxy's answer to a wrong proxy login";
-}
-
-TEST_F(HttpSlotTest, EndlessBodyStreamsToDiskUntilAbortedOrAbandoned) {
-    TDnObj& aborted = object(scripted("/endless"));
-    start(*slot, aborted);
-    ASSERT_TRUE(runUntil([&] { return aborted.Received > 1000000; }));
-    slot->abort();
-    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
-    EXPECT_EQ(aborted.Status, 801);
-    EXPECT_EQ(aborted.State, ObjectState::Incomplete);
-    EXPECT_EQ(std::filesystem::file_size(taskDir + aborted.LocalName),
-              static_cast<std::uintmax_t>(aborted.Received));
-
-    TDnObj& abandoned = object(scripted("/endless-too"));
-    start(*slot, abandoned);
-    ASSERT_TRUE(runUntil([&] { return abandoned.Received > 0; }));
-    slot->abandon();
-    loop.processPending();  // what was posted before
-    const std::size_t before = reports.size();
-    abandoned.State = ObjectState::Removed;
-    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
-    EXPECT_EQ(reports.size(), before);
-    EXPECT_EQ(abandoned.State, ObjectState::Removed);
 }
 
 }  // namespace
