@@ -158,19 +158,16 @@ struct TlsServers {
     // and 443 too, which only root may open.
     std::uint16_t start(const std::string& kind, std::uint16_t* httpPort = nullptr,
                         const std::string& defaultPorts = {}) {
-        const std::string name = "nginx-" + kind + defaultPorts;
+        const std::string name = "nginx-" + kind + defaultPorts, cert = certificates + "/" + kind;
         const std::uint16_t plain = httpPorts.try_emplace(name, freePort()).first->second;
-        const std::string cert = certificates + "/" + kind;
-        std::vector<std::string> args{http.work.make(name), http.root,    "--tls", "PORT",
-                                      cert + ".pem",        cert + ".key"};
-        if (!defaultPorts.empty()) {
-            args.insert(args.end(), {"--default-ports", defaultPorts});
-        }
-        std::vector<std::string> argv = LoopbackServers::script("http_nginx.py", args);
+        std::vector<std::string> argv = LoopbackServers::script(
+            "http_nginx.py", {http.work.make(name), http.root, "--tls", "PORT", cert + ".pem",
+                              cert + ".key", "--default-ports", defaultPorts});
         argv[2] = std::to_string(plain);
-        if (httpPort != nullptr) {
+        if (defaultPorts.empty())
+            argv.resize(argv.size() - 2);
+        if (httpPort != nullptr)
             *httpPort = plain;
-        }
         return certificates.empty() ? 0 : http.loopback.start(name, argv);
     }
     static std::string https(std::uint16_t port, const std::string& path) {
