@@ -1,8 +1,6 @@
 #pragma once
 
-#include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,34 +47,26 @@ public:
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     // The exit status (128 + the signal that ended it), or -1 when the program did not end
-    // within the limit (it is killed then).
+    // within the limit (it is killed when the run is destroyed).
     int wait(std::chrono::seconds limit = std::chrono::seconds(120)) {
-        if (m_pid > 0) {
-            const int ended = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
-            pollfd ready{ended, POLLIN, 0};
-            const bool done =
-                ended >= 0 && ::poll(&ready, 1, static_cast<int>(limit.count() * 1000)) > 0;
-            ::close(ended);
-            int status = 0;
-            if (!done || ::waitpid(m_pid, &status, 0) != m_pid) {
+        int status = 0;
+        for (auto end = std::chrono::steady_clock::now() + limit; m_pid > 0;) {
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else if (std::chrono::steady_clock::now() > end) {
                 return -1;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            m_pid = -1;
-            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         return m_status;
     }
-    // Waits (bounded) until standard output holds text at least count times.
-    bool waitForOutput(const std::string& text, int count) {
+    // Waits (a minute at most) until standard output holds text.
+    bool waitForOutput(const std::string& text) {
         for (int attempt = 0; attempt < 3000 && m_pid > 0; ++attempt) {
-            const std::string out = output();
-            int found = 0;
-            for (auto at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) {
-                ++found;
-            }
-            if (found >= count) {
+            if (output().find(text) != std::string::npos)
                 return true;
-            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;

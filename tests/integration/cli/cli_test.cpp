@@ -73,7 +73,7 @@ protected:
     }
     // Interrupts the run once its output holds text; whether it then ended with status 130.
     static bool interrupt(ProgramRun& program, const std::string& text) {
-        const bool seen = text.empty() || program.waitForOutput(text, 1);
+        const bool seen = text.empty() || program.waitForOutput(text);
         program.signal(SIGINT);
         return seen && program.wait() == 130;
     }
