@@ -6,61 +6,9 @@
 #include "net/ftp_commands.h"
 #include "net/ftp_listing.h"
 #include "net/ftp_reply.h"
-#include "net/ftp_reply_reader.h"
 
 namespace quillharbor {
 namespace {
-
-// The lines as "text|code", the reply's last line marked with "$".
-std::string drain(FtpReplyReader& reader) {
-    std::string lines;
-    while (auto line = reader.next())
-        lines += line->text + "|" + std::to_string(line->code) + (line->endsReply ? "$ " : " ");
-    return lines;
-}
-
-TEST(FtpReplyReader, RepliesEndAtTheirOwnCodeWhereverTheBytesAreSplit) {
-    const struct {
-        std::string input;
-        bool acceptLF;
-        std::string lines;
-    } rows[] = {
-        // A multi-line reply ends only at its own code followed by a blank.
-        {"220-Welcome\r\n150 files at most\r\n220-still\r\n indented\r\n220 ready\r\n331 "
-         "Password\r\n",
-         true,
-         "220-Welcome|220 150 files at most|150 220-still|220  indented|-1 220 ready|220$ 331 "
-         "Password|331$ "},
-        {"226 ok\n230 in\r\r\n", true, "226 ok|226$ 230 in|230$ "},
-        {"226 ok\n230 in\r\n", false, "226 ok\n230 in|226$ "},  // without it a lone LF is text
-        {"hello\r\n\r\n200 ok\r\n", true, "hello|-1 |-1 200 ok|200$ "}};
-    for (const auto& row : rows) {
-        for (std::size_t cut = 0; cut <= row.input.size(); ++cut) {
-            FtpReplyReader reader(row.acceptLF);
-            reader.feed(row.input.substr(0, cut));
-            std::string lines = drain(reader);
-            reader.feed(row.input.substr(cut));
-            EXPECT_EQ(lines + drain(reader), row.lines) << "split at " << cut;
-        }
-        FtpReplyReader bytewise(row.acceptLF);
-        std::string lines;
-        for (const char byte : row.input) {
-            bytewise.feed(std::string(1, byte));
-            lines += drain(bytewise);
-        }
-        EXPECT_EQ(lines, row.lines) << "one byte at a time";
-    }
-    // A line longer than the buffer leaves no room.
-    FtpReplyReader reader;
-    EXPECT_EQ(reader.room(), FtpReplyReader::BufferSize - 1);
-    reader.feed(std::string(5000, 'x'));
-    EXPECT_EQ(reader.room(), 0u);
-    EXPECT_FALSE(reader.next());
-    reader.clear();
-    reader.feed(std::string(4094, 'x') + "\n");
-    ASSERT_TRUE(reader.next());
-    EXPECT_EQ(reader.room(), FtpReplyReader::BufferSize - 1);
-}
 
 TEST(FtpReplyParsing, CodesSizesDirectoriesAndPorts) {
     for (const auto& [line, code] : {std::pair{"226 Transfer complete", 226},
