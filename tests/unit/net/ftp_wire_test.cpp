@@ -10,62 +10,58 @@
 namespace quillharbor {
 namespace {
 
-TEST(FtpReplyParsing, CodesSizesDirectoriesAndPorts) {
-    for (const auto& [line, code] : {std::pair{"226 Transfer complete", 226},
-                                     {"220", 220},
-                                     {" 220", -1},
-                                     {"", -1},
-                                     {"99999999999999999999 x", 2147483647}})
-        EXPECT_EQ(replyCode(line), code) << line;
-    EXPECT_TRUE(opensMultiLineReply("220-hi"));
-    EXPECT_FALSE(opensMultiLineReply("220 hi") || opensMultiLineReply("-220"));
-    // The size is the second number and holds 64 bits.
-    for (const auto& [line, size] :
-         {std::pair<const char*, std::optional<std::int64_t>>{"213 3221225472", 3221225472LL},
-          {"213 size is 77 bytes", 77},
-          {"213", std::nullopt},
-          {"213 99999999999999999999", std::nullopt}})
-        EXPECT_EQ(sizeFromReply(line), size) << line;
-    for (const auto& [line, directory] : {std::pair<const char*, std::optional<std::string>>{
-                                              "257 \"/pub/a\"\"b\" is current", "/pub/a\"b"},
-                                          {"250 \"\" empty", ""},
-                                          {"250 CWD command successful", std::nullopt},
-                                          {"257 \"/unterminated", std::nullopt}})
-        EXPECT_EQ(directoryFromReply(line), directory) << line;
-    // The 227 numbers must be bytes; 229 needs its whole form.
-    using Port = std::optional<std::uint16_t>;
-    for (const auto& [line, port] :
-         {std::pair<const char*, Port>{"227 Entering Passive Mode (127,0,0,1,195,80).", 50000},
-          {"227 Entering Passive Mode 10,1,2,3,4,1", 1025},
-          {"227 (127, 0, 0, 1, 0, 21)", 21},
-          {"227 (127,0,0,1,256,1)", std::nullopt},
-          {"227 (127,0,0,1,0,0)", std::nullopt},
-          {"227", std::nullopt}})
-        EXPECT_EQ(passivePortFromReply(line), port) << line;
-    for (const auto& [line, port] :
-         {std::pair<const char*, Port>{"229 Entering Extended Passive Mode (|||6446|)", 6446},
-          {"229 (!!!65535!)", 65535},
-          {"229 (|||0|)", std::nullopt},
-          {"229 (|||65536|)", std::nullopt},
-          {"229 (|||6446)", std::nullopt},
-          {"229 (||6446|)", std::nullopt},
-          {"229 (1116446|)", std::nullopt},
-          {"229 (|||", std::nullopt},
-          {"229", std::nullopt}})
-        EXPECT_EQ(extendedPassivePortFromReply(line), port) << line;
+std::string show(std::int64_t value) {
+    return std::to_string(value);
+}
+std::string show(const std::string& value) {
+    return value;
+}
+template <class Value>
+std::string show(const std::optional<Value>& value) {
+    return value ? show(*value) : "-";
+}
+// What `parse` makes of each line, each followed by a blank.
+template <class Parse>
+std::string each(Parse parse, std::initializer_list<const char*> lines) {
+    std::string out;
+    for (const char* line : lines) out += show(parse(line)) + " ";
+    return out;
 }
 
-TEST(FtpCommands, PortRestAndStatisticsTexts) {
-    EXPECT_EQ(portCommand(0x7F000001, 50000), "PORT 127,0,0,1,195,80");
-    EXPECT_EQ(extendedPortCommand("::1", 50000), "EPRT |2|::1|50000|");
-    EXPECT_EQ(restartCommand(2147483748LL), "REST 2147483748");
-    EXPECT_EQ(controlFailureReply(11001), "500 Host not found (Winsock error #11001)");
-    EXPECT_EQ(transferStatistics(1000, 0), "! 1000 bytes received/sent in 0 seconds");
-    EXPECT_EQ(transferStatistics(1000, 3),
-              "! 1000 bytes received/sent in 0 seconds (333333 Bytes/sec)");
-    // From 32768 bytes on the rate is divided first.
-    EXPECT_EQ(transferStatistics(40000, 3000),
-              "! 40000 bytes received/sent in 3 seconds (13000 Bytes/sec)");
+TEST(FtpWire, RepliesAndCommands) {
+    const std::pair<std::string, std::string> rows[] = {
+        {each(replyCode, {"226 Transfer complete", "220", " 220", "", "99999999999999999999 x"}),
+         "226 220 -1 -1 2147483647 "},
+        {each(opensMultiLineReply, {"220-hi", "220 hi", "-220"}), "1 0 0 "},
+        // The size is the second number and holds 64 bits.
+        {each(sizeFromReply,
+              {"213 3221225472", "213 size is 77 bytes", "213", "213 99999999999999999999"}),
+         "3221225472 77 - - "},
+        {each(directoryFromReply, {"257 \"/pub/a\"\"b\" is current", "250 \"\" empty",
+                                   "250 CWD command successful", "257 \"/unterminated"}),
+         "/pub/a\"b  - - "},
+        // The 227 numbers must be bytes; 229 needs its whole form.
+        {each(passivePortFromReply,
+              {"227 Entering Passive Mode (127,0,0,1,195,80).",
+               "227 Entering Passive Mode 10,1,2,3,4,1", "227 (127, 0, 0, 1, 0, 21)",
+               "227 (127,0,0,1,256,1)", "227 (127,0,0,1,0,0)", "227"}),
+         "50000 1025 21 - - - "},
+        {each(extendedPassivePortFromReply,
+              {"229 Entering Extended Passive Mode (|||6446|)", "229 (!!!65535!)", "229 (|||0|)",
+               "229 (|||65536|)", "229 (|||6446)", "229 (||6446|)", "229 (1116446|)", "229 (|||",
+               "229"}),
+         "6446 65535 - - - - - - - "},
+        {portCommand(0x7F000001, 50000), "PORT 127,0,0,1,195,80"},
+        {extendedPortCommand("::1", 50000), "EPRT |2|::1|50000|"},
+        {restartCommand(2147483748LL), "REST 2147483748"},
+        {controlFailureReply(11001), "500 Host not found (Winsock error #11001)"},
+        {transferStatistics(1000, 0), "! 1000 bytes received/sent in 0 seconds"},
+        {transferStatistics(1000, 3), "! 1000 bytes received/sent in 0 seconds (333333 Bytes/sec)"},
+        // From 32768 bytes on the rate is divided first.
+        {transferStatistics(40000, 3000),
+         "! 40000 bytes received/sent in 3 seconds (13000 Bytes/sec)"},
+    };
+    for (const auto& [got, expected] : rows) EXPECT_EQ(got, expected);
 }
 
 TEST(FtpListingTest, EntriesAreSafeNamesOfFilesOrDirectories) {
