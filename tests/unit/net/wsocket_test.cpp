@@ -18,17 +18,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace std::string_literals;
+using test::raised;
 using test::RawListener;
 using test::writeAll;
-
-std::string raised(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const ESocketException& e) {
-        return e.what();
-    }
-    return "nothing raised";
-}
 
 class WSocketTest : public LoopTest {
 protected:
