@@ -46,7 +46,8 @@ TEST(HttpUrlTest, DocNamesReferersAndBase64) {
          "setup.htma.exe.zip"},
         {refererWithoutUserInfo("http://a@b:c@h.org/x"), "http://h.org/x"},
         {refererWithoutUserInfo("http://u:p@h.org?q=a@b"), "http://h.org?q=a@b"},
-        {refererWithoutUserInfo("page@x.html"), "page@x.html"},
+        {refererWithoutUserInfo("page@x.html") + refererWithoutUserInfo("http://h.org/#a@b"),
+         "page@x.htmlhttp://h.org/#a@b"},
         {base64Encode("f") + base64Encode("\xff\xfe\xfd"), "Zg==//79"},
     };
     for (const auto& [got, expected] : rows) EXPECT_EQ(got, expected);

@@ -72,6 +72,7 @@ TEST(HttpResponseParserTest, ResponsesReadTheSameAtEveryPieceSize) {
         {field("Content-Length: 5000000000"), "Body 200 OK||5000000000|-||"},
         {field("ContentLength: 7"), "Body 200 OK||7|-||"},
         {field("Content-Length: 12abc"), "Body 200 OK||-1|-||"},
+        {field("Content-Length: -5"), "Body 200 OK||-1|-||"},
         {field("Content-Length: 99999999999999999999"), "Body 200 OK||-1|-||"},
         {field("Content-Range: bytes 100-199"), "Body 200 OK||-1|100-199||"},
         {field("Content-Range: bytes */1000"), "Body 200 OK||-1|*-||"},
