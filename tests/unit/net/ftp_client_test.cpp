@@ -170,7 +170,8 @@ private:
     std::string m_directory;
 };
 
-TEST_F(FtpClientTest, SingleStepsAfterConnectAndQuit) {
+// Misuse is reported and changes nothing; the steps asked for run one by one.
+TEST_F(FtpClientTest, SingleStepsAfterConnectAndQuitAndMisuse) {
     // The reply ends at its own code followed by a blank, not at the line that looks like one.
     serve("220-Welcome\r\n150 files at most\r\n220 ready\r\n",
           Login +
@@ -178,12 +179,16 @@ TEST_F(FtpClientTest, SingleStepsAfterConnectAndQuit) {
               "Bye");
     int greetings = 0;
     client->OnSessionConnected = [&](TFtpClient&, int) { ++greetings; };
-    client->setHostDirName("");
     onDone = [this](TFtpRequest request, int error) {
         ASSERT_EQ(error, 0);
         if (request == TFtpRequest::Connect) {
-            client->changeDirectory();
-            EXPECT_EQ(errors, (std::vector<std::string>{"HostDirName emtpy"}));
+            client->connect();
+            client->setConnectionType(TFtpConnectionType::ftpProxy);
+            for (const std::string& directory : {std::string("/pub\r\nDELE precious.txt"),
+                                                 std::string("/pub\0x", 6), std::string()}) {
+                client->setHostDirName(directory);
+                client->changeDirectory();
+            }
             client->setHostDirName("/pub");
             client->changeDirectory();
         } else if (request == TFtpRequest::ChangeDirectory) {
@@ -196,6 +201,8 @@ TEST_F(FtpClientTest, SingleStepsAfterConnectAndQuit) {
         }
     };
     client->connect();
+    client->connect();
+    client->size();
     EXPECT_TRUE(done.empty()) << "reported inside the call";
     ASSERT_TRUE(runUntilDone(5));
     EXPECT_EQ(greetings, 1);
@@ -208,6 +215,33 @@ TEST_F(FtpClientTest, SingleStepsAfterConnectAndQuit) {
                                                     "TYPE I", "SIZE big.iso", "QUIT"}));
     for (const char* line : {"> PASS secret", "< 221 Bye"})
         EXPECT_NE(std::find(shown.begin(), shown.end(), line), shown.end()) << line;
+    client->setLocalFileName("");
+    client->retrieve();
+    EXPECT_EQ(
+        errors,
+        (std::vector<std::string>{
+            "FTP component not ready", "FTP component not ready", "FTP component already connected",
+            "FTP component connected", "FTP command contains a line end or NUL",
+            "FTP command contains a line end or NUL", "HostDirName emtpy", "LocalFileName empty"}));
+    client->OnError = nullptr;
+    EXPECT_THROW(client->receive(), FtpException);
+
+    serve("220 ready\r\n", "");
+    client->setUserName("");
+    // An exception thrown by a handler the loop runs stops the session.
+    onDone = [](TFtpRequest, int) { throw std::runtime_error("handler failed"); };
+    bool canClose = false;
+    client->OnBgException = [&](TFtpClient&, const std::exception& e, bool& close) {
+        EXPECT_STREQ(e.what(), "handler failed");
+        canClose = close;
+    };
+    client->connect();
+    ASSERT_TRUE(runUntilDone());
+    // The step that cannot start ends the request.
+    EXPECT_EQ(done[0], (Done{TFtpRequest::Connect, 500}));
+    EXPECT_EQ(errors.back(), "UserName emtpy");
+    EXPECT_TRUE(canClose);
+    EXPECT_FALSE(client->Connected());
 }
 
 // Every retrieval ends once, after both the final reply and the close of the data connection,
@@ -381,48 +415,6 @@ TEST_F(FtpClientTest, AbortReturnsWhenTheClientIsDestroyedWhileItWaits) {
     EXPECT_TRUE(restarted);
     EXPECT_EQ(client, nullptr);
     EXPECT_TRUE(done.empty());
-}
-
-TEST_F(FtpClientTest, MisuseIsReportedAndChangesNothing) {
-    serve("220 ready\r\n", Login);
-    client->connect();
-    client->connect();
-    client->size();
-    ASSERT_TRUE(runUntilDone());
-    client->connect();
-    client->setConnectionType(TFtpConnectionType::ftpProxy);
-    for (const std::string& directory :
-         {std::string("/pub\r\nDELE precious.txt"), std::string("/pub\0x", 6)}) {
-        client->setHostDirName(directory);
-        client->changeDirectory();
-    }
-    client->setLocalFileName("");
-    client->retrieve();
-    EXPECT_EQ(errors, (std::vector<std::string>{
-                          "FTP component not ready", "FTP component not ready",
-                          "FTP component already connected", "FTP component connected",
-                          "FTP command contains a line end or NUL",
-                          "FTP command contains a line end or NUL", "LocalFileName empty"}));
-    client->OnError = nullptr;
-    EXPECT_THROW(client->receive(), FtpException);
-    client->AbortAsync();
-
-    serve("220 ready\r\n", "");
-    client->setUserName("");
-    // An exception thrown by a handler the loop runs stops the session.
-    onDone = [](TFtpRequest, int) { throw std::runtime_error("handler failed"); };
-    bool canClose = false;
-    client->OnBgException = [&](TFtpClient&, const std::exception& e, bool& close) {
-        EXPECT_STREQ(e.what(), "handler failed");
-        canClose = close;
-    };
-    client->connect();
-    ASSERT_TRUE(runUntilDone());
-    // The step that cannot start ends the request.
-    EXPECT_EQ(done[0], (Done{TFtpRequest::Connect, 500}));
-    EXPECT_EQ(errors.back(), "UserName emtpy");
-    EXPECT_TRUE(canClose);
-    EXPECT_FALSE(client->Connected());
 }
 
 }  // namespace

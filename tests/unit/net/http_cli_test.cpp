@@ -113,37 +113,17 @@ protected:
             end = std::min(script.find('|', at), script.size());
             const std::string step = script.substr(at, end - at);
             const int error = std::atoi(step.c_str() + 1);
-            switch (step[0]) {
-                case 'G':
-                    if (step.size() > 1)
-                        cli->setURL(step.substr(1));
-                    cli->GetASync();
-                    break;
-                case 'L':
-                    net->events->onLookupDone(error, error ? "" : "127.0.0.1");
-                    break;
-                case 'C':
-                    net->events->onConnected(error);
-                    break;
-                case 'X':
-                    net->events->onClosed(error);
-                    break;
-                case '>':
-                    net->arrive(step.substr(1));
-                    break;
-                case 'E':
-                    net->peerCloses();
-                    break;
-                case 'A':
-                    cli->Abort();
-                    break;
-                case 'B':
-                    abortInBody = true;
-                    break;
-                case 'S':
-                    settle();
-                    break;
-            }
+            if (step[0] == 'G' && step.size() > 1)
+                cli->setURL(step.substr(1));
+            step[0] == 'G'   ? cli->GetASync()
+            : step[0] == 'L' ? net->events->onLookupDone(error, error ? "" : "127.0.0.1")
+            : step[0] == 'C' ? net->events->onConnected(error)
+            : step[0] == 'X' ? net->events->onClosed(error)
+            : step[0] == '>' ? net->arrive(step.substr(1))
+            : step[0] == 'E' ? net->peerCloses()
+            : step[0] == 'A' ? cli->Abort()
+            : step[0] == 'B' ? void(abortInBody = true)
+                             : settle();
         }
     }
     // The request's end: status, reason, the body (or its size when long) and the errors reported.

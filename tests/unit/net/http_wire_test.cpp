@@ -40,72 +40,60 @@ std::string parse(std::string_view response, std::size_t step, std::string* tran
 
 TEST(HttpResponseParserTest, ResponsesReadTheSameAtEveryPieceSize) {
     const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    // A header line of an answer 200 OK, with no body of its own.
+    const auto field = [](const std::string& line) {
+        return "HTTP/1.0 200 OK\r\n" + line + "\r\n\r\nb";
+    };
     const struct {
-        std::string response, transcript, summary;
+        std::string response, summary, transcript = "";  // transcript: when checked
     } rows[] = {
         {"HTTP/1.1 206 Partial Content\r\nContent-Type: Text/HTML; charset=ISO-8859-1\r\n"
          "content-length:   2000000000\r\nContent-Range: bytes 3000000000-4999999999/5000000000\r\n"
          "Accept-Ranges: bytes\n\r\n<html>\r\nbody\r\n",
+         "Body 206 Partial Content|text/html; charset=iso-8859-1|2000000000|3000000000-4999999999|"
+         "bytes|",
          "[HTTP/1.1 206 Partial Content;Content-Type: Text/HTML; "
          "charset=ISO-8859-1;content-length:  "
          " 2000000000;Content-Range: bytes 3000000000-4999999999/5000000000;Accept-Ranges: "
-         "bytes;]<html>\r\nbody\r\n",
-         "Body 206 Partial Content|text/html; charset=iso-8859-1|2000000000|3000000000-4999999999|"
-         "bytes|"},
+         "bytes;]<html>\r\nbody\r\n"},
         // Without a header every byte is kept.
-        {"<HtMl>\r\n<body>x</body>\n</html>", "[]<HtMl>\r\n<body>x</body>\n</html>",
-         "Body 0 |text/html|-1|-||"},
+        {"<HtMl>\r\n<body>x</body>\n</html>", "Body 0 |text/html|-1|-||",
+         "[]<HtMl>\r\n<body>x</body>\n</html>"},
         // The rest of a redirect is dropped.
         {"HTTP/1.0 302 Found\r\nLocation:  /next\r\n\r\nmoved page",
-         "[HTTP/1.0 302 Found;Location:  /next;]", "Redirect 302 Found||-1|-||/next"},
+         "Redirect 302 Found||-1|-||/next", "[HTTP/1.0 302 Found;Location:  /next;]"},
         // Interim answers are skipped whole; 101 is the answer itself.
-        {"HTTP/1.1 100 Continue\r\n\r\n" + ok, "[HTTP/1.1 200 OK;Content-Length: 2;]ok",
-         "Body 200 OK||2|-||"},
-        {"HTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\nLocation: "
-         "/x\r\n\r\n" +
-             ok,
-         "[HTTP/1.1 200 OK;Content-Length: 2;]ok", "Body 200 OK||2|-||"},
-        {"HTTP/1.0 100 Continue\r\n\r\nHTTP/1.0 404 No\r\n\r\nx", "[HTTP/1.0 404 No;]x",
-         "Body 404 No||-1|-||"},
-        {"HTTP/1.1 101 Switching\r\nUpgrade: x\r\n\r\n", "[HTTP/1.1 101 Switching;Upgrade: x;]",
-         "Body 101 Switching||-1|-||"},
+        {"HTTP/1.1 100 Continue\r\n\r\n" + ok, "Body 200 OK||2|-||",
+         "[HTTP/1.1 200 OK;Content-Length: 2;]ok"},
+        {"HTTP/1.1 103 Early Hints\r\nLocation: /x\r\n\r\n" + ok, "Body 200 OK||2|-||"},
+        {"HTTP/1.0 100 Continue\r\n\r\nHTTP/1.0 404 No\r\n\r\nx", "Body 404 No||-1|-||",
+         "[HTTP/1.0 404 No;]x"},
+        {"HTTP/1.1 101 Switching\r\nUpgrade: x\r\n\r\n", "Body 101 Switching||-1|-||"},
+        {field("Content-Length: 5000000000"), "Body 200 OK||5000000000|-||"},
+        {field("ContentLength: 7"), "Body 200 OK||7|-||"},
+        {field("Content-Length: 12abc"), "Body 200 OK||-1|-||"},
+        {field("Content-Length: -5"), "Body 200 OK||-1|-||"},
+        {field("Content-Length: 99999999999999999999"), "Body 200 OK||-1|-||"},
+        {field("Content-Range: bytes 100-199"), "Body 200 OK||-1|100-199||"},
+        {field("Content-Range: bytes */1000"), "Body 200 OK||-1|*-||"},
+        {field("Content-Range: b"), "Body 200 OK||-1|-||"},
+        {field(std::string(HttpResponseParser::BufferSize - 2, 'x')), "Body 200 OK||-1|-||"},
+        {field(std::string(HttpResponseParser::BufferSize, 'x')), "LineTooLong 200 OK||-1|-||"},
+        {"HTTP/1.1 2x0 OK\r\n\r\n", "BadStatusLine 0 ||-1|-||"},
+        {"HTTP/2 200\r\n\r\n", "Body 0 ||-1|-||"},  // other versions are no status line at all
+        {"HTTP/1.1 404\r\n\r\n", "Body 404 ||-1|-||"},
     };
     for (const auto& row : rows) {
-        for (std::size_t step = 1; step <= row.response.size(); ++step) {
+        // Every piece size of the short answers; the long ones whole and byte by byte.
+        const std::size_t size = row.response.size();
+        for (std::size_t step = 1; step <= size;
+             step = size < 500 || step >= size ? step + 1 : size) {
             std::string transcript;
-            ASSERT_EQ(parse(row.response, step, &transcript), row.summary) << row.response << step;
-            ASSERT_EQ(transcript, row.transcript) << step;
+            ASSERT_EQ(parse(row.response, step, &transcript), row.summary)
+                << row.response.substr(0, 50) << step;
+            ASSERT_TRUE(row.transcript.empty() || transcript == row.transcript) << transcript;
         }
     }
-}
-
-TEST(HttpResponseParserTest, FieldValuesAndStatusLines) {
-    const struct {
-        std::string response, summary;
-    } rows[] = {
-        {"HTTP/1.0 200 OK\r\nContent-Length: 5000000000", "Body 200 OK||5000000000|-||"},
-        {"HTTP/1.0 200 OK\r\nContentLength: 7", "Body 200 OK||7|-||"},
-        {"HTTP/1.0 200 OK\r\nContent-Length: 12abc", "Body 200 OK||-1|-||"},
-        {"HTTP/1.0 200 OK\r\nContent-Length: -5", "Body 200 OK||-1|-||"},
-        {"HTTP/1.0 200 OK\r\nContent-Length: ", "Body 200 OK||-1|-||"},
-        {"HTTP/1.0 200 OK\r\nContent-Length: 99999999999999999999", "Body 200 OK||-1|-||"},
-        {"HTTP/1.0 200 OK\r\nContent-Range: bytes 100-199", "Body 200 OK||-1|100-199||"},
-        {"HTTP/1.0 200 OK\r\nContent-Range: bytes */1000", "Body 200 OK||-1|*-||"},
-        {"HTTP/1.0 200 OK\r\nContent-Range: b", "Body 200 OK||-1|-||"},
-        {"HTTP/1.1 2x0 OK", "BadStatusLine 0 ||-1|-||"},
-        {"HTTP/1.0 20", "BadStatusLine 0 ||-1|-||"},
-        {"HTTP/1.1", "BadStatusLine 0 ||-1|-||"},
-        {"HTTP/2 200", "Body 0 ||-1|-||"},  // other versions are no status line at all
-        {"HTTP/1.1 404", "Body 404 ||-1|-||"},
-        {"HTTP/1.0 200 OK\r\n" + std::string(HttpResponseParser::BufferSize - 2, 'x'),
-         "Body 200 OK||-1|-||"},
-        {"HTTP/1.0 200 OK\r\n" + std::string(HttpResponseParser::BufferSize, 'x'),
-         "LineTooLong 200 OK||-1|-||"},
-    };
-    for (const auto& row : rows)
-        for (const std::size_t step : {std::size_t(1000), std::size_t(1)})
-            EXPECT_EQ(parse(row.response + "\r\n\r\nb", step), row.summary)
-                << row.response.substr(0, 50);
 }
 
 // Feeds the coded body split at `split`, the rest whole or byte by byte.

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <thread>
 
+#include "net/socket_exception.h"
+
 namespace quillharbor::test {
 
 inline void writeAll(int fd, const std::string& bytes) {
@@ -35,6 +37,16 @@ inline std::string readAvailable(int fd) {
 inline bool readable(int fd, int milliseconds) {
     pollfd ready{fd, POLLIN, 0};
     return ::poll(&ready, 1, milliseconds) == 1;
+}
+
+// The text of the socket exception `call` raised.
+inline std::string raised(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const ESocketException& e) {
+        return e.what();
+    }
+    return "nothing raised";
 }
 
 // A plain listening socket on 127.0.0.1 with a port of the system's choosing, played by the test

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/buffer.h"
+#include "net/loopback.h"
 #include "net/name_resolution.h"
 #include "net/send_chain.h"
 #include "net/socket_error.h"
@@ -72,14 +73,7 @@ TEST(NameResolution, HelpersRaiseTheirOwnTexts) {
     EXPECT_EQ(WSocketResolvePort("ftp", "tcp"), 21);
     EXPECT_EQ(WSocketResolveProto("tcp"), 6);
     EXPECT_EQ(WSocketResolveProto("17"), 17);
-    const auto raised = [](auto call) {
-        try {
-            call();
-        } catch (const ESocketException& e) {
-            return std::string(e.what());
-        }
-        return std::string("nothing raised");
-    };
+    using test::raised;
     EXPECT_EQ(raised([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
     EXPECT_EQ(raised([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
     EXPECT_EQ(raised([] { WSocketResolvePort("70000", "tcp"); }),

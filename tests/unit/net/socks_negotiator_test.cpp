@@ -3,147 +3,133 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace quillharbor {
 namespace {
 
 using namespace std::string_literals;
-using Auth = TSocksAuthState;
 
-SocksRequest request(const std::string& level, const std::string& host = "example.org",
-                     std::uint16_t port = 8080, const std::string& password = "") {
+// A negotiation toward `host` port 8080 begun and started; SOCKS 4 goes to 10.0.0.1 as "bob", and
+// a password makes "bob" authenticate.
+SocksStep start(SocksNegotiator& socks, const std::string& level, const std::string& host = "h",
+                const std::string& password = "") {
     SocksRequest r;
     r.level = level;
     r.host = host;
-    r.port = port;
+    r.port = 8080;
+    r.address = htonl(0x0a000001);
+    r.usercode = level == "5" ? "" : "bob";
     if (!password.empty()) {
         r.authentication = TSocksAuthentication::socksAuthenticateUsercode;
         r.usercode = "bob";
         r.password = password;
     }
-    return r;
-}
-
-// A negotiation begun and started; the first message is what it sent.
-SocksStep started(SocksNegotiator& socks, const SocksRequest& r) {
     socks.begin(r);
     return socks.start();
 }
 
-TEST(SocksNegotiator, Socks5SendsNamesOrIPv6AddressesAndHandsOutTrailingBytes) {
-    const std::string loopback6 = std::string(15, '\0') + "\x01";
+// Replies parted by "|", fed one after the other; the last step.
+SocksStep feed(SocksNegotiator& socks, const std::string& replies) {
+    std::istringstream in(replies);
+    SocksStep step;
+    for (std::string reply; std::getline(in, reply, '|');) step = socks.feed(reply);
+    return step;
+}
+
+// Each row: what the client sends and the server's replies by turns, parted by "|"; the last
+// reply is cut at every byte. Bytes behind the last reply belong to the owner.
+TEST(SocksNegotiator, ConnectsAndHandsOutTrailingBytesWhereverTheLastReplyIsCut) {
+    const std::string ip6 = std::string(15, '\0') + "\x01";
+    const std::string bound = "\x05\x00\x00\x01\x7f\x00\x00\x01\x04\xd2"s;
+    const std::string plain = "\x05\x01\x00|\x05\x00|\x05\x01\x00"s;  // no authentication
     const struct {
-        std::string host, connect, reply, bound;
+        std::string level, host, password, turns;
+        std::string outcome;  // the authentication states, then the bound address
     } rows[] = {
         // A dotted address goes as a name too.
-        {"10.1.2.3", "\x03\x08"s + "10.1.2.3" + "\x1f\x90"s, "\x01\x7f\x00\x00\x01\x04\xd2"s,
-         "127.0.0.1:1234"},
-        {"::1", "\x04"s + loopback6 + "\x1f\x90"s, "\x04"s + loopback6 + "\x04\xd2"s, "::1:1234"},
-        {"[::1]", "\x04"s + loopback6 + "\x1f\x90"s, "\x04"s + loopback6 + "\x04\xd2"s, "::1:1234"},
-        {"h", "\x03\x01h\x1f\x90"s, "\x03\x09proxy.lan\x00\x50"s, "proxy.lan:80"}};
+        {"5", "10.1.2.3", "", plain + "\3\b10.1.2.3\x1f\x90|"s + bound, "127.0.0.1:1234"},
+        {"5", "::1", "", plain + "\4" + ip6 + "\x1f\x90|\x05\0\0\4"s + ip6 + "\4\xd2", "::1:1234"},
+        {"5", "[::1]", "", plain + "\4" + ip6 + "\x1f\x90|\5\0\0\3\tproxy.lan\0P"s, "proxy.lan:80"},
+        {"5", "h", "secret", "\5\1\2|\5\2|\1\3bob\6secret|\1\0|\5\1\0\3\1h\x1f\x90|"s + bound,
+         "01127.0.0.1:1234"},
+        // A server that needs no authentication although it was offered.
+        {"5", "h", "secret", "\5\1\2|\5\0|\5\1\0\3\1h\x1f\x90|"s + bound, "3127.0.0.1:1234"},
+        {"4", "h", "", "\4\1\x1f\x90\n\0\0\1bob\0|\0\x5a\0\x15\n\0\0\1"s, "10.0.0.1:21"},
+    };
     for (const auto& row : rows) {
-        const std::string reply = "\x05\x00\x00"s + row.reply + "DATA";
-        for (std::size_t cut = 0; cut <= reply.size(); ++cut) {
+        std::vector<std::string> turns;
+        std::istringstream in(row.turns);
+        for (std::string turn; std::getline(in, turn, '|');) turns.push_back(turn);
+        const std::string last = turns.back() + "DATA";
+        for (std::size_t cut = 0; cut <= last.size(); ++cut) {
             SocksNegotiator socks;
-            EXPECT_EQ(started(socks, request("5", row.host)).send, "\x05\x01\x00"s);
-            const SocksStep connect = socks.feed("\x05\x00"s);
-            EXPECT_TRUE(connect.authStates.empty());
-            EXPECT_EQ(connect.send, "\x05\x01\x00"s + row.connect) << row.host;
-            EXPECT_EQ(socks.phase(), SocksNegotiator::Phase::Connecting);
-            const SocksStep first = socks.feed(reply.substr(0, cut));
-            const SocksStep done = first.connected ? first : socks.feed(reply.substr(cut));
-            ASSERT_TRUE(done.connected) << row.host << " cut at " << cut;
-            EXPECT_EQ(first.connected ? first.applicationBytes + reply.substr(cut)
-                                      : done.applicationBytes,
-                      "DATA");
-            EXPECT_EQ(socks.boundAddr() + ":" + socks.boundPort(), row.bound);
+            SocksStep step = start(socks, row.level, row.host, row.password);
+            std::string outcome;
+            for (std::size_t i = 0; i + 1 < turns.size(); i += 2) {
+                ASSERT_EQ(step.send, turns[i]) << row.host << " turn " << i;
+                step = socks.feed(i + 2 < turns.size() ? turns[i + 1] : last.substr(0, cut));
+                for (const TSocksAuthState state : step.authStates)
+                    outcome += std::to_string(static_cast<int>(state));
+            }
+            const std::string early =
+                step.connected ? step.applicationBytes + last.substr(cut) : "";
+            if (!step.connected)
+                step = socks.feed(last.substr(cut));
+            ASSERT_TRUE(step.connected) << row.host << " cut at " << cut;
+            EXPECT_EQ(early.empty() ? step.applicationBytes : early, "DATA");
+            EXPECT_EQ(outcome + socks.boundAddr() + ":" + socks.boundPort(), row.outcome);
             EXPECT_EQ(socks.phase(), SocksNegotiator::Phase::None);
         }
     }
 }
 
-TEST(SocksNegotiator, Socks5UserPasswordAndSocks4) {
-    SocksNegotiator socks;
-    EXPECT_EQ(started(socks, request("5", "example.org", 8080, "secret")).send, "\x05\x01\x02"s);
-    const SocksStep auth = socks.feed("\x05\x02"s);
-    EXPECT_EQ(auth.authStates, std::vector{Auth::socksAuthStart});
-    EXPECT_EQ(auth.send, "\x01\x03"s + "bob" + "\x06"s + "secret");
-    EXPECT_EQ(socks.phase(), SocksNegotiator::Phase::Authenticating);
-    const SocksStep connect = socks.feed("\x01\x00"s);
-    EXPECT_EQ(connect.authStates, std::vector{Auth::socksAuthSuccess});
-    EXPECT_EQ(connect.send.substr(0, 5), "\x05\x01\x00\x03\x0b"s);
-    // A server that needs no authentication although it was offered.
-    started(socks, request("5", "example.org", 8080, "secret"));
-    EXPECT_EQ(socks.feed("\x05\x00"s).authStates, std::vector{Auth::socksAuthNotRequired});
-
-    SocksRequest four = request("4", "ignored", 21);
-    four.address = htonl(0x0a000001);
-    four.usercode = "me";
-    EXPECT_EQ(started(socks, four).send, "\x04\x01\x00\x15\x0a\x00\x00\x01me\x00"s);
-    const SocksStep done = socks.feed("\x00\x5a\x00\x15\x0a\x00\x00\x01+"s);
-    EXPECT_TRUE(done.connected);
-    EXPECT_EQ(done.applicationBytes, "+");
-}
-
 TEST(SocksNegotiator, EveryFailureHasItsCodeAndText) {
     const std::string z6(6, '\0');
     const struct {
-        std::string level;                 // "5p": with a password
-        std::vector<std::string> replies;  // the last one fails
-        int code;
-        std::string text;
+        std::string level, replies;  // replies parted by "|"; the last one fails
+        std::string failure, host = "h", password = "";
     } rows[] = {
-        {"4", {"\x01\x5a"s + z6}, SocksVersionError, "socks version error"},
-        {"4", {"\x00\x5b"s + z6}, SocksRejectedOrFailed, "request rejected or failed"},
-        {"4", {"\x00\x5c"s + z6}, SocksConnectionRefused, "connection refused"},
-        {"4", {"\x00\x5d"s + z6}, SocksAuthenticationFailed, "authentification failed"},
-        {"4A", {"\x00\x63"s + z6}, SocksUnassignedError, "unassigned error #99"},
-        {"5", {"\x05\x00"s, "\x04\x00"s}, SocksVersionError, "socks version error"},
-        {"5", {"\x05\x00"s, "\x05\x01"s}, SocksGeneralFailure, "general SOCKS server failure"},
-        {"5",
-         {"\x05\x00"s, "\x05\x02"s},
-         SocksConnectionNotAllowed,
-         "connection not allowed by ruleset"},
-        {"5", {"\x05\x00"s, "\x05\x03"s}, SocksNetworkUnreachable, "network unreachable"},
-        {"5", {"\x05\x00"s, "\x05\x04"s}, SocksHostUnreachable, "host unreachable"},
-        {"5", {"\x05\x00"s, "\x05\x05"s}, SocksConnectionRefused, "connection refused"},
-        {"5", {"\x05\x00"s, "\x05\x06"s}, SocksTtlExpired, "time to live expired"},
-        {"5", {"\x05\x00"s, "\x05\x07"s}, SocksUnknownCommand, "command not supported"},
-        {"5", {"\x05\x00"s, "\x05\x08"s}, SocksUnknownAddressType, "address type not supported"},
-        {"5", {"\x05\x00"s, "\x05\x09"s}, SocksUnassignedError, "unassigned error #9"},
-        {"5",
-         {"\x05\x00"s, "\x05\x00\x00\x05"s},
-         SocksUnknownAddressType,
-         "address type not supported"},
-        {"5p", {"\x04\x00"s}, SocksVersionError, "socks version error"},
-        {"5p", {"\x05\xff"s}, SocksMethodNotAcceptable, "authentification method not acceptable"},
-        {"5p", {"\x05\x02"s, "\x02\x00"s}, SocksVersionError, "socks version error"},
-        {"5p",
-         {"\x05\x02"s, "\x01\x01"s},
-         SocksAuthenticationFailed,
-         "socks authentication failed"},
-        {"5p", {"\x05\x02"s, "\x01\x00\x00"s}, SocksLogicError, "too much data availaible"}};
-    // Fields too long for their length byte fail rather than being cut.
-    SocksNegotiator socks;
-    started(socks, request("5", std::string(256, 'h')));
-    EXPECT_EQ(socks.feed("\x05\x00"s).errorCode, SocksUnknownAddressType);
-    started(socks, request("5", "h", 80, std::string(300, 'p')));
-    EXPECT_EQ(socks.feed("\x05\x02"s).errorCode, SocksAuthenticationFailed);
+        {"4", "\x01\x5a"s + z6, "20002 socks version error"},
+        {"4", "\x00\x5b"s + z6, "20016 request rejected or failed"},
+        {"4", "\x00\x5c"s + z6, "20008 connection refused"},
+        {"4", "\x00\x5d"s + z6, "20015 authentification failed"},
+        {"4A", "\x00\x63"s + z6, "20012 unassigned error #99"},
+        {"5", "\x05\x00|\x04\x00"s, "20002 socks version error"},
+        {"5", "\x05\x00|\x05\x01"s, "20004 general SOCKS server failure"},
+        {"5", "\x05\x00|\x05\x02"s, "20005 connection not allowed by ruleset"},
+        {"5", "\x05\x00|\x05\x03"s, "20006 network unreachable"},
+        {"5", "\x05\x00|\x05\x04"s, "20007 host unreachable"},
+        {"5", "\x05\x00|\x05\x05"s, "20008 connection refused"},
+        {"5", "\x05\x00|\x05\x06"s, "20009 time to live expired"},
+        {"5", "\x05\x00|\x05\x07"s, "20010 command not supported"},
+        {"5", "\x05\x00|\x05\x08"s, "20011 address type not supported"},
+        {"5", "\x05\x00|\x05\x09"s, "20012 unassigned error #9"},
+        {"5", "\x05\x00|\x05\x00\x00\x05"s, "20011 address type not supported"},
+        {"5", "\x04\x00"s, "20002 socks version error", "h", "p"},
+        {"5", "\x05\xff"s, "20003 authentification method not acceptable", "h", "p"},
+        {"5", "\x05\x02|\x02\x00"s, "20002 socks version error", "h", "p"},
+        {"5", "\x05\x02|\x01\x01"s, "20015 socks authentication failed", "h", "p"},
+        {"5", "\x05\x02|\x01\x00\x00"s, "20001 too much data availaible", "h", "p"},
+        // Fields too long for their length byte fail rather than being cut.
+        {"5", "\x05\x00"s, "20011 address type not supported", std::string(256, 'h')},
+        {"5", "\x05\x02"s, "20015 socks authentication failed", "h", std::string(300, 'p')},
+    };
     for (const auto& row : rows) {
         SocksNegotiator socks;
-        const bool password = row.level == "5p";
-        started(socks, request(password ? "5" : row.level, "h", 80, password ? "p" : ""));
-        SocksStep step;
-        for (const std::string& reply : row.replies) step = socks.feed(reply);
-        EXPECT_EQ(step.errorCode, row.code) << row.text;
-        EXPECT_EQ(step.errorText, row.text);
+        start(socks, row.level, row.host, row.password);
+        const SocksStep step = feed(socks, row.replies);
+        EXPECT_EQ(std::to_string(step.errorCode) + " " + step.errorText, row.failure);
         EXPECT_FALSE(step.connected);
     }
     // Nothing is expected before the negotiation, nor a method reply from a SOCKS 4 server.
     EXPECT_EQ(SocksNegotiator().feed("x").errorCode, SocksInternalError);
     SocksNegotiator four;
-    four.begin(request("4"));
+    SocksRequest request;
+    request.level = "4";
+    four.begin(request);
     EXPECT_EQ(four.feed("\x00"s).errorText, "TWSocket logic error");
 }
 
