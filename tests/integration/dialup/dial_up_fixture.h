@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,8 +25,6 @@
 #include "engine/dial_up_library.h"
 #include "engine/site_grab.h"
 #include "net/http_servers.h"
-
-extern char** environ;
 
 namespace quillharbor::test {
 
@@ -43,29 +42,9 @@ struct PrivateNetwork {
     std::string signalsPath() const { return folder + "/signals"; }
 };
 
-// Starts a program with its output sent to /dev/null (a child it leaves behind then keeps no
-// pipe of ctest's open). Returns its pid, or -1.
-inline pid_t spawn(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return failed == 0 ? pid : -1;
-}
-
-// Runs ip with these arguments to its end; returns whether it exited with 0.
-inline bool ip(std::vector<std::string> args) {
-    args.insert(args.begin(), "ip");
-    const pid_t pid = spawn(args);
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
+// Runs ip with these arguments, its output dropped; returns whether it exited with 0.
+inline bool ip(const std::string& args) {
+    return std::system(("ip " + args + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // Polls what the loop cannot announce (links, processes, files), for at most five seconds.
@@ -98,10 +77,18 @@ public:
     StandInDaemon(const StandInDaemon&) = delete;
     StandInDaemon& operator=(const StandInDaemon&) = delete;
 
-    // Starts it; returns once its pid file is written.
+    // Starts it, its output sent to /dev/null (a child left behind then keeps no pipe of
+    // ctest's open); returns once its pid file is written.
     bool start() {
-        m_pid = spawn({m_network.daemonPath()});
-        return m_pid > 0 && eventually([this] {
+        const std::string path = m_network.daemonPath();
+        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        const bool started = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv, environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        return started && eventually([this] {
                    std::string pid;
                    std::getline(std::ifstream(m_network.runDirectory() + "/ppp0.pid"), pid);
                    return pid == std::to_string(m_pid);
@@ -119,14 +106,19 @@ private:
     pid_t m_pid = -1;
 };
 
-// The engine with the real dial-up module over settings with two HTTP slots. Tests that need
-// the private network are skipped where it could not be had.
+// The engine with the real dial-up module over settings with two HTTP slots, skipped where the
+// private network could not be had.
 class DialUpTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        if (!network.unavailable.empty()) {
+            GTEST_SKIP() << network.unavailable;
+        }
+    }
     void TearDown() override {
         grab.reset();
         for (const std::string& link : m_links) {
-            ip({"link", "del", link});
+            ip("link del " + link);
         }
     }
     // The engine over these settings, its dial-up detection run.
@@ -141,9 +133,12 @@ protected:
     // dummy links. It goes with the test.
     bool addLink(const std::string& name) {
         m_links.push_back(name);
-        return (ip({"link", "add", name, "type", "dummy"}) ||
-                ip({"tuntap", "add", "dev", name, "mode", "tun"})) &&
-               ip({"link", "set", name, "up"});
+        return (ip("link add " + name + " type dummy") ||
+                ip("tuntap add dev " + name + " mode tun")) &&
+               ip("link set " + name + " up");
+    }
+    std::string url(std::uint16_t port, const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
     }
 
     const PrivateNetwork& network = PrivateNetwork::instance();
@@ -154,15 +149,6 @@ protected:
 
 private:
     std::vector<std::string> m_links;
-};
-
-class DialUpLinkTest : public DialUpTest {
-protected:
-    void SetUp() override {
-        if (!network.unavailable.empty()) {
-            GTEST_SKIP() << network.unavailable;
-        }
-    }
 };
 
 }  // namespace quillharbor::test

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     if (::unshare(CLONE_NEWNET) != 0) {
         network.unavailable =
             std::string("no network namespace of our own: ") + std::strerror(errno);
-    } else if (!quillharbor::test::ip({"link", "set", "lo", "up"})) {
+    } else if (!quillharbor::test::ip("link set lo up")) {
         network.unavailable = "the ip program cannot bring the namespace's loopback up";
     }
     const int result = RUN_ALL_TESTS();

@@ -48,6 +48,11 @@ protected:
         m_engine->newTaskParams().URL = url;
         return m_engine->CreateTask();
     }
+    // Runs a command over these selected tasks.
+    void onSelected(void (Engine::*command)(), std::vector<TTask*> tasks) {
+        m_view.selection = std::move(tasks);
+        (engine().*command)();
+    }
     void post(EngineMessage message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
         m_loop.post(m_engine->handle(), messageNumber(message), wParam, lParam);
     }
@@ -78,13 +83,6 @@ protected:
     static int count(const std::vector<std::string>& texts, const std::string& text) {
         return static_cast<int>(std::count(texts.begin(), texts.end(), text));
     }
-    std::vector<std::string> queuedUrls() {
-        std::vector<std::string> urls;
-        for (TDnObj* at = state().Queue.head(); at != nullptr; at = at->QueueNext) {
-            urls.push_back(at->URL);
-        }
-        return urls;
-    }
 
     // For the real link intake: a running task of url reaching anywhere, FTP links not followed,
     // with these limits (0: none). The task file written at its creation is forgotten.
@@ -100,6 +98,35 @@ protected:
     }
     static TDnObj* find(const TTask& owner, const std::string& url) {
         return owner.Objects.TaskFindObj(url);
+    }
+    // "URL State List Level" of each of the task's objects, in URL order.
+    static std::string objects(const TTask& task) {
+        static const char* const states[] = {
+            "Queued",        "Retrieved",     "Retrieving", "Failed", "Incomplete", "Removed", "",
+            "ProtocolError", "RobotsRequest", "Excluded",   "Copied", "FtpError",   "Done"};
+        static const char* const lists[] = {"None", "Queue", "Seen", "Wait"};
+        std::vector<std::string> described;
+        for (const TDnObj& object : task.Objects) {
+            described.push_back(object.URL + " " + states[static_cast<int>(object.State)] + " " +
+                                lists[static_cast<int>(object.InList)] + " " +
+                                std::to_string(object.Level));
+        }
+        return joined(described);
+    }
+    static std::string joined(const std::vector<std::string>& texts) {
+        std::string all;
+        for (const std::string& text : texts) {
+            all += (all.empty() ? "" : ", ") + text;
+        }
+        return all;
+    }
+    // What each HTTP slot serves.
+    std::string servingAll() {
+        std::vector<std::string> urls;
+        for (const auto& slot : state().HttpSlots) {
+            urls.push_back(serving(*slot));
+        }
+        return joined(urls);
     }
     // Saves html as the object's document, the way the HTTP slot leaves a page to be scanned.
     void save(TDnObj& page, const std::string& name, const std::string& html,

@@ -3,7 +3,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 
 #include "engine/engine_test_fixture.h"
 #include "model/failure_cause.h"
@@ -15,8 +14,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 using SchedulerTest = EngineTest;
-
-const std::string kIdle = "(idle)";
 
 void holdBack(HostTable& hosts, const std::string& host) {
     hosts.holdUntil(hosts.intern(host), HostTable::Clock::now() + std::chrono::minutes(5));
@@ -30,9 +27,9 @@ TEST_F(SchedulerTest, PauseRestsWholeTicksBetweenTransfers) {
         queue(*create(std::string("t") + pause, "http://h/a.html"), "http://h/b.html");
         for (const std::string next : {"http://h/a.html", "http://h/b.html"}) {
             tick(restingTicks);
-            EXPECT_EQ(serving(http(0)), kIdle);
+            EXPECT_EQ(servingAll(), "(idle)");
             tick();
-            ASSERT_EQ(serving(http(0)), next);
+            ASSERT_EQ(servingAll(), next);
             EXPECT_EQ(http(0).Obj()->InList, GlobalList::Seen);
             http(0).complete(ObjectState::Done, next.substr(9));
         }
@@ -57,7 +54,8 @@ TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
 }
 
 // Only a retrieved copy settles a later object of its URL, once it has a name, with its path;
-// the copy of a copy takes the first one's path. FTP objects are fetched again on request.
+// the copy of a copy takes the first one's path. FTP objects are fetched again on request. In a
+// task that rewrites its pages, a copied page is scanned like a retrieved one.
 TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {
     const struct {
         const char* name;
@@ -67,7 +65,7 @@ TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {
         const char* localName;
         bool settles;
     } rows[] = {
-        {"retrieved", "", "http://h/img.gif", ObjectState::Done, "img.gif", true},
+        {"retrieved page", "", "http://h/p.html", ObjectState::Done, "p.html", true},
         {"saved 404 page", "", "http://h/img.gif", ObjectState::ProtocolError, "i.html", false},
         {"failed", "", "http://h/img.gif", ObjectState::Failed, "", false},
         {"ftp", "", "ftp://f/a.zip", ObjectState::Retrieved, "a.zip", true},
@@ -77,9 +75,11 @@ TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         startWith(std::string("MaxHTTPConns=2\nMaxFTPConns=1\nPause=0\n") + row.settings);
+        m_intake.scanned.clear();
         const std::string suffix = std::to_string(&row - rows);
         TTask& first = *create("first" + suffix, row.url);
         TTask& second = *create("second" + suffix, row.url);
+        TaskClearFlag(second, TaskFlag::Parse);
         TDnObj& later = *second.Objects.head();
         tick();
         EXPECT_EQ(later.InList, GlobalList::Queue) << "its copy is still arriving";
@@ -88,6 +88,7 @@ TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {
             ftp(0).Obj()->State = row.firstEnd;
             ftp(0).Obj()->LocalName = row.localName;
         } else {
+            ASSERT_TRUE(replaceFileAtomically(first.Dir + "p.html", "<a href=q.html>").ok());
             http(0).complete(row.firstEnd, row.localName);
         }
         tick();
@@ -95,31 +96,14 @@ TEST_F(SchedulerTest, DuplicatesSettleOnlyAgainstARetrievedCopy) {
                   row.settles ? ObjectState::RetrievedByOther : ObjectState::Retrieving);
         if (row.settles) {
             EXPECT_EQ(later.Location, first.Dir + row.localName);
-            EXPECT_EQ(second.State, TaskState::Finished);
-            EXPECT_EQ(m_rewriter.queued.back(), second.Name);
-            TDnObj& third = *create("third" + suffix, row.url)->Objects.head();
+            EXPECT_EQ(second.State, TaskState::Finished) << "a task that rewrites no pages";
+            TTask& third = *create("third" + suffix, row.url);
             tick();
-            EXPECT_EQ(third.Location, first.Dir + row.localName);
+            EXPECT_EQ(third.Objects.head()->Location, first.Dir + row.localName);
+            EXPECT_EQ(third.Queued, row.url[0] == 'h' ? 1 : 0) << "the scanner settles the page";
+            EXPECT_EQ(joined(m_intake.scanned), row.url[0] == 'h' ? row.url : "");
         }
     }
-}
-
-// In a task that rewrites its pages, a copied page is scanned like a retrieved one.
-TEST_F(SchedulerTest, CopiedPageOfARewritingTaskGoesToTheLinkScanner) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=0\n");
-    TTask& first = *create("first", "http://h/p.html");
-    tick();
-    ASSERT_TRUE(replaceFileAtomically(first.Dir + "p.html", "<a href=q.html>").ok());
-    http(0).complete(ObjectState::Done, "p.html");
-    TTask& second = *create("second", "http://h/p.html");
-    TTask& plain = *create("plain", "http://h/p.html");
-    TaskClearFlag(plain, TaskFlag::Parse);
-    tick();
-    EXPECT_EQ(second.Objects.head()->State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(second.Queued, 1) << "the scanner settles the page";
-    EXPECT_THAT(m_intake.scanned, ElementsAre("http://h/p.html"));
-    EXPECT_EQ(plain.Objects.head()->State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(plain.Queued, 0);
 }
 
 TEST_F(SchedulerTest, StopAllIsReportedOnTheFirstIdleTickAndWaitingTasksCountDown) {
@@ -150,29 +134,14 @@ TEST_F(SchedulerTest, StopAllIsReportedOnTheFirstIdleTickAndWaitingTasksCountDow
     EXPECT_EQ(m_view.notifications.back(), "Task later is starsted.");
 }
 
-TEST_F(SchedulerTest, StatisticsEveryTenTicksAndSaveEveryNineHundred) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=0\n");
-    TTask& running = *create("running");
-    create("stopped")->State = TaskState::Stopped;
-    state().BytesWindow = 1001;
-    tick(9);
-    EXPECT_THAT(m_view.status, IsEmpty());
-    tick();
-    EXPECT_EQ(m_view.status[0], "bytes/sec: 500");
-    EXPECT_EQ(m_view.status[3], "bytes total: 1001");
-    EXPECT_THAT(m_view.status[2], MatchesRegex("work time: 0:00:0[0-9]"));
-    m_taskFiles.written.clear();
-    tick(889);
-    EXPECT_THAT(m_taskFiles.written, IsEmpty());
-    tick();
-    EXPECT_THAT(m_taskFiles.written, ElementsAre(engine().programDir() + running.Name + ".tsf"));
-}
-
-// One report per tick: the file follows every second tick, and only while something changed.
-// A write that fails is tried again and reported once.
-TEST_F(SchedulerTest, ChangedTasksAreWrittenEverySecondTick) {
+// Statistics every ten ticks, every task file every 900; a changed task's file follows every
+// second tick, one report per tick, and only while something changed. A write that fails is
+// tried again and reported once.
+TEST_F(SchedulerTest, StatisticsAndTaskFilesFollowTheTicks) {
     startWith("MaxHTTPConns=0\nMaxFTPConns=0\n");
     const std::uintptr_t start = identityOf(*create("site")->Objects.head());
+    create("stopped")->State = TaskState::Stopped;
+    state().BytesWindow = 1001;
     m_taskFiles.written.clear();
     const auto report = [&](int ticks, std::size_t written) {
         for (int i = 0; i < ticks; ++i) {
@@ -182,8 +151,12 @@ TEST_F(SchedulerTest, ChangedTasksAreWrittenEverySecondTick) {
         EXPECT_EQ(m_taskFiles.written.size(), written);
     };
     report(6, 3);
+    EXPECT_THAT(m_view.status, IsEmpty());
     tick(4);
     EXPECT_EQ(m_taskFiles.written.size(), 3u);
+    EXPECT_EQ(m_view.status[0], "bytes/sec: 500");
+    EXPECT_EQ(m_view.status[3], "bytes total: 1001");
+    EXPECT_THAT(m_view.status[2], MatchesRegex("work time: 0:00:0[0-9]"));
     m_taskFiles.failWith = Error{"disk full", 28};
     report(1, 3);
     tick(3);
@@ -192,6 +165,11 @@ TEST_F(SchedulerTest, ChangedTasksAreWrittenEverySecondTick) {
     m_taskFiles.failWith.reset();
     tick(4);
     EXPECT_EQ(m_taskFiles.written.size(), 6u);
+    tick(881);
+    EXPECT_EQ(m_taskFiles.written.size(), 6u);
+    tick();
+    EXPECT_EQ(m_taskFiles.written.back(), engine().programDir() + "site.tsf");
+    EXPECT_EQ(m_taskFiles.written.size(), 7u) << "running tasks only";
 }
 
 // A host takes no more slots than its cap, a held one none; the others go on, and a freed slot
@@ -200,15 +178,14 @@ TEST_F(SchedulerTest, HostCapsAndHoldsKeepObjectsQueued) {
     const struct {
         const char* settings;
         bool hold;
-        std::vector<std::string> started;
-        std::string afterFirstEnds;
+        const char* started;
+        const char* afterFirstEnds;
     } rows[] = {
-        {"MaxHTTPConns=4\nMaxConnsPerHost=2\n",
-         false,
-         {"http://h/a", "http://h/b", "http://g/x", kIdle},
-         "http://h/c"},
-        {"MaxHTTPConns=3\n", false, {"http://h/a", "http://h/b", "http://h/c"}, "http://g/x"},
-        {"MaxHTTPConns=2\n", true, {"http://g/x", kIdle}, kIdle},
+        {"MaxHTTPConns=4\nMaxConnsPerHost=2\n", false, "http://h/a, http://h/b, http://g/x, (idle)",
+         "http://h/c, http://h/b, http://g/x, (idle)"},
+        {"MaxHTTPConns=3\n", false, "http://h/a, http://h/b, http://h/c",
+         "http://g/x, http://h/b, http://h/c"},
+        {"MaxHTTPConns=2\n", true, "http://g/x, (idle)", "(idle), (idle)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.settings);
@@ -221,16 +198,12 @@ TEST_F(SchedulerTest, HostCapsAndHoldsKeepObjectsQueued) {
             holdBack(state().Queue.hosts(), "http://h");
         }
         tick(10);  // a statistics step
-        std::vector<std::string> started;
-        for (std::size_t slot = 0; slot < state().HttpSlots.size(); ++slot) {
-            started.push_back(serving(http(slot)));
-        }
-        EXPECT_EQ(started, row.started);
+        EXPECT_EQ(servingAll(), row.started);
         EXPECT_THAT(m_view.status[4],
                     MatchesRegex(row.hold ? "held back: http://h (300|29[0-9]) s" : ""));
         http(0).complete(ObjectState::Done, "a");
         tick();
-        EXPECT_EQ(serving(http(0)), row.afterFirstEnds);
+        EXPECT_EQ(servingAll(), row.afterFirstEnds);
     }
 }
 
@@ -251,33 +224,24 @@ TEST_F(SchedulerTest, AHoldOutlivesTheRunAndEndsWithIt) {
 // A free slot keeps to the host of the connection it kept, in queue order, while that host's
 // objects are eligible and for a bounded number of picks; otherwise it takes the queue's head.
 TEST_F(SchedulerTest, AFreeSlotTakesTheNextEligibleObjectOfItsKeptHost) {
-    struct Row {
+    const struct {
         const char* name;
-        std::string kept;
-        std::function<void(TTask& h)> prepare;
-        std::vector<std::string> picks;  // what the slot takes, one transfer after another
+        const char* kept;
+        bool held, stopped, pickedEnough;
+        const char* picks;  // what the slot takes, one transfer after another
+    } rows[] = {
+        {"the kept host in queue order, then the head", "http://h", false, false, false,
+         "http://h/1, http://h/2, http://g/1, http://g/2"},
+        {"no connection kept", "", false, false, false,
+         "http://g/1, http://h/1, http://g/2, http://h/2"},
+        {"a host never queued", "http://x", false, false, false, "http://g/1, http://h/1"},
+        {"the kept host is held back", "http://h", true, false, false,
+         "http://g/1, http://g/2, (idle)"},
+        {"its task is stopped", "http://h", false, true, false, "http://g/1, http://g/2, (idle)"},
+        {"the slot took its host's objects long enough", "http://h", false, false, true,
+         "http://g/1, http://h/1"},
     };
-    const Row rows[] = {
-        {"the kept host in queue order, then the head",
-         "http://h",
-         {},
-         {"http://h/1", "http://h/2", "http://g/1", "http://g/2"}},
-        {"no connection kept", "", {}, {"http://g/1", "http://h/1", "http://g/2", "http://h/2"}},
-        {"a host never queued", "http://x", {}, {"http://g/1", "http://h/1"}},
-        {"the kept host is held back",
-         "http://h",
-         [this](TTask&) { holdBack(state().Queue.hosts(), "http://h"); },
-         {"http://g/1", "http://g/2", kIdle}},
-        {"its task is stopped",
-         "http://h",
-         [](TTask& h) { h.State = TaskState::Stopped; },
-         {"http://g/1", "http://g/2", kIdle}},
-        {"the slot took its host's objects long enough",
-         "http://h",
-         [this](TTask&) { http(0).KeptPicks = ObjectPicker::kMaxKeptPicks; },
-         {"http://g/1", "http://h/1"}},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         startWith("MaxFTPConns=0\nPause=0\nMaxHTTPConns=1\n");
         const std::string suffix = std::to_string(&row - rows);
@@ -286,13 +250,15 @@ TEST_F(SchedulerTest, AFreeSlotTakesTheNextEligibleObjectOfItsKeptHost) {
         queue(g, "http://g/2");
         queue(h, "http://h/2");
         http(0).kept = row.kept;
-        if (row.prepare) {
-            row.prepare(h);
+        if (row.held) {
+            holdBack(state().Queue.hosts(), "http://h");
         }
-        std::vector<std::string> picks;
-        for (std::size_t i = 0; i < row.picks.size(); ++i) {
+        h.State = row.stopped ? TaskState::Stopped : h.State;
+        http(0).KeptPicks = row.pickedEnough ? ObjectPicker::kMaxKeptPicks : 0;
+        std::string picks;
+        for (int i = 0; i < 4 && picks.size() < std::string_view(row.picks).size(); ++i) {
             tick();
-            picks.push_back(serving(http(0)));
+            picks += (picks.empty() ? "" : ", ") + servingAll();
             if (http(0).Obj() != nullptr) {
                 http(0).complete(ObjectState::Done, "f" + std::to_string(i));
             }
@@ -356,10 +322,9 @@ TEST_F(SchedulerTest, TaskEndsRewriteNotifyAndHangUp) {
     waiting.State = TaskState::Running;
     end(waiting);
     pump();
-    EXPECT_THAT(
-        m_view.notifications,
-        ElementsAre("Task parse is finished.", "Cannot write plain.tsf", "Task plain is finished.",
-                    "Task waiting is finished.", "All tasks are finished"));
+    EXPECT_EQ(joined(m_view.notifications),
+              "Task parse is finished., Cannot write plain.tsf, Task plain is finished., Task "
+              "waiting is finished., All tasks are finished");
 }
 
 }  // namespace

@@ -44,15 +44,11 @@ TEST_F(TaskCommandsTest, EditChangesLimitsFlagsAndState) {
     TTask* task = create("t");
     TaskEditParams& edit = engine().taskEditParams();
     edit.Task = identityOf(*task);
-    edit.BoundaryPrefix = "http://h/";
-    edit.Extensions = " .gif ";
     edit.MaxFilesInf = edit.FollowFTP = edit.TrySlashes = edit.SkipCertificateCheck = true;
     edit.MaxLevels = 5;
     edit.Parse = false;
     post(EngineMessage::ApplyTaskEdit);
     pump();
-    EXPECT_EQ(task->BoundaryPrefix, "http://h/");
-    EXPECT_EQ(task->Extensions, " .gif ");
     EXPECT_EQ(task->MaxFiles, 0);
     EXPECT_EQ(task->MaxLevels, 5);
     EXPECT_EQ(task->Flags, 0x1030);
@@ -72,16 +68,14 @@ TEST_F(TaskCommandsTest, StopAndAbortOfTheSelectedTasks) {
     TTask* served = create("served");
     TTask* idle = create("idle");
     serve(*served, *state().HttpSlots[0]);
-    m_view.selection = {idle, served};
-    engine().StopSelectedTasks();
+    onSelected(&Engine::StopSelectedTasks, {idle, served});
     EXPECT_EQ(served->State, TaskState::Stopped);
     EXPECT_EQ(idle->State, TaskState::Stopped);
     EXPECT_THAT(m_view.notifications, ElementsAre("Task idle is stopped."));
 
     TTask* overFtp = create("ftp", "ftp://h/file");
     TDnObj& ftpObject = serve(*overFtp, *state().FtpSlots[0]);
-    m_view.selection = {served, overFtp};
-    engine().AbortSelectedTasks();
+    onSelected(&Engine::AbortSelectedTasks, {served, overFtp});
     EXPECT_EQ(overFtp->State, TaskState::Aborted);
     EXPECT_EQ(served->Objects.head()->State, ObjectState::Incomplete) << "until its completion";
     EXPECT_EQ(ftpObject.State, ObjectState::Incomplete) << "over what the FTP abort left";
@@ -168,8 +162,8 @@ TEST_F(TaskCommandsTest, RemoveFreesTheTaskAndDropsMessagesAboutIt) {
 TEST_F(TaskCommandsTest, RetryQueuesFailedObjectsOnce) {
     TTask& held = *create("held", "http://h/held");
     serve(held, *state().HttpSlots[0]);
-    m_view.selection = {&held};
-    engine().AbortSelectedTasks();  // marks it incomplete; the abort completes later
+    onSelected(&Engine::AbortSelectedTasks,
+               {&held});  // marks it incomplete; the abort completes later
     engine().RetryFailedLinks();
     EXPECT_TRUE(state().Queue.empty()) << "its slot still holds it";
     EXPECT_EQ(held.Queued, 1);
@@ -256,8 +250,7 @@ TEST_F(TaskCommandsTest, ErrorTextsFollowTheirNotifyBits) {
     failed.Status = 10061;
     report(32, {{NetworkError, 10061}, {TransferAborted, 0}});
     report(48, {{NetworkError, -1}, {HttpError, -1}, {FtpError, -1}, {TransferAborted, -1}});
-    m_view.selection = {state().TaskList.head()};
-    engine().RemoveSelectedTasks();
+    onSelected(&Engine::RemoveSelectedTasks, {state().TaskList.head()});
     EXPECT_TRUE(state().TaskList.empty());
     report(48, {{HttpError, 404}, {ObjectDone, 0}});
     EXPECT_THAT(m_view.notifications,
@@ -276,8 +269,7 @@ TEST_F(TaskCommandsTest, StoppedTaskIsReportedWhenItsLastTransferEnds) {
     TTask& task = *create("t", "http://h/a");
     queue(task, "http://h/b");
     tick();
-    m_view.selection = {&task};
-    engine().StopSelectedTasks();
+    onSelected(&Engine::StopSelectedTasks, {&task});
     for (int slot = 0; slot < 2; ++slot) {
         EXPECT_THAT(m_view.notifications, IsEmpty());
         TDnObj& object = *http(slot).Obj();
@@ -299,27 +291,6 @@ TEST_F(TaskCommandsTest, StoppedTaskIsReportedWhenItsLastTransferEnds) {
     post(EngineMessage::RewriteTaskLinks, identityOf(other));
     pump();
     EXPECT_THAT(m_view.calls, Contains("FillObjectLists"));
-}
-
-TEST_F(TaskCommandsTest, DialUpBreakStopsEverythingAndLifeMarksItActive) {
-    startWith("Notify=4\n");
-    TTask& task = *create("t");
-    const std::uintptr_t object = identityOf(*task.Objects.head());
-    state().RasWatching = true;
-    m_dialUp.connected = true;
-    post(EngineMessage::ObjectReceiving, object);
-    pump();
-    EXPECT_EQ(m_view.status[1], "RAS: Active");
-    post(EngineMessage::HttpError, object, 404);
-    pump();
-    EXPECT_EQ(task.State, TaskState::Running) << "the line is still up";
-    m_dialUp.connected = false;
-    post(EngineMessage::NetworkError, object, 10060);
-    pump();
-    EXPECT_EQ(task.State, TaskState::Stopped);
-    EXPECT_TRUE(state().StopAllPending);
-    EXPECT_THAT(m_view.notifications, ElementsAre("The internet connection was broken."));
-    EXPECT_EQ(m_view.status[1], "RAS: Broken");
 }
 
 }  // namespace

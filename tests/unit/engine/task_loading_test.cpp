@@ -178,8 +178,7 @@ TEST_F(TaskLoadingTest, TaskFilesFollowTheTaskFromCreationToRemoval) {
     pump();
     EXPECT_EQ(fromFile("running")->Extensions, " .r ");
     EXPECT_EQ(fromFile("stopped")->Extensions, created);
-    m_view.selection = {&stopped};
-    engine().RemoveSelectedTasks();
+    onSelected(&Engine::RemoveSelectedTasks, {&stopped});
     EXPECT_FALSE(fileExists(m_dir / "stopped.tsf"));
 
     running.BoundaryPrefix = "http://h/a\r\nb\\";
