@@ -5,12 +5,8 @@
 // PPP daemon is a stand-in script in a private folder, named by the environment the dial-up
 // module reads.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -18,9 +14,9 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/dial_up_library.h"
 #include "engine/site_grab.h"
@@ -31,15 +27,15 @@ namespace quillharbor::test {
 struct PrivateNetwork {
     // Empty when the namespace is ours; else why the tests that need it are skipped.
     std::string unavailable;
-    std::string folder;  // the stand-in daemon, its pid files and what it records
+    TempDirectory folder;  // the stand-in daemon, its pid files and what it records
 
     static PrivateNetwork& instance() {
         static PrivateNetwork network;
         return network;
     }
-    std::string daemonPath() const { return folder + "/pppd"; }
-    std::string runDirectory() const { return folder + "/run"; }
-    std::string signalsPath() const { return folder + "/signals"; }
+    std::string daemonPath() const { return folder.path() + "/pppd"; }
+    std::string runDirectory() const { return folder.path() + "/run"; }
+    std::string signalsPath() const { return folder.path() + "/signals"; }
 };
 
 // Runs ip with these arguments, its output dropped; returns whether it exited with 0.
@@ -70,29 +66,17 @@ public:
     ~StandInDaemon() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
         }
         std::filesystem::remove(m_network.daemonPath());
     }
-    StandInDaemon(const StandInDaemon&) = delete;
-    StandInDaemon& operator=(const StandInDaemon&) = delete;
 
-    // Starts it, its output sent to /dev/null (a child left behind then keeps no pipe of
-    // ctest's open); returns once its pid file is written.
+    // Starts it in the background, its output dropped (then it keeps no pipe of ctest's open);
+    // returns once its pid file is written.
     bool start() {
-        const std::string path = m_network.daemonPath();
-        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        const bool started = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv, environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        return started && eventually([this] {
-                   std::string pid;
-                   std::getline(std::ifstream(m_network.runDirectory() + "/ppp0.pid"), pid);
-                   return pid == std::to_string(m_pid);
-               });
+        const std::string pidFile = m_network.runDirectory() + "/ppp0.pid";
+        std::filesystem::remove(pidFile);
+        return std::system((m_network.daemonPath() + " >/dev/null 2>&1 &").c_str()) == 0 &&
+               eventually([&] { return static_cast<bool>(std::ifstream(pidFile) >> m_pid); });
     }
     // The signals it recorded, one word a line; waits for one.
     std::string recorded() const {
@@ -117,9 +101,8 @@ protected:
     }
     void TearDown() override {
         grab.reset();
-        for (const std::string& link : m_links) {
-            ip("link del " + link);
-        }
+        ip("link del ppp0");
+        ip("link del eth7");
     }
     // The engine over these settings, its dial-up detection run.
     void start(const std::string& settings, const std::string& module = QUILLHARBOR_DIALWATCH) {
@@ -130,15 +113,17 @@ protected:
                                           programDir.make("downloads") + "/", 2, 0, dialUp.get());
     }
     // A link that is up: a dummy one, or a point-to-point tun link where the kernel has no
-    // dummy links. It goes with the test.
+    // dummy links. The test's links (ppp0, eth7) go with it.
     bool addLink(const std::string& name) {
-        m_links.push_back(name);
         return (ip("link add " + name + " type dummy") ||
                 ip("tuntap add dev " + name + " mode tun")) &&
                ip("link set " + name + " up");
     }
-    std::string url(std::uint16_t port, const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port) + path;
+    // A task for the document at path on the loopback server at port.
+    TTask& document(const std::string& name, std::uint16_t port, const std::string& path) {
+        TTask* task =
+            grab->createDocumentTask(name, "http://127.0.0.1:" + std::to_string(port) + path);
+        return task != nullptr ? *task : throw std::runtime_error("no task " + name);
     }
 
     const PrivateNetwork& network = PrivateNetwork::instance();
@@ -146,9 +131,6 @@ protected:
     TempDirectory programDir;
     std::unique_ptr<DialUpLibrary> dialUp;
     std::unique_ptr<SiteGrab> grab;
-
-private:
-    std::vector<std::string> m_links;
 };
 
 }  // namespace quillharbor::test

@@ -18,13 +18,11 @@ TEST_F(DialUpTest, ModuleAnswersFromTheNamespacesLinks) {
     StandInDaemon daemon;
     EXPECT_TRUE(module.NetworkingPresent() && module.IsRASInstalled());
     // Each change of the links, and whether a dial-up link is up after it.
-    const std::pair<std::string, bool> steps[] = {
-        {"", false},
-        {"+eth7", false},
-        {"+ppp0", true},
-        {"link set ppp0 down", false},
-        {"link set ppp0 up", true},
-    };
+    const std::pair<std::string, bool> steps[] = {{"", false},
+                                                  {"+eth7", false},
+                                                  {"+ppp0", true},
+                                                  {"link set ppp0 down", false},
+                                                  {"link set ppp0 up", true}};
     for (const auto& [change, connected] : steps) {
         SCOPED_TRACE(change);
         ASSERT_TRUE(change.empty() || (change[0] == '+' ? addLink(change.substr(1)) : ip(change)));
@@ -49,9 +47,8 @@ TEST_F(DialUpTest, TheEngineFollowsTheLinkThroughTransfers) {
     EXPECT_EQ(grab->engine().dialUpSupport(), DialUpSupport::Loaded);
     ASSERT_TRUE(addLink("ppp0"));
     ASSERT_TRUE(daemon.start());
-    TTask* task = grab->createDocumentTask("site", url(servers.nginxPort, "/index.html"));
-    ASSERT_NE(task, nullptr);
-    ASSERT_TRUE(grab->runUntil([&] { return task->State == TaskState::Finished; }));
+    TTask& task = document("site", servers.nginxPort, "/index.html");
+    ASSERT_TRUE(grab->runUntil([&] { return task.State == TaskState::Finished; }));
     EXPECT_THAT(grab->view().panes,
                 ElementsAre("RAS: None", "RAS: Inactive", "RAS: Active", "RAS disconnected"));
     EXPECT_EQ(daemon.recorded(), "TERM\n");
@@ -62,16 +59,14 @@ TEST_F(DialUpTest, TheEngineFollowsTheLinkThroughTransfers) {
     ASSERT_TRUE(eventually([] { return !ip("link show ppp0"); }));
     ASSERT_TRUE(addLink("ppp0"));
     start("UseRasCtrl=1\nNotify=4\n");
-    TTask* endless = grab->createDocumentTask("endless", url(servers.scriptedPort, "/endless"));
-    ASSERT_NE(endless, nullptr);
-    const TDnObj& object = *endless->Objects.begin();
+    TTask& endless = document("endless", servers.scriptedPort, "/endless");
+    const TDnObj& object = *endless.Objects.begin();
     ASSERT_TRUE(grab->runUntil([&] { return object.Received > 0; }));
     ASSERT_TRUE(ip("link del ppp0"));
-    TTask* dropped = grab->createDocumentTask("dropped", url(servers.scriptedPort, "/drop"));
-    ASSERT_NE(dropped, nullptr);
+    TTask& dropped = document("dropped", servers.scriptedPort, "/drop");
     // Stopped as Stop All stops: nothing more is dispatched, the transfer under way may end.
-    ASSERT_TRUE(grab->runUntil([&] { return endless->State == TaskState::Stopped; }));
-    EXPECT_NE(dropped->State, TaskState::Running);
+    ASSERT_TRUE(grab->runUntil([&] { return endless.State == TaskState::Stopped; }));
+    EXPECT_NE(dropped.State, TaskState::Running);
     EXPECT_THAT(grab->view().panes, ElementsAre("RAS: None", "RAS: Active", "RAS: Broken"));
     EXPECT_THAT(grab->view().notifications, ElementsAre("The internet connection was broken."));
     EXPECT_TRUE(grab->state().RasWatching);
@@ -80,17 +75,16 @@ TEST_F(DialUpTest, TheEngineFollowsTheLinkThroughTransfers) {
 
 TEST_F(DialUpTest, WithoutDaemonModuleOrEntryPointTheFeatureIsOff) {
     const std::string emptyFolder = programDir.make("empty");
+    using enum DialUpSupport;
     const struct {
         const char* name;
         std::string module;
         bool daemon;
         DialUpSupport support;
     } cases[] = {
-        {"no PPP daemon", QUILLHARBOR_DIALWATCH, false, DialUpSupport::Off},
-        {"empty folder", emptyFolder + "/" + DialUpLibrary::kFileName, true,
-         DialUpSupport::ModuleMissing},
-        {"no Hangup entry point", QUILLHARBOR_DIALWATCH_WITHOUT_HANGUP, true,
-         DialUpSupport::ModuleMissing},
+        {"no PPP daemon", QUILLHARBOR_DIALWATCH, false, Off},
+        {"empty folder", emptyFolder + "/" + DialUpLibrary::kFileName, true, ModuleMissing},
+        {"no Hangup entry point", QUILLHARBOR_DIALWATCH_WITHOUT_HANGUP, true, ModuleMissing},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

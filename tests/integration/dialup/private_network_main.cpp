@@ -8,16 +8,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "dialup/dial_up_fixture.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    using quillharbor::test::PrivateNetwork;
-    PrivateNetwork& network = PrivateNetwork::instance();
-    std::string pattern = (std::filesystem::temp_directory_path() / "qh-dialup-XXXXXX").string();
-    network.folder = ::mkdtemp(pattern.data()) ? pattern : std::string();
+    auto& network = quillharbor::test::PrivateNetwork::instance();
     ::setenv("QUILLHARBOR_PPPD", network.daemonPath().c_str(), 1);
     ::setenv("QUILLHARBOR_PPP_RUN_DIR", network.runDirectory().c_str(), 1);
     if (::unshare(CLONE_NEWNET) != 0) {
@@ -26,8 +22,5 @@ int main(int argc, char** argv) {
     } else if (!quillharbor::test::ip("link set lo up")) {
         network.unavailable = "the ip program cannot bring the namespace's loopback up";
     }
-    const int result = RUN_ALL_TESTS();
-    std::error_code ignored;
-    std::filesystem::remove_all(network.folder, ignored);
-    return result;
+    return RUN_ALL_TESTS();
 }
