@@ -53,6 +53,11 @@ protected:
         m_view.selection = std::move(tasks);
         (engine().*command)();
     }
+    // Runs a command over these objects selected in one object list.
+    void onObjects(void (Engine::*command)(), ObjectListPage page, std::vector<TDnObj*> objects) {
+        m_view.objectSelection = {{page, std::move(objects)}};
+        (engine().*command)();
+    }
     void post(EngineMessage message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
         m_loop.post(m_engine->handle(), messageNumber(message), wParam, lParam);
     }

@@ -205,11 +205,9 @@ TEST_F(TaskCommandsTest, ObjectCommandsStartStopAndRemove) {
     TDnObj& first = *task.Objects.head();
     TDnObj& second = queue(task, "http://h/b");
     m_taskFiles.written.clear();
-    m_view.objectSelection[ObjectListPage::Queued] = {&second};
-    engine().RemoveSelectedFromQueue();
+    onObjects(&Engine::RemoveSelectedFromQueue, ObjectListPage::Queued, {&second});
     EXPECT_EQ(task.State, TaskState::Running);
-    m_view.objectSelection[ObjectListPage::Queued] = {&first};
-    engine().RemoveSelectedFromQueue();
+    onObjects(&Engine::RemoveSelectedFromQueue, ObjectListPage::Queued, {&first});
     pump();
     EXPECT_EQ(task.State, TaskState::Finished);
     EXPECT_EQ(first.State, ObjectState::Removed);
@@ -218,15 +216,13 @@ TEST_F(TaskCommandsTest, ObjectCommandsStartStopAndRemove) {
     EXPECT_THAT(m_taskFiles.written, IsEmpty());
     EXPECT_THAT(m_view.notifications, IsEmpty());
 
-    m_view.objectSelection[ObjectListPage::Saved] = {&second};
-    engine().StartSelectedObjects();
+    onObjects(&Engine::StartSelectedObjects, ObjectListPage::Saved, {&second});
     EXPECT_EQ(second.InList, GlobalList::Queue);
     EXPECT_EQ(task.Queued, 1);
     EXPECT_EQ(task.State, TaskState::Running);
     tick();
     EXPECT_EQ(http(0).Obj(), &second);
-    m_view.objectSelection[ObjectListPage::BeingRetrieved] = {&second};
-    engine().StopSelectedObjects();
+    onObjects(&Engine::StopSelectedObjects, ObjectListPage::BeingRetrieved, {&second});
     EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
 }
 
