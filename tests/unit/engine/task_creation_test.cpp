@@ -13,6 +13,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
+using namespace std::string_literals;
 
 TEST_F(EngineTest, StartsWithTheSettingsOfTheConfigurationFile) {
     startWith(
@@ -21,11 +22,10 @@ TEST_F(EngineTest, StartsWithTheSettingsOfTheConfigurationFile) {
     EXPECT_EQ(m_drop.createdFor, engine().handle());
     ASSERT_EQ(state().HttpSlots.size(), 2u);
     EXPECT_EQ(m_slots.contexts[1].AgentText, "Mozilla/3.0(compatible)");
-    EXPECT_EQ(http(0).proxy.Proxy, "proxy.local");
-    EXPECT_EQ(http(0).proxy.ProxyPort, "3128");
-    EXPECT_EQ(ftp(0).settings.Timeout, 7);
-    EXPECT_EQ(ftp(0).settings.UserName, "me");
-    EXPECT_EQ(ftp(0).settings.Password, "secret");
+    EXPECT_EQ(http(0).proxy.Proxy + ":" + http(0).proxy.ProxyPort, "proxy.local:3128");
+    const FtpSlotSettings& login = ftp(0).settings;
+    EXPECT_EQ(std::to_string(login.Timeout) + " " + login.UserName + " " + login.Password,
+              "7 me secret");
     // Applying again rebuilds the slots from the changed options.
     engine().globalOptions().MaxHTTPConns = 1;
     engine().globalOptions().UseHTTPProxy = false;
@@ -70,9 +70,7 @@ TEST_F(EngineTest, CreatesTheTaskOrRefusesItWithoutATrace) {
     params.StartAfter = 10;
     EXPECT_EQ(engine().CreateTask()->StartCountdown, 3000);
 
-    for (const std::string& name :
-         {std::string(), std::string("."), std::string(".."), std::string("a/b"),
-          std::string("../outside"), std::string("a\0b", 3), std::string("Task-1")}) {
+    for (const std::string& name : {""s, "."s, ".."s, "a/b"s, "../outside"s, "a\0b"s, "Task-1"s}) {
         EXPECT_EQ(create(name), nullptr) << name;
     }
     ASSERT_EQ(m_view.notifications.size(), 7u);
