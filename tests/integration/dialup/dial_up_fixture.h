@@ -33,9 +33,8 @@ struct PrivateNetwork {
         static PrivateNetwork network;
         return network;
     }
-    std::string daemonPath() const { return folder.path() + "/pppd"; }
-    std::string runDirectory() const { return folder.path() + "/run"; }
-    std::string signalsPath() const { return folder.path() + "/signals"; }
+    const std::string daemonPath = folder.path() + "/pppd", runDirectory = folder.path() + "/run",
+                      signalsPath = folder.path() + "/signals";
 };
 
 // Runs ip with these arguments, its output dropped; returns whether it exited with 0.
@@ -56,32 +55,32 @@ inline bool eventually(const std::function<bool()>& done) {
 class StandInDaemon {
 public:
     StandInDaemon() : m_network(PrivateNetwork::instance()) {
-        std::ofstream(m_network.daemonPath())
-            << "#!/bin/sh\ntrap 'echo TERM >> \"" << m_network.signalsPath()
+        std::ofstream(m_network.daemonPath)
+            << "#!/bin/sh\ntrap 'echo TERM >> \"" << m_network.signalsPath
             << "\"; ip link del ppp0; kill $! 2>/dev/null; exit 0' TERM\necho $$ > \""
-            << m_network.runDirectory() << "/ppp0.pid\"\nwhile :; do sleep 5 & wait $!; done\n";
-        std::filesystem::permissions(m_network.daemonPath(), std::filesystem::perms::owner_all);
-        std::filesystem::create_directories(m_network.runDirectory());
+            << m_network.runDirectory << "/ppp0.pid\"\nwhile :; do sleep 5 & wait $!; done\n";
+        std::filesystem::permissions(m_network.daemonPath, std::filesystem::perms::owner_all);
+        std::filesystem::create_directories(m_network.runDirectory);
     }
     ~StandInDaemon() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
         }
-        std::filesystem::remove(m_network.daemonPath());
+        std::filesystem::remove(m_network.daemonPath);
     }
 
     // Starts it in the background, its output dropped (then it keeps no pipe of ctest's open);
     // returns once its pid file is written.
     bool start() {
-        const std::string pidFile = m_network.runDirectory() + "/ppp0.pid";
+        const std::string pidFile = m_network.runDirectory + "/ppp0.pid";
         std::filesystem::remove(pidFile);
-        return std::system((m_network.daemonPath() + " >/dev/null 2>&1 &").c_str()) == 0 &&
+        return std::system((m_network.daemonPath + " >/dev/null 2>&1 &").c_str()) == 0 &&
                eventually([&] { return static_cast<bool>(std::ifstream(pidFile) >> m_pid); });
     }
     // The signals it recorded, one word a line; waits for one.
     std::string recorded() const {
-        eventually([this] { return std::filesystem::exists(m_network.signalsPath()); });
-        std::ifstream in(m_network.signalsPath());
+        eventually([this] { return std::filesystem::exists(m_network.signalsPath); });
+        std::ifstream in(m_network.signalsPath);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 

@@ -29,7 +29,7 @@ TEST_F(DialUpTest, ModuleAnswersFromTheNamespacesLinks) {
         EXPECT_EQ(module.IsRASConnected(), connected);
     }
     // A pid file naming a process that is not the daemon (this one): nobody is signalled.
-    std::ofstream(network.runDirectory() + "/ppp0.pid") << ::getpid() << "\nppp0\n";
+    std::ofstream(network.runDirectory + "/ppp0.pid") << ::getpid() << "\nppp0\n";
     module.Hangup();
     EXPECT_TRUE(module.IsRASConnected());
     ASSERT_TRUE(daemon.start());
@@ -55,7 +55,7 @@ TEST_F(DialUpTest, TheEngineFollowsTheLinkThroughTransfers) {
     EXPECT_TRUE(grab->state().RasWatching);
     EXPECT_FALSE(grab->state().RasConnected);
 
-    std::filesystem::remove(network.signalsPath());
+    std::filesystem::remove(network.signalsPath);
     ASSERT_TRUE(eventually([] { return !ip("link show ppp0"); }));
     ASSERT_TRUE(addLink("ppp0"));
     start("UseRasCtrl=1\nNotify=4\n");
@@ -70,7 +70,7 @@ TEST_F(DialUpTest, TheEngineFollowsTheLinkThroughTransfers) {
     EXPECT_THAT(grab->view().panes, ElementsAre("RAS: None", "RAS: Active", "RAS: Broken"));
     EXPECT_THAT(grab->view().notifications, ElementsAre("The internet connection was broken."));
     EXPECT_TRUE(grab->state().RasWatching);
-    EXPECT_FALSE(std::filesystem::exists(network.signalsPath())) << "no hang-up";
+    EXPECT_FALSE(std::filesystem::exists(network.signalsPath)) << "no hang-up";
 }
 
 TEST_F(DialUpTest, WithoutDaemonModuleOrEntryPointTheFeatureIsOff) {

@@ -14,8 +14,8 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     auto& network = quillharbor::test::PrivateNetwork::instance();
-    ::setenv("QUILLHARBOR_PPPD", network.daemonPath().c_str(), 1);
-    ::setenv("QUILLHARBOR_PPP_RUN_DIR", network.runDirectory().c_str(), 1);
+    ::setenv("QUILLHARBOR_PPPD", network.daemonPath.c_str(), 1);
+    ::setenv("QUILLHARBOR_PPP_RUN_DIR", network.runDirectory.c_str(), 1);
     if (::unshare(CLONE_NEWNET) != 0) {
         network.unavailable =
             std::string("no network namespace of our own: ") + std::strerror(errno);
