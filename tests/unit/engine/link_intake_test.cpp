@@ -196,6 +196,8 @@ TEST_F(LinkIntakeTest, EveryScanSettlesItsPageAndTheLastOneEndsTheTask) {
     EXPECT_THAT(m_taskFiles.written, ElementsAre(m_dir / "t.tsf"));
 }
 
+// An edit rescans the saved documents for what the new limits admit, and sets flags, limits and
+// the state the task is left in.
 TEST_F(LinkIntakeTest, EditRescansDocumentsForWhatTheNewLimitsAdmit) {
     TTask& t = wideTask("t", "http://h/", 0, 2);
     scan(*t.Objects.head(), "index.html", "<a href=a.html><a href=b.html#x><a href=c.html>");
@@ -218,6 +220,19 @@ TEST_F(LinkIntakeTest, EditRescansDocumentsForWhatTheNewLimitsAdmit) {
     EXPECT_EQ(t.Queued, 4) << "only the new objects count";
     EXPECT_EQ(t.State, TaskState::Stopped);
     EXPECT_THAT(m_taskFiles.written, IsEmpty());
+    // The flags follow the dialog; a start delay makes the task wait, nothing left ends it.
+    edit.MaxLevelsInf = edit.Parse = false;
+    edit.FollowFTP = edit.TrySlashes = edit.SkipCertificateCheck = true;
+    edit.MaxLevels = edit.StartAfter = 5;
+    post(EngineMessage::ApplyTaskEdit);
+    pump();
+    EXPECT_EQ(t.Flags, 0x1030);
+    EXPECT_EQ(t.MaxLevels, 5);
+    EXPECT_EQ(t.State, TaskState::Waiting);
+    EXPECT_EQ(t.StartCountdown, 1500);
+    t.Queued = 0;
+    engine().ApplyTaskEdit();
+    EXPECT_EQ(t.State, TaskState::Finished);
 }
 
 // The first link of a host asks for its robots.txt (FTP hosts are not asked) and waits with

@@ -40,28 +40,6 @@ protected:
     }
 };
 
-TEST_F(TaskCommandsTest, EditChangesLimitsFlagsAndState) {
-    TTask* task = create("t");
-    TaskEditParams& edit = engine().taskEditParams();
-    edit.Task = identityOf(*task);
-    edit.MaxFilesInf = edit.FollowFTP = edit.TrySlashes = edit.SkipCertificateCheck = true;
-    edit.MaxLevels = 5;
-    edit.Parse = false;
-    post(EngineMessage::ApplyTaskEdit);
-    pump();
-    EXPECT_EQ(task->MaxFiles, 0);
-    EXPECT_EQ(task->MaxLevels, 5);
-    EXPECT_EQ(task->Flags, 0x1030);
-    EXPECT_EQ(task->State, TaskState::Stopped);  // queued objects and no delay
-    edit.StartAfter = 5;
-    engine().ApplyTaskEdit();
-    EXPECT_EQ(task->State, TaskState::Waiting);
-    EXPECT_EQ(task->StartCountdown, 1500);
-    task->Queued = 0;
-    engine().ApplyTaskEdit();
-    EXPECT_EQ(task->State, TaskState::Finished);
-}
-
 // Stop reports at once only a task without a running transfer; abort marks the served
 // objects incomplete and aborts their transfers; the HTTP abort completes from the loop.
 TEST_F(TaskCommandsTest, StopAndAbortOfTheSelectedTasks) {
