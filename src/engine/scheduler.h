@@ -44,7 +44,7 @@ public:
     // file that fails is reported.
     void SaveRunningTasks();
     // An object of task finished, started writing a file or was added: its file is written by
-    // the next SaveChangedTasks, so a kill loses at most the last 400 ms or so of progress (more
+    // the next SaveChangedTasks, so a kill loses at most the last second or so of progress (more
     // for a task whose file takes long to write).
     void noteChanged(const TTask& task);
     // SaveChangedTasks (WM_USER+421): the task files of the changed tasks still in the list are
@@ -84,7 +84,7 @@ private:
     std::int32_t m_statTicks = 0;  // 0..9
     std::int32_t m_saveTicks = 0;  // 0..899
     std::int32_t m_changedSaveTicks = 0;
-    std::int32_t m_changedSaveEvery = 2;  // ticks
+    std::int32_t m_changedSaveEvery = 5;  // ticks
     // Identities, so that a removed task is simply not found.
     std::unordered_set<std::uintptr_t> m_changedTasks;
     std::unordered_set<std::uintptr_t> m_failedSaves;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "model/transfer_slot_factory.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
+#include "platform/thread_cpu_clock.h"
 
 namespace quillharbor::test {
 
@@ -101,6 +103,9 @@ class RecordingTaskFiles : public TaskFileWriter {
 public:
     Status WriteTaskFile(const TTask& task, const std::string& path) override {
         written.push_back(path);
+        // A large task's write, as far as the CPU time it takes.
+        for (const auto begun = ThreadCpuClock::now(); ThreadCpuClock::now() - begun < cpuCost;) {
+        }
         return failWith ? Status(*failWith) : replaceFileAtomically(path, task.Name);
     }
     std::vector<Error> SaveRunningTasks(const TaskList& tasks, const std::string& dir) override {
@@ -118,6 +123,7 @@ public:
 
     std::vector<std::string> written;
     std::optional<Error> failWith;
+    std::chrono::milliseconds cpuCost{0};
 };
 
 class RecordingLinkIntake : public LinkIntake {
