@@ -6,7 +6,8 @@
 // rate over that time, and the CPU time. The same grab then runs with fast dispatch, then with
 // fast dispatch and kept connections (with the connections nginx saw), and wget -r -l inf -np
 // fetches the site in the same run, then again with -k, which rewrites links as the grab does;
-// wall and CPU times of all five are printed. Then the peak resident memory.
+// wall and CPU times of all five are printed, the CPU split into user and system time beside
+// the times each slept. Then the peak resident memory.
 //
 // Usage: [TMPDIR=/dev/shm] bench_engine_site_grab [PAGES]   (default 2000)
 
@@ -37,6 +38,29 @@ namespace fs = std::filesystem;
 constexpr std::uint16_t kSlots = 16;
 constexpr double kStartsPerSlotPerSecond = 5;
 
+// The CPU time of this process (RUSAGE_SELF) or its waited-for children split into user and
+// system time, with the times it slept waiting: where the time of a paced grab goes.
+struct CpuUse {
+    double user = 0;
+    double system = 0;
+    long sleeps = 0;
+
+    static CpuUse now(int who) {
+        rusage usage{};
+        ::getrusage(who, &usage);
+        const auto seconds = [](const timeval& t) {
+            return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+        };
+        return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
+    }
+    CpuUse since(const CpuUse& before) const {
+        return {user - before.user, system - before.system, sleeps - before.sleeps};
+    }
+    void print() const {
+        std::printf("  user %.2f s, system %.2f s, %ld sleeps\n", user, system, sleeps);
+    }
+};
+
 // One grab of the site into a fresh program directory; seconds -1 when it did not finish.
 bench::Timing grabSite(const std::string& site, const fs::path& program, int pages, bool fast,
                        bool keepAlive = false) {
@@ -50,6 +74,7 @@ bench::Timing grabSite(const std::string& site, const fs::path& program, int pag
         grab.engine().ApplySettings();
     }
     const double cpuBefore = bench::cpuSeconds(RUSAGE_SELF);
+    const CpuUse useBefore = CpuUse::now(RUSAGE_SELF);
     const auto begin = std::chrono::steady_clock::now();
     TTask* task = grab.createTask("bench", site + "index.html", site);
     // 20 ms steps: an hour at most.
@@ -75,6 +100,7 @@ bench::Timing grabSite(const std::string& site, const fs::path& program, int pag
                       : "tick dispatch",
             pages, task->Total, retrieved, kSlots, seconds, timing.cpuSeconds, ceiling,
             seconds / ceiling, grab.taskFileWrites(), grab.taskFileWrites() / seconds);
+        CpuUse::now(RUSAGE_SELF).since(useBefore).print();
     }
     grab.close();
     return timing;
@@ -94,15 +120,17 @@ std::size_t connectionsSince(const fs::path& log, std::size_t from) {
     return connections.size();
 }
 
-// convertLinks (-k) makes wget rewrite the saved pages' links as the grab does.
+// convertLinks (-k) makes wget rewrite the saved pages' links as the grab does. Prints its times.
 bench::Timing wgetSite(const std::string& site, const fs::path& dir, bool convertLinks) {
     // Every level, as the grab takes (wget stops at 5 levels by default).
     const std::string command = std::string("wget -q -r -l inf -np ") +
                                 (convertLinks ? "-k " : "") + "-P '" + dir.string() + "' '" + site +
                                 "index.html'";
     const double cpuBefore = bench::cpuSeconds(RUSAGE_CHILDREN);
+    const CpuUse useBefore = CpuUse::now(RUSAGE_CHILDREN);
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
+    const CpuUse use = CpuUse::now(RUSAGE_CHILDREN).since(useBefore);
     bench::Timing timing;
     timing.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
@@ -112,6 +140,9 @@ bench::Timing wgetSite(const std::string& site, const fs::path& dir, bool conver
         (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 8)) {
         timing.seconds = -1;
     }
+    std::printf("wget -r -l inf -np%s: wall %.2f s, CPU %.2f s\n", convertLinks ? " -k" : "",
+                timing.seconds, timing.cpuSeconds);
+    use.print();
     return timing;
 }
 
@@ -148,10 +179,7 @@ int run(int pages) {
     const bench::Timing kept = grabSite(site, work / "program-kept", pages, true, true);
     std::printf("  connections: %zu for %u slots\n", connectionsSince(log, logBefore), kSlots);
     const bench::Timing wget = wgetSite(site, work / "wget", false);
-    std::printf("wget -r -l inf -np: wall %.2f s, CPU %.2f s\n", wget.seconds, wget.cpuSeconds);
     const bench::Timing wgetK = wgetSite(site, work / "wget-k", true);
-    std::printf("wget -r -l inf -np -k: wall %.2f s, CPU %.2f s\n", wgetK.seconds,
-                wgetK.cpuSeconds);
     std::printf(
         "tick dispatch CPU/wget CPU %.2f (wget -k: %.2f); fast dispatch wall/wget wall "
         "%.2f\n",

@@ -237,8 +237,8 @@ TEST_F(CliTest, FtpGrabsAndFailuresInWords) {
     };
     expectRuns(home, {{get(page, {"--levels", "0"}), 1, {"  804 certificate expired  " + page}}});
     EXPECT_TRUE(treeOf((home / "My Downloads").string()).empty()) << "nothing is written";
-    // One FTP slot: two active sessions at once with pyftpdlib hang now and then (see the FTP
-    // slot test).
+    // One FTP slot: pyftpdlib stalls now and then with two active-mode sessions at once (see
+    // the FTP slot test).
     expectRuns(
         home,
         {{{"set", "General.MaxFTPConns=1"}, 0},
