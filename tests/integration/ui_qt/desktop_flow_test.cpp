@@ -1,112 +1,205 @@
-// The desktop program's main window on the offscreen platform: task files coming back, the
-// commands following selection and focus, a task started and stopped against nginx on loopback,
-// and the two ways to close.
+// The desktop program's session on the offscreen platform against nginx on loopback (a small
+// tree of pages, a private program directory): task files coming back, the commands following
+// selection and focus, a task started and stopped, the two ways to close; the dialogs' fields
+// reaching the engine and Cancel keeping everything; links and pages dropped on the drop window
+// running their tasks, the clipboard taken only while watched, the drop window's place kept.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 
+#include "net/server_process.h"
 #include "platform/files.h"
-#include "ui/object_row.h"
+#include "platform/temp_directory.h"
 #include "ui/qt/desktop_application.h"
 #include "ui/qt/desktop_session.h"
-#include "ui_qt/desktop_fixture.h"
+#include "ui/qt/qt_desktop_shell.h"
 
 namespace quillharbor::test {
 namespace {
 
+namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using DesktopFlowTest = DesktopFixture;
+
+constexpr int kWaitMs = 20000;
+
+class DesktopFlowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_work = std::make_unique<TempDirectory>();
+        const fs::path root = *s_work / "www";
+        // Three levels of pages, for the level limit.
+        for (const auto& [path, text] : {std::pair{"big/index.html", "<a href=\"big.bin\">big</a>"},
+                                         {"small.html", "<p>small</p>"},
+                                         {"levels/index.html", "<a href=\"a.html\">a</a>"},
+                                         {"levels/a.html", "<a href=\"b.html\">b</a>"},
+                                         {"levels/b.html", "<p>b</p>"}}) {
+            fs::create_directories((root / path).parent_path());
+            std::ofstream(root / path) << text << "\n";
+        }
+        // Large enough that a stop finds it still arriving.
+        std::ofstream(root / "big" / "big.bin").close();
+        fs::resize_file(root / "big" / "big.bin", std::uintmax_t{2} << 30);
+        fs::create_directories(*s_work / "nginx");
+        s_port = freePort();
+        s_nginx = std::make_unique<ServerProcess>();
+        ASSERT_TRUE(s_nginx->start({"/usr/bin/python3", serverScript("http_nginx.py"),
+                                    std::to_string(s_port), *s_work / "nginx", root.string()},
+                                   s_port, *s_work / "nginx.out"));
+    }
+    static void TearDownTestSuite() {
+        s_nginx.reset();
+        s_work.reset();
+    }
+    static std::string url(const std::string& path) {
+        return "http://127.0.0.1:" + std::to_string(s_port) + path;
+    }
+
+    std::unique_ptr<DesktopSession> open() {
+        auto session = std::make_unique<DesktopSession>(m_home.path(), m_home / "downloads/");
+        session->show();
+        session->window().activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&session->window()));
+        return session;
+    }
+    static TTask* create(DesktopSession& session, const std::string& name, const std::string& path,
+                         bool startAtOnce) {
+        Engine& engine = session.engine();
+        engine.PrepareNewTaskParams();
+        engine.newTaskParams().Name = name;
+        engine.newTaskParams().URL = url(path);
+        engine.newTaskParams().StartAtOnce = startAtOnce;
+        return engine.CreateTask();
+    }
+    static bool enabled(DesktopSession& session, UiCommand command) {
+        session.window().flush();
+        return session.window().action(command)->isEnabled();
+    }
+    static int rows(DesktopSession& session, ObjectListPage page) {
+        return session.window().objectView(page)->model()->rowCount();
+    }
+    static void selectTasks(DesktopSession& session, std::vector<int> rows) {
+        QListView* view = session.window().taskView();
+        view->setFocus();
+        view->selectionModel()->clearSelection();
+        for (int row : rows) {
+            view->selectionModel()->select(view->model()->index(row, 0),
+                                           QItemSelectionModel::Select);
+        }
+    }
+
+    // As a click does: on the command as the window shows it now.
+    static void trigger(DesktopSession& session, UiCommand command) {
+        session.window().flush();
+        session.window().action(command)->trigger();
+    }
+    // The reports are posted: they arrive on a later turn of the loop.
+    static bool settle(const std::function<bool()>& done) { return QTest::qWaitFor(done, kWaitMs); }
+    static void pressOk(QWidget* dialog) {
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    }
+    static bool drop(QWidget* target, const QMimeData& mime, Qt::KeyboardModifiers keys) {
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, keys);
+        QCoreApplication::sendEvent(target, &enter);
+        QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, keys);
+        QCoreApplication::sendEvent(target, &dropped);
+        return enter.isAccepted() && dropped.isAccepted();
+    }
+    // The folder of the task once it has finished, "" when it never does.
+    static std::string finishedDir(DesktopSession& session, const std::string& name) {
+        const TTask* task = nullptr;
+        const bool finished = settle([&] {
+            task = session.engine().state().TaskList.TaskFind(name);
+            return task != nullptr && task->State == TaskState::Finished;
+        });
+        return finished ? task->Dir : "";
+    }
+
+    static inline std::unique_ptr<TempDirectory> s_work;
+    static inline std::unique_ptr<ServerProcess> s_nginx;
+    static inline std::uint16_t s_port = 0;
+    TempDirectory m_home;
+};
 
 TEST_F(DesktopFlowTest, TaskFilesComeBackAndSelectionsDriveTheCommands) {
     {
         auto first = open();
         ASSERT_NE(create(*first, "alpha", "/small.html", false), nullptr);
         ASSERT_NE(create(*first, "beta", "/big/index.html", false), nullptr);
+        first->dropWindow().widget()->move(100, 120);
         // Both run: a forced close (the signal's) writes them without asking.
         first->forceClose();
-        ASSERT_TRUE(first->saved());
     }
     auto session = open();
     MainWindow& window = session->window();
     ASSERT_EQ(window.taskView()->model()->rowCount(), 2);
+    EXPECT_EQ(session->dropWindow().position(), (ScreenPoint{100, 120}));
     // Every toolbar button has an icon, from the theme or the program's own.
     for (const QAction* button : window.findChild<QToolBar*>()->actions()) {
         EXPECT_TRUE(button->isSeparator() || !button->icon().pixmap(24).isNull())
             << button->text().toStdString();
     }
-    EXPECT_FALSE(enabled(*session, UiCommand::StartTask));
-    EXPECT_TRUE(enabled(*session, UiCommand::GlobalOptions));
-
     selectTasks(*session, {0});
-    EXPECT_TRUE(enabled(*session, UiCommand::StartTask));
-    EXPECT_FALSE(enabled(*session, UiCommand::StopTask));
-    EXPECT_TRUE(enabled(*session, UiCommand::RemoveTask));
-    EXPECT_TRUE(enabled(*session, UiCommand::RetryFailedLinks));
+    window.flush();
     EXPECT_EQ(window.detailLabels()[0]->text().toStdString(), "URL: " + url("/small.html"));
-    EXPECT_EQ(rows(*session, ObjectListPage::Queued), 1);
 
-    selectTasks(*session, {0, 1});
-    EXPECT_FALSE(enabled(*session, UiCommand::EditTask));
-    EXPECT_TRUE(enabled(*session, UiCommand::StartTask));
-    EXPECT_EQ(window.detailLabels()[0]->text(), "URL: ");
-    EXPECT_EQ(rows(*session, ObjectListPage::Queued), 0);
-
-    // Focus on the Queued list: the object commands follow its selection.
+    // Focus on the Queued list: Copy URL follows its selection.
     QTableView* queued = window.objectView(ObjectListPage::Queued);
     selectTasks(*session, {1});
     window.pages()->setCurrentIndex(2);
     queued->setFocus();
-    EXPECT_FALSE(enabled(*session, UiCommand::StartTask));
-    EXPECT_FALSE(enabled(*session, UiCommand::RemoveFromQueue));
     queued->selectionModel()->select(queued->model()->index(0, 0),
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_TRUE(enabled(*session, UiCommand::RemoveFromQueue));
     EXPECT_TRUE(enabled(*session, UiCommand::CopyUrl));
     QTest::keyClick(queued, Qt::Key_Insert, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), url("/big/index.html"));
 
-    // Exit with nothing running closes at once and writes the files.
+    // Started, the task runs; exit with nothing running closes at once and writes the files.
+    selectTasks(*session, {0});
+    trigger(*session, UiCommand::StartTask);
+    ASSERT_NE(finishedDir(*session, "alpha"), "");
     fs::remove(m_home / "alpha.tsf");
     window.action(UiCommand::Exit)->trigger();
     EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(session->saved());
     EXPECT_TRUE(fs::exists(m_home / "alpha.tsf"));
 }
 
 TEST_F(DesktopFlowTest, RowsMoveBetweenListsAndClosingARunningTaskAsks) {
     auto session = open();
     MainWindow& window = session->window();
-    TTask* task = create(*session, "grab", "/big/index.html", true);
-    ASSERT_NE(task, nullptr);
-    EXPECT_EQ(window.taskView()->selectionModel()->selectedRows().size(), 1);
-    EXPECT_TRUE(enabled(*session, UiCommand::StopTask));
-    EXPECT_FALSE(enabled(*session, UiCommand::GlobalOptions));
-
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return rows(*session, ObjectListPage::BeingRetrieved) == 1 &&
-                   rows(*session, ObjectListPage::Saved) == 1;
-        },
-        kWaitMs));
+    ASSERT_NE(create(*session, "grab", "/big/index.html", true), nullptr);
+    ASSERT_TRUE(settle([&] {
+        return rows(*session, ObjectListPage::BeingRetrieved) == 1 &&
+               rows(*session, ObjectListPage::Saved) == 1;
+    }));
     const auto* retrieving = window.objectView(ObjectListPage::BeingRetrieved)->model();
     EXPECT_EQ(retrieving->index(0, 0).data().toString().toStdString(), url("/big/big.bin"));
 
     // Aborted, the transfer ends at once and its row leaves the Being retrieved list.
     window.action(UiCommand::AbortTask)->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows(*session, ObjectListPage::BeingRetrieved) == 0; },
-                                kWaitMs));
+    ASSERT_TRUE(settle([&] { return rows(*session, ObjectListPage::BeingRetrieved) == 0; }));
     EXPECT_EQ(rows(*session, ObjectListPage::Saved), 2);
-    EXPECT_NE(task->State, TaskState::Running);
-    EXPECT_FALSE(enabled(*session, UiCommand::StopTask));
-    EXPECT_FALSE(enabled(*session, UiCommand::StopAllTasks));
 
     // With a task running the close box asks, and the window stays until the question's OK.
     ASSERT_NE(create(*session, "again", "/big/index.html", true), nullptr);
@@ -114,20 +207,189 @@ TEST_F(DesktopFlowTest, RowsMoveBetweenListsAndClosingARunningTaskAsks) {
     EXPECT_TRUE(window.isVisible());
     ConfirmDialog* question = session->dialogs().confirmExit();
     ASSERT_TRUE(question->isVisible());
-    EXPECT_FALSE(session->saved());
-    question->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, kWaitMs));
-    EXPECT_TRUE(session->saved());
+    pressOk(question);
+    ASSERT_TRUE(settle([&] { return !window.isVisible(); }));
     EXPECT_THAT(readWholeFile(m_home / "grab.tsf").valueOr(""), HasSubstr("big.bin"));
 }
 
-TEST_F(DesktopFlowTest, HaltTellsTheLinkRewriterToEnd) {
+TEST_F(DesktopFlowTest, DroppedLinksAndPagesRunTheirTasks) {
     auto session = open();
-    TTask* task = create(*session, "halted", "/small.html", false);
+    QWidget* window = session->dropWindow().widget();
+
+    // Shift: this document only.
+    QMimeData link;
+    link.setData("text/uri-list", QByteArray::fromStdString(url("/levels/index.html") + "\r\n"));
+    link.setHtml("<a href=\"x\">levels</a>");
+    ASSERT_TRUE(drop(window, link, Qt::ShiftModifier));
+    const std::string first = finishedDir(*session, "Task-1");
+    EXPECT_TRUE(fs::exists(first + "Starting Document.html"));
+    EXPECT_FALSE(fs::exists(first + "a.html"));
+
+    // Ctrl+Shift on a page: the dropped bytes are its starting document; two levels: its link
+    // is fetched under its own name, the link's link is not.
+    QMimeData page;
+    page.setHtml("<a href=\"a.html\">a</a>");
+    page.setData("text/x-moz-url-priv", QByteArray::fromStdString(url("/levels/index.html")));
+    ASSERT_TRUE(drop(window, page, Qt::ControlModifier | Qt::ShiftModifier));
+    const std::string second = finishedDir(*session, "Task-2");
+    EXPECT_TRUE(fs::exists(second + "a.html"));
+    EXPECT_FALSE(fs::exists(second + "b.html"));
+
+    // Keys without a meaning make nothing.
+    EXPECT_FALSE(drop(window, link, Qt::ControlModifier | Qt::AltModifier));
+    session->loop().processPending();
+    EXPECT_EQ(session->engine().state().TaskList.size(), 2u);
+}
+
+TEST_F(DesktopFlowTest, TheClipboardIsTakenOnlyWhileWatchedAndTheDropWindowsMenuHidesIt) {
+    auto session = open();
+    const auto copied = [&](const std::string& text) {
+        QApplication::clipboard()->setText(QString::fromStdString(text));
+        session->loop().processPending();
+        return session->engine().state().TaskList.size();
+    };
+    EXPECT_EQ(copied(url("/small.html")), 0u);
+    QAction* paste = session->window().action(UiCommand::TogglePasteFromClipboard);
+    paste->trigger();
+    EXPECT_EQ(copied(" " + url("/small.html") + "\n"), 1u);
+    // The same text announced again is not taken twice, nor the program's own copy (Copy URL).
+    EXPECT_EQ(copied(" " + url("/small.html") + "\n"), 1u);
+    QtDesktopShell().copyText(url("/levels/index.html"));
+    session->loop().processPending();
+    EXPECT_EQ(session->engine().state().TaskList.size(), 1u);
+    EXPECT_TRUE(fs::exists(finishedDir(*session, "Task-1") + "Starting Document.html"));
+
+    paste->trigger();
+    EXPECT_EQ(copied(url("/levels/a.html")), 1u);
+
+    // The drop window's own menu hides it; the toolbar button shows it again.
+    QWidget* window = session->dropWindow().widget();
+    window->findChild<QMenu*>()->actions().front()->trigger();  // Hide Drop Window
+    session->loop().processPending();
+    session->window().flush();
+    EXPECT_FALSE(window->isVisible());
+    QAction* button = session->window().action(UiCommand::ToggleDropWindow);
+    EXPECT_EQ(button->toolTip(), "Show Drop Window");
+    EXPECT_FALSE(session->window().action(UiCommand::DropWindowItem)->isChecked());
+    button->trigger();
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(DesktopFlowTest, NewTaskFromTheToolbarMakesItsTask) {
+    auto session = open();
+    MainWindow& window = session->window();
+    QWidget* button =
+        window.findChild<QToolBar*>()->widgetForAction(window.action(UiCommand::NewTask));
+    QTest::mouseClick(button, Qt::LeftButton);
+    NewTaskDialog* dialog = session->dialogs().newTask();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->nameEdit()->text(), "Task-1");
+    EXPECT_FALSE(dialog->okButton()->isEnabled());
+
+    QTest::keyClicks(dialog->urlEdit(), QString::fromStdString(url("/levels/index.html")));
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    ASSERT_TRUE(settle([&] { return window.taskView()->model()->rowCount() == 1; }));
+    EXPECT_EQ(session->engine().state().TaskList.head()->BoundaryPrefix, url("/levels/"));
+    EXPECT_TRUE(enabled(*session, UiCommand::NewTask));
+}
+
+TEST_F(DesktopFlowTest, EditTaskLowersTheLevelsAndHaltEndsTheLinkRewriter) {
+    auto session = open();
+    MainWindow& window = session->window();
+    TTask* task = create(*session, "levels", "/levels/index.html", false);
     ASSERT_NE(task, nullptr);
+    selectTasks(*session, {0});
+    // Alt gives the menu bar the focus; the menus still act on the task list.
+    window.menuBar()->setFocus(Qt::MenuBarFocusReason);
+    trigger(*session, UiCommand::EditTask);
+    EditTaskDialog* dialog = session->dialogs().editTask();
+    ASSERT_TRUE(dialog->isVisible());
+    window.flush();
+    EXPECT_FALSE(window.taskView()->isEnabled());
+
+    dialog->levelsSpin()->setValue(1);
+    for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) {
+        box->setChecked(box->isChecked() || box->text() == "&Start at once");
+    }
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle([&] { return session->model().taskListEnabled(); }));
+    window.flush();
+    EXPECT_TRUE(window.taskView()->isEnabled());
+    EXPECT_EQ(window.detailLabels()[5]->text(), "Max levels: 2");
+    EXPECT_EQ(task->State, TaskState::Stopped);
+
+    // Halted, the session tells the link rewriter to end.
     session->halt();
     session->rewriter().QueueTaskForParsing(*task);
     EXPECT_FALSE(session->rewriter().isPending());
+}
+
+TEST_F(DesktopFlowTest, GlobalOptionsOkRebuildsTheSlotsAndCancelKeepsEverything) {
+    auto session = open();
+    Engine& engine = session->engine();
+    trigger(*session, UiCommand::GlobalOptions);
+    GlobalOptionsDialog* dialog = session->dialogs().globalOptions();
+    ASSERT_TRUE(dialog->isVisible());
+    dialog->httpsBox()->setChecked(false);
+    EXPECT_FALSE(dialog->verifyCertificatesBox()->isEnabled());
+    dialog->httpConnectionsSpin()->setValue(3);
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle([&] { return engine.state().HttpSlots.size() == 3; }));
+    EXPECT_FALSE(engine.globalOptions().HTTPS);
+
+    const GlobalOptions before = engine.globalOptions();
+    trigger(*session, UiCommand::GlobalOptions);
+    dialog->httpConnectionsSpin()->setValue(9);
+    // The folder picker opens at "/" for a root that is gone and keeps the typed text until a
+    // folder is picked, which it gives with a slash.
+    dialog->taskRootEdit()->setText("/gone/away");
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    QFileDialog* chooser = dialog->directoryChooser();
+    EXPECT_EQ(chooser->directory().absolutePath(), "/");
+    chooser->reject();
+    EXPECT_EQ(dialog->taskRootEdit()->text(), "/gone/away");
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    chooser->setDirectory(QString::fromStdString(m_home.path()));
+    static_cast<QDialog*>(chooser)->accept();
+    EXPECT_EQ(dialog->taskRootEdit()->text().toStdString(), m_home.path());
+    QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(settle([&] { return enabled(*session, UiCommand::NewTask); }));
+    EXPECT_EQ(engine.globalOptions(), before);
+
+    const DefaultTaskOptions defaults = engine.defaultTaskOptions();
+    trigger(*session, UiCommand::DefaultTaskOptions);
+    session->dialogs().defaultTaskOptions()->levelsSpin()->setValue(7);
+    QTest::keyClick(session->dialogs().defaultTaskOptions(), Qt::Key_Escape);
+    ASSERT_TRUE(settle([&] { return enabled(*session, UiCommand::NewTask); }));
+    EXPECT_EQ(engine.defaultTaskOptions(), defaults);
+}
+
+// Repeated notifications stay a few boxes; Remove asks; the About box leaves with the focus.
+TEST_F(DesktopFlowTest, NotificationsRemoveAndAboutBoxes) {
+    auto session = open();
+    NotificationBoxes& boxes = *session->dialogs().notifications();
+    for (int shown = 0; shown < 300; ++shown) {
+        session->model().ShowNotification("Cannot connect to 127.0.0.1");
+    }
+    EXPECT_EQ(boxes.box(5)->text(), "Cannot connect to 127.0.0.1 (295 times)");
+    pressOk(boxes.box(1));
+    ASSERT_TRUE(settle([&] { return boxes.box(1) == nullptr; }));
+
+    MainWindow& window = session->window();
+    ASSERT_NE(create(*session, "first", "/small.html", false), nullptr);
+    ASSERT_NE(create(*session, "second", "/small.html", false), nullptr);
+    selectTasks(*session, {0, 1});
+    trigger(*session, UiCommand::RemoveTask);
+    ASSERT_TRUE(session->dialogs().confirmRemove()->isVisible());
+    pressOk(session->dialogs().confirmRemove());
+    ASSERT_TRUE(settle([&] { return window.taskView()->model()->rowCount() == 0; }));
+
+    trigger(*session, UiCommand::About);
+    AboutBox* about = session->dialogs().about();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(about));
+    window.activateWindow();
+    EXPECT_TRUE(settle([&] { return !about->isVisible(); }));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "model/grab_options.h"
 #include "model/link_admission.h"
@@ -24,11 +25,8 @@ std::unique_ptr<TTask> taskWith(std::string boundary, std::string extensions = "
     return task;
 }
 
-struct AdmissionCase {
-    std::string link, boundary, extensions;
-    std::int32_t flags;
-    bool accepted;
-};
+// A link, the task's boundary, extensions and flags: whether the link is accepted.
+using AdmissionCase = std::tuple<std::string, std::string, std::string, std::int32_t, bool>;
 
 TEST(LinkAcceptedTest, BoundaryExtensionsFtpAndControlBytes) {
     const AdmissionCase cases[] = {
@@ -58,9 +56,9 @@ TEST(LinkAcceptedTest, BoundaryExtensionsFtpAndControlBytes) {
         {"http://h/other/b.gif", "http://h/docs/", "  .gif ", 0, false},
         {"ftp://f/pub/b.jpg", "", kPictures, kFollowFtp, true},
         {"ftp://f/pub/b.zip", "", kPictures, kFollowFtp, false}};
-    for (const AdmissionCase& c : cases) {
-        EXPECT_EQ(LinkAccepted(c.link, *taskWith(c.boundary, c.extensions, c.flags)), c.accepted)
-            << c.link << " within '" << c.boundary << "'";
+    for (const auto& [link, boundary, extensions, flags, accepted] : cases) {
+        EXPECT_EQ(LinkAccepted(link, *taskWith(boundary, extensions, flags)), accepted)
+            << link << " within '" << boundary << "'";
     }
 }
 
@@ -74,10 +72,9 @@ TEST(ListingEntryAcceptedTest, BoundaryOrFollowFtpAndExtensionsForFilesOnly) {
                                    {"ftp://f/pub/b.gif", "ftp://f/pub/", kPictures, 0, true},
                                    {"ftp://f/pub/README", "ftp://f/pub/", kPictures, 0, false},
                                    {"ftp://f/pub/pics/", "ftp://f/pub/", kPictures, 0, true}};
-    for (const AdmissionCase& c : cases) {
-        EXPECT_EQ(ListingEntryAccepted(c.link, *taskWith(c.boundary, c.extensions, c.flags)),
-                  c.accepted)
-            << c.link << " within '" << c.boundary << "'";
+    for (const auto& [link, boundary, extensions, flags, accepted] : cases) {
+        EXPECT_EQ(ListingEntryAccepted(link, *taskWith(boundary, extensions, flags)), accepted)
+            << link << " within '" << boundary << "'";
     }
 }
 
@@ -133,7 +130,8 @@ TEST(GrabOptions, FilterAdmitsWhatIncludeFindsAndExcludeDoesNot) {
     EXPECT_FALSE(UrlFilter::make("", "[").ok());
 }
 
-TEST(GrabOptions, PaceSpreadsTheTasksBytesOverItsRateWithoutCreditForIdleTime) {
+// The pace spreads the task's bytes over its rate without credit for idle time.
+TEST(GrabOptions, PaceSpreadsTheTasksBytesOverItsRate) {
     ReadPace pace;
     const auto start = ReadPace::Clock::time_point{} + 1h;
     // 1000 bytes a second: 100 bytes are a tenth of a second, too short alone to wait for.

@@ -1,3 +1,6 @@
+// The task list, the seen list, the download queue with its runs and hosts, and the identities
+// that reports carry.
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +15,7 @@
 #include "model/download_queue.h"
 #include "model/engine_state.h"
 #include "model/host_excl_list.h"
+#include "model/host_table.h"
 #include "model/message_identity.h"
 #include "model/seen_list.h"
 #include "model/task.h"
@@ -36,22 +40,28 @@ std::unique_ptr<TTask> taskNamed(const std::string& name) {
     return NewTask(name, "http://h/", "/tmp/" + name + "/", 0, "", 0, 0, "u", "p");
 }
 
+// Names sorted, equal names in insertion order; removing the first of two equal names leaves
+// the second findable. Host exclusions are added once per host and found exactly.
 TEST(TaskListTest, KeepsNamesSortedWithEqualNamesInInsertionOrder) {
     TaskList tasks;
     TTask& firstB = tasks.TaskInsert(taskNamed("b"));
     tasks.TaskInsert(taskNamed("a"));
     TTask& secondB = tasks.TaskInsert(taskNamed("b"));
-
     EXPECT_THAT(namesOf(tasks), ElementsAre("a", "b", "b"));
-    EXPECT_EQ(firstB.Next, &secondB);
-    EXPECT_EQ(tasks.TaskFind("b"), &firstB);
-    EXPECT_EQ(tasks.TaskFind("B"), nullptr);
-
-    // Removing the first of two equal names leaves the second findable.
+    EXPECT_TRUE(tasks.TaskFind("b") == &firstB && tasks.TaskFind("B") == nullptr);
     EXPECT_EQ(tasks.TaskRemove(firstB).get(), &firstB);
     EXPECT_EQ(tasks.TaskFind("b"), &secondB);
-    EXPECT_EQ(tasks.head()->Next, &secondB);
-    EXPECT_EQ(secondB.Prev, tasks.head());
+    EXPECT_TRUE(tasks.head()->Next == &secondB && secondB.Prev == tasks.head());
+
+    HostExclList hosts;
+    hosts.HostExclAdd("http://h", 1);
+    hosts.HostExclAdd("http://h", 0);
+    hosts.HostExclAdd("http://h:81", 0);
+    ASSERT_NE(hosts.HostExclFind("http://h"), nullptr);
+    EXPECT_EQ(hosts.HostExclFind("http://h")->RobotsDone, 1);
+    EXPECT_EQ(hosts.HostExclFind("http://H"), nullptr);
+    hosts.HostExclClear();
+    EXPECT_EQ(hosts.HostExclFind("http://h"), nullptr);
 }
 
 // A few keys make long runs of equal keys; many keys fill and split the index's blocks.
@@ -117,56 +127,36 @@ TEST_P(SeenListTest, MatchesAMultimapUnderRandomInsertsAndRemovals) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, SeenListTest, ::testing::Values(&fewKeys, &manyKeys));
 
-TEST(HostExclListTest, AddsOncePerHostAndFindsExactly) {
-    HostExclList hosts;
-    hosts.HostExclAdd("http://h", 1);
-    hosts.HostExclAdd("http://h", 0);
-    hosts.HostExclAdd("http://h:81", 0);
-
-    ASSERT_NE(hosts.HostExclFind("http://h"), nullptr);
-    EXPECT_EQ(hosts.HostExclFind("http://h")->RobotsDone, 1);
-    EXPECT_EQ(hosts.HostExclFind("http://H"), nullptr);
-    hosts.HostExclClear();
-    EXPECT_EQ(hosts.HostExclFind("http://h"), nullptr);
-}
-
+// Identities resolve live tasks and objects, a task's never as an object's nor the reverse, and
+// nothing after removal; the engine's state tears down with objects still queued and seen.
 TEST(MessageIdentityTest, ResolvesLiveTasksAndObjectsAndNothingAfterRemoval) {
-    TaskList tasks;
-    TTask& first = tasks.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
-    TTask& second = tasks.TaskInsert(NewTask("b", "http://h/", "/b/", 0, "", 0, 0, "", ""));
+    auto state = std::make_unique<EngineState>();
+    TaskList& tasks = state->TaskList;
+    TTask& first = tasks.TaskInsert(taskNamed("a"));
+    TTask& second = tasks.TaskInsert(taskNamed("b"));
     TDnObj* object = NewDnObj(second, "http://h/x", 1);
     NewDnObj(second, "http://h/a", 1);
     TDnObj* other = NewDnObj(first, "http://h/x", 1);
     const std::uintptr_t objectId = identityOf(*object);
     const std::uintptr_t taskId = identityOf(second);
-    auto loose = NewTask("c", "http://h/", "/c/", 0, "", 0, 0, "", "");
-    EXPECT_EQ(identityOf(*NewDnObj(*loose, "http://h/x", 1)), 0u) << "outside the list: none";
+    EXPECT_EQ(identityOf(*NewDnObj(*taskNamed("c"), "http://h/x", 1)), 0u) << "outside the list";
     EXPECT_EQ(NewDnObj(second, "http://h/x", 1), nullptr) << "one object per URL";
     EXPECT_EQ(second.Queued, 2);
-
     EXPECT_EQ(objectByIdentity(tasks, objectId), object);
     EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
     EXPECT_EQ(taskByIdentity(tasks, taskId), &second);
     EXPECT_EQ(objectByIdentity(tasks, objectId + 5), nullptr);
-    // A task identity is no object identity and the reverse.
     EXPECT_EQ(objectByIdentity(tasks, taskId), nullptr);
     EXPECT_EQ(taskByIdentity(tasks, objectId), nullptr);
-
     tasks.TaskRemove(second);
     EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
     EXPECT_EQ(taskByIdentity(tasks, taskId), nullptr);
-    EXPECT_EQ(objectByIdentity(tasks, identityOf(*other)), other);
     // A new task of the same name with the same URL is another task: serials are not reused.
-    NewDnObj(tasks.TaskInsert(NewTask("b", "http://h/", "/b/", 0, "", 0, 0, "", "")), "http://h/x",
-             1);
+    NewDnObj(tasks.TaskInsert(taskNamed("b")), "http://h/x", 1);
     EXPECT_EQ(objectByIdentity(tasks, objectId), nullptr);
-}
 
-TEST(EngineStateTest, TearsDownWithObjectsStillQueuedAndSeen) {
-    auto state = std::make_unique<EngineState>();
-    TTask& task = state->TaskList.TaskInsert(NewTask("a", "http://h/", "/a/", 0, "", 0, 0, "", ""));
-    state->Queue.Enqueue(*NewDnObj(task, "http://h/1", 1));
-    state->SeenList.SeenInsert(*NewDnObj(task, "http://h/2", 1));
+    state->Queue.Enqueue(*NewDnObj(first, "http://h/1", 1));
+    state->SeenList.SeenInsert(*NewDnObj(first, "http://h/2", 1));
     state.reset();  // AddressSanitizer and the object's own check catch a wrong order
 }
 
@@ -201,6 +191,105 @@ TEST(TaskObjectListTest, ObjectsInHugeBlocksKeepTheirOrdinalsAndOrder) {
         EXPECT_EQ(walked, kCount);
     }
     EXPECT_EQ(hugeBlockBytesInUse(), hugeBefore);
+}
+
+// Runs are what lets the scheduler pass over a stopped task's objects in one step, so every
+// removal must leave each run ending where its task's neighbouring objects end.
+TEST(QueueRunTest, RunsFollowEveryRemovalAndJoinOnlyAtTheTail) {
+    auto a = taskNamed("a");
+    auto b = taskNamed("b");
+    TDnObj& a1 = *NewDnObj(*a, "http://a/1", 1);
+    TDnObj& a2 = *NewDnObj(*a, "http://a/2", 1);
+    TDnObj& a3 = *NewDnObj(*a, "http://a/3", 1);
+    TDnObj& a4 = *NewDnObj(*a, "http://a/4", 1);
+    TDnObj& b1 = *NewDnObj(*b, "http://b/1", 1);
+    DownloadQueue queue;
+    EXPECT_EQ(queue.QueuePop(), nullptr);
+    for (TDnObj* object : {&a1, &a2, &b1, &a3}) {
+        queue.Enqueue(*object);
+    }
+    EXPECT_EQ(DownloadQueue::pastRun(a1), &b1);
+    EXPECT_EQ(DownloadQueue::pastRun(a2), &b1);
+    EXPECT_EQ(DownloadQueue::pastRun(b1), &a3);
+    EXPECT_EQ(DownloadQueue::pastRun(a3), nullptr);
+
+    queue.QueueRemove(a2);  // the last of its run
+    EXPECT_EQ(DownloadQueue::pastRun(a1), &b1);
+    queue.QueueRemove(b1);  // a whole run
+    EXPECT_EQ(DownloadQueue::pastRun(a1), &a3);
+    queue.Enqueue(a4);
+    EXPECT_EQ(a4.Run, a3.Run);
+    queue.Enqueue(b1);
+    queue.Enqueue(a2);
+    EXPECT_EQ(DownloadQueue::pastRun(a3), &b1);
+    EXPECT_EQ(DownloadQueue::pastRun(b1), &a2);
+
+    EXPECT_EQ(queue.QueuePop(), &a1);
+    EXPECT_EQ(a1.Run, nullptr);
+    queue.QueueRemove(a4);  // not the last of its run
+    EXPECT_EQ(DownloadQueue::pastRun(a3), &b1);
+    EXPECT_EQ(a1.InList, GlobalList::None);
+    queue.clear();  // frees the runs left (a leak fails the sanitized run)
+    EXPECT_EQ(a3.Run, nullptr);
+    EXPECT_TRUE(queue.empty());
+}
+
+// A walk for one protocol sees that protocol's objects in queue order and no other; it passes
+// over a host that may take no more slots in one step, so runs end where a host does.
+TEST(QueueRunTest, EachProtocolIsWalkedInQueueOrderAlone) {
+    auto a = taskNamed("a");
+    std::vector<TDnObj*> objects;
+    for (const char* url : {"http://a/1", "ftp://a/1", "ftp://a/2", "http://a/2", "a/3", "ftp.a/3",
+                            "mailto:x", "http://g/1", "http://a/4"}) {
+        objects.push_back(NewDnObj(*a, url, 1));
+    }
+    DownloadQueue queue;
+    for (TDnObj* object : objects) {
+        queue.Enqueue(*object);
+    }
+    const auto walk = [&](Protocol kind) {
+        std::vector<std::string> urls;
+        for (TDnObj* at = queue.firstOfKind(kind); at != nullptr;
+             at = DownloadQueue::nextOfKind(*at))
+            urls.push_back(at->URL);
+        return urls;
+    };
+    using Urls = std::vector<std::string>;
+    EXPECT_EQ(walk(Protocol::Http),
+              (Urls{"http://a/1", "http://a/2", "a/3", "http://g/1", "http://a/4"}));
+    EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/1", "ftp://a/2", "ftp.a/3"}));
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[3]), objects[4]) << "a/3 is of host a, another host";
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[7]), objects[8]);
+    EXPECT_EQ(queue.hosts().name(objects[7]->Run->Host), "http://g");
+    EXPECT_EQ(DownloadQueue::pastRun(*objects[1]), objects[5]);
+    queue.QueueRemove(*objects[1]);  // the first of its run
+    queue.QueueRemove(*objects[5]);  // a whole run
+    EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/2"}));
+    queue.QueueRemove(*objects[2]);
+    EXPECT_EQ(queue.firstOfKind(Protocol::Ftp), nullptr);
+    EXPECT_EQ(walk(Protocol::Http).size(), 5u);
+    queue.clear();
+}
+
+TEST(HostTableTest, AdmitsByHoldAndCap) {
+    HostTable hosts;
+    const HostTable::Id h = hosts.intern("http://h");
+    EXPECT_EQ(hosts.intern("http://g"), h + 1);
+    EXPECT_EQ(hosts.intern("http://h"), h);
+    const auto now = HostTable::Clock::now();
+    hosts.holdUntil(h, now + std::chrono::seconds(2));
+    hosts.holdUntil(h, now + std::chrono::seconds(1));  // the longer hold stays
+    EXPECT_FALSE(hosts.admits(h, now + std::chrono::milliseconds(1999), 0));
+    EXPECT_TRUE(hosts.admits(h, now + std::chrono::seconds(2), 0));
+    EXPECT_EQ(hosts.heldHosts(now + std::chrono::seconds(2)).size(), 0u) << "over: forgotten";
+    const auto later = now + std::chrono::seconds(3);
+    hosts.slotStarted(h);
+    EXPECT_TRUE(hosts.admits(h, later, 2));
+    hosts.slotStarted(h);
+    EXPECT_FALSE(hosts.admits(h, later, 2));
+    EXPECT_TRUE(hosts.admits(h, later, 0));
+    hosts.slotFreed(h);
+    EXPECT_TRUE(hosts.admits(h, later, 2));
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+// The drop window's captures and toggles, and the slots of the notification boxes.
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,6 +9,7 @@
 #include "engine/engine_fakes.h"
 #include "ui/drop_capture.h"
 #include "ui/drop_window_controls.h"
+#include "ui/notification_slots.h"
 
 namespace quillharbor {
 namespace {
@@ -121,6 +124,35 @@ TEST_F(DropWindowControlsTest, WatchingIsFlippedOnEachToggle) {
     m_controls.dialogItemsEnabled(false);
     m_controls.dialogItemsEnabled(true);
     EXPECT_THAT(m_module.calls, ElementsAre("DialogMI 0", "DialogMI 1"));
+}
+
+using Outcome = NotificationSlots::Outcome;
+
+// The lowest empty slot first and the last one dropped; past five open boxes a repeat is counted
+// into the newest box of its text, while a new text still opens a box.
+TEST(NotificationSlotsTest, LowestEmptySlotFirstAndRepeatsPastFiveOpenBoxesCounted) {
+    NotificationSlots slots;
+    for (std::size_t slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(slots.show("n" + std::to_string(slot)).slot, slot);
+    }
+    EXPECT_TRUE(slots.free(1));
+    EXPECT_FALSE(slots.free(1) || slots.free(NotificationSlots::kSlotCount));
+    EXPECT_EQ(slots.show("other").slot, 1u);
+    for (std::size_t shown = slots.openCount(); shown < NotificationSlots::kSlotCount; ++shown) {
+        EXPECT_EQ(slots.show("text " + std::to_string(shown)).outcome, Outcome::Opened);
+    }
+    EXPECT_EQ(slots.show("one more").outcome, Outcome::Dropped);
+
+    NotificationSlots repeats;
+    for (int shown = 0; shown < 300; ++shown) {
+        EXPECT_EQ(repeats.show("Network error").outcome,
+                  shown <= 5 ? Outcome::Opened : Outcome::Counted);
+    }
+    EXPECT_EQ(repeats.show("Network error").text, "Network error (296 times)");
+    EXPECT_EQ(repeats.show("Task a is finished.").outcome, Outcome::Opened);
+    repeats.free(5);
+    EXPECT_EQ(repeats.show("Network error").text, "Network error (2 times)");
+    EXPECT_EQ(repeats.show("Network error").slot, 4u);
 }
 
 }  // namespace

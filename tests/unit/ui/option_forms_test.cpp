@@ -13,7 +13,6 @@
 #include "ui/edit_task_form.h"
 #include "ui/global_options_form.h"
 #include "ui/new_task_form.h"
-#include "ui/ui_fakes.h"
 
 namespace quillharbor {
 namespace {
@@ -84,9 +83,9 @@ TEST(NewTaskFormTest, CaptionsBoundaryAndWhatOkStores) {
 TEST(EditTaskFormTest, FilledFromTheTaskAndOkStoresTheEditForTheSameTask) {
     // Half minutes round to the even neighbour; no countdown means at once.
     for (const auto& [countdown, minutes] : {std::pair{450, 2}, {750, 2}, {1500, 5}, {0, 1}}) {
-        test::LooseTask loose("t");
-        loose.task->StartCountdown = countdown;
-        const EditTaskForm form(*loose.task);
+        auto task = NewTask("t", "http://h/t/", "/tmp/t/", 0, "", 0, 0, "", "");
+        task->StartCountdown = countdown;
+        const EditTaskForm form(*task);
         EXPECT_EQ(std::pair(form.startAtOnce, form.startAfter), std::pair(countdown == 0, minutes));
     }
     TaskList tasks;
@@ -145,32 +144,28 @@ TEST(DefaultTaskOptionsFormTest, OkStoresWhatWasShown) {
 // every shown value is stored; the dial-up boxes follow what start-up found, and a disabled box
 // still stores its state.
 TEST(GlobalOptionsFormTest, ShownValuesEnablingAndWhatOkStores) {
-    const struct {
-        std::uint16_t pause;
-        int shown;
-        std::uint16_t storedPause;
-        const char *taskRoot, *storedRoot;
-        DialUpSupport dialUp;
-        bool useRasCtrl, breakConnection;
-    } cases[] = {
+    // Pause, shown, stored; task root typed and stored; dial-up; whether UseRasCtrl and
+    // BreakConnection are enabled.
+    const std::tuple<int, int, int, const char*, const char*, DialUpSupport, bool, bool> cases[] = {
         {500, 100, 500, "/d/Downloads", "/d/Downloads/", DialUpSupport::Off, true, false},
         {7, 1, 5, "/d/Downloads/", "/d/Downloads/", DialUpSupport::ModuleMissing, false, false},
         {50000, 10000, 50000, "", "/", DialUpSupport::Loaded, true, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pause);
+    for (const auto& [pause, shown, storedPause, taskRoot, storedRoot, dialUp, useRasCtrl,
+                      breakConnection] : cases) {
+        SCOPED_TRACE(pause);
         GlobalOptions options;
-        options.Pause = c.pause;
+        options.Pause = static_cast<std::uint16_t>(pause);
         options.BreakConnection = true;
-        GlobalOptionsForm form(options, c.dialUp);
-        EXPECT_EQ(form.pause, c.shown);
-        EXPECT_EQ(form.useRasCtrlEnabled(), c.useRasCtrl);
-        EXPECT_EQ(form.breakConnectionEnabled(), c.breakConnection);
-        EXPECT_EQ(form.notifyEnabled(GlobalOptionsForm::kConnectionBrokenBox), c.breakConnection);
+        GlobalOptionsForm form(options, dialUp);
+        EXPECT_EQ(form.pause, shown);
+        EXPECT_EQ(form.useRasCtrlEnabled(), useRasCtrl);
+        EXPECT_EQ(form.breakConnectionEnabled(), breakConnection);
+        EXPECT_EQ(form.notifyEnabled(GlobalOptionsForm::kConnectionBrokenBox), breakConnection);
         EXPECT_TRUE(form.notifyEnabled(0));
-        form.taskRoot = c.taskRoot;
+        form.taskRoot = taskRoot;
         form.store(options);
-        EXPECT_EQ(options.Pause, c.storedPause);
-        EXPECT_EQ(options.TaskRoot, c.storedRoot);
+        EXPECT_EQ(options.Pause, storedPause);
+        EXPECT_EQ(options.TaskRoot, storedRoot);
         EXPECT_TRUE(options.BreakConnection);
     }
     GlobalOptions options;

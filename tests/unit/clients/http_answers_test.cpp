@@ -1,13 +1,20 @@
+// What the HTTP slot decides without a server: local names, resumed answers and busy answers.
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "clients/busy_answer.h"
 #include "clients/http_local_name.h"
 #include "clients/http_resume.h"
 #include "clients/local_name_claim.h"
+#include "model/failure_cause.h"
 #include "model/task.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
@@ -16,23 +23,15 @@
 namespace quillharbor {
 namespace {
 
-TEST(HttpLocalNames, ServerNamesStayPlainFileNamesOfBoundedLength) {
-    EXPECT_EQ(DocumentName("http://h/a/.."), "index.html");
-    EXPECT_EQ(DocumentName("http://h/a\\..\\b"), "b");
+// Server names stay plain file names of bounded length; paths of the site's layout stay under
+// the task directory whatever the URL holds.
+TEST(HttpLocalNames, DocumentNamesAndSitePaths) {
     const std::string stem(400, 'n');
+    EXPECT_EQ(DocumentName("http://h/a/..") + "|" + DocumentName("http://h/a\\..\\b"),
+              "index.html|b");
     EXPECT_EQ(DocumentName("http://h/" + stem + ".tar"), std::string(196, 'n') + ".tar");
     EXPECT_EQ(DocumentName("http://h/a." + stem), "a." + std::string(198, 'n'));
-    EXPECT_FALSE(ErrorPageNeedsHtmlName("missing.HTM"));
-    EXPECT_FALSE(ErrorPageNeedsHtmlName("missing"));
-}
-
-// Paths of the site's layout stay under the task directory whatever the URL holds.
-TEST(HttpLocalNames, SitePathsMirrorHostAndPath) {
-    const struct {
-        std::string_view url;
-        std::string_view path;
-    } cases[] = {
-        {"http://h/", "h/index.html"},
+    const std::pair<std::string_view, std::string_view> paths[] = {
         {"http://127.0.0.1:8080/3/library/os.html#x", "127.0.0.1-8080/3/library/os.html"},
         // The brackets stay; every colon becomes "-", the port's as for any host.
         {"http://[::1]:8080/a.html", "[--1]-8080/a.html"},
@@ -43,34 +42,36 @@ TEST(HttpLocalNames, SitePathsMirrorHostAndPath) {
         {"http://u:pw@h/a:b/c*d", "h/a-b/c-d"},
         {"ftp://f/pub/x.tar", "f/pub/x.tar"},
     };
-    for (const auto& [url, path] : cases) {
+    for (const auto& [url, path] : paths) {
         EXPECT_EQ(SitePath(url), path) << url;
     }
     EXPECT_EQ(SitePath("http://h/" + std::string(300, 'd') + "/x").size(), 2 + 200 + 2);
-    EXPECT_EQ(HtmlNameFor("h/v1.2/notes"), "h/v1.2/notes.html");
-    EXPECT_EQ(HtmlNameFor("h/v1.2/notes.htm"), "");
+    EXPECT_EQ(HtmlNameFor("h/v1.2/notes") + "|" + HtmlNameFor("h/v1.2/notes.htm"),
+              "h/v1.2/notes.html|");
     EXPECT_TRUE(ErrorPageNeedsHtmlName("h/a.b/missing.txt"));
+    EXPECT_FALSE(ErrorPageNeedsHtmlName("missing.HTM") || ErrorPageNeedsHtmlName("missing"));
     EXPECT_EQ(
         FirstFreeName("h/a.b/c.html", [](std::string_view name) { return name == "h/a.b/c.html"; }),
         "h/a.b/c-1.html");
 }
 
-TEST(HttpLocalNames, OnlyAnHtmlStartingDocumentTakesTheStartingDocumentName) {
+// Only an HTML starting document takes the starting document's name; only a range from the end
+// of the partial file is appended.
+TEST(HttpLocalNames, StartingDocumentNameAndResumeAnswers) {
     EXPECT_TRUE(TakesStartDocName("text/html; charset=utf-8", "http://h/pics/py.png"));
     EXPECT_FALSE(TakesStartDocName("image/png", "http://h/index.html"));
-    EXPECT_TRUE(TakesStartDocName("", "http://h/a/"));
-    EXPECT_TRUE(TakesStartDocName("", "http://h/a/p.SHTML"));
-    EXPECT_FALSE(TakesStartDocName("", "http://h/pics/py.png"));
-    EXPECT_FALSE(TakesStartDocName("", "http://h/notes"));
-}
-
-TEST(HttpResume, OnlyARangeFromTheEndOfThePartialFileIsAppended) {
+    for (const auto& [url, takes] : {std::pair{"http://h/a/", true},
+                                     {"http://h/a/p.SHTML", true},
+                                     {"http://h/pics/py.png", false},
+                                     {"http://h/notes", false}}) {
+        EXPECT_EQ(TakesStartDocName("", url), takes) << url;
+    }
     EXPECT_EQ(classifyResumeAnswer(2500000000, 206, "2500000000"), ResumeAnswer::Append);
     EXPECT_EQ(classifyResumeAnswer(1000, 0, ""), ResumeAnswer::Restart);
-    EXPECT_EQ(classifyResumeAnswer(1000, 500, "1000"), ResumeAnswer::Refuse);
-    EXPECT_EQ(classifyResumeAnswer(1000, 206, "0"), ResumeAnswer::Refuse);
-    EXPECT_EQ(classifyResumeAnswer(1000, 206, "1000x"), ResumeAnswer::Refuse);
-    EXPECT_EQ(classifyResumeAnswer(1000, 206, "99999999999999999999"), ResumeAnswer::Refuse);
+    for (const auto& [status, start] :
+         {std::pair{500, "1000"}, {206, "0"}, {206, "1000x"}, {206, "99999999999999999999"}}) {
+        EXPECT_EQ(classifyResumeAnswer(1000, status, start), ResumeAnswer::Refuse) << start;
+    }
 }
 
 // Names are blank-separated lists; Dir is TaskRoot + Name + "/" when the task has its own folder.
@@ -134,6 +135,83 @@ TEST(LocalNameClaim, ANameAnObjectLeftIsFreeAgain) {
     SetLocalName(first, "a.htm");
     EXPECT_EQ(RenamedLocalName(tasks, second, "a.html"), "a.html");
     EXPECT_EQ(RenamedLocalName(tasks, second, "a.htm"), "a-1.htm");
+}
+
+using std::chrono::seconds;
+
+// Each earlier answer doubles the asked wait, up to ten minutes; after 16 the host is busy for
+// ever.
+TEST(BusyAnswerTest, EachEarlierAnswerDoublesTheWaitUpToTenMinutes) {
+    const std::tuple<int, unsigned, std::optional<seconds>> cases[] = {
+        {2, 3, seconds(16)},    {0, 15, seconds(0)},    {600, 0, seconds(600)},
+        {601, 0, std::nullopt}, {400, 1, std::nullopt}, {0, 16, std::nullopt}};
+    for (const auto& [asked, earlier, wait] : cases) {
+        EXPECT_EQ(busyAnswerWait(seconds(asked), earlier), wait) << asked << " s after " << earlier;
+    }
+}
+
+// The object comes from a slot: out of the queue, in the seen list.
+class BusyAnswerHoldTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        object = NewDnObj(
+            state.TaskList.TaskInsert(NewTask("t", "http://h/", "/t/", 0, "", 0, 0, "", "")),
+            "http://h/a.html", 1);
+        state.SeenList.SeenInsert(*object);
+        object->State = ObjectState::Retrieving;
+    }
+    void TearDown() override {
+        if (object->InList == GlobalList::Queue) {
+            state.Queue.QueueRemove(*object);
+        } else {
+            state.SeenList.SeenRemove(*object);
+        }
+    }
+    bool answer(int status, std::deque<std::string> header) {
+        return holdOnBusyAnswer(state, *object, status, header, "http://redirected/a.html");
+    }
+    // The seconds the hosts are held back, longest first.
+    std::vector<std::pair<std::string, double>> held() {
+        std::vector<std::pair<std::string, double>> hosts;
+        HostTable& table = state.Queue.hosts();
+        const auto now = HostTable::Clock::now();
+        for (const auto& [id, until] : table.heldHosts(now)) {
+            hosts.emplace_back(table.name(id), std::chrono::duration<double>(until - now).count());
+        }
+        return hosts;
+    }
+
+    EngineState state;
+    TDnObj* object = nullptr;
+};
+
+TEST_F(BusyAnswerHoldTest, RequeuesAndHoldsBothHostsTwiceAsLongTheSecondTime) {
+    ASSERT_TRUE(answer(429, {"HTTP/1.1 429 Too Many Requests", "Retry-After: 2"}));
+    EXPECT_EQ(object->State, ObjectState::Queued);
+    EXPECT_EQ(state.Queue.tail(), object);
+    auto hosts = held();
+    ASSERT_EQ(hosts.size(), 2u);
+    EXPECT_NEAR(hosts[0].second, 2, 0.5);
+    EXPECT_THAT((std::vector{hosts[0].first, hosts[1].first}),
+                ::testing::UnorderedElementsAre("http://h", "http://redirected"));
+
+    state.Queue.QueueRemove(*object);
+    state.SeenList.SeenInsert(*object);
+    ASSERT_TRUE(answer(503, {"HTTP/1.1 503 Busy", "Retry-After: 2"}));
+    hosts = held();
+    ASSERT_FALSE(hosts.empty());
+    EXPECT_NEAR(hosts[0].second, 4, 0.5);
+}
+
+TEST_F(BusyAnswerHoldTest, OtherAnswersAndWaitsPastTenMinutesAreSettledAsToday) {
+    EXPECT_FALSE(answer(429, {"HTTP/1.1 429 Too Many Requests"}));
+    EXPECT_FALSE(answer(503, {"HTTP/1.1 503 Busy", "Retry-After: later"}));
+    EXPECT_FALSE(answer(500, {"HTTP/1.1 500 Oops", "Retry-After: 2"}));
+    EXPECT_EQ(object->Cause, kCauseNone);
+    EXPECT_FALSE(answer(429, {"HTTP/1.1 429 Too Many Requests", "Retry-After: 601"}));
+    EXPECT_EQ(object->Cause, kCauseWaitTooLong);
+    EXPECT_EQ(object->InList, GlobalList::Seen);
+    EXPECT_TRUE(held().empty());
 }
 
 }  // namespace
