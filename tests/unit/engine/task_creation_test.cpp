@@ -100,32 +100,21 @@ TEST_F(EngineTest, EachDropMakesItsTaskOrNothing) {
         void (*defaults)(DefaultTaskOptions&) = nullptr;
     } rows[] = {
         {"http://h/x.html", 1, nullptr, "OpenNewTask http://h/x.html"},
-        {"http://h/x.html", 2, nullptr,
-         "http://h/x.html Queued Queue 1 1/1 in  levels 1 [] running doc none written"},
-        {"http://h/pics/", 3, nullptr,
-         "http://h/pics/ Queued Queue 1 1/1 in  levels 3 [ .gif .jpg .png .bmp .pcx ] running doc "
-         "none written"},
+        {"http://h/x.html", 2, nullptr, "Queued Queue L1 - written"},
+        {"http://h/pics/", 3, nullptr, "Queued Queue L3 [ .gif .jpg .png .bmp .pcx ] - written"},
         {"http://h/", 4, nullptr, ""},
         {"http://h/", 9, nullptr, ""},
         {"http://h/1.html", 1, "abc",
-         "OpenEditTask Task-3, http://h/1.html Retrieved Seen 1 1/0 in http://h/ levels 3 [] "
-         "stopped doc abc scanned"},
-        {"http://h/2.html", 2, "abc",
-         "http://h/2.html Retrieved Seen 1 1/0 in http://h/ levels 1 [] running doc abc scanned"},
+         "OpenEditTask Task-3, Retrieved Seen http://h/ L3 stopped abc scanned"},
+        {"http://h/2.html", 2, "abc", "Retrieved Seen http://h/ L1 abc scanned"},
         {"http://h/3.html", 3, "abc",
-         "http://h/3.html Retrieved Seen 1 1/0 in http://h/ levels 3 [ .gif .jpg .png .bmp .pcx ] "
-         "running doc abc scanned"},
-        {"http://h/0.html", 0, "<p>",
-         "http://h/0.html Retrieved Seen 1 1/0 in http://h/ levels 3 [] running doc <p> scanned"},
-        {"http://h/7.html", 7, "<p>",
-         "http://h/7.html Retrieved Seen 1 1/0 in http://h/ levels 3 [] running doc <p> scanned"},
+         "Retrieved Seen http://h/ L3 [ .gif .jpg .png .bmp .pcx ] abc scanned"},
+        {"http://h/0.html", 0, "<p>", "Retrieved Seen http://h/ L3 <p> scanned"},
+        {"http://h/7.html", 7, "<p>", "Retrieved Seen http://h/ L3 <p> scanned"},
         {"http://h/dir/page.html", 4, "<a href=x>",
-         "http://h/dir/page.html Retrieved Seen 1 1/0 in http://h/ levels 2 [] running ftp doc <a "
-         "href=x> scanned",
+         "Retrieved Seen http://h/ L2 ftp <a href=x> scanned",
          [](DefaultTaskOptions& defaults) { defaults.DownloadFrom = 1; }},
-        {" example.com/dir ", 0, nullptr,
-         "http://example.com/dir/ Queued Queue 1 1/1 in http://example.com/dir/ levels 3 [] "
-         "running doc none written",
+        {" example.com/dir ", 0, nullptr, "Queued Queue http://example.com/dir/ L3 - written",
          [](DefaultTaskOptions& defaults) { defaults.TrySlashes = true; }},
         {std::nullopt, 0, "", ""},
         {"mailto:someone@h", 0, "", ""},
@@ -156,13 +145,14 @@ TEST_F(EngineTest, EachDropMakesItsTaskOrNothing) {
         std::ranges::copy_if(m_view.calls, std::back_inserter(outcome),
                              [](const std::string& call) { return call.starts_with("Open"); });
         if (const TTask* task = state().TaskList.head(); task != nullptr) {
-            outcome.push_back(objects(*task) + " " + std::to_string(task->Queued) + "/" +
-                              std::to_string(task->Total) + " in " + task->BoundaryPrefix +
-                              " levels " + std::to_string(task->MaxLevels) + " [" +
-                              task->Extensions + "]" +
-                              (task->State == TaskState::Running ? " running" : " stopped") +
-                              (TaskHasFlag(*task, TaskFlag::FollowFTP) ? " ftp" : "") + " doc " +
-                              readWholeFile(task->Dir + task->StartDocName).valueOr("none") +
+            const std::string start = objects(*task).substr(task->URL.size() + 1);
+            outcome.push_back(start.substr(0, start.rfind(' ')) +
+                              (task->BoundaryPrefix.empty() ? "" : " " + task->BoundaryPrefix) +
+                              " L" + std::to_string(task->MaxLevels) +
+                              (task->Extensions.empty() ? "" : " [" + task->Extensions + "]") +
+                              (task->State == TaskState::Stopped ? " stopped" : "") +
+                              (TaskHasFlag(*task, TaskFlag::FollowFTP) ? " ftp " : " ") +
+                              readWholeFile(task->Dir + task->StartDocName).valueOr("-") +
                               (m_intake.scanned.empty() ? "" : " scanned") +
                               (m_taskFiles.written.empty() ? "" : " written"));
         }
