@@ -306,7 +306,6 @@ TEST_F(HttpCliLoopbackTest, AShortRedirectBodyIsReadSoItsConnectionCarriesTheNex
              "\r\n0\r\n\r\n",
          false},
         {"of no length", "Connection: keep-alive\r\n\r\nmoved", false},
-        {"closing", "Connection: close\r\nContent-Length: 5\r\n\r\nmoved", false},
         {"with bytes past its body", "Content-Length: 4\r\n\r\nmoved", false},
     };
     for (const auto& row : rows) {
