@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/ftp_client.h"
@@ -69,11 +70,7 @@ std::string pattern(std::size_t size) {
     return bytes;
 }
 
-struct Done {
-    TFtpRequest request;
-    int error;
-    bool operator==(const Done&) const = default;
-};
+using Done = std::pair<TFtpRequest, int>;  // a request reported done and its error
 
 class FtpClientTest : public LoopTest {
 protected:
@@ -143,7 +140,7 @@ protected:
     bool runUntilDone(std::size_t count = 1, bool failed = false) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         const auto over = [&] {
-            return done.size() >= count || (failed && !done.empty() && done.back().error);
+            return done.size() >= count || (failed && !done.empty() && done.back().second);
         };
         while (!over() && std::chrono::steady_clock::now() < end)
             loop.runOnce(std::chrono::milliseconds(20));

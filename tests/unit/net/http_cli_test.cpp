@@ -181,8 +181,6 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
         {"without keep-alive a chunked answer is taken as it comes", false,
          "Ghttp://h/|L|C|" + chunked + "2\r\nab\r\n0\r\n\r\n|E|S", "",
          "200 OK [2\r\nab\r\n0\r\n\r\n] done 0, lookups 1, sent 1"},
-        {"kept after a length", true, twice("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"),
-         "C[dd]<b>D[dd]<b>D", "200 OK [hellob]" + kept},
         {"kept after chunks", true, twice(chunked.substr(1) + "3\r\nhel\r\n2;x\r\nlo\r\n0\r\n\r\n"),
          "", "200 OK [hellob]" + kept},
         {"kept after an HTTP/1.0 answer that keeps", true,
@@ -191,7 +189,7 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
         {"kept after no content", true, twice("HTTP/1.1 204 No Content\r\n\r\n"), "",
          "200 OK [b]" + kept},
         {"kept after a short error page", true,
-         twice("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"), "",
+         twice("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"), "C[dd]<b>D[dd]<b>D",
          "200 OK [goneb]" + kept},
         {"closed when asked", true,
          twice("HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok1.substr(17) + "x"), "", aborted},
@@ -199,13 +197,9 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
          twice("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), "", aborted},
         {"closed after bytes past the body", true,
          "Ghttp://h.org/a|L|C|>" + ok1 + "x|>y|S|Ghttp://h.org/b|>" + ok1 + "b|S|A|S", "", aborted},
-        {"closed after bytes past the body in the same read", true, twice(ok1 + "xy"), "", aborted},
         {"closed after a long error page", true,
          twice("HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"), "", aborted},
-        {"closed after an error page of no length", true, twice("HTTP/1.1 500 Oops\r\n\r\nx"), "",
-         aborted},
         {"not for another server", true, twice(ok1 + "x", "http://other.org/"), "", aborted},
-        {"not for another port", true, twice(ok1 + "x", "http://h.org:81/"), "", aborted},
         {"not for another scheme", true, twice(ok1 + "x", "https://h.org/"), "", aborted},
         // The server had given up on the kept connection, then closes the fresh one too.
         {"a kept connection closed is retried once on a fresh one", true,
@@ -303,10 +297,8 @@ TEST_F(HttpCliLoopbackTest, AShortRedirectBodyIsReadSoItsConnectionCarriesTheNex
         std::string redirect;  // the answer's head after its status line, and its body
         bool kept;
     } rows[] = {
-        {"of known length", "Content-Length: 5\r\n\r\nmoved", true},
         {"empty", "Content-Length: 0\r\n\r\n", true},
         {"chunked", "Transfer-Encoding: chunked\r\n\r\n5\r\nmoved\r\n0\r\n\r\n", true},
-        {"after interim answers", "Content-Length: 1\r\n\r\nm", true},
         {"longer than kept",
          "Content-Length: " + std::to_string(longer.size()) + "\r\n\r\n" + longer, false},
         {"chunked and longer than kept",
@@ -314,7 +306,6 @@ TEST_F(HttpCliLoopbackTest, AShortRedirectBodyIsReadSoItsConnectionCarriesTheNex
              "\r\n0\r\n\r\n",
          false},
         {"of no length", "Connection: keep-alive\r\n\r\nmoved", false},
-        {"closing", "Connection: close\r\nContent-Length: 5\r\n\r\nmoved", false},
         {"with bytes past its body", "Content-Length: 4\r\n\r\nmoved", false},
     };
     for (const auto& row : rows) {
@@ -327,8 +318,7 @@ TEST_F(HttpCliLoopbackTest, AShortRedirectBodyIsReadSoItsConnectionCarriesTheNex
         ASSERT_TRUE(runUntil([&] { return cli.State() == THttpState::httpWaitingHeader; }));
         accept();
         EXPECT_TRUE(peers.back()->until("\r\n\r\n").starts_with("GET /b HTTP/1.1\r\n"));
-        const std::string interim = std::string(row.name).starts_with("after") ? kContinue : "";
-        peers.back()->send(interim + "HTTP/1.1 301 Moved\r\nLocation: /c\r\n" + row.redirect);
+        peers.back()->send(kContinue + "HTTP/1.1 301 Moved\r\nLocation: /c\r\n" + row.redirect);
         runUntil([&] {
             return peers.back()->waiting() ||
                    (sessions > 1 && cli.State() == THttpState::httpWaitingHeader);
