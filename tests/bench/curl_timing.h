@@ -16,14 +16,33 @@ struct Timing {
     double cpuSeconds = 0;
 };
 
+// The CPU time of this process (RUSAGE_SELF) or its waited-for children split into user and
+// system time, with the times it slept waiting: where the time of a paced grab goes.
+struct CpuUse {
+    double user = 0;
+    double system = 0;
+    long sleeps = 0;
+
+    static CpuUse now(int who) {
+        rusage usage{};
+        ::getrusage(who, &usage);
+        const auto seconds = [](const timeval& t) {
+            return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+        };
+        return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
+    }
+    CpuUse since(const CpuUse& before) const {
+        return {user - before.user, system - before.system, sleeps - before.sleeps};
+    }
+    void print() const {
+        std::printf("  user %.2f s, system %.2f s, %ld sleeps\n", user, system, sleeps);
+    }
+};
+
 // User plus system CPU seconds of this process (RUSAGE_SELF) or its waited-for children.
 inline double cpuSeconds(int who) {
-    rusage usage{};
-    ::getrusage(who, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    const CpuUse use = CpuUse::now(who);
+    return use.user + use.system;
 }
 
 // curl fetching url into a scratch file in dir (removed afterwards): the yardstick the download

@@ -38,29 +38,6 @@ namespace fs = std::filesystem;
 constexpr std::uint16_t kSlots = 16;
 constexpr double kStartsPerSlotPerSecond = 5;
 
-// The CPU time of this process (RUSAGE_SELF) or its waited-for children split into user and
-// system time, with the times it slept waiting: where the time of a paced grab goes.
-struct CpuUse {
-    double user = 0;
-    double system = 0;
-    long sleeps = 0;
-
-    static CpuUse now(int who) {
-        rusage usage{};
-        ::getrusage(who, &usage);
-        const auto seconds = [](const timeval& t) {
-            return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-        };
-        return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
-    }
-    CpuUse since(const CpuUse& before) const {
-        return {user - before.user, system - before.system, sleeps - before.sleeps};
-    }
-    void print() const {
-        std::printf("  user %.2f s, system %.2f s, %ld sleeps\n", user, system, sleeps);
-    }
-};
-
 // One grab of the site into a fresh program directory; seconds -1 when it did not finish.
 bench::Timing grabSite(const std::string& site, const fs::path& program, int pages, bool fast,
                        bool keepAlive = false) {
@@ -74,7 +51,7 @@ bench::Timing grabSite(const std::string& site, const fs::path& program, int pag
         grab.engine().ApplySettings();
     }
     const double cpuBefore = bench::cpuSeconds(RUSAGE_SELF);
-    const CpuUse useBefore = CpuUse::now(RUSAGE_SELF);
+    const bench::CpuUse useBefore = bench::CpuUse::now(RUSAGE_SELF);
     const auto begin = std::chrono::steady_clock::now();
     TTask* task = grab.createTask("bench", site + "index.html", site);
     // 20 ms steps: an hour at most.
@@ -100,7 +77,7 @@ bench::Timing grabSite(const std::string& site, const fs::path& program, int pag
                       : "tick dispatch",
             pages, task->Total, retrieved, kSlots, seconds, timing.cpuSeconds, ceiling,
             seconds / ceiling, grab.taskFileWrites(), grab.taskFileWrites() / seconds);
-        CpuUse::now(RUSAGE_SELF).since(useBefore).print();
+        bench::CpuUse::now(RUSAGE_SELF).since(useBefore).print();
     }
     grab.close();
     return timing;
@@ -127,10 +104,10 @@ bench::Timing wgetSite(const std::string& site, const fs::path& dir, bool conver
                                 (convertLinks ? "-k " : "") + "-P '" + dir.string() + "' '" + site +
                                 "index.html'";
     const double cpuBefore = bench::cpuSeconds(RUSAGE_CHILDREN);
-    const CpuUse useBefore = CpuUse::now(RUSAGE_CHILDREN);
+    const bench::CpuUse useBefore = bench::CpuUse::now(RUSAGE_CHILDREN);
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
-    const CpuUse use = CpuUse::now(RUSAGE_CHILDREN).since(useBefore);
+    const bench::CpuUse use = bench::CpuUse::now(RUSAGE_CHILDREN).since(useBefore);
     bench::Timing timing;
     timing.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
