@@ -15,8 +15,6 @@ namespace {
 
 constexpr std::int32_t kStatisticsTicks = 10;  // 2 s
 constexpr std::int32_t kSaveTicks = 900;       // 3 minutes
-// 1 s: a kill loses little, and a busy grab rewrites its file at most once a second.
-constexpr std::int32_t kChangedSaveTicks = 5;
 // A large task's file takes long to write: the changed-task saves wait at least this many times
 // the CPU time the last one took, so they cost the loop no more than a twentieth of its time.
 constexpr std::int64_t kChangedSaveSpacing = 20;
