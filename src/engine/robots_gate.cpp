@@ -14,7 +14,7 @@ bool RobotsGate::Applies(const TDnObj& object) const {
            !object.Task->Grab.NoRobots;
 }
 
-bool RobotsGate::Admits(const TDnObj& object) {
+bool RobotsGate::Admits(const TDnObj& object) const {
     EngineState& state = m_context.state;
     const THostExcl* known = state.HostExclList.HostExclFind(HostPart(object.URL));
     return known != nullptr && known->RobotsDone != 0 &&

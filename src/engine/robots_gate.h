@@ -24,7 +24,7 @@ public:
     // object while the engine obeys robots.txt and its task does not opt out.
     bool Applies(const TDnObj& object) const;
     // Whether its host's rules are known and let object be fetched.
-    bool Admits(const TDnObj& object);
+    bool Admits(const TDnObj& object) const;
     // object was just created by the link intake (counted in its task's Queued and Total, in no
     // list) from a link on a page of pageLevel, or was taken out of the queue unchecked
     // (RobotsUnchecked). It is queued, parked, or excluded.
