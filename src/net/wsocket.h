@@ -265,7 +265,7 @@ private:
     bool createSocket(const char* function);
     bool bindLocal();
     void applyLinger();
-    bool selectEvents(unsigned events, const char* function);
+    bool selectEvents(unsigned events, const char* function, SocketRole role = SocketRole::Unknown);
     void internalClose(bool shutdownFirst, int error);
     int closeHandle();
     void resetSession();

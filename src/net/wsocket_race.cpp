@@ -30,12 +30,10 @@ int TWSocket::openAttempt(const SocketAddress& address) {
     if (fd < 0)
         return -1;
     const int on = 1;
-    const linger noLinger{0, 0};
     setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (m_lingerOnOff != TSocketLingerOnOff::wsLingerNoSet)
-        setsockopt(fd, SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
-    if (m_loop.watchSocket(fd, m_handle, WM_ASYNCSELECT, m_paused ? 0 : m_selectedEvents) != 0) {
+    if (m_loop.watchSocket(fd, m_handle, WM_ASYNCSELECT, m_paused ? 0 : m_selectedEvents,
+                           SocketRole::Connecting) != 0) {
         ::close(fd);
         return -1;
     }

@@ -65,7 +65,7 @@ void TWSocket::Connect() {
             Close();
             return;
         }
-        applyLinger();
+        // Lingering stays off, as the system makes a socket: see applyLinger().
         if (setsockopt(m_fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0)
             socketError("setsockopt(SO_KEEPALIVE)", lastSocketError());
         if (setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
@@ -81,7 +81,9 @@ void TWSocket::Connect() {
             setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
             socketError("setsockopt(SO_BROADCAST)", lastSocketError());
     }
-    if (m_fd == -1 || !selectEvents(ConnectEvents, "WSAAsyncSelect"))
+    const SocketRole role =
+        m_socketType == SOCK_STREAM ? SocketRole::Connecting : SocketRole::NotStream;
+    if (m_fd == -1 || !selectEvents(ConnectEvents, "WSAAsyncSelect", role))
         return;
     if (m_socketType != SOCK_STREAM) {
         setState(TSocketState::wsConnected);
@@ -193,9 +195,10 @@ void TWSocket::applyLinger() {
         socketError("setsockopt(SO_LINGER)", lastSocketError());
 }
 
-bool TWSocket::selectEvents(unsigned events, const char* function) {
+bool TWSocket::selectEvents(unsigned events, const char* function, SocketRole role) {
     m_selectedEvents = events;
-    const int error = m_loop.watchSocket(m_fd, m_handle, WM_ASYNCSELECT, m_paused ? 0 : events);
+    const int error =
+        m_loop.watchSocket(m_fd, m_handle, WM_ASYNCSELECT, m_paused ? 0 : events, role);
     if (error != 0) {
         socketError(function, socketErrorFromErrno(error));
         return false;
@@ -248,7 +251,8 @@ void TWSocket::Listen() {
         if (!alive(lifetime) || m_fd == -1)
             return;
     }
-    selectEvents(ListenEvents, "WSAASyncSelect");
+    selectEvents(ListenEvents, "WSAASyncSelect",
+                 m_socketType == SOCK_STREAM ? SocketRole::Listening : SocketRole::NotStream);
 }
 
 int TWSocket::Accept() {

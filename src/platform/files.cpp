@@ -78,7 +78,9 @@ std::string temporaryNameFor(const std::string& path) {
     std::size_t slash = path.rfind('/');
     std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return directory + "." + name + ".tmp-" + std::to_string(::getpid()) + "-" +
+    // Asked once: every page a rewrite replaces would ask again.
+    static const pid_t process = ::getpid();
+    return directory + "." + name + ".tmp-" + std::to_string(process) + "-" +
            std::to_string(counter.fetch_add(1));
 }
 
@@ -415,10 +417,6 @@ Status commitTogether(std::vector<FileReplacement>& replacements) {
 Result<std::string> readWholeFile(const std::string& path) {
     FileReader file(path);
     std::string contents;
-    // A page of many megabytes grows by doubling otherwise, each step copying all it holds.
-    if (Result<std::uint64_t> size = fileSize(path)) {
-        contents.reserve(static_cast<std::size_t>(size.value()));
-    }
     char buffer[64 * 1024];
     for (;;) {
         Result<std::size_t> count = file.read(buffer, sizeof buffer);
@@ -427,6 +425,13 @@ Result<std::string> readWholeFile(const std::string& path) {
         }
         if (count.value() == 0) {
             return contents;
+        }
+        // A page of many megabytes grows by doubling otherwise, each step copying all it
+        // holds; one that fits the first read needs no look at its size.
+        if (contents.empty() && count.value() == sizeof buffer) {
+            if (Result<std::uint64_t> size = fileSize(path)) {
+                contents.reserve(static_cast<std::size_t>(size.value()));
+            }
         }
         contents.append(buffer, count.value());
     }

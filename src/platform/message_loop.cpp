@@ -115,14 +115,15 @@ void MessageLoop::stopTimer(unsigned timerId) {
     armTimerDescriptor();
 }
 
-int MessageLoop::watchSocket(int fd, Handle target, unsigned number, unsigned kinds) {
+int MessageLoop::watchSocket(int fd, Handle target, unsigned number, unsigned kinds,
+                             SocketRole role) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_targets.contains(target)) {
             return EINVAL;
         }
     }
-    const SocketWatch watch(fd, target, number, kinds);
+    const SocketWatch watch(fd, target, number, kinds, role);
     if (watch.error() != 0) {
         return watch.error();
     }
@@ -235,8 +236,10 @@ void MessageLoop::takeReadiness(int fd, std::uint32_t epollEvents) {
         post(watch.target(), watch.number(), static_cast<std::uintptr_t>(fd), reply);
     }
     // Re-registering reports what is still ready, so it is done only when the interest changed;
-    // otherwise a condition nobody waits for would come back on every pass.
-    if (watch.interest() != before) {
+    // otherwise a condition nobody waits for would come back on every pass. A peer closes once,
+    // so losing only EPOLLRDHUP needs none.
+    const std::uint32_t after = watch.interest();
+    if (after != before && (after | EPOLLRDHUP) != (before | EPOLLRDHUP)) {
         epoll_event event = socketEvent(fd, watch);
         epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
     }
@@ -305,8 +308,15 @@ bool MessageLoop::tickTimers() {
 }
 
 void MessageLoop::armTimerDescriptor() {
+    const auto deadline = m_timers.nextDeadline();
+    // Setting the same deadline again changes nothing (a descriptor that expired stays
+    // readable), and most timers started or stopped are not the earliest.
+    if (deadline == m_armedDeadline) {
+        return;
+    }
+    m_armedDeadline = deadline;
     itimerspec setting{};
-    if (const auto deadline = m_timers.nextDeadline()) {
+    if (deadline) {
         const auto since = deadline->time_since_epoch();
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
         setting.it_value.tv_sec = seconds.count();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/message.h"
@@ -71,8 +72,10 @@ public:
     // Selects the event kinds to report for a socket descriptor, replacing an earlier selection
     // (all selected kinds are enabled again). A mask of 0 keeps the descriptor watched but
     // silent. Returns 0, or an errno value: EINVAL for a dead target, ENOTSOCK or EBADF for a
-    // descriptor that is no socket, or what epoll refused with.
-    int watchSocket(int fd, Handle target, unsigned number, unsigned kinds);
+    // descriptor that is no socket, or what epoll refused with. A role other than Unknown tells
+    // what the socket is, so the system is not asked.
+    int watchSocket(int fd, Handle target, unsigned number, unsigned kinds,
+                    SocketRole role = SocketRole::Unknown);
     // Enables FD_READ, FD_WRITE, FD_OOB and FD_ACCEPT again (where selected); other bits and
     // unwatched descriptors are ignored.
     void reenableSocketEvents(int fd, unsigned kinds);
@@ -126,6 +129,8 @@ private:
     int m_epoll = -1;
     int m_wakeup = -1;  // eventfd, readable while messages wait or quit was asked for
     int m_timerFd = -1;
+    // What the timer descriptor was last set to (none: disarmed).
+    std::optional<TimerQueue::Clock::time_point> m_armedDeadline;
 
     mutable std::mutex m_mutex;  // guards m_targets, m_queue, m_signalled, m_lastHandle
     std::unordered_map<Handle, MessageTarget*> m_targets;

@@ -16,27 +16,42 @@ constexpr unsigned kRearmable = FD_READ | FD_WRITE | FD_OOB | FD_ACCEPT;
 
 }  // namespace
 
-SocketWatch::SocketWatch(int fd, Handle target, unsigned number, unsigned kinds)
+SocketWatch::SocketWatch(int fd, Handle target, unsigned number, unsigned kinds, SocketRole role)
     : m_fd(fd),
       m_target(target),
       m_number(number),
       m_wanted(kinds & FD_ALL_EVENTS),
       m_armed(m_wanted) {
-    int type = 0;
-    socklen_t length = sizeof type;
-    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) {
-        m_error = errno;
+    if (role == SocketRole::Unknown) {
+        role = askRole();
+    }
+    if (m_error != 0) {
         m_armed = 0;
         return;
     }
+    m_stream = role != SocketRole::NotStream;
+    m_listening = role == SocketRole::Listening;
+    m_connecting = role == SocketRole::Connecting;
+}
+
+SocketRole SocketWatch::askRole() {
+    int type = 0;
+    socklen_t length = sizeof type;
+    if (getsockopt(m_fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) {
+        m_error = errno;
+        return SocketRole::Unknown;
+    }
+    if (type != SOCK_STREAM) {
+        return SocketRole::NotStream;
+    }
     int accepting = 0;
     length = sizeof accepting;
-    m_stream = type == SOCK_STREAM;
-    m_listening = m_stream && getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length) == 0 &&
-                  accepting != 0;
+    if (getsockopt(m_fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &length) == 0 && accepting != 0) {
+        return SocketRole::Listening;
+    }
     // A connected socket (accepted, or a socketpair end) has nothing left to report as
     // FD_CONNECT; an unconnected stream socket is taken to be about to connect.
-    m_connecting = m_stream && !m_listening && !hasPeer();
+    return hasPeer() ? SocketRole::Connected : SocketRole::Connecting;
 }
 
 std::vector<std::intptr_t> SocketWatch::onReadiness(std::uint32_t epollEvents) {
@@ -45,9 +60,9 @@ std::vector<std::intptr_t> SocketWatch::onReadiness(std::uint32_t epollEvents) {
         if ((epollEvents & (EPOLLOUT | EPOLLERR | EPOLLHUP)) == 0) {
             return replies;
         }
-        const int error = takeSocketError();
+        const int error = takeSocketErrorIf(epollEvents);
         // A fresh socket hangs up until connect() is called on it: that is no result yet.
-        if (error == 0 && !hasPeer()) {
+        if (error == 0 && (epollEvents & EPOLLHUP) != 0 && !hasPeer()) {
             return replies;
         }
         m_connecting = false;
@@ -76,7 +91,7 @@ std::vector<std::intptr_t> SocketWatch::onReadiness(std::uint32_t epollEvents) {
         report(replies, FD_WRITE, 0);
     }
     if (m_stream && (epollEvents & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) != 0 && isArmed(FD_CLOSE)) {
-        report(replies, FD_CLOSE, takeSocketError());
+        report(replies, FD_CLOSE, takeSocketErrorIf(epollEvents));
     }
     return replies;
 }
@@ -131,7 +146,11 @@ bool SocketWatch::hasPeer() const {
     return getpeername(m_fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
 }
 
-int SocketWatch::takeSocketError() const {
+int SocketWatch::takeSocketErrorIf(std::uint32_t epollEvents) const {
+    // A socket holding an error always polls with EPOLLERR, so without it there is none to take.
+    if ((epollEvents & EPOLLERR) == 0) {
+        return 0;
+    }
     int error = 0;
     socklen_t length = sizeof error;
     if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {

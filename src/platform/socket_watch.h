@@ -7,6 +7,10 @@
 
 namespace quillharbor {
 
+// What the owner knows of a socket it starts to watch. Unknown has the watch ask the system;
+// the others spare those calls on the path every transfer takes.
+enum class SocketRole { Unknown, NotStream, Listening, Connecting, Connected };
+
 // The async-select state of one watched socket: which event kinds are wanted, which of them
 // may be reported now, and how the socket's readiness (epoll bits) turns into event replies.
 //
@@ -18,9 +22,10 @@ namespace quillharbor {
 // so a reader that emptied the socket needs no new registration to hear of the next bytes.
 class SocketWatch {
 public:
-    // Looks at the socket once to learn its type and whether it listens or is still to connect,
-    // so a listening socket must listen before it is watched.
-    SocketWatch(int fd, Handle target, unsigned number, unsigned kinds);
+    // For an Unknown role, looks at the socket once to learn its type and whether it listens or
+    // is still to connect, so a listening socket must listen before it is watched.
+    SocketWatch(int fd, Handle target, unsigned number, unsigned kinds,
+                SocketRole role = SocketRole::Unknown);
 
     // 0, or the errno value that showed the descriptor is no usable socket.
     int error() const { return m_error; }
@@ -36,11 +41,12 @@ public:
     std::uint32_t interest() const;
 
 private:
+    SocketRole askRole();
     bool isArmed(unsigned kind) const { return (m_armed & kind) != 0; }
     void report(std::vector<std::intptr_t>& replies, unsigned kind, int error);
     bool hasPendingData() const;
     bool hasPeer() const;
-    int takeSocketError() const;
+    int takeSocketErrorIf(std::uint32_t epollEvents) const;
 
     int m_fd;
     Handle m_target;
