@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "net/http_cli.h"
-#include "net/loopback.h"
 #include "net/tls_failure.h"
 #include "platform/loop_fixture.h"
 
@@ -153,6 +152,15 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
     };
     const std::string aborted = "801 Connection aborted on request [x] done 0 3, lookups 2, sent 1";
     const std::string kept = " done 0 0, lookups 1, sent 2";
+    // A redirect with keep-alive: its body is read to its end when short, so that the next
+    // location goes on its connection; the final answer, of no length, ends with its connection.
+    const auto redirect = [&](const std::string& head, bool kept) {
+        return "Ghttp://h.org/b|L|C|>" + kContinue + "HTTP/1.1 301 Moved\r\nLocation: /c\r\n" +
+               head + (kept ? "|S|" : "|S|L|C|") +
+               ">HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nwhole|E|S";
+    };
+    const std::string longer(THttpCli::MaxKeptBody + 1, 'x');
+    const std::string whole = "200 OK [whole] done 0, lookups ";
     struct Row {
         const char* name;
         bool keepAlive;
@@ -205,6 +213,21 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
         {"a kept connection closed is retried once on a fresh one", true,
          "Ghttp://h.org/a|L|C|>" + ok1 + "a|S|Ghttp://h.org/b|E|S|L|C|E|S", "C[dd]<b>DCD",
          "0  [a] done 0 0, lookups 2, sent 3"},
+        {"a redirect's empty body keeps its connection", true,
+         redirect("Content-Length: 0\r\n\r\n", true), "", whole + "1, sent 2"},
+        {"a redirect's chunked body keeps its connection", true,
+         redirect("Transfer-Encoding: chunked\r\n\r\n5\r\nmoved\r\n0\r\n\r\n", true), "",
+         whole + "1, sent 2"},
+        {"a redirect's body longer than kept", true,
+         redirect("Content-Length: " + std::to_string(longer.size()) + "\r\n\r\n" + longer, false),
+         "", whole + "2, sent 2"},
+        {"a redirect's chunked body longer than kept", true,
+         redirect("Transfer-Encoding: chunked\r\n\r\n10001\r\n" + longer + "\r\n0\r\n\r\n", false),
+         "", whole + "2, sent 2"},
+        {"a redirect's body of no length", true, redirect("\r\nmoved", false), "",
+         whole + "2, sent 2"},
+        {"a redirect's body with bytes past it", true,
+         redirect("Content-Length: 4\r\n\r\nmoved", false), "", whole + "2, sent 2"},
         {"a cut chunked body", true, "Ghttp://h/|L|C|" + chunked + "5\r\nhello\r\n|E|S", "",
          "200 OK [hello] done 0, lookups 1, sent 1, cut"},
         {"a malformed chunked body", true, "Ghttp://h/|L|C|" + chunked + "5\r\nhello\r\nzz\r\n|S",
@@ -272,70 +295,6 @@ TEST_F(HttpCliTest, HttpsGoesOverTlsAndItsCredentialsNeverLeaveIt) {
     play("C" + std::to_string(kTlsWrongHostName) + "|S");
     EXPECT_EQ(cli->StatusCode(), kTlsWrongHostName);
     EXPECT_EQ(cli->ReasonPhrase(), "certificate for another host name");
-}
-
-// With keep-alive on real loopback sockets, the test as the server.
-class HttpCliLoopbackTest : public LoopTest {};
-
-TEST_F(HttpCliLoopbackTest, AShortRedirectBodyIsReadSoItsConnectionCarriesTheNextLocation) {
-    test::RawListener listener;
-    THttpCli cli(loop);
-    cli.setKeepAlive(true);
-    int sessions = 0;
-    bool done = false;
-    std::string body;
-    cli.OnSessionConnected = [&](THttpCli&) { ++sessions; };
-    cli.OnDocData = [&](THttpCli&, const char* data, std::size_t length) {
-        body.append(data, length);
-    };
-    cli.OnRequestDone = [&](THttpCli&, THttpRequest, int) { done = true; };
-    std::vector<std::unique_ptr<test::Peer>> peers;
-    const auto accept = [&] { peers.push_back(std::make_unique<test::Peer>(listener.accept())); };
-    const std::string longer(THttpCli::MaxKeptBody + 1, 'x');
-    const struct {
-        const char* name;
-        std::string redirect;  // the answer's head after its status line, and its body
-        bool kept;
-    } rows[] = {
-        {"empty", "Content-Length: 0\r\n\r\n", true},
-        {"chunked", "Transfer-Encoding: chunked\r\n\r\n5\r\nmoved\r\n0\r\n\r\n", true},
-        {"longer than kept",
-         "Content-Length: " + std::to_string(longer.size()) + "\r\n\r\n" + longer, false},
-        {"chunked and longer than kept",
-         "Transfer-Encoding: chunked\r\n\r\n10001\r\n" + longer.substr(0, 0x10001) +
-             "\r\n0\r\n\r\n",
-         false},
-        {"of no length", "Connection: keep-alive\r\n\r\nmoved", false},
-        {"with bytes past its body", "Content-Length: 4\r\n\r\nmoved", false},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        body.clear();
-        done = false;
-        sessions = 0;
-        cli.setURL("http://127.0.0.1:" + listener.portText() + "/b");
-        cli.GetASync();
-        ASSERT_TRUE(runUntil([&] { return cli.State() == THttpState::httpWaitingHeader; }));
-        accept();
-        EXPECT_TRUE(peers.back()->until("\r\n\r\n").starts_with("GET /b HTTP/1.1\r\n"));
-        peers.back()->send(kContinue + "HTTP/1.1 301 Moved\r\nLocation: /c\r\n" + row.redirect);
-        runUntil([&] {
-            return peers.back()->waiting() ||
-                   (sessions > 1 && cli.State() == THttpState::httpWaitingHeader);
-        });
-        EXPECT_EQ(peers.back()->waiting(), row.kept);
-        if (!peers.back()->waiting())
-            accept();
-        EXPECT_TRUE(peers.back()->until("\r\n\r\n").starts_with("GET /c HTTP/1.1\r\n"));
-        // Without a length of its own the answer ends with its connection, whatever the
-        // redirect's length said.
-        peers.back()->send(kContinue +
-                           "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nthe whole page");
-        ::shutdown(peers.back()->fd, SHUT_WR);
-        EXPECT_TRUE(runUntil([&] { return done; }));
-        EXPECT_EQ(cli.StatusCode(), 200);
-        EXPECT_EQ(body, "the whole page");
-    }
 }
 
 }  // namespace
