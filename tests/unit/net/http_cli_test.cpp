@@ -205,6 +205,7 @@ TEST_F(HttpCliTest, RequestsEndWithTheirStatus) {
          twice("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx"), "", aborted},
         {"closed after bytes past the body", true,
          "Ghttp://h.org/a|L|C|>" + ok1 + "x|>y|S|Ghttp://h.org/b|>" + ok1 + "b|S|A|S", "", aborted},
+        {"closed after bytes past the body in the same read", true, twice(ok1 + "xy"), "", aborted},
         {"closed after a long error page", true,
          twice("HTTP/1.1 404 Not Found\r\nContent-Length: 65537\r\n\r\nx"), "", aborted},
         {"not for another server", true, twice(ok1 + "x", "http://other.org/"), "", aborted},
