@@ -59,8 +59,6 @@ TEST(HttpUrlTest, WhatGoesOnTheWireDirectThroughAProxyAndThroughATunnel) {
         {"http://h/index.html#intro", "", "h:80 /index.html h "},
         {"http://h:8080/a b.html", "", "h:8080 /a%20b.html h:8080 "},
         {"http://h:80/a%20b.html?q=x y#f", "", "h:80 /a%20b.html?q=x%20y h "},
-        {"http://h?q=1", "", "h:80 /?q=1 h "},
-        {"http://h#top", "", "h:80 / h "},
         {"http://h/\xc3\xa9.html", "", "h:80 /%C3%A9.html h "},
         {"h.org:81/p", "proxy.lan:3128", "proxy.lan:3128 http://h.org:81/p h.org:81 "},
         {"http://h/a b#y", "proxy", "proxy:8000 http://h/a%20b h "},
@@ -68,7 +66,6 @@ TEST(HttpUrlTest, WhatGoesOnTheWireDirectThroughAProxyAndThroughATunnel) {
         {"HTTPS://h:8443/x", "", "h:8443 /x h:8443 "},
         // Inside a tunnel the request is the server's own.
         {"https://h/a b", "proxy:3128", "proxy:3128 /a%20b h h:443"},
-        {"https://h.org:8443/a", "proxy.lan:3128", "proxy.lan:3128 /a h.org:8443 h.org:8443"},
         {"http://[::1]:8080/x", "", "::1:8080 /x [::1]:8080 "},
         {"http://[::1]/x", "[::2]:3128", "::2:3128 http://[::1]/x [::1] "}};
     for (const auto& [url, proxy, wire] : rows) {

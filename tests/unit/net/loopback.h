@@ -107,11 +107,6 @@ public:
         m_buffer.erase(0, at + end.size());
         return out;
     }
-    // Whether bytes wait to be read (not the connection's end).
-    bool waiting() const {
-        char byte;
-        return !m_buffer.empty() || ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 1;
-    }
 
     const int fd;
 
