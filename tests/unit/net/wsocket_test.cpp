@@ -39,9 +39,6 @@ protected:
         socket.OnSocksConnected = note("socks connected ");
         socket.OnSessionConnected = note("connected ");
         socket.OnSessionClosed = note("closed ");
-        socket.OnSocksAuthState = [this](TWSocket&, TSocksAuthState state) {
-            events.push_back("auth " + std::to_string(static_cast<int>(state)));
-        };
         socket.OnSocksError = [this](TWSocket&, int error, const std::string& text) {
             events.push_back("socks error " + std::to_string(error) + " " + text);
         };
