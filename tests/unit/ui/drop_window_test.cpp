@@ -1,10 +1,9 @@
 // The drop window's captures and toggles, and the slots of the notification boxes.
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "engine/engine_fakes.h"
 #include "ui/drop_capture.h"
@@ -14,19 +13,13 @@
 namespace quillharbor {
 namespace {
 
-using ::testing::ElementsAre;
-
-TEST(DropCaptureTest, ModifierKeysGiveTheActionCodes) {
-    // Ctrl, Shift and Alt as three bits; the three combinations not listed give no action.
+TEST(DropCaptureTest, KeysTextsDragsAndPositions) {
+    // Ctrl, Shift and Alt as the bits 1, 2 and 4 of the index; the combinations not listed give
+    // no action.
     const std::optional<int> actions[] = {0, 1, 2, 4, 3, std::nullopt, std::nullopt, std::nullopt};
-    const bool keys[][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0},
-                            {0, 0, 1}, {1, 0, 1}, {0, 1, 1}, {1, 1, 1}};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(dropActionFor(keys[i][0], keys[i][1], keys[i][2]), actions[i]) << i;
+    for (int keys = 0; keys < 8; ++keys) {
+        EXPECT_EQ(dropActionFor(keys & 1, keys & 2, keys & 4), actions[keys]) << keys;
     }
-}
-
-TEST(DropCaptureTest, WhatATextOrADragYields) {
     EXPECT_EQ(linkInText(" http://h/a.html\r\n"), "http://h/a.html");
     EXPECT_EQ(linkInText("ftp://h/pub/"), "ftp://h/pub/");
     for (const char* refused :
@@ -62,68 +55,55 @@ TEST(DropCaptureTest, WhatATextOrADragYields) {
     }
 }
 
-// The toggles after each sequence of clicks and drop-window reports.
-class DropWindowControlsTest : public ::testing::Test {
-protected:
-    // Drop button and hint, drop item and caption, paste button and item, the two settings and
-    // the window's visibility.
-    void check(bool dropButton, const char* hint, const char* caption, bool paste, bool visible) {
-        EXPECT_EQ(m_controls.dropButtonPressed(), dropButton);
-        EXPECT_EQ(m_controls.dropButtonHint(), hint);
-        EXPECT_EQ(m_controls.dropItemChecked(), dropButton);
-        EXPECT_EQ(m_controls.dropItemCaption(), caption);
-        EXPECT_EQ(m_controls.pasteButtonPressed(), paste);
-        EXPECT_EQ(m_controls.pasteItemChecked(), paste);
-        EXPECT_EQ(m_settings.ShowDropWindow, visible);
-        EXPECT_EQ(m_settings.PasteLinksFromClipboard, paste);
-        EXPECT_EQ(m_module.visible, visible);
+// The toggles after each click or drop-window report, from a start-up that hides the window and
+// watches the clipboard. The hint stays what start-up left until a toggle; the drop window's own
+// menu has already changed its item, so its toggle makes no PasteMI call.
+TEST(DropWindowControlsTest, EachToggleFlipsItsSettingAndTellsTheWindow) {
+    test::FakeDropSource window;
+    GlobalOptions settings;
+    settings.ShowDropWindow = false;
+    settings.PasteLinksFromClipboard = true;
+    DropWindowControls controls{window, settings};
+    // The drop button's hint and the drop item's caption less " Drop Window"; the drop button
+    // and item, the paste button and item, the two settings and the window's visibility; the
+    // window's calls of the step.
+    const auto state = [&] {
+        std::string shown = controls.dropButtonHint() + "/" + controls.dropItemCaption() + " ";
+        for (bool flag :
+             {controls.dropButtonPressed(), controls.dropItemChecked(),
+              controls.pasteButtonPressed(), controls.pasteItemChecked(), settings.ShowDropWindow,
+              settings.PasteLinksFromClipboard, window.visible}) {
+            shown += flag ? '1' : '0';
+        }
+        shown += " ";
+        for (std::size_t at; (at = shown.find(" Drop Window")) != std::string::npos;) {
+            shown.erase(at, 12);
+        }
+        for (const std::string& call : window.calls) shown += call + ",";
+        window.calls.clear();
+        return shown;
+    };
+    const std::pair<std::function<void()>, const char*> steps[] = {
+        {[&] { controls.startUp(); }, "Hide/&Show 0011010 Hide,Clip 1,PasteMI 1,"},
+        {[&] { controls.dropButtonClicked(); }, "Hide/&Show 1111111 Show,"},
+        {[&] {
+             window.visible = false;  // the window hid itself
+             controls.hiddenFromMenu();
+         },
+         "Show/Show 0011010 "},
+        {[&] { controls.dropButtonClicked(); }, "Hide/Show 1111111 Show,"},
+        {[&] { controls.dropItemClicked(); }, "Show/Show 0011010 Hide,"},
+        {[&] { controls.pasteButtonClicked(); }, "Show/Show 0000000 PasteMI 0,Clip 0,"},
+        {[&] { controls.pasteButtonClicked(); }, "Show/Show 0011010 PasteMI 1,Clip 1,"},
+        {[&] { controls.clipboardToggledFromMenu(); }, "Show/Show 0000000 Clip 0,"},
+        {[&] { controls.pasteItemClicked(); }, "Show/Show 0011010 PasteMI 1,Clip 1,"},
+        {[&] { controls.dialogItemsEnabled(false); }, "Show/Show 0011010 DialogMI 0,"},
+        {[&] { controls.dialogItemsEnabled(false); }, "Show/Show 0011010 "},
+        {[&] { controls.dialogItemsEnabled(true); }, "Show/Show 0011010 DialogMI 1,"}};
+    for (std::size_t step = 0; step < std::size(steps); ++step) {
+        steps[step].first();
+        EXPECT_EQ(state(), steps[step].second) << "step " << step;
     }
-
-    test::FakeDropSource m_module;
-    GlobalOptions m_settings;
-    DropWindowControls m_controls{m_module, m_settings};
-};
-
-TEST_F(DropWindowControlsTest, StartUpFollowsTheSettingsAndMenusFlipTheWindow) {
-    m_settings.ShowDropWindow = false;
-    m_settings.PasteLinksFromClipboard = true;
-    m_controls.startUp();
-    // The hint stays what start-up left until a toggle.
-    check(false, "Hide Drop Window", "&Show Drop Window", true, false);
-    EXPECT_THAT(m_module.calls, ElementsAre("Hide", "Clip 1", "PasteMI 1"));
-    m_controls.dropButtonClicked();
-    check(true, "Hide Drop Window", "&Show Drop Window", true, true);
-
-    m_module.visible = false;  // the window hid itself
-    m_controls.hiddenFromMenu();
-    check(false, "Show Drop Window", "Show Drop Window", true, false);
-    m_controls.dropButtonClicked();
-    check(true, "Hide Drop Window", "Show Drop Window", true, true);
-    m_controls.dropItemClicked();
-    check(false, "Show Drop Window", "Show Drop Window", true, false);
-}
-
-TEST_F(DropWindowControlsTest, WatchingIsFlippedOnEachToggle) {
-    m_controls.startUp();
-    m_module.calls.clear();
-    for (int click = 0; click < 3; ++click) {
-        m_controls.pasteButtonClicked();
-    }
-    check(true, "Hide Drop Window", "&Show Drop Window", true, true);
-    EXPECT_THAT(m_module.calls,
-                ElementsAre("PasteMI 1", "Clip 1", "PasteMI 0", "Clip 0", "PasteMI 1", "Clip 1"));
-
-    // From the drop window's menu its own item has already changed: no PasteMI call.
-    m_module.calls.clear();
-    m_controls.clipboardToggledFromMenu();
-    m_controls.pasteItemClicked();
-    EXPECT_THAT(m_module.calls, ElementsAre("Clip 0", "PasteMI 1", "Clip 1"));
-
-    m_module.calls.clear();
-    m_controls.dialogItemsEnabled(false);
-    m_controls.dialogItemsEnabled(false);
-    m_controls.dialogItemsEnabled(true);
-    EXPECT_THAT(m_module.calls, ElementsAre("DialogMI 0", "DialogMI 1"));
 }
 
 using Outcome = NotificationSlots::Outcome;

@@ -77,10 +77,15 @@ using Page = ObjectListPage;
 // The model with no engine and no widgets, over tasks made by hand.
 class MainWindowModelTest : public ::testing::Test {
 protected:
-    std::vector<std::string> urls(Page page) {
-        std::vector<std::string> shown;
-        const ObjectRows& rows = m_model.objectRows(page);
-        for (std::size_t row = 0; row < rows.size(); ++row) shown.push_back(rows.at(row).URL);
+    // The three lists as "queued|being retrieved|saved|", each its rows' URLs less "http://h/".
+    std::string lists() {
+        std::string shown;
+        for (Page page : {Page::Queued, Page::BeingRetrieved, Page::Saved}) {
+            const ObjectRows& rows = m_model.objectRows(page);
+            for (std::size_t row = 0; row < rows.size(); ++row)
+                shown += rows.at(row).URL.substr(9) + " ";
+            shown += "|";
+        }
         return shown;
     }
     void show(LooseTask& task) {
@@ -100,8 +105,6 @@ protected:
 // A selection of one task fills the object lists; a wider one empties them, and selecting the
 // current task alone again refills them.
 TEST_F(MainWindowModelTest, SelectionFillsAndEmptiesTheObjectLists) {
-    EXPECT_THAT(m_model.statusPanes(),
-                ElementsAre("bytes/sec", "RAS:", "work time", "bytes total", ""));
     m_a.add("http://h/a/q", ObjectState::Queued);
     m_a.add("http://h/a/r", ObjectState::Retrieving, "r");
     m_a.add("http://h/a/s", ObjectState::Done, "s");
@@ -109,18 +112,16 @@ TEST_F(MainWindowModelTest, SelectionFillsAndEmptiesTheObjectLists) {
     m_b.add("http://h/b/q", ObjectState::Queued);
     m_model.AddTaskRow(*m_b.task);
     show(m_a);
-    EXPECT_THAT(urls(Page::Queued), ElementsAre("http://h/a/q"));
-    EXPECT_THAT(urls(Page::BeingRetrieved), ElementsAre("http://h/a/r"));
-    EXPECT_THAT(urls(Page::Saved), ElementsAre("http://h/a/s"));
+    EXPECT_EQ(lists(), "a/q |a/r |a/s |");
 
     m_model.taskSelectionChanged({m_a.task.get(), m_b.task.get()});
     EXPECT_EQ(m_model.details(), bareDetailsLabels());
-    EXPECT_TRUE(urls(Page::Queued).empty());
+    EXPECT_EQ(lists(), "|||");
     EXPECT_EQ(m_model.currentTask(), m_a.task.get());
     m_model.taskSelectionChanged({m_a.task.get()});
-    EXPECT_THAT(urls(Page::Queued), ElementsAre("http://h/a/q"));
+    EXPECT_EQ(lists(), "a/q |a/r |a/s |");
     m_model.taskSelectionChanged({m_b.task.get()});
-    EXPECT_THAT(urls(Page::Queued), ElementsAre("http://h/b/q"));
+    EXPECT_EQ(lists(), "b/q |||");
     EXPECT_EQ(m_a.task->Objects.head()->ListItem, nullptr);
     m_model.DeleteTaskRow(*m_b.task);
     EXPECT_TRUE(m_model.currentTask() == nullptr && m_model.SelectedTasks().empty());
@@ -135,19 +136,17 @@ TEST_F(MainWindowModelTest, RowsFollowTheObjectsAndTheChosenOrder) {
     show(m_a);
     object.State = ObjectState::Retrieving;
     m_model.ShowObjectStarted(object);
-    EXPECT_THAT(urls(Page::BeingRetrieved), ElementsAre("http://h/a/x.html"));
+    EXPECT_EQ(lists(), "|a/x.html |a/2 |");
     object.State = ObjectState::Done;
     object.LocalName = "c-name";
     m_model.RefreshObjectRow(object);
-    EXPECT_TRUE(urls(Page::BeingRetrieved).empty() && urls(Page::Queued).empty());
     TDnObj& foreign = m_b.add("http://h/b/y", ObjectState::Queued);
     m_model.AddObjectRow(foreign);
     EXPECT_EQ(foreign.ListItem, nullptr);
 
     m_model.sortByColumn(Page::Saved, 0);
     m_model.AddObjectRow(m_a.add("http://h/a/0", ObjectState::Done, "a-name"));
-    EXPECT_THAT(urls(Page::Saved),
-                ElementsAre("http://h/a/0", "http://h/a/2", "http://h/a/x.html"));
+    EXPECT_EQ(lists(), "||a/0 a/2 a/x.html |");
     m_model.sortByColumn(Page::Saved, 1);
     EXPECT_THAT(m_model.objectRows(Page::Saved).columnCaptions(),
                 ElementsAre("File Name", "\u2022 URL", "Size"));
@@ -208,108 +207,77 @@ TEST_F(MainWindowModelTest, CloseAndEditTaskDialogs) {
     EXPECT_THAT(m_dialogs.shownOnTop, ElementsAre(true, true));
 }
 
-using S = TaskState;
-
-// "1" where the command at that place is enabled.
-std::string enabledOf(const CommandStates& states, std::initializer_list<UiCommand> commands) {
-    std::string flags;
-    for (UiCommand command : commands) {
-        flags += states.enabled(command) ? '1' : '0';
-    }
-    return flags;
-}
-
-TEST(CommandRulesTest, TaskCommandsFollowEverySelectedTask) {
-    // Start, Stop, Abort, Edit Task.
-    const std::pair<std::vector<TaskState>, std::string> cases[] = {
-        {{S::Running}, "0111"},
-        {{S::Stopped}, "1001"},
-        {{S::Aborted}, "1001"},
-        {{S::Waiting}, "1011"},
-        {{S::Finished}, "0001"},
-        {{S::Running, S::Running}, "0110"},
-        {{S::Running, S::Waiting}, "0010"},
-        {{S::Stopped, S::Aborted}, "1000"},
-        {{S::Aborted, S::Waiting}, "0000"},
-        {{S::Running, S::Stopped}, "0000"}};
-    for (const auto& [states, expected] : cases) {
+// Every rule run as the window runs them, for a focus, the selected tasks (also all the tasks),
+// the selected Saved objects (of a running task) and how many Being retrieved and Queued rows are
+// selected: "1" where a command is enabled, in groups New Task, Default Task Options, Global
+// Options | Remove, Start, Stop, Abort, Edit Task | Stop All, Abort All | Retry | Start Object,
+// Stop Object, Copy URL, Remove from Queue.
+TEST(CommandRulesTest, EachRuleOverFocusSelectionsAndStates) {
+    using F = ListId;
+    using S = TaskState;
+    using O = ObjectState;
+    const struct {
+        ListId focus;
+        std::vector<TaskState> tasks;
+        std::vector<ObjectState> saved;
+        std::size_t retrieving, queued;
+        const char* expected;
+    } cases[] = {{F::Tasks, {S::Running}, {}, 0, 0, "110 10111 11 1 0000"},
+                 {F::Tasks, {S::Stopped}, {}, 0, 0, "111 11001 00 1 0000"},
+                 {F::Tasks, {S::Aborted}, {}, 0, 0, "111 11001 00 1 0000"},
+                 {F::Tasks, {S::Waiting}, {}, 0, 0, "110 11011 01 1 0000"},
+                 {F::Tasks, {S::Finished}, {}, 0, 0, "111 10001 00 1 0000"},
+                 {F::Tasks, {S::Running, S::Running}, {}, 0, 0, "110 10110 11 1 0000"},
+                 {F::Tasks, {S::Running, S::Waiting}, {}, 0, 0, "110 10010 11 1 0000"},
+                 {F::Tasks, {S::Stopped, S::Aborted}, {}, 0, 0, "111 11000 00 1 0000"},
+                 {F::Tasks, {S::Aborted, S::Waiting}, {}, 0, 0, "110 10000 01 1 0000"},
+                 {F::Tasks, {S::Running, S::Stopped}, {}, 0, 0, "110 10000 11 1 0000"},
+                 {F::Tasks, {S::Finished, S::Waiting}, {}, 0, 0, "110 10000 01 1 0000"},
+                 {F::Tasks, {}, {}, 0, 0, "111 00000 00 0 0000"},
+                 {F::Saved, {S::Running}, {O::Failed}, 0, 0, "110 00000 11 1 1010"},
+                 {F::Saved, {}, {O::Failed, O::Incomplete}, 0, 0, "111 00000 00 1 1000"},
+                 {F::Saved, {}, {O::Failed, O::Done}, 0, 0, "111 00000 00 1 0000"},
+                 {F::BeingRetrieved, {}, {}, 2, 0, "111 00000 00 0 0100"},
+                 {F::Queued, {S::Running}, {O::Failed}, 0, 1, "110 00000 11 0 0011"},
+                 {F::Queued, {}, {}, 0, 2, "111 00000 00 0 0001"},
+                 {F::Queued, {}, {}, 0, 0, "111 00000 00 0 0000"}};
+    const auto commands = [](const CommandStates& states) {
+        std::string flags;
+        for (UiCommand command :
+             {UiCommand::NewTask, UiCommand::DefaultTaskOptions, UiCommand::GlobalOptions,
+              UiCommand::Count, UiCommand::RemoveTask, UiCommand::StartTask, UiCommand::StopTask,
+              UiCommand::AbortTask, UiCommand::EditTask, UiCommand::Count, UiCommand::StopAllTasks,
+              UiCommand::AbortAllTasks, UiCommand::Count, UiCommand::RetryFailedLinks,
+              UiCommand::Count, UiCommand::StartObject, UiCommand::StopObject, UiCommand::CopyUrl,
+              UiCommand::RemoveFromQueue}) {
+            flags += command == UiCommand::Count ? ' ' : states.enabled(command) ? '1' : '0';
+        }
+        return flags;
+    };
+    LooseTask owner("a", S::Running);
+    const auto run = [&](const auto& c, bool dialogOpen) {
         std::vector<LooseTask> tasks;
         std::vector<TTask*> selected;
-        for (TaskState state : states) {
+        for (TaskState state : c.tasks)
             selected.push_back(tasks.emplace_back("t", state).task.get());
-        }
-        SCOPED_TRACE(static_cast<int>(states[0]) * 10 + states.size());
-        CommandStates commands;
-        applyTaskRule(commands, ListId::Tasks, selected);
-        EXPECT_EQ(enabledOf(commands, {UiCommand::StartTask, UiCommand::StopTask,
-                                       UiCommand::AbortTask, UiCommand::EditTask}),
-                  expected);
-        EXPECT_TRUE(commands.enabled(UiCommand::RemoveTask));
-        // Without the focus nothing of it is enabled.
-        applyTaskRule(commands, ListId::Saved, selected);
-        EXPECT_EQ(enabledOf(commands, {UiCommand::RemoveTask, UiCommand::StartTask}), "00");
-    }
-}
-
-TEST(CommandRulesTest, GlobalRetryAndDialogCommands) {
-    LooseTask running("a", S::Running), waiting("b", S::Waiting), finished("c", S::Finished);
-    // Global Options, Stop All, Abort All.
-    const std::pair<std::vector<TTask*>, std::string> global[] = {
-        {{finished.task.get()}, "100"},
-        {{finished.task.get(), waiting.task.get()}, "001"},
-        {{running.task.get(), finished.task.get()}, "011"}};
-    for (const auto& [tasks, expected] : global) {
+        std::vector<TDnObj*> saved;
+        for (ObjectState state : c.saved) saved.push_back(&owner.add("http://h/a/x", state));
         CommandStates states;
-        applyGlobalRule(states, tasks);
-        EXPECT_EQ(enabledOf(states, {UiCommand::GlobalOptions, UiCommand::StopAllTasks,
-                                     UiCommand::AbortAllTasks}),
-                  expected);
-    }
-    // Focus, tasks and saved objects selected: "1" where Retry is enabled.
-    for (const auto& [focus, tasks, saved, retry] : {std::tuple{ListId::Tasks, 1, 0, "1"},
-                                                     {ListId::Saved, 0, 2, "1"},
-                                                     {ListId::Tasks, 0, 0, "0"},
-                                                     {ListId::Queued, 1, 1, "0"}}) {
-        CommandStates states;
-        applyRetryRule(states, focus, tasks, saved);
-        EXPECT_EQ(enabledOf(states, {UiCommand::RetryFailedLinks}), retry);
-    }
-    CommandStates states;
-    applyDialogRule(states, true);
-    EXPECT_EQ(enabledOf(states, {UiCommand::NewTask, UiCommand::GlobalOptions, UiCommand::EditTask,
-                                 UiCommand::DefaultTaskOptions, UiCommand::StartTask}),
-              "00001");
-}
-
-TEST(CommandRulesTest, ObjectCommandsFollowTheFocusedList) {
-    LooseTask task("a", S::Running);
-    TDnObj* failed = &task.add("http://h/a/1", ObjectState::Failed);
-    TDnObj* done = &task.add("http://h/a/2", ObjectState::Done);
-    TDnObj* failed2 = &task.add("http://h/a/3", ObjectState::Incomplete);
-    // Focus, saved objects selected, others selected: Start Object, Stop Object, Copy URL,
-    // Remove from Queue.
-    const std::tuple<ListId, std::vector<TDnObj*>, std::size_t, std::string> cases[] = {
-        {ListId::Saved, {failed}, 0, "1010"},
-        {ListId::Saved, {failed, failed2}, 0, "1000"},
-        {ListId::Saved, {failed, done}, 0, "0000"},
-        {ListId::BeingRetrieved, {}, 2, "0100"},
-        {ListId::Queued, {}, 1, "0011"},
-        {ListId::Queued, {}, 2, "0001"},
-        {ListId::Queued, {}, 0, "0000"}};
-    const auto objectCommands = [](const CommandStates& states) {
-        return enabledOf(states, {UiCommand::StartObject, UiCommand::StopObject, UiCommand::CopyUrl,
-                                  UiCommand::RemoveFromQueue});
+        applyTaskRule(states, c.focus, selected);
+        applyGlobalRule(states, selected);
+        applyObjectRule(states, c.focus, saved, c.retrieving, c.queued);
+        applyRetryRule(states, c.focus, selected.size(), saved.size());
+        applyDialogRule(states, dialogOpen);
+        return commands(states);
     };
-    for (const auto& [focus, saved, others, expected] : cases) {
-        CommandStates states;
-        applyObjectRule(states, focus, saved, focus == ListId::BeingRetrieved ? others : 0,
-                        focus == ListId::Queued ? others : 0);
-        EXPECT_EQ(objectCommands(states), expected) << saved.size() << others;
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c, false), c.expected) << &c - cases;
     }
-    task.task->State = S::Stopped;
-    CommandStates states;
-    applyObjectRule(states, ListId::Saved, std::vector{failed}, 0, 0);
-    EXPECT_EQ(objectCommands(states), "0010");
+    // An open option dialog takes the dialog commands away; a stopped task's objects are not
+    // started.
+    EXPECT_EQ(run(cases[1], true), "000 11000 00 1 0000");
+    owner.task->State = S::Stopped;
+    EXPECT_EQ(run(cases[12], false), "110 00000 11 1 0010");
 }
 
 TEST(DetailsPanelTest, LabelsOfATask) {
