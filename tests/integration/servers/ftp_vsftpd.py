@@ -2,8 +2,8 @@
 """Starts a private vsftpd for the integration tests, in the foreground.
 
 Usage: ftp_vsftpd.py PORT ROOT WORKDIR
-Serves ROOT read-only on 127.0.0.1 to anonymous users, logged in by USER alone, actively and
-passively; its configuration, log and secure directory live in WORKDIR.
+Serves ROOT on 127.0.0.1 to anonymous users, logged in by USER alone, read-only, actively and
+passively as vsftpd does by default; its configuration, log and secure directory live in WORKDIR.
 """
 import os
 import sys
@@ -16,18 +16,11 @@ if __name__ == "__main__":
     os.makedirs(empty, exist_ok=True)
     os.chmod(empty, 0o555)
     run_configured(workdir, "vsftpd.conf", f"""listen=YES
-listen_ipv6=NO
 listen_address=127.0.0.1
 listen_port={port}
-background=NO
 anonymous_enable=YES
 no_anon_password=YES
 anon_root={root}
-local_enable=NO
-write_enable=NO
-pasv_enable=YES
-port_enable=YES
-connect_from_port_20=NO
 secure_chroot_dir={empty}
 seccomp_sandbox=NO
 isolate=NO
