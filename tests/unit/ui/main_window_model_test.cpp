@@ -302,29 +302,8 @@ TEST(DetailsPanelTest, LabelsOfATask) {
     }
 }
 
-TEST(ObjectRowTest, StatusImagesByState) {
-    LooseTask task("a");
-    TDnObj& object = task.add("http://h/a/x.html", ObjectState::Queued);
-    using S = ObjectState;
-    // State, bytes received, size, status: the image.
-    const std::tuple<ObjectState, std::int64_t, std::int64_t, std::int32_t, int> cases[] = {
-        {S::Queued, 0, 0, 0, 5},           {S::Queued, 10, 0, 0, 7},
-        {S::Retrieved, 0, 0, 0, 0},        {S::Retrieving, 500, 1000, 0, 4},
-        {S::Retrieving, 500, 0, 0, 0},     {S::Retrieving, 1000, 1000, 0, 7},
-        {S::Retrieving, 5000, 1000, 0, 7}, {S::Failed, 0, 0, 0, 1},
-        {S::Incomplete, 0, 0, 0, 4},       {S::Removed, 0, 0, 0, 6},
-        {S::ProtocolError, 0, 0, 404, 2},  {S::ProtocolError, 0, 0, 500, 1},
-        {S::Excluded, 0, 0, 0, 3},         {S::RetrievedByOther, 0, 0, 0, 14},
-        {S::FtpError, 0, 0, 0, 1},         {S::Done, 0, 0, 0, 0},
-        {S::RobotsRequest, 0, 0, 0, -1}};
-    for (const auto& [state, received, size, status, image] : cases) {
-        std::tie(object.State, object.Received, object.Size, object.Status) =
-            std::tuple(state, received, size, status);
-        EXPECT_EQ(objectStatusImage(object), image) << static_cast<int>(state);
-    }
-}
-
-TEST(ObjectRowTest, CellsPerList) {
+// The list, cells and status image of a row by its object's state.
+TEST(ObjectRowTest, ListCellsAndStatusImagesByState) {
     LooseTask task("a");
     TDnObj& object = task.add("http://h/a/x.html", ObjectState::Retrieving, "x.html");
     object.Received = 500;
@@ -342,6 +321,24 @@ TEST(ObjectRowTest, CellsPerList) {
     EXPECT_EQ(objectRowCaption(ObjectListPage::Saved, object), "Removed from queue");
     object.State = ObjectState::RobotsRequest;
     EXPECT_EQ(pageOfObject(object), std::nullopt);
+
+    using S = ObjectState;
+    // State, bytes received, size, status: the image.
+    const std::tuple<ObjectState, std::int64_t, std::int64_t, std::int32_t, int> cases[] = {
+        {S::Queued, 0, 0, 0, 5},           {S::Queued, 10, 0, 0, 7},
+        {S::Retrieved, 0, 0, 0, 0},        {S::Retrieving, 500, 1000, 0, 4},
+        {S::Retrieving, 500, 0, 0, 0},     {S::Retrieving, 1000, 1000, 0, 7},
+        {S::Retrieving, 5000, 1000, 0, 7}, {S::Failed, 0, 0, 0, 1},
+        {S::Incomplete, 0, 0, 0, 4},       {S::Removed, 0, 0, 0, 6},
+        {S::ProtocolError, 0, 0, 404, 2},  {S::ProtocolError, 0, 0, 500, 1},
+        {S::Excluded, 0, 0, 0, 3},         {S::RetrievedByOther, 0, 0, 0, 14},
+        {S::FtpError, 0, 0, 0, 1},         {S::Done, 0, 0, 0, 0},
+        {S::RobotsRequest, 0, 0, 0, -1}};
+    for (const auto& [state, received, size, status, image] : cases) {
+        std::tie(object.State, object.Received, object.Size, object.Status) =
+            std::tuple(state, received, size, status);
+        EXPECT_EQ(objectStatusImage(object), image) << static_cast<int>(state);
+    }
 }
 
 // Saved files fill the cache by extension; programs (.exe) are asked for every time, and a
