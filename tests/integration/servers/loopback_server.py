@@ -66,18 +66,14 @@ class Handler(socketserver.BaseRequestHandler):
             pass
 
 
-def serve(handler, port, ipv6=False):
-    """Serves handler on 127.0.0.1:port (and on [::1]:port with ipv6) until stopped."""
+def main(handler, ipv6=False):
+    """Serves handler on 127.0.0.1:PORT (and [::1]:PORT with ipv6), PORT the first argument."""
+    port = int(sys.argv[1])
     if ipv6:
         six = Server6(("::1", port), handler)
         threading.Thread(target=six.serve_forever, daemon=True).start()
     with Server(("127.0.0.1", port), handler) as server:
         server.serve_forever()
-
-
-def main(handler, ipv6=False):
-    """Serves handler on the port the first argument names."""
-    serve(handler, int(sys.argv[1]), ipv6)
 
 
 def run_configured(workdir, name, text, argv):

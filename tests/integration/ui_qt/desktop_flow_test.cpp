@@ -67,10 +67,6 @@ protected:
                                     std::to_string(s_port), *s_work / "nginx", root.string()},
                                    s_port, *s_work / "nginx.out"));
     }
-    static void TearDownTestSuite() {
-        s_nginx.reset();
-        s_work.reset();
-    }
     static std::string url(const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(s_port) + path;
     }
@@ -90,10 +86,6 @@ protected:
         engine.newTaskParams().URL = url(path);
         engine.newTaskParams().StartAtOnce = startAtOnce;
         return engine.CreateTask();
-    }
-    static bool enabled(DesktopSession& session, UiCommand command) {
-        session.window().flush();
-        return session.window().action(command)->isEnabled();
     }
     static int rows(DesktopSession& session, ObjectListPage page) {
         return session.window().objectView(page)->model()->rowCount();
@@ -136,6 +128,7 @@ protected:
         return finished ? task->Dir : "";
     }
 
+    // Made once for the suite and left to the end of the program (the server first).
     static inline std::unique_ptr<TempDirectory> s_work;
     static inline std::unique_ptr<ServerProcess> s_nginx;
     static inline std::uint16_t s_port = 0;
@@ -323,14 +316,14 @@ TEST_F(DesktopFlowTest, GlobalOptionsOkRebuildsTheSlotsAndCancelKeepsEverything)
     static_cast<QDialog*>(chooser)->accept();
     EXPECT_EQ(dialog->taskRootEdit()->text().toStdString(), m_home.path());
     QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
-    ASSERT_TRUE(settle([&] { return enabled(*session, UiCommand::NewTask); }));
+    ASSERT_TRUE(settle([&] { return session->model().enabled(UiCommand::NewTask); }));
     EXPECT_EQ(engine.globalOptions(), before);
 
     const DefaultTaskOptions defaults = engine.defaultTaskOptions();
     trigger(*session, UiCommand::DefaultTaskOptions);
     session->dialogs().defaultTaskOptions()->levelsSpin()->setValue(7);
     QTest::keyClick(session->dialogs().defaultTaskOptions(), Qt::Key_Escape);
-    ASSERT_TRUE(settle([&] { return enabled(*session, UiCommand::NewTask); }));
+    ASSERT_TRUE(settle([&] { return session->model().enabled(UiCommand::NewTask); }));
     EXPECT_EQ(engine.defaultTaskOptions(), defaults);
 }
 
