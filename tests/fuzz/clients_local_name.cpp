@@ -56,7 +56,7 @@ void checkSitePath(std::string_view path) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
     static const test::TempDirectory directory("/dev/shm");
-    const std::string_view url(reinterpret_cast<const char*>(data), size);
+    const std::string_view url = asText(data, size);
     checkPlain(LocalNameFromUrl(url));
     checkSaved(url, directory.path());
     checkSitePath(SitePath(url));

@@ -37,14 +37,12 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    std::string_view input(reinterpret_cast<const char*>(data), size);
-    const std::string_view offsetText = input.substr(0, input.find('\n'));
+    auto [offsetText, input] = splitAtLineFeed(asText(data, size));
     std::int64_t offset = 0;
     const auto [end, error] =
         std::from_chars(offsetText.data(), offsetText.data() + offsetText.size(), offset);
     if (error != std::errc() || end != offsetText.data() + offsetText.size() || offset <= 0)
         return 0;
-    input.remove_prefix(std::min(input.size(), offsetText.size() + 1));
 
     RangeWatch watch;
     HttpResponseParser parser(watch);

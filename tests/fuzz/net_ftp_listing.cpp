@@ -19,7 +19,7 @@ void checkSafe(const quillharbor::FtpListingEntry& entry) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string_view input = asText(data, size);
     for (const FtpListingEntry& entry : ParseMlsdListing(input)) checkSafe(entry);
     for (const FtpListingEntry& entry : ParseNlstListing(input)) {
         checkSafe(entry);

@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (op) {
             case 0:
             case 1: {
-                const std::string_view piece(reinterpret_cast<const char*>(data) + at,
-                                             std::min(argument, size - at));
+                const std::string_view piece = asText(data + at, std::min(argument, size - at));
                 at += piece.size();
                 const bool edit = op == 1;
                 // Odd lengths are echoed.

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.host = "example.org";
     request.port = 8080;
     const std::size_t piece = 1 + (data[0] >> 3);
-    std::string_view replies(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::string_view replies = asText(data + 1, size - 1);
 
     SocksNegotiator negotiator;
     negotiator.begin(request);

@@ -3,33 +3,27 @@
 // incomplete until it passes the limit.
 
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "net/http_tunnel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string_view input = asText(data, size);
     const TunnelReply reply = readTunnelReply(input);
     switch (reply.phase) {
         case TunnelReply::Phase::Open:
-            if (reply.status < 200 || reply.status > 299) {
-                std::abort();
-            }
+            check(reply.status >= 200 && reply.status <= 299);
             break;
         case TunnelReply::Phase::Refused:
-            if (reply.status < 0 || reply.status > 999) {
-                std::abort();
-            }
+            check(reply.status >= 0 && reply.status <= 999);
             break;
         case TunnelReply::Phase::Incomplete:
         case TunnelReply::Phase::TooLong:
-            if (input.find("\n\n") != std::string_view::npos ||
-                input.find("\r\n\r\n") != std::string_view::npos ||
-                (reply.phase == TunnelReply::Phase::TooLong) != (size > kMaxTunnelReplyBytes)) {
-                std::abort();
-            }
+            check(input.find("\n\n") == std::string_view::npos &&
+                  input.find("\r\n\r\n") == std::string_view::npos &&
+                  (reply.phase == TunnelReply::Phase::TooLong) == (size > kMaxTunnelReplyBytes));
             break;
     }
     return 0;

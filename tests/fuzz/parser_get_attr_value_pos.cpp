@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::string_view kNames[] = {"href", "src", "lowsrc", "background", "x"};
     const std::string_view name = kNames[data[0] % std::size(kNames)];
     const std::size_t startSeed = data[1] | (data[2] << 8);
-    const HtmlBuffer buffer(std::string_view(reinterpret_cast<const char*>(data) + 3, size - 3));
+    const HtmlBuffer buffer(asText(data + 3, size - 3));
     const std::size_t length = buffer.size() + HtmlBuffer::kSentinel.size();
     const std::size_t start = startSeed % length;
 

@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
-    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    const std::string_view body = asText(data, size);
     DisallowList disallow;
     ParseRobotsTxt(body, disallow, "http://H/robots.txt");
 

@@ -38,9 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace quillharbor;
     static const test::TempDirectory directory("/dev/shm");
     const std::string path = directory / "fuzz.ini";
-    std::string_view input(reinterpret_cast<const char*>(data), size);
-    std::string_view request = input.substr(0, input.find('\n'));
-    input.remove_prefix(std::min(input.size(), request.size() + 1));
+    auto [request, input] = splitAtLineFeed(asText(data, size));
     const std::string_view section = field(request);
     const std::string_view key = field(request);
     const std::string_view value = request;

@@ -11,8 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
     const GlobalOptions settings;
-    Result<std::unique_ptr<TTask>> task =
-        parseTaskFile(std::string_view(reinterpret_cast<const char*>(data), size), settings);
+    Result<std::unique_ptr<TTask>> task = parseTaskFile(asText(data, size), settings);
     if (!task) {
         check(!task.error().text.empty());
         return 0;

@@ -35,7 +35,7 @@ void checkInteger(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
     static const test::TempDirectory directory("/dev/shm");
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string_view input = asText(data, size);
     for (std::size_t at = input.find('='); at != std::string_view::npos;
          at = input.find('=', at + 1)) {
         const std::string_view rest = input.substr(at + 1);
