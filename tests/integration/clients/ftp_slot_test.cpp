@@ -140,42 +140,6 @@ TEST_F(FtpSlotTest, OnlyAFileTheObjectHoldsAndCountsIsContinued) {
     EXPECT_EQ(local(failed), whole);
 }
 
-// Error replies end the object as an FTP error and the session with QUIT. A refused SIZE
-// retrieves nothing; a refused RETR keeps the object resumable (its size is known). A URL that
-// names no directory cannot change to one: a component failure, and the slot goes on.
-TEST_F(FtpSlotTest, FailuresEndTheObjectAndStillQuit) {
-    TDnObj& unsized = object(servers.refusingSizePort, "/pub/file.bin");
-    ASSERT_TRUE(fetch(unsized));
-    EXPECT_EQ(reported(EngineMessage::FtpError), 500);
-    EXPECT_EQ(unsized.State, ObjectState::FtpError);
-    EXPECT_TRUE(unsized.LocalName.empty());
-    EXPECT_TRUE(std::filesystem::is_empty(taskDir));
-    EXPECT_FALSE(wasSent("RETR file.bin"));
-    EXPECT_TRUE(wasSent("QUIT"));
-
-    TDnObj& locked = object(servers.vsftpdPort, "/pub/locked.bin");
-    ASSERT_TRUE(fetch(locked));
-    EXPECT_EQ(offsets(), (std::vector<unsigned>{130, 132, 146, 148, 134}));
-    EXPECT_TRUE(admissionLast && freeAtAdmission);
-    EXPECT_EQ(reports[3].lParam, 550);
-    EXPECT_EQ(locked.Size, 1000);
-    EXPECT_EQ(locked.State, ObjectState::Incomplete);
-    EXPECT_EQ(local(locked), "");
-    EXPECT_TRUE(wasSent("QUIT"));
-    EXPECT_EQ(task->Queued, 0);
-
-    TDnObj& bare = object(servers.pyftpdlibPort, "");
-    ASSERT_TRUE(fetch(bare));
-    EXPECT_EQ(offsets(), (std::vector<unsigned>{130, 132, 136, 134}));
-    EXPECT_EQ(bare.State, ObjectState::Failed);
-    EXPECT_FALSE(sentAny("CWD"));
-    EXPECT_FALSE(slot->FtpCli().Connected());
-    TDnObj& next = object(servers.pyftpdlibPort, "/other/file.bin");
-    ASSERT_TRUE(fetch(next));
-    EXPECT_EQ(local(next), pattern(5000, 7));
-    EXPECT_EQ(reports.back().offset, 134u);
-}
-
 // The engine's abort in the middle of a retrieval: the component reports 426 later, the QUIT
 // finds no connection, and the object ends resumable with what arrived. After the last byte,
 // while the report of the finished retrieval waits, the file is whole and stays retrieved. A slot

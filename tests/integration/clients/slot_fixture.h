@@ -53,11 +53,6 @@ protected:
         });
         return at == reports.end() ? -1 : at->lParam;
     }
-    std::vector<unsigned> offsets() const {
-        std::vector<unsigned> result;
-        for (const Report& report : reports) result.push_back(report.offset);
-        return result;
-    }
 
     TDnObj& object(const std::string& url) { return *NewDnObj(*task, url, 1); }
     virtual void start(Slot& on, TDnObj& target) { on.Start(target); }

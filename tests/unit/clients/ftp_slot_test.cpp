@@ -1,6 +1,5 @@
-// The FTP slot where no server is needed: the host and port it connects to, and a connect that
-// fails against a closed loopback port.
-// What an FTP URL names on the server and on disk, and the page saved for a listed directory.
+// The FTP slot where no server is needed: what an FTP URL names on the server, a connect that
+// fails against a closed loopback port, and the page saved for a listed directory.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "clients/ftp_directory_page.h"
-#include "clients/ftp_host_port.h"
 #include "clients/ftp_url_names.h"
 #include "clients/hl_ftp_client.h"
 #include "model/message_identity.h"
@@ -19,22 +17,6 @@
 
 namespace quillharbor {
 namespace {
-
-TEST(FtpHostPortTest, SplitsOnlyATrailingNumber) {
-    const auto split = [](std::string_view text) {
-        const FtpHostPort parts = splitFtpHostPort(text);
-        return parts.host + "|" + parts.port;
-    };
-    for (const auto& [text, parts] : {std::pair{"ftp.example.org", "ftp.example.org|ftp"},
-                                      {"127.0.0.1:2121", "127.0.0.1|2121"},
-                                      {"host:", "host:|ftp"},
-                                      {"a:b:21", "a:b|21"},
-                                      {"[::1]:2121", "::1|2121"},
-                                      {"[::1]", "::1|ftp"},
-                                      {"", "|ftp"}}) {
-        EXPECT_EQ(split(text), parts) << text;
-    }
-}
 
 class FtpSlotUnitTest : public ::testing::Test, public MessageTarget {
 protected:
@@ -100,25 +82,6 @@ TEST_F(FtpSlotUnitTest, AFailedConnectEndsTheObjectAsAnFtpErrorAndFreesTheSlot) 
     EXPECT_EQ(object.ContentType, "noparsing");
     EXPECT_TRUE(slot->Obj() == nullptr && slot->InUse() == 0 && !cli.Connected());
     EXPECT_EQ(cli.UserName() + " " + cli.PassWord(), "anonymous user@void");
-}
-
-TEST(FtpUrlNamesTest, TheServerGetsDecodedNamesAndTheDiskSafeOnes) {
-    const struct {
-        std::string url, directory, file, local;
-    } cases[] = {
-        {"ftp://h/pub/with%20space.txt", "/pub/", "with space.txt", "with space.txt"},
-        {"ftp://h/my%20dir/a%2Fb%3Fc:d.bin", "/my dir/", "a/b?c:d.bin", "a-b-c-d.bin"},
-        {"ftp://h/pub/", "/pub/", "", "index.html"},
-        {"ftp://h/pub/%2E%2E", "/pub/", "..", "index.html"},
-        {"ftp://h/pub/a.txt#part", "/pub/", "a.txt", "a.txt"},
-        {"ftp://h:2121/x%0D%0ADELE%20y", "/", "x\r\nDELE y", "x\r\nDELE y"},
-        {"ftp://h", "", "", "index.html"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FtpRemoteDirectory(c.url), c.directory) << c.url;
-        EXPECT_EQ(FtpRemoteFileName(c.url), c.file) << c.url;
-        EXPECT_EQ(FtpLocalName(c.url), c.local) << c.url;
-    }
 }
 
 // The links the intake finds in the page are the entries' URLs, and each names its entry again

@@ -9,8 +9,6 @@
 #include "model/grab_options.h"
 #include "model/link_admission.h"
 #include "model/task.h"
-#include "platform/files.h"
-#include "platform/temp_directory.h"
 
 namespace quillharbor {
 namespace {
@@ -76,47 +74,6 @@ TEST(ListingEntryAcceptedTest, BoundaryOrFollowFtpAndExtensionsForFilesOnly) {
         EXPECT_EQ(ListingEntryAccepted(link, *taskWith(boundary, extensions, flags)), accepted)
             << link << " within '" << boundary << "'";
     }
-}
-
-TEST(LinkAcceptedTest, ATaskHoldsADocumentOnceWhicheverSchemeNamesIt) {
-    auto task = taskWith("");
-    ASSERT_NE(NewDnObj(*task, "http://h/docs/a.html", 1), nullptr);
-    EXPECT_EQ(NewDnObj(*task, "https://h/docs/a.html", 2), nullptr);
-    EXPECT_EQ(TaskFindDocument(*task, "https://h:443/docs/a.html")->URL, "http://h/docs/a.html");
-    EXPECT_NE(NewDnObj(*task, "https://h:8443/docs/a.html", 2), nullptr);
-    EXPECT_EQ(task->Total, 2);
-}
-
-TEST(ShouldParseTest, TheSavedFileItsTypeAndTheLimits) {
-    test::TempDirectory dir;
-    auto task = NewTask("t", "http://h/", dir.path(), 0, "", 0, 0, "", "");
-    ASSERT_TRUE(replaceFileAtomically(dir / "page.html", "<html>").ok());
-    const auto parsed = [&](const std::string& url, const char* type,
-                            const char* localName = "page.html") {
-        TDnObj* object = TaskFindDocument(*task, url);
-        object = object != nullptr ? object : NewDnObj(*task, url, 1);
-        object->LocalName = localName;
-        object->ContentType = type;
-        return ShouldParse(*object);
-    };
-    EXPECT_TRUE(parsed("http://h/page.html", "text/html"));
-    EXPECT_FALSE(parsed("http://h/page.html", "text/html", "missing.html"));
-    EXPECT_FALSE(parsed("http://h/page.html", "text/html", ""));
-    EXPECT_FALSE(parsed("http://h/page.html", "text/plain")) << "whatever the URL says";
-    // Without a type the URL decides: no dot at all, or an extension that is not lower-cased.
-    EXPECT_TRUE(parsed("http://h/page.html", ""));
-    EXPECT_TRUE(parsed("http://localhost/index", ""));
-    EXPECT_FALSE(parsed("http://h/PAGE.HTML", ""));
-    EXPECT_FALSE(parsed("http://h/b.gif", ""));
-
-    task->MaxLevels = 1;  // only the starting document, not scanned
-    EXPECT_FALSE(parsed("http://h/page.html", "text/html"));
-    task->MaxLevels = 2;
-    task->MaxFiles = 300;
-    task->Total = 300;
-    EXPECT_FALSE(parsed("http://h/page.html", "text/html"));
-    task->Total = 299;
-    EXPECT_TRUE(parsed("http://h/page.html", "text/html"));
 }
 
 using namespace std::chrono_literals;

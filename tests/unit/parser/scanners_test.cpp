@@ -1,56 +1,15 @@
-// The attribute scanner of tags, the reference scanner of style sheets and the robots.txt rules.
+// The reference scanner of style sheets and the robots.txt rules.
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "parser/attribute_scanner.h"
 #include "parser/css_scanner.h"
 #include "parser/robots_rules.h"
 
 namespace quillharbor {
 namespace {
-
-// The value found in the text after a tag name, "|", where the scan stopped; "@" the value's
-// replaceable range for positions.
-std::string scan(std::string_view tagRest, std::string_view attribute = "href") {
-    std::size_t position = 0;
-    std::string value = GetAttrValue(HtmlBuffer(tagRest), attribute, position);
-    return value + "|" + std::to_string(position);
-}
-
-TEST(AttributeScannerTest, ValuesAndWhereTheTagEnds) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {" HREF='x.html'>", "x.html|14"},
-        {" href = \"x.html\" >", "x.html|17"},
-        {" href x.html>", "x.html|12"},
-        {" href=a\tb c>", "a\tb|11"},
-        {" title=\"a href=no\" href=yes>", "yes|27"},
-        {" title=a=b nohref hreflang=en abcdefghijklmnopqhref=x href=yes>", "yes|62"},
-        // '>' ends the tag even in quotes; '<' resumes the scan; the end never takes the sentinel.
-        {" title='a>b' href='x.html'>", "|9"},
-        {" href=\"x.html>rest\"", "x.html|13"},
-        {" title=t <a href=x>", "|9"},
-        {" href='x.html", "x.html|13"},
-        {" href=", "|6"},
-        {" t='x", "|6"},
-        {" t", "|2"},
-    };
-    for (const auto& [rest, found] : cases) {
-        EXPECT_EQ(scan(rest), found) << rest;
-    }
-    EXPECT_EQ(scan(" src=a.gif lowsrc=b.gif>", "lowsrc"), "b.gif|23");
-    // Replaceable text: quoted from quote to quote or '#'; unquoted keeps its neighbours.
-    for (const auto& [rest, start, end] :
-         {std::tuple{" href='sub/c.html#part'>", 6ul, 17ul},
-          std::tuple{" href=x.html title=t>", 5ul, 12ul}, std::tuple{" href='x", 6ul, 8ul}}) {
-        std::size_t position = 0;
-        const AttrValuePosition found = GetAttrValuePos(HtmlBuffer(rest), "href", position);
-        EXPECT_EQ(std::pair(found.start, found.end), std::pair(start, end)) << rest;
-    }
-}
 
 TEST(CssScannerTest, ReferencesAndSrcsetCandidates) {
     const std::pair<std::string_view, std::string_view> cases[] = {

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -16,7 +14,6 @@
 #include "parser/host_port.h"
 #include "parser/link_resolver.h"
 #include "parser/percent_encoding.h"
-#include "platform/temp_directory.h"
 
 namespace quillharbor {
 namespace {
@@ -113,22 +110,6 @@ TEST(UrlHelpersTest, EachFunctionOverItsRows) {
     std::string everyByte;
     for (int c = 0; c < 256; ++c) everyByte += static_cast<char>(c);
     EXPECT_EQ(PercentDecode(PercentEncodeSegment(everyByte)), everyByte);
-}
-
-TEST(UrlHelpersTest, MakeUniqueNameNumbersBeforeTheExtension) {
-    test::TempDirectory dir;
-    for (const char* name : {"index.html", "index-1.html", "README", ".profile"}) {
-        std::ofstream(dir / name).put('x');
-    }
-    std::filesystem::create_directory(dir / "sub");
-    const std::pair<const char*, const char*> rows[] = {{"new.html", "new.html"},
-                                                        {"index.html", "index-2.html"},
-                                                        {"README", "README-1"},
-                                                        {".profile", ".profile-1"},
-                                                        {"sub", "sub-1"}};
-    for (const auto& [name, unique] : rows) {
-        EXPECT_EQ(MakeUniqueName(name, dir.path()), unique);
-    }
 }
 
 // Each link followed by what it resolves to against the base; "" is a link never followed.
