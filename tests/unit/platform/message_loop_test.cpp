@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "loop_fixture.h"
-#include "platform/timer_queue.h"
 
 namespace quillharbor {
 namespace {
@@ -141,31 +140,6 @@ TEST_F(LoopTest, TimersTickUntilStoppedWithoutReenteringTheirHandler) {
     EXPECT_TRUE(stopped.received.empty());
     loop.stopTimer(slowTimer);
     loop.stopTimer(slowTimer);
-}
-
-// Deadlines stay on their grid and missed periods coalesce; due timers come earliest first and
-// stop for good; ids are not reused.
-TEST(TimerQueueTest, DeadlinesStayOnTheirGridAndDueTimersComeEarliestFirst) {
-    TimerQueue timers;
-    const TimerQueue::Clock::time_point start{};
-    const unsigned id = timers.start(7, 200ms, start);
-    EXPECT_TRUE(timers.takeDue(start + 199ms).empty());
-    // Served late: the next deadline is still start + 400 ms; five periods missed: one tick.
-    EXPECT_EQ(timers.takeDue(start + 250ms), std::vector<unsigned>{id});
-    EXPECT_EQ(timers.nextDeadline(), start + 400ms);
-    EXPECT_EQ(timers.takeDue(start + 1390ms), std::vector<unsigned>{id});
-    EXPECT_EQ(timers.nextDeadline(), start + 1400ms);
-    timers.stop(id);
-    const unsigned slow = timers.start(1, 30ms, start);
-    const unsigned fast = timers.start(2, 10ms, start);
-    const unsigned fastest = timers.start(2, 0ms, start);  // taken as 1 ms
-    EXPECT_EQ(timers.takeDue(start + 30ms), (std::vector<unsigned>{fastest, fast, slow}));
-    timers.stopAllOf(2);
-    EXPECT_FALSE(timers.beginTick(fast));
-    timers.stop(slow);
-    EXPECT_EQ(timers.size(), 0u);
-    EXPECT_EQ(timers.nextDeadline(), std::nullopt);
-    EXPECT_NE(timers.start(1, 10ms, start), slow) << "ids are not reused";
 }
 
 // Unwatching drops readiness already queued but not other posts; selecting again replaces the
