@@ -1,6 +1,8 @@
 // Bytes of an FTP control connection, in any pieces; the first byte also picks the line-end
 // mode. The reader must give the same lines whatever the pieces, no line may hold a line end
-// inside, and every reply parser must accept every line.
+// inside, and every reply parser must accept every line. The whole input is also a listing's
+// data connection, read as MLSD and as NLST: every entry must be usable as one segment of a
+// path, and an NLST entry is never a directory.
 
 #include <cstdint>
 #include <string>
@@ -8,11 +10,28 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "net/ftp_listing.h"
 #include "net/ftp_reply.h"
 #include "net/ftp_reply_reader.h"
 
+namespace {
+
+void checkSafe(const quillharbor::FtpListingEntry& entry) {
+    const std::string_view name = entry.name;
+    check(!name.empty() && name != "." && name != "..");
+    check(name.find_first_of(std::string_view("/\r\n\0", 4)) == std::string_view::npos);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillharbor;
+    const std::string_view input = asText(data, size);
+    for (const FtpListingEntry& entry : ParseMlsdListing(input)) checkSafe(entry);
+    for (const FtpListingEntry& entry : ParseNlstListing(input)) {
+        checkSafe(entry);
+        check(!entry.directory);
+    }
     // Whole lines only: a line cut by the buffer limit is not compared.
     if (size == 0 || size >= FtpReplyReader::BufferSize)
         return 0;
