@@ -140,6 +140,28 @@ TEST_F(FtpSlotTest, OnlyAFileTheObjectHoldsAndCountsIsContinued) {
     EXPECT_EQ(local(failed), whole);
 }
 
+// A refused connect is an FTP error with the socket's code as its cause, and an object of known
+// size stays resumable. The server is asked for the decoded name, never one cleaned like a local
+// name, with the task's own login; the next object gets the default login again.
+TEST_F(FtpSlotTest, AFailedConnectIsAnFtpErrorWithItsCause) {
+    TDnObj& refused = object(freePort(), "/pub/a%3Fb:c.bin");
+    refused.Size = 100;  // from an earlier run, with nothing of the file present
+    slot->Start(refused);
+    TFtpClient& cli = slot->FtpCli();
+    EXPECT_EQ(cli.HostDirName() + cli.HostFileName() + " " + cli.UserName() + " " + cli.PassWord(),
+              "/pub/a?b:c.bin anna secret");
+    ASSERT_TRUE(runUntil([this] { return slot->ready(); }));
+    EXPECT_EQ(reported(EngineMessage::FtpError), 10061);
+    EXPECT_NE(reported(EngineMessage::TaskEnded), -1);
+    EXPECT_TRUE(admissionLast && freeAtAdmission);
+    EXPECT_EQ(std::to_string(refused.Status) + " " + std::to_string(refused.Cause) + " " +
+                  refused.ContentType,
+              "500 10061 noparsing");
+    EXPECT_EQ(refused.State, ObjectState::Incomplete);
+    EXPECT_TRUE(slot->Obj() == nullptr && slot->InUse() == 0 && !cli.Connected());
+    EXPECT_EQ(cli.UserName() + " " + cli.PassWord(), "anonymous user@void");
+}
+
 // The engine's abort in the middle of a retrieval: the component reports 426 later, the QUIT
 // finds no connection, and the object ends resumable with what arrived. After the last byte,
 // while the report of the finished retrieval waits, the file is whole and stays retrieved. A slot
