@@ -138,19 +138,6 @@ TEST(LocalNameClaim, ANameAnObjectLeftIsFreeAgain) {
     EXPECT_EQ(RenamedLocalName(tasks, second, "a.htm"), "a-1.htm");
 }
 
-using std::chrono::seconds;
-
-// Each earlier answer doubles the asked wait, up to ten minutes; after 16 the host is busy for
-// ever.
-TEST(BusyAnswerTest, EachEarlierAnswerDoublesTheWaitUpToTenMinutes) {
-    const std::tuple<int, unsigned, std::optional<seconds>> cases[] = {
-        {2, 3, seconds(16)},    {0, 15, seconds(0)},    {600, 0, seconds(600)},
-        {601, 0, std::nullopt}, {400, 1, std::nullopt}, {0, 16, std::nullopt}};
-    for (const auto& [asked, earlier, wait] : cases) {
-        EXPECT_EQ(busyAnswerWait(seconds(asked), earlier), wait) << asked << " s after " << earlier;
-    }
-}
-
 // A busy answer asking for at most ten minutes requeues the object and holds both its host and
 // the one that answered, twice as long the second time. Other answers, and waits past ten
 // minutes (with that cause), are settled as any answer and hold nothing.

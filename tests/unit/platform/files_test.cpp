@@ -65,6 +65,8 @@ TEST_F(FilesTest, ReplacementsKeepTheModeAndRenamesAndCopiesTakeOnlyAFreeName) {
     ASSERT_EQ(::stat((m_dir / "b").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(replaceFileAtomically(m_dir / "no/such/file", "x").error().code, ENOENT);
+    EXPECT_FALSE(createDirectories(m_dir / "b/below").ok());
+    EXPECT_EQ(deleteFile(m_dir / "missing").error().code, ENOENT);
 }
 
 // A batch commits whole or leaves every file as it was: a missing folder fails before any rename;
@@ -117,26 +119,6 @@ TEST_F(FilesTest, ReplacementsCommitTogetherOrLeaveEveryFileAsItWas) {
         EXPECT_EQ(batch[250].committed(), !failing);
     }
     EXPECT_EQ(entries().size(), kFiles + 1u) << "no temporary file is left behind";
-}
-
-TEST_F(FilesTest, DirectoriesSizesTaskFilesAndDeletion) {
-    for (const char* name : {"b.tsf", "A.tsf", "a.tsf", ".tsf", "c.tsf.tmp", "d.TSF", "e.tsfx"}) {
-        write(name, "x");
-    }
-    ASSERT_TRUE(createDirectories(m_dir / "dir.tsf/two/").ok());
-    EXPECT_TRUE(createDirectories(m_dir / "dir.tsf").ok()) << "an existing directory is fine";
-    EXPECT_FALSE(createDirectories(m_dir / "b.tsf/below").ok());
-    EXPECT_THAT(listTaskFiles(m_dir.path()).value(), ElementsAre("A.tsf", "a.tsf", "b.tsf"));
-    EXPECT_EQ(listTaskFiles(m_dir / "missing").error().code, ENOENT);
-
-    EXPECT_EQ(fileSize(m_dir / "a.tsf").value(), 1u);
-    EXPECT_FALSE(fileSize(m_dir.path()).ok());
-    EXPECT_TRUE(fileExists(m_dir.path())) << "a directory holds its name too";
-    EXPECT_EQ(fileSize(m_dir / "missing").error().code, ENOENT);
-    EXPECT_EQ(readWholeFile(m_dir / "missing").error().code, ENOENT);
-    ASSERT_TRUE(deleteFile(m_dir / "a.tsf").ok());
-    EXPECT_FALSE(fileExists(m_dir / "a.tsf"));
-    EXPECT_EQ(deleteFile(m_dir / "a.tsf").error().code, ENOENT);
 }
 
 using ProfileTest = FilesTest;

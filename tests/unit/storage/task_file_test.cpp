@@ -101,24 +101,6 @@ TEST_F(TaskFileTest, ReadsBackEveryValueEvenWithLineBreaksBackslashesAndLargeCou
     EXPECT_EQ(unescapeTaskFileValue("C:\\dir\\x"), "C:\\dir\\x") << "other backslashes stand";
 }
 
-TEST_F(TaskFileTest, ReadsHandMadeFilesWithLfLinesOtherHeadersAndBlankLines) {
-    std::vector<std::string> lines = sampleLines();
-    lines[0] = "anything";
-    lines[3] = "  6";
-    lines[9] = "\n\n 3 levels";
-    lines[24] = "\n# ";
-    lines.push_back("\r\n  ");
-    // The site's layout: flags PageRequisites and SiteLayout, a local path with folders.
-    lines[11] = "448";
-    lines[17] = "h-8080/lib/os.html";
-    Result<std::unique_ptr<TTask>> task = parseTaskFile(joined(lines, "\n"), m_settings);
-    ASSERT_TRUE(task.ok()) << task.error().text;
-    EXPECT_EQ(task.value()->State, TaskState::Finished);
-    EXPECT_EQ(task.value()->Extensions, " .gif ") << "string lines are taken whole";
-    EXPECT_EQ(task.value()->Flags, 0x1c0);
-    EXPECT_EQ(task.value()->Objects.head()->LocalName, "h-8080/lib/os.html");
-}
-
 TEST_F(TaskFileTest, RejectsUnsoundValuesNamingTheirLine) {
     const std::tuple<std::size_t, std::string, std::string> cases[] = {
         {3, "x", "line 4: the task state is not a number"},
