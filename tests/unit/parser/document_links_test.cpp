@@ -160,18 +160,5 @@ TEST(RewriteDocumentTest, LinksBecomeLocalNamesOrAbsoluteUrls) {
         "@import url(b.html);a{b:url('A.gif')}c{d:url(http://H/d/no.gif)}");
 }
 
-// In the site's layout local names are paths under the task directory, and each link is
-// written relative to the page's own file.
-TEST(RewriteDocumentTest, SiteLayoutWritesRelativePaths) {
-    const LocalNames site = {{"http://H/index.html", "H/index.html"},
-                             {"http://O/x.png", "O/x.png"}};
-    EXPECT_EQ(RewriteDocument(HtmlBuffer("<a href='../index.html#top'><img src='http://O/x.png'>"
-                                         "<a href=n.html>"),
-                              "http://H/lib/os.html", false, namesFrom(site), "H/lib/os.html"),
-              "<a href='../index.html#top'><img src='../../O/x.png'><a href=http://H/lib/n.html>");
-    EXPECT_EQ(RelativeLocalPath("h/a/b.html", "h/a/c/d.html"), "c/d.html");
-    EXPECT_EQ(RelativeLocalPath("h/ab/x.html", "h/a/y.html"), "../a/y.html");
-}
-
 }  // namespace
 }  // namespace quillharbor
