@@ -1,5 +1,8 @@
 // The links of a document. Input: one byte of flags (bit 0: the page was rewritten before; bit 1:
-// another base URL), then the document, which is also read as a style sheet and a srcset value.
+// another base URL; the rest: the attribute scanned for), then the document, which is also read
+// as a style sheet and a srcset value.
+// - An attribute scan from the start and from each "<" moves forward inside the buffer, and a
+//   value found is exactly the document's bytes strictly between its start and end.
 // - Every link the extractor resolves is an http, https or ftp URL: the base starts absolute and
 //   a "base" tag can only replace it with a resolved URL.
 // - Style sheet references and srcset candidates lie inside the text, ascending and apart, a
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "parser/attribute_scanner.h"
 #include "parser/css_scanner.h"
 #include "parser/document_rewriter.h"
 #include "parser/html_buffer.h"
@@ -28,6 +32,25 @@ using namespace quillharbor;
 bool fetchable(std::string_view url) {
     const UrlType kind = UrlKind(url);
     return kind == UrlType::Http || kind == UrlType::Https || kind == UrlType::Ftp;
+}
+
+void checkAttributeScans(const HtmlBuffer& buffer, std::string_view name) {
+    const std::size_t length = buffer.size() + HtmlBuffer::kSentinel.size();
+    for (std::size_t start = 0; start < buffer.size();
+         start = buffer.document().find('<', start + 1)) {
+        std::size_t position = start;
+        const AttrValuePosition found = GetAttrValuePos(buffer, name, position);
+        check(position >= start && position < length);
+        if (!found.value.empty()) {
+            check(found.start < found.end && found.end <= buffer.size());
+            check(buffer.document().substr(found.start + 1, found.end - found.start - 1) ==
+                  found.value);
+        }
+        position = start;
+        const std::string plain = GetAttrValue(buffer, name, position);
+        check(position >= start && position < length);
+        check(std::string_view(plain).starts_with(found.value));
+    }
 }
 
 void checkExtracted(const HtmlBuffer& buffer) {
@@ -123,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view base = (data[0] & 2) != 0 ? "http://h:81/" : "http://H/a/b/p.html";
     const std::string_view document = asText(data + 1, size - 1);
     const HtmlBuffer buffer(document);
+    constexpr std::string_view kNames[] = {"href", "src", "lowsrc", "background", "x"};
+    checkAttributeScans(buffer, kNames[(data[0] >> 2) % std::size(kNames)]);
     checkExtracted(buffer);
     checkStyleSheet(document, alreadyRewritten);
     checkRewritten(buffer, base, alreadyRewritten);
