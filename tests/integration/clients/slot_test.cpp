@@ -169,6 +169,9 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
          EngineMessage::ObjectDone, 5000},
         {nginx("/missing.bin"), false, "missing.bin.html", ObjectState::ProtocolError, 404, "",
          EngineMessage::HttpError, 404},
+        // An HTML answer without a length: its size is what arrived, its name gets ".html".
+        {scripted("/html/run?x"), false, "run.html", ObjectState::Retrieved, 200, "",
+         EngineMessage::ObjectDone, -2},
         // An http page redirecting to https is followed only with the setting.
         {HttpServers::at(httpPort, "/secure/index.html"), true, "index-2.html",
          ObjectState::Retrieved, 200, servers.document, EngineMessage::ObjectDone, 5000},
