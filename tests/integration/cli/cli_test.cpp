@@ -9,6 +9,9 @@
 #include "cli/cli_fixture.h"
 #include "engine/grab_checks.h"
 #include "net/ftp_servers.h"
+#include "parser/html_buffer.h"
+#include "parser/link_extractor.h"
+#include "parser/percent_encoding.h"
 #include "platform/program_directory_lock.h"
 
 namespace quillharbor::test {
@@ -447,27 +450,71 @@ TEST_F(CliTest, TransferCutByAnInterruptIsContinuedAndTheRateIsKept) {
     EXPECT_EQ(fs::file_size(rated / "My Downloads" / "Task-1" / "one.bin"), 1u << 20);
 }
 
-// A generated site grabbed by the program, killed with SIGKILL at random moments and resumed
-// after each kill: after every kill the task loads and a look at it changes no file, and the end
-// is the tree of a grab that was never interrupted.
+// A generated site of a few hundred pages grabbed whole with fast dispatch over kept connections,
+// its pages left with local links; then grabbed again, killed with SIGKILL at random moments
+// and resumed after each kill: after every kill the task loads and a look at it changes no
+// file, and the end is the tree of the whole grab.
 TEST_F(CliTest, ResumesAfterKillsEndWithTheTreeOfAnUninterruptedGrab) {
     constexpr int kPages = 300;
     constexpr int kKills = 10;
     const std::string root = servers().work.make("generated");
     ASSERT_TRUE(generateSite(root, kPages));
+    const fs::path logs = servers().work.make("generated-nginx");
     const std::uint16_t port = servers().loopback.start(
-        "generated-nginx",
-        LoopbackServers::script("http_nginx.py", {servers().work.make("generated-nginx"), root}));
+        "generated-nginx", LoopbackServers::script("http_nginx.py", {logs.string(), root}));
     ASSERT_NE(port, 0);
     const std::vector<std::string> get = {"get",      HttpServers::at(port, "/site/index.html"),
                                           "--levels", "infinity",
                                           "--files",  "infinity",
                                           "--name",   "site"};
     const fs::path whole = newHome("whole-generated");
-    // The site's deliberately broken links end every whole grab with status 1.
-    expectRuns(whole, {{{"set", "General.MaxHTTPConns=16"}, 0}, {get, 1}});
+    // The site's deliberately broken links end every whole grab with status 1: its missing
+    // pages, each a 404.
+    std::vector<std::string> fastGet = get;
+    fastGet.insert(fastGet.end(), {"--fast", "--keep-alive"});
+    const Ran grabbed = expectRuns(whole, {{{"set", "General.MaxHTTPConns=16"}, 0}, {fastGet, 1}});
     const auto uninterrupted = task(whole, "site");
-    ASSERT_GT(uninterrupted.size(), static_cast<std::size_t>(kPages));
+    const Manifest manifest(root);
+    EXPECT_EQ(occurrences(grabbed.out, "  404 Not Found  "), std::ssize(manifest.missing));
+
+    // Every file saved, robots.txt obeyed, and each slot keeping its connection from file to
+    // file: a redirect or an error page without a short length costs a new one.
+    std::set<std::string> names = {"Starting Document.html"}, errorPages, elsewhere;
+    for (const std::string& path : manifest.missing) {
+        elsewhere.insert(HttpServers::at(port, path));
+        errorPages.insert(path.substr(path.rfind('/') + 1));
+    }
+    for (const std::string& path : manifest.disallowed)
+        elsewhere.insert(HttpServers::at(port, path));
+    for (const auto& [name, path] : manifest.files) names.insert(name);
+    names.insert(errorPages.begin(), errorPages.end());
+    EXPECT_EQ(namesOf(uninterrupted), std::vector<std::string>(names.begin(), names.end()));
+    const std::string log = readText(logs / "access.log");
+    EXPECT_THAT(log, HasSubstr("GET /robots.txt "));
+    EXPECT_THAT(log, Not(HasSubstr("/site/private/")));
+    EXPECT_EQ(occurrences(log, " HTTP/1.0 "), 0);
+    EXPECT_LE(connectionsIn(log).size(), 16u * 3);
+    // Every link left in a saved page, resolved as a browser resolves it (a base element
+    // included), either names a saved file that is no error page or is absolute and names
+    // something never retrieved: a missing or a disallowed page.
+    const std::string here = "http://local.invalid/";
+    int localLinks = 0;
+    for (const auto& [name, bytes] : uninterrupted) {
+        std::vector<std::string> links;
+        if (name.ends_with(".html"))
+            ExtractLinks(HtmlBuffer(bytes), links, false, here + "page.html");
+        for (const std::string& link : links) {
+            const std::string target = link.substr(0, link.find('#'));
+            const std::string file =
+                PercentDecode(target.substr(std::min(here.size(), target.size())));
+            localLinks += target.starts_with(here) ? 1 : 0;
+            EXPECT_TRUE(target.starts_with(here)
+                            ? uninterrupted.contains(file) && !errorPages.contains(file)
+                            : elsewhere.contains(target))
+                << name << " keeps " << link;
+        }
+    }
+    EXPECT_GT(localLinks, kPages * 4);
 
     const fs::path home = newHome("killed");
     // Four slots start at most 20 objects a second, so kills within 0.6 s of a start land before

@@ -34,20 +34,6 @@ inline std::map<std::string, std::string> treeOf(const std::string& dir,
     return tree;
 }
 
-// The relative paths present in only one tree or with different contents (a short list rather
-// than two whole trees when they differ).
-inline std::set<std::string> differences(const std::map<std::string, std::string>& a,
-                                         const std::map<std::string, std::string>& b) {
-    std::set<std::string> paths;
-    for (const auto& [one, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
-        for (const auto& [path, bytes] : *one) {
-            if (!other->contains(path) || other->at(path) != bytes)
-                paths.insert(path);
-        }
-    }
-    return paths;
-}
-
 inline int occurrences(const std::string& text, const std::string& part) {
     int count = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
