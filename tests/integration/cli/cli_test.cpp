@@ -326,12 +326,14 @@ TEST_F(CliTest, UsageErrorsEndWithStatusTwo) {
 }
 
 // On a terminal 50 columns wide, progress is one live line, cut short of the last column, drawn
-// again below each line printed above it.
+// again below each line printed above it. The grab is for offline reading: with the pages'
+// requisites, in the site's own folders.
 TEST_F(CliTest, ProgressOnATerminalIsOneLiveLineCutToItsWidth) {
-    ProgramRun program(
-        servers().work.path(),
-        {"--home", newHome("terminal").string(), "get", url("/site/index.html"), "--levels", "1"},
-        50);
+    const fs::path home = newHome("terminal");
+    ProgramRun program(servers().work.path(),
+                       {"--home", home.string(), "get", url("/site/index.html"), "--levels", "1",
+                        "--requisites", "--layout", "site"},
+                       50);
     ASSERT_EQ(program.wait(), 0) << program.output();
     const std::string screen = program.output();
     EXPECT_THAT(screen, HasSubstr("\r\x1b[KTask Task-1 is finished.\r\n\r\x1b[KTask-1: "));
@@ -343,6 +345,10 @@ TEST_F(CliTest, ProgressOnATerminalIsOneLiveLineCutToItsWidth) {
     }
     EXPECT_GT(drawn, 1u);
     EXPECT_LE(longest, 49u) << "the live line never reaches the last column";
+    auto tree = task(home, "Task-1/127.0.0.1-" + std::to_string(servers().nginxPort) + "/site");
+    EXPECT_THAT(tree["index.html"], HasSubstr("<img src=\"images/logo.png\""));
+    EXPECT_EQ(tree.count("images/logo.png") + tree.count("gallery/photos/harbor.png"), 2u)
+        << "a requisite of the last level's page comes too";
 }
 
 // The tree of a grab over kept connections (--keep-alive holds for its run only) is the tree of
