@@ -1,7 +1,7 @@
 // Small sites grabbed whole from servers with a twist: one that asks for a wait (429 with
 // Retry-After) and counts connections, one whose answers come after interim answers and whose
-// redirect has a body, one that closes kept connections at random, one host over both schemes, one
-// that falls silent, and scripted sites whose links lean on the URL rules.
+// redirect has a body, one that closes kept connections at random, one host over both schemes,
+// and scripted sites whose links lean on the URL rules.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -222,29 +222,6 @@ TEST(ServerTwistGrab, LinksOverBothSchemesOfOneHostFetchEachDocumentOnce) {
     for (const char* page : {"index", "x", "y"}) {
         EXPECT_EQ(occurrences(log, "GET /mixed/" + std::string(page) + ".html "), 1) << page;
     }
-}
-
-// A server that answers a head and then nothing: the slot gives up after the minute of the
-// HTTP time-out, counted in the scheduler's ticks (driven by hand, so it passes in seconds).
-TEST(ServerTwistGrab, ASilentServerTimesOutOnTheSchedulersMinutes) {
-    HttpServers& servers = HttpServers::instance();
-    ASSERT_TRUE(servers.startScripted());
-    TempDirectory program;
-    SiteGrab grab(program.path() + "/", program.make("downloads") + "/", 1);
-    grab.engine().globalOptions().HTTPTimeout = 1;
-    grab.engine().ApplySettings();
-    TTask* quiet =
-        grab.createDocumentTask("quiet", HttpServers::at(servers.scriptedPort, "/silence"));
-    int busyTicks = 0;
-    ASSERT_TRUE(quiet != nullptr && grab.tickUntil([&] {
-        busyTicks += grab.state().HttpSlots[0]->ready() ? 0 : 1;
-        return quiet->State == TaskState::Finished;
-    }));
-    EXPECT_EQ(quiet->Objects.begin()->State, ObjectState::Removed) << "nothing received";
-    EXPECT_EQ(quiet->Objects.begin()->Status, 801);
-    EXPECT_GE(busyTicks, kTicksPerMinute);
-    EXPECT_GE(grab.taskFileWrites(), 2) << "at creation and at the end";
-    EXPECT_EQ(grab.end(), 0u) << "targets or sockets left";
 }
 
 }  // namespace
