@@ -71,12 +71,18 @@ class FakeDropSource : public DropSource {
 public:
     void CreateDropWindow(Handle reportTo) override { createdFor = reportTo; }
     void DestroyDropWindow() override { destroyed = true; }
-    void ShowDropWindow() override { visible = true; }
-    void HideDropWindow() override { visible = false; }
+    void ShowDropWindow() override {
+        visible = true;
+        calls.push_back("Show");
+    }
+    void HideDropWindow() override {
+        visible = false;
+        calls.push_back("Hide");
+    }
     bool IsDropWindowVisible() override { return visible; }
-    void SetClipCheck(bool) override {}
-    void SetPasteMIState(bool) override {}
-    void SetDialogMIStates(bool) override {}
+    void SetClipCheck(bool watch) override { calls.push_back(watch ? "Clip 1" : "Clip 0"); }
+    void SetPasteMIState(bool on) override { calls.push_back(on ? "PasteMI 1" : "PasteMI 0"); }
+    void SetDialogMIStates(bool on) override { calls.push_back(on ? "DialogMI 1" : "DialogMI 0"); }
     std::optional<std::string> GetDropURL() override { return url; }
     std::string_view GetDropData() override { return content; }
     void ReleaseDropData() override {
@@ -87,6 +93,7 @@ public:
     Handle createdFor = 0;
     bool destroyed = false;
     bool visible = false;
+    std::vector<std::string> calls;  // the window and menu-state calls, in order
     std::optional<std::string> url;
     std::string content;
     int releases = 0;
