@@ -1,7 +1,6 @@
 // Small sites grabbed whole from servers with a twist: one that asks for a wait (429 with
 // Retry-After) and counts connections, one whose answers come after interim answers and whose
-// redirect has a body, one that closes kept connections at random, one host over both schemes,
-// and scripted sites whose links lean on the URL rules.
+// redirect has a body, and scripted sites whose links lean on the URL rules.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -46,12 +45,12 @@ std::string grabSite(const std::string& url, const std::string& boundary, std::u
 // Two connections per host allowed: the page asked to wait arrives after the wait, nothing
 // fails, at most two connections were open at once.
 TEST(ServerTwistGrab, APageAskedToWaitArrivesAfterTheWaitWithinTheCapPerHost) {
-    ServedSite served;
-    const std::string log = served.work.path() + "/answers.log";
-    ASSERT_TRUE(served.server.start(
-        {"/usr/bin/python3", serverScript("http_polite.py"), std::to_string(served.port), log},
-        served.port, log + ".out"));
-    const std::string site = "http://127.0.0.1:" + std::to_string(served.port) + "/";
+    TempDirectory work;
+    const std::string log = work.path() + "/answers.log";
+    const std::uint16_t port = LoopbackServers::instance().start(
+        "polite", LoopbackServers::script("http_polite.py", {log}));
+    ASSERT_NE(port, 0);
+    const std::string site = "http://127.0.0.1:" + std::to_string(port) + "/";
     grabSite(
         site + "index.html", site, 4, [](GlobalOptions& options) { options.MaxConnsPerHost = 2; },
         [](SiteGrab& grab, TTask& task) {
@@ -108,38 +107,6 @@ TEST(ServerTwistGrab, InterimAnswersAndARedirectBodyLeaveTheConnectionKept) {
     EXPECT_EQ(trees[true], trees[false]);
 }
 
-// A server closing kept connections at random, after an answer or instead of answering the next
-// request, loses nothing: every file saved, only the missing pages failed, nothing retried.
-TEST(ServerTwistGrab, AServerClosingKeptConnectionsAtRandomLosesNothing) {
-    ServedSite flaky;
-    const std::string host = flaky.serve(120, "http_keepalive_flaky.py", {"ROOT", "22"});
-    ASSERT_FALSE(host.empty());
-    const Manifest manifest(flaky.root);
-    EXPECT_GT(manifest.files.size(), 120u);
-    grabSite(
-        host + "/site/index.html", host + "/site/", 4,
-        [](GlobalOptions& options) { options.KeepAlive = true; },
-        [&](SiteGrab&, TTask& task) {
-            for (const auto& [name, path] : manifest.files) {
-                EXPECT_TRUE(std::filesystem::is_regular_file(task.Dir + name)) << name;
-                if (name.ends_with(".png")) {
-                    EXPECT_EQ(contentsOf(task.Dir + name), contentsOf(flaky.root + path)) << name;
-                }
-            }
-            for (const TDnObj& object : task.Objects) {
-                EXPECT_EQ(object.Retried, 0) << object.URL;
-                EXPECT_TRUE(object.State == ObjectState::Done ||
-                            object.State == ObjectState::Excluded ||
-                            object.State == ObjectState::RobotsRequest ||
-                            (object.State == ObjectState::ProtocolError && object.Status == 404))
-                    << object.URL << " ended in state " << static_cast<int>(object.State);
-            }
-        });
-    // The server did drop connections both ways, and chunked bodies came.
-    EXPECT_THAT(flaky.log("requests.log"), HasSubstr(" dropped\n"));
-    EXPECT_THAT(flaky.log("requests.log"), HasSubstr(" closed\n"));
-}
-
 // Dot segments that must not grow new URLs; a frameset linked with a query; what reaches the
 // server: the port in "Host: ", neither fragment (the Referer neither) nor raw blank. Each site
 // is grabbed with exactly the requests its links name.
@@ -189,38 +156,6 @@ TEST(ServerTwistGrab, UrlRulesGiveEachSiteExactlyTheRequestsItsLinksName) {
         EXPECT_THAT(heads, Each(HasSubstr("\r\nHost: 127.0.0.1:" +
                                           std::to_string(servers.scriptedPort) + "\r\n")));
         EXPECT_THAT(heads, Each(Not(HasSubstr("#"))));
-    }
-}
-
-// http://127.0.0.2/ and https://127.0.0.2/ are one site on the schemes' own ports (which only
-// root may open): links over both schemes fetch each document once, and every link is local.
-TEST(ServerTwistGrab, LinksOverBothSchemesOfOneHostFetchEachDocumentOnce) {
-    TlsServers& tls = TlsServers::instance();
-    std::filesystem::create_directories(tls.http.root + "/mixed");
-    std::ofstream(tls.http.root + "/mixed/index.html")
-        << "<a href=\"https://127.0.0.2/mixed/x.html\">x</a>"
-        << "<a href=\"https://127.0.0.2/mixed/index.html\">me</a><a href=\"y.html\">y</a>";
-    std::ofstream(tls.http.root + "/mixed/x.html")
-        << "<a href=\"http://127.0.0.2/mixed/x.html\">me</a><a href=\"y.html\">y</a>"
-        << "<a href=\"http://127.0.0.2/mixed/index.html\">index</a>";
-    std::ofstream(tls.http.root + "/mixed/y.html") << "<p>y</p>";
-    if (tls.start("good", nullptr, "127.0.0.2") == 0) {
-        GTEST_SKIP() << "nginx cannot listen on 127.0.0.2:80 and :443 here";
-    }
-    grabSite(
-        "http://127.0.0.2/mixed/index.html", "http://127.0.0.2/mixed/", 2, [](GlobalOptions&) {},
-        [](SiteGrab&, TTask& task) {
-            const TDnObj* x = TaskFindDocument(task, "http://127.0.0.2/mixed/x.html");
-            EXPECT_TRUE(x != nullptr && x->URL == "https://127.0.0.2/mixed/x.html");
-            const auto tree = treeOf(task.Dir);
-            EXPECT_EQ(tree.size(), 3u);
-            for (const auto& [name, bytes] : tree) {
-                EXPECT_THAT(bytes, Not(HasSubstr("127.0.0.2"))) << name << ": every link is local";
-            }
-        });
-    const std::string log = tls.http.accessLog("nginx-good127.0.0.2");
-    for (const char* page : {"index", "x", "y"}) {
-        EXPECT_EQ(occurrences(log, "GET /mixed/" + std::string(page) + ".html "), 1) << page;
     }
 }
 
