@@ -25,18 +25,14 @@ namespace quillharbor::test {
 
 class SiteGrabView final : public NullEngineView {
 public:
-    std::vector<TTask*> SelectedTasks() override { return selected; }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
-    void ShowObjectProgress(TDnObj&) override { ++progress; }
     void SetStatusText(int pane, const std::string& text) override {
         if (pane == 1)
             panes.push_back(text);
     }
 
-    std::vector<TTask*> selected;
     std::vector<std::string> notifications;
     std::vector<std::string> panes;  // the dial-up pane's texts in turn
-    int progress = 0;
 };
 
 // The real task files, counted.
@@ -116,12 +112,6 @@ public:
             params.MaxLevels = 1;
         });
     }
-    void start(TTask& task) {
-        m_view.selected = {&task};
-        m_engine->StartSelectedTasks();
-        m_view.selected.clear();
-    }
-
     // Runs the scheduler and the loop until done says so, for at most `steps` times 20 ms.
     // Returns done().
     bool runUntil(const std::function<bool()>& done, int steps = 500) {
