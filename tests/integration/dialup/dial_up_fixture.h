@@ -104,10 +104,10 @@ protected:
         ip("link del eth7");
     }
     // The engine over these settings, its dial-up detection run.
-    void start(const std::string& settings, const std::string& module = QUILLHARBOR_DIALWATCH) {
+    void start(const std::string& settings) {
         grab.reset();
         std::ofstream(programDir.path() + "/Quillharbor.ini") << "[General]\n" << settings;
-        dialUp = std::make_unique<DialUpLibrary>(module);
+        dialUp = std::make_unique<DialUpLibrary>(QUILLHARBOR_DIALWATCH);
         grab = std::make_unique<SiteGrab>(programDir.path() + "/",
                                           programDir.make("downloads") + "/", 2, 0, dialUp.get());
     }

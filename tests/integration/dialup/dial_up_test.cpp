@@ -11,7 +11,13 @@ namespace {
 
 using ::testing::ElementsAre;
 
+// A module file that is missing or lacks an entry point is not taken; the real one answers from
+// the links and signals the daemon its pid file names, nobody else.
 TEST_F(DialUpTest, ModuleAnswersFromTheNamespacesLinks) {
+    for (const std::string& unusable : {programDir.path() + "/" + DialUpLibrary::kFileName,
+                                        std::string(QUILLHARBOR_DIALWATCH_WITHOUT_HANGUP)}) {
+        EXPECT_FALSE(DialUpLibrary(unusable).LoadModule()) << unusable;
+    }
     DialUpLibrary module(QUILLHARBOR_DIALWATCH);
     ASSERT_TRUE(module.LoadModule());
     EXPECT_FALSE(module.NetworkingPresent() || module.IsRASInstalled()) << "no daemon yet";
@@ -71,30 +77,6 @@ TEST_F(DialUpTest, TheEngineFollowsTheLinkThroughTransfers) {
     EXPECT_THAT(grab->view().notifications, ElementsAre("The internet connection was broken."));
     EXPECT_TRUE(grab->state().RasWatching);
     EXPECT_FALSE(std::filesystem::exists(network.signalsPath)) << "no hang-up";
-}
-
-TEST_F(DialUpTest, WithoutDaemonModuleOrEntryPointTheFeatureIsOff) {
-    const std::string emptyFolder = programDir.make("empty");
-    using enum DialUpSupport;
-    const struct {
-        const char* name;
-        std::string module;
-        bool daemon;
-        DialUpSupport support;
-    } cases[] = {
-        {"no PPP daemon", QUILLHARBOR_DIALWATCH, false, Off},
-        {"empty folder", emptyFolder + "/" + DialUpLibrary::kFileName, true, ModuleMissing},
-        {"no Hangup entry point", QUILLHARBOR_DIALWATCH_WITHOUT_HANGUP, true, ModuleMissing},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<StandInDaemon> daemon(c.daemon ? new StandInDaemon : nullptr);
-        start("UseRasCtrl=1\nBreakConnection=1\n", c.module);
-        EXPECT_EQ(grab->engine().dialUpSupport(), c.support);
-        EXPECT_THAT(grab->view().panes, ElementsAre("RAS: None"));
-        EXPECT_FALSE(grab->engine().globalOptions().UseRasCtrl);
-        EXPECT_FALSE(grab->state().RasWatching);
-    }
 }
 
 }  // namespace

@@ -34,20 +34,6 @@ inline std::map<std::string, std::string> treeOf(const std::string& dir,
     return tree;
 }
 
-// The relative paths present in only one tree or with different contents (a short list rather
-// than two whole trees when they differ).
-inline std::set<std::string> differences(const std::map<std::string, std::string>& a,
-                                         const std::map<std::string, std::string>& b) {
-    std::set<std::string> paths;
-    for (const auto& [one, other] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
-        for (const auto& [path, bytes] : *one) {
-            if (!other->contains(path) || other->at(path) != bytes)
-                paths.insert(path);
-        }
-    }
-    return paths;
-}
-
 inline int occurrences(const std::string& text, const std::string& part) {
     int count = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -82,28 +68,6 @@ struct Manifest {
             }
         }
     }
-};
-
-// A generated site of `pages` pages below a fresh directory's www, served by a server script
-// given its port first and then args ("ROOT" stands for www, "WORK" for the directory); its
-// base URL, empty when it did not start.
-struct ServedSite {
-    TempDirectory work;
-    std::string root = work.make("www");
-    std::uint16_t port = freePort();
-    ServerProcess server;
-
-    std::string serve(int pages, const std::string& script, std::vector<std::string> args) {
-        std::vector<std::string> argv{"/usr/bin/python3", serverScript(script),
-                                      std::to_string(port)};
-        for (std::string& arg : args) {
-            argv.push_back(arg == "ROOT" ? root : arg == "WORK" ? work.make("server") : arg);
-        }
-        const bool served =
-            generateSite(root, pages) && server.start(argv, port, work.path() + "/server.out");
-        return served ? "http://127.0.0.1:" + std::to_string(port) : "";
-    }
-    std::string log(const std::string& name) const { return contentsOf(work.path() + "/" + name); }
 };
 
 }  // namespace quillharbor::test

@@ -2,8 +2,8 @@
 
 // An engine as the front ends run one: over a program directory with real HTTP and FTP slots,
 // the link intake, the link rewriter and the real task files, its scheduler on the 200 ms timer
-// (or ticked by hand) and the loop driven in short steps. Shared by the engine's grab tests, the
-// dial-up tests and the site grab benchmark.
+// and the loop driven in short steps. Shared by the engine's grab tests, the dial-up tests and
+// the site grab benchmark.
 
 #include <algorithm>
 #include <chrono>
@@ -25,18 +25,14 @@ namespace quillharbor::test {
 
 class SiteGrabView final : public NullEngineView {
 public:
-    std::vector<TTask*> SelectedTasks() override { return selected; }
     void ShowNotification(const std::string& text) override { notifications.push_back(text); }
-    void ShowObjectProgress(TDnObj&) override { ++progress; }
     void SetStatusText(int pane, const std::string& text) override {
         if (pane == 1)
             panes.push_back(text);
     }
 
-    std::vector<TTask*> selected;
     std::vector<std::string> notifications;
     std::vector<std::string> panes;  // the dial-up pane's texts in turn
-    int progress = 0;
 };
 
 // The real task files, counted.
@@ -116,12 +112,6 @@ public:
             params.MaxLevels = 1;
         });
     }
-    void start(TTask& task) {
-        m_view.selected = {&task};
-        m_engine->StartSelectedTasks();
-        m_view.selected.clear();
-    }
-
     // Runs the scheduler and the loop until done says so, for at most `steps` times 20 ms.
     // Returns done().
     bool runUntil(const std::function<bool()>& done, int steps = 500) {
@@ -144,27 +134,11 @@ public:
             runUntil([&] { return (stopped = stopEarly && stopEarly()) || settled(); }, steps);
         return done && !stopped;
     }
-    // Ticks the scheduler by hand, the loop driven a little between ticks, until done says so
-    // (at most `ticks` ticks): minutes of the scheduler's time pass in seconds.
-    bool tickUntil(const std::function<bool()>& done, int ticks = 3000) {
-        for (int tick = 0; tick < ticks && !done(); ++tick) {
-            m_engine->Timer1Timer();
-            m_loop.runOnce(std::chrono::milliseconds(2));
-        }
-        return done();
-    }
     // As the front ends close: the rewriter ends its pass, then the configuration and every
     // task file are written. Returns whether everything was written.
     bool close() {
         m_rewriter.stop();
         return m_engine->SaveAtClose();
-    }
-    // Frees the engine; returns the message targets and sockets it left on the loop.
-    std::size_t end() {
-        m_rewriter.stop();
-        m_engine.reset();
-        m_loop.processPending();
-        return m_loop.targetCount() - 1 + m_loop.watchedSocketCount();  // the rewriter stays
     }
 
 private:

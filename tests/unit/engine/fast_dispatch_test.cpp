@@ -11,9 +11,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// With FastDispatch a slot freed by a report takes its next object before any tick, through
-// the tick's own admission: the same order, duplicates settled and stopped tasks skipped, the
-// task ended alike; an HTTP slot's pause is timed by a loop timer of its own.
+// With FastDispatch a slot freed by a report takes its next object before any tick; an HTTP
+// slot's pause is timed by a loop timer of its own.
 class FastDispatchTest : public EngineTest {
 protected:
     void startWith(const std::string& general) {
@@ -31,38 +30,6 @@ protected:
         pump();
     }
 };
-
-TEST_F(FastDispatchTest, AFreedSlotStartsItsNextObjectAtOnce) {
-    startWith("MaxHTTPConns=1\nMaxFTPConns=1\nPause=0\n");
-    TTask& done = *create("done", "http://h/copy.gif");
-    tick();
-    finish(0);
-    TTask& stopped = *create("stopped", "http://h/s1");
-    stopped.State = TaskState::Stopped;
-    TTask& task = *create("t", "http://h/a");
-    queue(task, "ftp://h/f");
-    TDnObj& copy = queue(task, "http://h/copy.gif");  // done's copy: settled, never started
-    queue(task, "http://h/b");
-    EXPECT_EQ(done.State, TaskState::Finished);
-    std::string started;
-    tick();
-    for (int i = 0; i < 3; ++i) {
-        started += serving(http(0)) + (i < 2 ? ", " : "");
-        if (http(0).Obj() != nullptr) {
-            finish(0);
-        }
-    }
-    EXPECT_EQ(started, "http://h/a, http://h/b, (idle)");
-    EXPECT_EQ(ftp(0).Obj()->URL, "ftp://h/f");
-    EXPECT_EQ(copy.State, ObjectState::RetrievedByOther);
-    EXPECT_EQ(stopped.Objects.head()->InList, GlobalList::Queue);
-    EXPECT_NE(task.State, TaskState::Finished) << "the FTP object is still out";
-    ftp(0).Finish();
-    --task.Queued;
-    post(EngineMessage::TaskEnded, identityOf(task));
-    pump();
-    EXPECT_EQ(task.State, TaskState::Finished);
-}
 
 TEST_F(FastDispatchTest, PauseIsKeptBetweenOneSlotsTransfers) {
     startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=400\n");

@@ -19,23 +19,6 @@ void holdBack(HostTable& hosts, const std::string& host) {
     hosts.holdUntil(hosts.intern(host), HostTable::Clock::now() + std::chrono::minutes(5));
 }
 
-// A pause rests whole ticks between one slot's transfers; below one tick it costs none.
-TEST_F(SchedulerTest, PauseRestsWholeTicksBetweenTransfers) {
-    for (const auto& [pause, restingTicks] : {std::pair{"500", 2}, std::pair{"199", 0}}) {
-        SCOPED_TRACE(pause);
-        startWith(std::string("MaxHTTPConns=1\nMaxFTPConns=0\nPause=") + pause + "\n");
-        queue(*create(std::string("t") + pause, "http://h/a.html"), "http://h/b.html");
-        for (const std::string next : {"http://h/a.html", "http://h/b.html"}) {
-            tick(restingTicks);
-            EXPECT_EQ(servingAll(), "(idle)");
-            tick();
-            ASSERT_EQ(servingAll(), next);
-            EXPECT_EQ(http(0).Obj()->InList, GlobalList::Seen);
-            http(0).complete(ObjectState::Done, next.substr(9));
-        }
-    }
-}
-
 TEST_F(SchedulerTest, HttpTimeoutAbortsAfterMinutesWithoutData) {
     startWith("MaxHTTPConns=1\nMaxFTPConns=0\nPause=0\nHTTPTimeout=5\n");
     TDnObj& object = *create("t", "http://h/a.html")->Objects.head();
@@ -179,41 +162,6 @@ TEST_F(SchedulerTest, StatisticsAndTaskFilesFollowTheTicks) {
     tick();
     EXPECT_EQ(m_taskFiles.written.back(), engine().programDir() + "site.tsf");
     EXPECT_EQ(m_taskFiles.written.size(), 10u) << "running tasks only";
-}
-
-// A host takes no more slots than its cap, a held one none; the others go on, and a freed slot
-// no longer counts.
-TEST_F(SchedulerTest, HostCapsAndHoldsKeepObjectsQueued) {
-    const struct {
-        const char* settings;
-        bool hold;
-        const char* started;
-        const char* afterFirstEnds;
-    } rows[] = {
-        {"MaxHTTPConns=4\nMaxConnsPerHost=2\n", false, "http://h/a, http://h/b, http://g/x, (idle)",
-         "http://h/c, http://h/b, http://g/x, (idle)"},
-        {"MaxHTTPConns=3\n", false, "http://h/a, http://h/b, http://h/c",
-         "http://g/x, http://h/b, http://h/c"},
-        {"MaxHTTPConns=2\n", true, "http://g/x, (idle)", "(idle), (idle)"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.settings);
-        startWith(std::string("MaxFTPConns=0\nPause=0\n") + row.settings);
-        TTask& task = *create("t" + std::to_string(&row - rows), "http://h/a");
-        for (const char* url : {"http://h/b", "http://h/c", "http://g/x"}) {
-            queue(task, url);
-        }
-        if (row.hold) {
-            holdBack(state().Queue.hosts(), "http://h");
-        }
-        tick(10);  // a statistics step
-        EXPECT_EQ(servingAll(), row.started);
-        EXPECT_THAT(m_view.status[4],
-                    MatchesRegex(row.hold ? "held back: http://h (300|29[0-9]) s" : ""));
-        http(0).complete(ObjectState::Done, "a");
-        tick();
-        EXPECT_EQ(servingAll(), row.afterFirstEnds);
-    }
 }
 
 // A run cut short leaves its holds in the program directory; the next run still waits.

@@ -12,30 +12,6 @@ namespace {
 using ::testing::ElementsAre;
 using namespace std::string_literals;
 
-TEST_F(EngineTest, StartsWithTheSettingsOfTheConfigurationFile) {
-    startWith(
-        "MaxHTTPConns=2\nMaxFTPConns=1\nUseHTTPProxy=1\nHTTPProxyName=proxy.local\n"
-        "HTTPProxyPort=3128\nFTPTimeout=7\nDefUser=me\nDefPassword=secret\n");
-    const auto slots = [this] {
-        const FtpSlotSettings& login = ftp(0).settings;
-        return std::to_string(state().HttpSlots.size()) + " " + http(0).proxy.Proxy + ":" +
-               http(0).proxy.ProxyPort + " " + m_slots.contexts[1].AgentText + " " +
-               std::to_string(login.Timeout) + " " + login.UserName + " " + login.Password;
-    };
-    EXPECT_EQ(m_drop.createdFor, engine().handle());
-    EXPECT_EQ(slots(), "2 proxy.local:3128 Mozilla/3.0(compatible) 7 me secret");
-    // Applying again rebuilds the slots from the changed options.
-    engine().globalOptions().MaxHTTPConns = 1;
-    engine().globalOptions().UseHTTPProxy = false;
-    post(EngineMessage::ApplySettings);
-    pump();
-    EXPECT_EQ(slots(), "1 : Mozilla/3.0(compatible) 7 me secret");
-    EXPECT_EQ(count(m_slots.log, "destroy http"), 2);
-    m_engine.reset();
-    EXPECT_TRUE(m_drop.destroyed);
-    EXPECT_EQ(m_loop.targetCount(), 0u);
-}
-
 // A new task gets its directory, its starting object in the queue and its task file; proposed
 // names skip those of tasks, directories and task files; unsafe and taken names, and a
 // directory that cannot be made, are refused with a notification and leave nothing.

@@ -13,10 +13,8 @@ namespace {
 using Object = RewriteJob::Object;
 
 Object object(std::string url, std::string localName, std::string contentType = "text/html",
-              ObjectState state = ObjectState::Done, std::int64_t received = 0,
-              std::int64_t size = 0) {
-    return Object{0,     std::move(url), "",  std::move(localName), std::move(contentType),
-                  state, received,       size};
+              ObjectState state = ObjectState::Done) {
+    return Object{0, std::move(url), "", std::move(localName), std::move(contentType), state, 0, 0};
 }
 
 class RewriteTaskTest : public ::testing::Test {
@@ -29,36 +27,6 @@ protected:
     test::TempDirectory m_dir;
     RewriteJob m_job{1, m_dir.path(), false, {}};
 };
-
-TEST_F(RewriteTaskTest, PagesLinkTheirLocalCopiesAndEveryCompleteObjectIsMarked) {
-    const std::string index =
-        "<a href='sub/b.html'><img src=pic.gif><a href='gone.html#x'><img src=\"no.png\">";
-    write(m_dir / "index.html", index);
-    write(m_dir / "b.html", "<a href=\"../index.html\">");
-    write(m_dir / "part.html", "<a href='sub/b.html'>");
-    m_job.objects = {
-        object("http://H/d/gone.html", "", "", ObjectState::Failed),
-        object("http://H/d/index.html", "index.html", "text/html", ObjectState::Retrieved),
-        // Its 404 page is saved, but no link leads there.
-        object("http://H/d/no.png", "no.png.html", "text/html", ObjectState::ProtocolError),
-        object("http://H/d/part.html", "part.html", "text/html", ObjectState::Incomplete, 3, 40),
-        object("http://H/d/pic.gif", "pic.gif", "image/gif", ObjectState::Done, 5, 5),
-        object("http://H/d/sub/b.html", "b.html", "TEXT/HTML", ObjectState::Done, 24, 24),
-    };
-    ASSERT_TRUE(RewriteTask(m_job).ok());
-
-    EXPECT_EQ(read(m_dir / "index.html"),
-              "<a href='b.html'><img src=pic.gif><a href='http://H/d/gone.html#x'>"
-              "<img src=\"http://H/d/no.png\">");
-    EXPECT_EQ(read(m_dir / "b.html"), "<a href=\"index.html\">");
-    EXPECT_EQ(read(m_dir / "part.html"), "<a href='sub/b.html'>");
-    EXPECT_EQ(m_job.objects[1].ContentType, "text/html Parsed");
-    EXPECT_EQ(m_job.objects[1].Received, static_cast<std::int64_t>(index.size()));
-    EXPECT_EQ(m_job.objects[1].Size, static_cast<std::int64_t>(index.size()));
-    EXPECT_EQ(m_job.objects[3].ContentType, "text/html");  // incomplete: neither marked nor read
-    EXPECT_EQ(m_job.objects[4].ContentType, "image/gif Parsed");
-    EXPECT_EQ(m_job.objects[5].ContentType, "TEXT/HTML Parsed");
-}
 
 TEST_F(RewriteTaskTest, SaveSeparateCopiesAnotherTasksFileUnderAFreeName) {
     ASSERT_TRUE(createDirectories(m_dir / "other/").ok());
