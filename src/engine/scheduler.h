@@ -84,8 +84,9 @@ private:
     std::int32_t m_statTicks = 0;  // 0..9
     std::int32_t m_saveTicks = 0;  // 0..899
     std::int32_t m_changedSaveTicks = 0;
-    // 1 s: a kill loses little, and a busy grab rewrites its file at most once a second.
-    static constexpr std::int32_t kChangedSaveTicks = 5;
+    // 5 s: a kill loses a few seconds of progress (its files stay whole), and a busy grab
+    // spends little of its time and its disk's flushes on rewriting its file.
+    static constexpr std::int32_t kChangedSaveTicks = 25;
     std::int32_t m_changedSaveEvery = kChangedSaveTicks;  // ticks
     // Identities, so that a removed task is simply not found.
     std::unordered_set<std::uintptr_t> m_changedTasks;
