@@ -44,8 +44,8 @@ public:
     // file that fails is reported.
     void SaveRunningTasks();
     // An object of task finished, started writing a file or was added: its file is written by
-    // the next SaveChangedTasks, so a kill loses at most the last second or so of progress (more
-    // for a task whose file takes long to write).
+    // the next SaveChangedTasks, so a kill loses at most the last five seconds or so of progress
+    // (more for a task whose file takes long to write).
     void noteChanged(const TTask& task);
     // SaveChangedTasks (WM_USER+421): the task files of the changed tasks still in the list are
     // written. A task whose file fails stays changed and is tried again; the failure is reported

@@ -42,15 +42,21 @@ std::string grabSite(const std::string& url, const std::string& boundary, std::u
     return program;
 }
 
+// Starts the named server script, which logs to log; its root URL, "" when it did not start.
+std::string startLogging(const std::string& name, const std::string& script,
+                         const std::string& log) {
+    const std::uint16_t port =
+        LoopbackServers::instance().start(name, LoopbackServers::script(script, {log}));
+    return port == 0 ? "" : "http://127.0.0.1:" + std::to_string(port) + "/";
+}
+
 // Two connections per host allowed: the page asked to wait arrives after the wait, nothing
 // fails, at most two connections were open at once.
 TEST(ServerTwistGrab, APageAskedToWaitArrivesAfterTheWaitWithinTheCapPerHost) {
     TempDirectory work;
     const std::string log = work.path() + "/answers.log";
-    const std::uint16_t port = LoopbackServers::instance().start(
-        "polite", LoopbackServers::script("http_polite.py", {log}));
-    ASSERT_NE(port, 0);
-    const std::string site = "http://127.0.0.1:" + std::to_string(port) + "/";
+    const std::string site = startLogging("polite", "http_polite.py", log);
+    ASSERT_FALSE(site.empty());
     grabSite(
         site + "index.html", site, 4, [](GlobalOptions& options) { options.MaxConnsPerHost = 2; },
         [](SiteGrab& grab, TTask& task) {
@@ -80,10 +86,8 @@ TEST(ServerTwistGrab, APageAskedToWaitArrivesAfterTheWaitWithinTheCapPerHost) {
 TEST(ServerTwistGrab, InterimAnswersAndARedirectBodyLeaveTheConnectionKept) {
     TempDirectory work;
     const std::string log = work.path() + "/requests.log";
-    const std::uint16_t port = LoopbackServers::instance().start(
-        "interim", LoopbackServers::script("http_interim.py", {log}));
-    ASSERT_NE(port, 0);
-    const std::string site = "http://127.0.0.1:" + std::to_string(port) + "/";
+    const std::string site = startLogging("interim", "http_interim.py", log);
+    ASSERT_FALSE(site.empty());
     std::map<bool, std::map<std::string, std::string>> trees;
     for (const bool keepAlive : {false, true}) {
         std::filesystem::remove(log);
