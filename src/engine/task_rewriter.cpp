@@ -1,5 +1,6 @@
 #include "engine/task_rewriter.h"
 
+#include <cerrno>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -59,7 +60,8 @@ Status rewritePage(RewriteJob::Object& page, const std::string& path, bool alrea
                    const LocalNameLookup& localNameOf, std::vector<FileReplacement>& pending) {
     Result<std::string> bytes = readWholeFile(path);
     if (!bytes) {
-        return bytes.error();
+        // A page deleted since it was saved has nothing to rewrite.
+        return bytes.error().code == ENOENT ? Status() : Status(bytes.error());
     }
     const auto size = static_cast<std::int64_t>(bytes.value().size());
     if (page.Received == 0) {
@@ -129,9 +131,6 @@ Status rewritePages(RewriteJob& job) {
             continue;
         }
         const std::string path = job.Dir + object.LocalName;
-        if (!fileExists(path)) {
-            continue;
-        }
         const std::size_t before = pending.size();
         done = rewritePage(object, path, alreadyRewritten, localNameOf, pending);
         if (!done) {

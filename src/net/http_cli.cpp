@@ -229,7 +229,7 @@ void THttpCli::onDataAvailable() {
 void THttpCli::receiveBodyBlock() {
     constexpr std::size_t size = TWSocket::ReadBlockSize;
     if (!m_bodyBlock) {
-        m_bodyBlock = std::make_unique<char[]>(size);
+        m_bodyBlock = std::make_unique_for_overwrite<char[]>(size);
     }
     std::size_t filled = 0;
     while (filled < size) {

@@ -345,6 +345,7 @@ private:
     std::int64_t m_networkBytes = 0;  // taken from the system since the socket was made
     int m_receiveLoops = 0;           // receive loops running (a handler's pump may nest one)
     bool m_readDrained = false;       // the last network receive emptied the socket
+    bool m_peerClosed = false;        // a network receive found the peer's end of stream
     bool m_closeQueued = false;       // the peer's close waits behind a block still to read
     bool m_blockRead = false;         // the last read notification stopped at a full block
     std::int64_t m_readCount = 0;

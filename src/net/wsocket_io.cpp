@@ -419,6 +419,7 @@ int TWSocket::networkReceive(void* buffer, int size) {
         m_lastError = error;
         return -1;
     }
+    m_peerClosed = m_peerClosed || (received == 0 && size > 0 && m_socketType == SOCK_STREAM);
     m_networkBytes += received;
     return static_cast<int>(received);
 }

@@ -319,7 +319,9 @@ void TWSocket::internalClose(bool shutdownFirst, int error) {
     }
     if (m_state == TSocketState::wsClosed)
         return;
-    if (shutdownFirst)
+    // After the peer's end of stream nothing is left to read, and the close sends our end as
+    // the shutdown would.
+    if (shutdownFirst && !m_peerClosed)
         ::shutdown(m_fd, SHUT_WR);
     const int closeError = closeHandle();
     if (closeError != 0) {
@@ -347,6 +349,7 @@ int TWSocket::closeHandle() {
     m_loop.unwatchSocket(m_fd);
     const int fd = m_fd;
     m_fd = -1;
+    m_peerClosed = false;
     // The descriptor is gone even when close() reports an interruption.
     if (::close(fd) != 0 && errno != EINTR)
         return lastSocketError();

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <utility>
 
@@ -82,6 +84,24 @@ std::string temporaryNameFor(const std::string& path) {
     static const pid_t process = ::getpid();
     return directory + "." + name + ".tmp-" + std::to_string(process) + "-" +
            std::to_string(counter.fetch_add(1));
+}
+
+// The permissions a file created with 0666 gets: 0666 less the process's umask, read once from
+// /proc (asking the system would set it), or -1 where /proc does not say. The program never
+// changes its umask.
+int permissionsOfNewFiles() {
+    static const int permissions = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("Umask:")) {
+                char* end = nullptr;
+                const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+                return end != line.c_str() + 6 ? static_cast<int>(0666 & ~mask) : -1;
+            }
+        }
+        return -1;
+    }();
+    return permissions;
 }
 
 // Writes reach the file in blocks of this size.
@@ -258,8 +278,10 @@ FileReplacement::FileReplacement(std::string path) : m_path(std::move(path)) {
         fail("create a temporary file for", EEXIST);
         return;
     }
+    // The file keeps its permissions; a file this program made has those of the temporary.
     struct stat existing;
     if (::stat(m_path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        static_cast<int>(existing.st_mode & 07777) != permissionsOfNewFiles() &&
         ::fchmod(m_fd, existing.st_mode & 07777) != 0) {
         fail("keep the permissions of", errno);
     }
