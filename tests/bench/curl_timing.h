@@ -63,12 +63,16 @@ inline Timing curlTiming(const std::string& url, const std::filesystem::path& di
     return timing;
 }
 
-// Best of interleaved rounds: the fastest run of each side and its CPU seconds.
+// Best of interleaved rounds: the fastest run of each side and its CPU seconds, and the least
+// CPU seconds any run took (another program's burst on a shared machine only ever adds).
 struct BestOf {
     Timing best;
+    double leastCpuSeconds = -1;
     void add(const Timing& timing) {
         if (timing.seconds > 0 && (best.seconds < 0 || timing.seconds < best.seconds))
             best = timing;
+        if (timing.seconds > 0 && (leastCpuSeconds < 0 || timing.cpuSeconds < leastCpuSeconds))
+            leastCpuSeconds = timing.cpuSeconds;
     }
 };
 
