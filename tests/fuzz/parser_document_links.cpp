@@ -11,6 +11,12 @@
 // - The links the rewriter finds lie inside the document, ascending and apart; its output is
 //   exactly the document's bytes outside the replaced values, in order, with each value replaced
 //   by its local name or URL, percent-encoded so that it cannot end its attribute.
+// The whole input is also a robots.txt body for one host: every prefix must belong to that host
+// and be found by IsExcluded, which must agree with a plain scan for each prefix less its last
+// byte and for a URL made from the body's first line. And it is a base, a line feed, then a link:
+// a link with a backslash before its fragment (once read as an attribute value) is dropped;
+// against an http, https or ftp base every link kept must stay such a URL, without fragment,
+// with nothing left to encode and without dot segments in its path.
 
 #include <cstdint>
 #include <string>
@@ -19,10 +25,13 @@
 
 #include "fuzz_check.h"
 #include "parser/attribute_scanner.h"
+#include "parser/attribute_url.h"
 #include "parser/css_scanner.h"
 #include "parser/document_rewriter.h"
 #include "parser/html_buffer.h"
 #include "parser/link_extractor.h"
+#include "parser/link_resolver.h"
+#include "parser/robots_rules.h"
 #include "parser/url_helpers.h"
 
 namespace {
@@ -136,9 +145,45 @@ void checkRewritten(const HtmlBuffer& buffer, std::string_view base, bool alread
     check(RewriteDocument(buffer, base, alreadyRewritten, localNameOf) == expected);
 }
 
+void checkRobotsRules(std::string_view body) {
+    DisallowList disallow;
+    ParseRobotsTxt(body, disallow, "http://H/robots.txt");
+    const auto agreesWithPlainScan = [&](std::string_view url) {
+        bool expected = false;
+        for (const std::string& prefix : disallow) {
+            expected = expected || (!prefix.empty() && url.starts_with(prefix));
+        }
+        check(IsExcluded(url, disallow) == expected);
+    };
+    for (const std::string& prefix : disallow) {
+        check(prefix.starts_with("http://H/"));
+        check(IsExcluded(prefix, disallow));
+        agreesWithPlainScan(std::string_view(prefix).substr(0, prefix.size() - 1));
+    }
+    std::size_t position = 0;
+    agreesWithPlainScan("http://H/" + std::string(ReadLine(body, position)));
+}
+
+void checkResolved(std::string_view input) {
+    const auto [base, value] = splitAtLineFeed(input);
+    std::string link(value);
+    const bool hadBackslash =
+        StripFragment(UrlFromAttributeValue(link)).find('\\') != std::string::npos;
+    ResolveLink(link, base);
+    if (link.empty()) {
+        return;
+    }
+    check(!hadBackslash && (!fetchable(base) || fetchable(link)));
+    std::string again = link;
+    NormaliseUrlPath(again);
+    check(link.find('#') == std::string::npos && again == link);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    checkRobotsRules(asText(data, size));
+    checkResolved(asText(data, size));
     if (size < 1) {
         return 0;
     }

@@ -1,4 +1,4 @@
-// The task list, the seen list, the download queue with its runs and hosts, and the identities
+// The seen list, the object list of a large task, the download queue's runs, and the identities
 // that reports carry.
 
 #include <gtest/gtest.h>
@@ -13,8 +13,6 @@
 
 #include "model/download_queue.h"
 #include "model/engine_state.h"
-#include "model/host_excl_list.h"
-#include "model/host_table.h"
 #include "model/message_identity.h"
 #include "model/seen_list.h"
 #include "model/task.h"
@@ -25,40 +23,8 @@
 namespace quillharbor {
 namespace {
 
-std::vector<std::string> namesOf(const TaskList& tasks) {
-    std::vector<std::string> names;
-    for (const TTask& task : tasks) {
-        names.push_back(task.Name);
-    }
-    return names;
-}
-
 std::unique_ptr<TTask> taskNamed(const std::string& name) {
     return NewTask(name, "http://h/", "/tmp/" + name + "/", 0, "", 0, 0, "u", "p");
-}
-
-// Names sorted, equal names in insertion order; removing the first of two equal names leaves
-// the second findable. Host exclusions are added once per host and found exactly.
-TEST(TaskListTest, KeepsNamesSortedWithEqualNamesInInsertionOrder) {
-    TaskList tasks;
-    TTask& firstB = tasks.TaskInsert(taskNamed("b"));
-    tasks.TaskInsert(taskNamed("a"));
-    TTask& secondB = tasks.TaskInsert(taskNamed("b"));
-    EXPECT_EQ(namesOf(tasks), (std::vector<std::string>{"a", "b", "b"}));
-    EXPECT_TRUE(tasks.TaskFind("b") == &firstB && tasks.TaskFind("B") == nullptr);
-    EXPECT_EQ(tasks.TaskRemove(firstB).get(), &firstB);
-    EXPECT_EQ(tasks.TaskFind("b"), &secondB);
-    EXPECT_TRUE(tasks.head()->Next == &secondB && secondB.Prev == tasks.head());
-
-    HostExclList hosts;
-    hosts.HostExclAdd("http://h", 1);
-    hosts.HostExclAdd("http://h", 0);
-    hosts.HostExclAdd("http://h:81", 0);
-    ASSERT_NE(hosts.HostExclFind("http://h"), nullptr);
-    EXPECT_EQ(hosts.HostExclFind("http://h")->RobotsDone, 1);
-    EXPECT_EQ(hosts.HostExclFind("http://H"), nullptr);
-    hosts.HostExclClear();
-    EXPECT_EQ(hosts.HostExclFind("http://h"), nullptr);
 }
 
 // A multimap is the oracle: an insert goes behind the equal keys, a find takes the first. Half
@@ -215,64 +181,6 @@ TEST(QueueRunTest, RunsFollowEveryRemovalAndJoinOnlyAtTheTail) {
     queue.clear();  // frees the runs left (a leak fails the sanitized run)
     EXPECT_EQ(a3.Run, nullptr);
     EXPECT_TRUE(queue.empty());
-}
-
-// A walk for one protocol sees that protocol's objects in queue order and no other; it passes
-// over a host that may take no more slots in one step, so runs end where a host does.
-TEST(QueueRunTest, EachProtocolIsWalkedInQueueOrderAlone) {
-    auto a = taskNamed("a");
-    std::vector<TDnObj*> objects;
-    for (const char* url : {"http://a/1", "ftp://a/1", "ftp://a/2", "http://a/2", "a/3", "ftp.a/3",
-                            "mailto:x", "http://g/1", "http://a/4"}) {
-        objects.push_back(NewDnObj(*a, url, 1));
-    }
-    DownloadQueue queue;
-    for (TDnObj* object : objects) {
-        queue.Enqueue(*object);
-    }
-    const auto walk = [&](Protocol kind) {
-        std::vector<std::string> urls;
-        for (TDnObj* at = queue.firstOfKind(kind); at != nullptr;
-             at = DownloadQueue::nextOfKind(*at))
-            urls.push_back(at->URL);
-        return urls;
-    };
-    using Urls = std::vector<std::string>;
-    EXPECT_EQ(walk(Protocol::Http),
-              (Urls{"http://a/1", "http://a/2", "a/3", "http://g/1", "http://a/4"}));
-    EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/1", "ftp://a/2", "ftp.a/3"}));
-    EXPECT_EQ(DownloadQueue::pastRun(*objects[3]), objects[4]) << "a/3 is of host a, another host";
-    EXPECT_EQ(DownloadQueue::pastRun(*objects[7]), objects[8]);
-    EXPECT_EQ(queue.hosts().name(objects[7]->Run->Host), "http://g");
-    EXPECT_EQ(DownloadQueue::pastRun(*objects[1]), objects[5]);
-    queue.QueueRemove(*objects[1]);  // the first of its run
-    queue.QueueRemove(*objects[5]);  // a whole run
-    EXPECT_EQ(walk(Protocol::Ftp), (Urls{"ftp://a/2"}));
-    queue.QueueRemove(*objects[2]);
-    EXPECT_EQ(queue.firstOfKind(Protocol::Ftp), nullptr);
-    EXPECT_EQ(walk(Protocol::Http).size(), 5u);
-    queue.clear();
-}
-
-TEST(HostTableTest, AdmitsByHoldAndCap) {
-    HostTable hosts;
-    const HostTable::Id h = hosts.intern("http://h");
-    EXPECT_EQ(hosts.intern("http://g"), h + 1);
-    EXPECT_EQ(hosts.intern("http://h"), h);
-    const auto now = HostTable::Clock::now();
-    hosts.holdUntil(h, now + std::chrono::seconds(2));
-    hosts.holdUntil(h, now + std::chrono::seconds(1));  // the longer hold stays
-    EXPECT_FALSE(hosts.admits(h, now + std::chrono::milliseconds(1999), 0));
-    EXPECT_TRUE(hosts.admits(h, now + std::chrono::seconds(2), 0));
-    EXPECT_EQ(hosts.heldHosts(now + std::chrono::seconds(2)).size(), 0u) << "over: forgotten";
-    const auto later = now + std::chrono::seconds(3);
-    hosts.slotStarted(h);
-    EXPECT_TRUE(hosts.admits(h, later, 2));
-    hosts.slotStarted(h);
-    EXPECT_FALSE(hosts.admits(h, later, 2));
-    EXPECT_TRUE(hosts.admits(h, later, 0));
-    hosts.slotFreed(h);
-    EXPECT_TRUE(hosts.admits(h, later, 2));
 }
 
 }  // namespace

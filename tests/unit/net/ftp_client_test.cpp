@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include "net/ftp_exception.h"
 #include "net/loopback.h"
 #include "platform/loop_fixture.h"
+#include "platform/temp_directory.h"
 
 namespace quillharbor {
 namespace {
@@ -74,18 +73,12 @@ using Done = std::pair<TFtpRequest, int>;  // a request reported done and its er
 
 class FtpClientTest : public LoopTest {
 protected:
-    void SetUp() override {
-        char directory[] = "/tmp/ftp_client_test.XXXXXX";
-        ASSERT_NE(::mkdtemp(directory), nullptr);
-        m_directory = directory;
-        fresh();
-    }
+    void SetUp() override { fresh(); }
     void TearDown() override {
         client.reset();
         server.reset();
         EXPECT_EQ(TWSocket::liveCount(), 0);
         LoopTest::TearDown();
-        std::filesystem::remove_all(m_directory);
     }
 
     // A new client toward 127.0.0.1, and a server playing the script when there is one.
@@ -151,7 +144,7 @@ protected:
         server->join();
         return commands;
     }
-    std::string local(const std::string& name) const { return m_directory + "/" + name; }
+    std::string local(const std::string& name) const { return m_directory / name; }
     std::string localFile() const {
         std::ifstream in(local("file.bin"), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -164,7 +157,7 @@ protected:
     std::function<void(TFtpRequest, int)> onDone;
 
 private:
-    std::string m_directory;
+    test::TempDirectory m_directory;
 };
 
 // Misuse is reported and changes nothing; the steps asked for run one by one.

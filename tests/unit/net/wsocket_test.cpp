@@ -16,7 +16,6 @@ namespace quillharbor {
 namespace {
 
 using namespace std::chrono_literals;
-using namespace std::string_literals;
 using test::raised;
 using test::RawListener;
 using test::writeAll;
@@ -31,16 +30,8 @@ protected:
 
     // Every event of the socket as a line of text; data is read as it comes.
     void record(TWSocket& socket) {
-        const auto note = [this](const char* what) {
-            return [this, what](TWSocket&, int error) {
-                events.push_back(what + std::to_string(error));
-            };
-        };
-        socket.OnSocksConnected = note("socks connected ");
-        socket.OnSessionConnected = note("connected ");
-        socket.OnSessionClosed = note("closed ");
-        socket.OnSocksError = [this](TWSocket&, int error, const std::string& text) {
-            events.push_back("socks error " + std::to_string(error) + " " + text);
+        socket.OnSessionClosed = [this](TWSocket&, int error) {
+            events.push_back("closed " + std::to_string(error));
         };
         socket.OnDataAvailable = [this](TWSocket& s, int) {
             if (const std::string data = s.ReceiveStr(); !data.empty())
@@ -302,27 +293,6 @@ TEST_F(WSocketTest, SynchronousWaitsAndDelayedClose) {
     loop.processPending();
     EXPECT_EQ(socket.State(), TSocketState::wsClosed);
     ::close(peer);
-}
-
-TEST_F(WSocketTest, ASocksServerHangingUpMidNegotiationFailsTheConnect) {
-    RawListener server;
-    TWSocket socket(loop);
-    socket.setSocksServer("127.0.0.1");
-    socket.setSocksPort(server.portText());
-    socket.setAddr("dest.example");
-    socket.setPort("4321");
-    record(socket);
-    socket.Connect();
-    const int peer = server.accept();
-    EXPECT_THROW(socket.setSocksServer("other"), ESocketException);
-    EXPECT_EQ(receive(peer, 3), "\5\1\0"s);
-    ::close(peer);
-    EXPECT_TRUE(closed(socket));
-    EXPECT_EQ(
-        seen(),
-        "socks connected 0, socks error 10053 data receive error, connected 10053, closed 10053");
-    // A close resets the SOCKS settings with the others.
-    EXPECT_EQ(socket.SocksServer() + "|" + socket.SocksLevel(), "|5");
 }
 
 }  // namespace
