@@ -92,6 +92,7 @@ public:
         }
         return failWith ? Status(*failWith) : replaceFileAtomically(path, task.Name);
     }
+    // Which tasks are running is the storage layer's rule, tested there.
     std::vector<Error> SaveRunningTasks(const TaskList&, const std::string& dir) override {
         written.push_back(dir + "(running tasks)");
         return {};
