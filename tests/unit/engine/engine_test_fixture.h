@@ -85,9 +85,6 @@ protected:
         state().Queue.Enqueue(object);
         return object;
     }
-    static int count(const std::vector<std::string>& texts, const std::string& text) {
-        return static_cast<int>(std::count(texts.begin(), texts.end(), text));
-    }
 
     // For the real link intake: a running task of url reaching anywhere, FTP links not followed,
     // with these limits (0: none). The task file written at its creation is forgotten.
@@ -124,14 +121,6 @@ protected:
             all += (all.empty() ? "" : ", ") + text;
         }
         return all;
-    }
-    // What each HTTP slot serves.
-    std::string servingAll() {
-        std::vector<std::string> urls;
-        for (const auto& slot : state().HttpSlots) {
-            urls.push_back(serving(*slot));
-        }
-        return joined(urls);
     }
     // Saves html as the object's document, the way the HTTP slot leaves a page to be scanned.
     void save(TDnObj& page, const std::string& name, const std::string& html,

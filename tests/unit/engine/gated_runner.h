@@ -12,6 +12,16 @@
 
 namespace quillharbor::test {
 
+// The task of each job or result, in order.
+template <class Items>
+std::vector<std::uintptr_t> tasksOf(const Items& items) {
+    std::vector<std::uintptr_t> tasks;
+    for (const auto& item : items) {
+        tasks.push_back(item.task);
+    }
+    return tasks;
+}
+
 // A job runner for the rewriting worker that records each job and holds it until open(), so a
 // test knows which job the worker is in; it also counts the worker's results-ready calls. Waits
 // are bounded: what never comes fails the test instead of hanging it.
@@ -50,13 +60,6 @@ public:
     std::vector<RewriteJob> jobs() const {
         const std::lock_guard lock(m_mutex);
         return m_jobs;
-    }
-    std::vector<std::uintptr_t> tasks() const {
-        std::vector<std::uintptr_t> tasks;
-        for (const RewriteJob& job : jobs()) {
-            tasks.push_back(job.task);
-        }
-        return tasks;
     }
 
 private:

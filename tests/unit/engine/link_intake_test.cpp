@@ -5,13 +5,14 @@
 
 #include "engine/engine_test_fixture.h"
 #include "model/link_admission.h"
-#include "storage/task_file.h"
 
 namespace quillharbor::test {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 // The real link intake and no transfer slots: tests play the HTTP slot's part by saving
 // documents and posting what it posts.
@@ -161,7 +162,7 @@ TEST_F(LinkIntakeTest, RobotsRequestHoldsItsHostsLinksUntilAnswered) {
         "http://h/robots.txt 1, http://x:81/robots.txt 1, ftp://h/f.zip 2, http://v/robots.txt 1");
     EXPECT_EQ(find(t, "http://h/robots.txt")->InList, GlobalList::Wait)
         << "the request stands beside the task's own";
-    EXPECT_FALSE(m_view.called("AddObjectRow http://h/public.html"));
+    EXPECT_THAT(m_view.calls, Not(Contains("AddObjectRow http://h/public.html")));
     EXPECT_EQ(state().WaitList.size(), 7u);
 
     TDnObj& failed = *request(t, "http://x:81");
@@ -174,8 +175,8 @@ TEST_F(LinkIntakeTest, RobotsRequestHoldsItsHostsLinksUntilAnswered) {
     EXPECT_EQ(queued(),
               "ftp://h/f.zip 2, http://v/robots.txt 1, http://x:81/c.html 2, http://h/private.htm "
               "2, http://h/public.html 2, http://h/robots.txt 2");
-    EXPECT_TRUE(m_view.called("RefreshObjectRow http://h/cgi-bin/run"));
-    EXPECT_TRUE(m_view.called("AddObjectRow http://h/public.html"));
+    EXPECT_THAT(m_view.calls, Contains("RefreshObjectRow http://h/cgi-bin/run"));
+    EXPECT_THAT(m_view.calls, Contains("AddObjectRow http://h/public.html"));
     post(EngineMessage::ApplySettings);
     pump();
     scan(*NewDnObj(t, "http://h/more.html", 2), "more.html", "<a href=/cgi-bin/x><a href=/ok>");
@@ -229,43 +230,6 @@ TEST_F(LinkIntakeTest, RemovingTasksNeverStrandsOrLeavesWaitingObjects) {
     post(EngineMessage::RobotsAnswer, state().RobotsBodies.deposit("User-agent: *\n"),
          static_cast<std::intptr_t>(identityOf(*request(d, "http://z"))));
     m_engine.reset();
-}
-
-// A task file stores a link that waited for its host's robots.txt like any queued link, and
-// not the rules: after loading, such links wait for the rules at their first pick, asked for by
-// their running task, and the rules exclude what they forbid. The starting document and objects
-// that had started are not held.
-TEST_F(LinkIntakeTest, LoadedQueuedLinksWaitForTheirHostsRulesAtTheirFirstPick) {
-    m_realTaskFiles = true;
-    writeSettings("[General]\nMaxHTTPConns=3\nMaxFTPConns=0\nPause=0\n");
-    auto stored = NewTask("site", "http://h/", root() + "site/", 0, "", 0, 0, "", "");
-    ASSERT_TRUE(createDirectories(stored->Dir).ok());
-    NewDnObj(*stored, "http://h/", 1)->State = ObjectState::Retrieving;
-    NewDnObj(*stored, "http://h/open.html", 2);
-    NewDnObj(*stored, "http://h/private/secret.html", 2);
-    TDnObj& started = *NewDnObj(*stored, "http://h/cut.zip", 2);
-    started.State = ObjectState::Incomplete;
-    started.Received = 10;
-    ASSERT_TRUE(WriteTaskFile(*stored, m_dir.path()).ok());
-    start().LoadAllTasks();
-    TTask& task = *state().TaskList.TaskFind("site");
-    TDnObj& open = *find(task, "http://h/open.html");
-    TDnObj& secret = *find(task, "http://h/private/secret.html");
-    EXPECT_FALSE(find(task, "http://h/")->RobotsUnchecked);
-    EXPECT_FALSE(find(task, "http://h/cut.zip")->RobotsUnchecked);
-    EXPECT_TRUE(open.RobotsUnchecked && secret.RobotsUnchecked);
-
-    task.State = TaskState::Running;
-    tick();
-    EXPECT_EQ(serving(http(0)), "http://h/");
-    EXPECT_EQ(serving(http(1)), "http://h/cut.zip");
-    EXPECT_EQ(serving(http(2)), "http://h/robots.txt") << "asked for by the running task";
-    EXPECT_EQ(open.InList, GlobalList::Wait);
-    EXPECT_EQ(secret.InList, GlobalList::Wait);
-    answerRobots(*request(task, "http://h"), "User-agent: *\nDisallow: /private/\n");
-    EXPECT_EQ(open.InList, GlobalList::Queue);
-    EXPECT_EQ(secret.State, ObjectState::Excluded);
-    EXPECT_FALSE(open.RobotsUnchecked || secret.RobotsUnchecked);
 }
 
 }  // namespace

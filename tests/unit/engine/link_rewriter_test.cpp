@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "engine/engine_fakes.h"
 #include "engine/gated_runner.h"
+#include "engine/task_rewriter.h"
 #include "model/message_identity.h"
 #include "parser/url_helpers.h"
 #include "platform/files.h"
@@ -51,9 +52,6 @@ protected:
     std::string read(const TDnObj& object) {
         return readWholeFile(object.Task->Dir + object.LocalName).valueOr("(missing)");
     }
-    bool refreshed(const TDnObj& object) {
-        return std::ranges::count(m_view.calls, "RefreshObjectRow " + object.URL) > 0;
-    }
 
     test::TempDirectory m_dir;
     MessageLoop m_loop;
@@ -78,14 +76,14 @@ TEST_F(LinkRewriterTest, ResultsReachOnlyObjectsAndTasksUnchangedMeanwhile) {
     m_gate.waitUntilStarted(1);
     m_rewriter.QueueTaskForParsing(waiting);
     m_rewriter.QueueTaskForParsing(task);
-    const std::uintptr_t identities[] = {identityOf(running), identityOf(task)};
+    const std::vector<std::uintptr_t> identities = {identityOf(running), identityOf(task)};
     remove(waiting);
     remove(running);
     m_gate.open();
     m_gate.waitUntilStarted(2);
     b.State = ObjectState::Queued;  // restarted while its copy is rewritten
     pumpUntilDone();
-    EXPECT_EQ(m_gate.tasks(), std::vector<std::uintptr_t>(identities, identities + 2));
+    EXPECT_EQ(test::tasksOf(m_gate.jobs()), identities);
     EXPECT_EQ(readWholeFile(untouched).valueOr(""), "<a href=x.html>");
     EXPECT_EQ(read(index) + " " + index.ContentType + " " + std::to_string(index.Received) + ", " +
                   b.ContentType + " " + std::to_string(b.Received),
@@ -165,6 +163,64 @@ TEST_F(LinkRewriterTest, TheTaskCanBeReadAndSavedWhileItIsRewritten) {
         EXPECT_EQ(read(object).find("../"), std::string::npos);
     }
     EXPECT_NE(saved.find("text/html Parsed"), std::string::npos);
+}
+
+using Object = RewriteJob::Object;
+
+Object object(std::string url, std::string localName, std::string contentType = "text/html",
+              ObjectState state = ObjectState::Done) {
+    return Object{0, std::move(url), "", std::move(localName), std::move(contentType), state, 0, 0};
+}
+
+class RewriteTaskTest : public ::testing::Test {
+protected:
+    void write(const std::string& path, std::string_view bytes) {
+        ASSERT_TRUE(replaceFileAtomically(path, bytes).ok());
+    }
+    std::string read(const std::string& path) { return readWholeFile(path).valueOr("(missing)"); }
+
+    test::TempDirectory m_dir;
+    RewriteJob m_job{1, m_dir.path(), false, {}};
+};
+
+TEST_F(RewriteTaskTest, SaveSeparateCopiesAnotherTasksFileUnderAFreeName) {
+    ASSERT_TRUE(createDirectories(m_dir / "other/").ok());
+    write(m_dir / "other/index.html", "<a href='x.html'>theirs");
+    ASSERT_TRUE(createDirectories(m_dir / "own/").ok());
+    write(m_dir / "own/index.html", "<a href=\"http://O/index.html\">ours");
+    Object theirs = object("http://O/index.html", "", "", ObjectState::RetrievedByOther);
+    theirs.Location = m_dir / "other/index.html";
+    m_job.Dir = m_dir / "own/";
+    m_job.saveSeparate = true;
+    m_job.objects = {object("http://H/index.html", "index.html"), theirs};
+    ASSERT_TRUE(RewriteTask(m_job).ok());
+
+    EXPECT_EQ(m_job.objects[1].LocalName, "index-1.html");
+    EXPECT_EQ(m_job.objects[1].ContentType, "text/html Parsed");
+    EXPECT_EQ(m_job.objects[1].State, ObjectState::Done);
+    EXPECT_EQ(read(m_dir / "own/index-1.html"), "<a href='x.html'>theirs");
+    EXPECT_EQ(read(m_dir / "own/index.html"), "<a href=\"index-1.html\">ours");
+
+    // Without SaveSeparate every task saves into one directory: the name is taken over as is.
+    m_job.saveSeparate = false;
+    m_job.objects = {theirs};
+    ASSERT_TRUE(RewriteTask(m_job).ok());
+    EXPECT_EQ(m_job.objects[0].LocalName, "index.html");
+    EXPECT_EQ(m_job.objects[0].State, ObjectState::Done);
+    EXPECT_FALSE(fileExists(m_dir / "own/index-2.html"));
+}
+
+TEST_F(RewriteTaskTest, AnUnreadablePageEndsThePassUnmarked) {
+    write(m_dir / "a.html", "<a href='sub/b.html'>");
+    ASSERT_TRUE(createDirectories(m_dir / "b.html/").ok());
+    write(m_dir / "c.html", "<a href='sub/b.html'>");
+    m_job.objects = {object("http://H/a.html", "a.html"), object("http://H/b.html", "b.html"),
+                     object("http://H/c.html", "c.html")};
+    EXPECT_FALSE(RewriteTask(m_job).ok());
+    EXPECT_EQ(m_job.objects[0].ContentType, "text/html Parsed");
+    EXPECT_EQ(m_job.objects[1].ContentType, "text/html");
+    EXPECT_EQ(m_job.objects[2].ContentType, "text/html");
+    EXPECT_EQ(read(m_dir / "c.html"), "<a href='sub/b.html'>");
 }
 
 }  // namespace

@@ -10,18 +10,11 @@ namespace quillharbor {
 namespace {
 
 using test::GatedRunner;
+using test::tasksOf;
 using Tasks = std::vector<std::uintptr_t>;
 
 RewriteJob job(std::uintptr_t task, std::string dir = "/d/") {
     return RewriteJob{task, std::move(dir), false, {}};
-}
-
-Tasks tasksOf(const std::vector<RewriteResult>& results) {
-    Tasks tasks;
-    for (const RewriteResult& result : results) {
-        tasks.push_back(result.task);
-    }
-    return tasks;
 }
 
 // A job waits in the lowest free of 64 slots, is withdrawn or refreshed in place while it
@@ -48,7 +41,7 @@ TEST(TParseThreadTest, SixtyFourSlotsTakenLowestFirstUntilStopped) {
     EXPECT_FALSE(thread.queue(job(66)));
     thread.stop();
     thread.stop();
-    const Tasks started = gate.tasks();
+    const Tasks started = tasksOf(gate.jobs());
     ASSERT_GE(started.size(), 4u);
     EXPECT_EQ(Tasks(started.begin(), started.begin() + 4), (Tasks{1000, 1, 65, 3}));
     EXPECT_EQ(gate.jobs()[3].Dir, "/new/");

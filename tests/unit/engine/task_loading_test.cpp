@@ -14,7 +14,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using enum ObjectState;
 
 struct Stored {
@@ -138,39 +137,53 @@ TEST_F(TaskLoadingTest, EachStoredStateComesBackToWork) {
               "http://h/c Queued Queue 1, http://h/f Queued Queue 1 2");
 }
 
-// Files are written at creation, for running tasks on request, for all at close, and go with
-// their task; line breaks and backslashes in values survive; a file that cannot be written is
-// reported while the others are written all the same.
-TEST_F(TaskLoadingTest, TaskFilesFollowTheTaskFromCreationToRemoval) {
+// Running tasks' files are written on request, every task's at close; a file that cannot be
+// written is reported while the others are written all the same.
+TEST_F(TaskLoadingTest, TaskFilesAreWrittenOnRequestAndAtClose) {
     start();
-    TTask& running = *create("running");
-    TTask& stopped = *create("stopped");
-    stopped.State = TaskState::Stopped;
-    const std::string created = stopped.Extensions;
-    running.Extensions = stopped.Extensions = " .x ";
+    create("running")->Extensions = " .x ";
     post(EngineMessage::SaveRunningTasks);
     pump();
     restart();
-    EXPECT_EQ(task("running").Extensions + "|" + task("stopped").Extensions, " .x |" + created);
-    onSelected(&Engine::RemoveSelectedTasks, {&task("stopped")});
-    EXPECT_FALSE(fileExists(m_dir / "stopped.tsf"));
-    task("running").BoundaryPrefix = "http://h/a\r\nb\\";
-    TDnObj& odd = queue(task("running"), "http://h/x\ny");
-    odd.Referrer = "\r\n";
-    odd.LocalName = "we\\ird\rname";
-    ASSERT_TRUE(engine().SaveAtClose());
-    restart();
-    EXPECT_THAT(m_view.notifications, IsEmpty());
-    EXPECT_EQ(task("running").BoundaryPrefix, "http://h/a\r\nb\\");
-    EXPECT_EQ(object("running", "http://h/x\ny").Referrer, "\r\n");
-    EXPECT_EQ(object("running", "http://h/x\ny").LocalName, "we\\ird\rname");
-
+    EXPECT_EQ(task("running").Extensions, " .x ");
     ASSERT_TRUE(deleteFile(m_dir / "running.tsf").ok());
     ASSERT_TRUE(createDirectories(m_dir / "running.tsf").ok());
-    create("other");
+    create("spare")->Extensions = " .y ";
     EXPECT_FALSE(engine().SaveAtClose());
     EXPECT_THAT(m_view.notifications, ElementsAre(HasSubstr("running.tsf")));
-    EXPECT_TRUE(fileExists(m_dir / "other.tsf"));
+    EXPECT_THAT(readWholeFile(m_dir / "spare.tsf").valueOr(""), HasSubstr(" .y "));
+}
+
+// A task file stores a link that waited for its host's robots.txt like any queued link, and
+// not the rules: after loading, such links wait for the rules at their first pick, asked for by
+// their running task, and the rules exclude what they forbid. The starting document and objects
+// that had started are not held.
+TEST_F(TaskLoadingTest, LoadedQueuedLinksWaitForTheirHostsRulesAtTheirFirstPick) {
+    m_realIntake = true;
+    writeSettings("[General]\nMaxHTTPConns=3\nMaxFTPConns=0\nPause=0\n");
+    store("site", TaskState::Running,
+          {{"http://h/", Retrieving},
+           {"http://h/open.html"},
+           {"http://h/private/secret.html"},
+           {"http://h/cut.zip", Incomplete, "", 10}});
+    restart();
+    TDnObj& open = object("site", "http://h/open.html");
+    TDnObj& secret = object("site", "http://h/private/secret.html");
+    EXPECT_FALSE(object("site", "http://h/").RobotsUnchecked);
+    EXPECT_FALSE(object("site", "http://h/cut.zip").RobotsUnchecked);
+    EXPECT_TRUE(open.RobotsUnchecked && secret.RobotsUnchecked);
+
+    task("site").State = TaskState::Running;
+    tick();
+    EXPECT_EQ(serving(http(0)) + ", " + serving(http(1)) + ", " + serving(http(2)),
+              "http://h/, http://h/cut.zip, http://h/robots.txt")
+        << "asked for by the running task";
+    EXPECT_EQ(open.InList, GlobalList::Wait);
+    EXPECT_EQ(secret.InList, GlobalList::Wait);
+    answerRobots(*http(2).Obj(), "User-agent: *\nDisallow: /private/\n");
+    EXPECT_EQ(open.InList, GlobalList::Queue);
+    EXPECT_EQ(secret.State, ObjectState::Excluded);
+    EXPECT_FALSE(open.RobotsUnchecked || secret.RobotsUnchecked);
 }
 
 }  // namespace
