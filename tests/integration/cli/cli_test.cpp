@@ -421,7 +421,8 @@ TEST_F(CliTest, ARatedTransferCutByAnInterruptIsContinuedWithARange) {
     ASSERT_TRUE(interrupt(*grab, "")) << grab->output() << grab->errors();
     EXPECT_THAT(grab->output(), Not(HasSubstr("is finished.")));
     const std::uintmax_t cut = fs::file_size(file);
-    expectRuns(home, {{{"list"}, 0, {"Task-1 (stopped)", "Files queued: 1\n"}}, {{"resume"}, 0}});
+    expectRuns(home, {{{"list"}, 0, {"Task-1 (stopped)", "Files queued: 1\n"}},
+                      {{"resume", "Task-1"}, 0}});
     EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
     EXPECT_EQ(fs::file_size(file), 1u << 20);
     EXPECT_THAT(
