@@ -7,7 +7,6 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/server_process.h"
@@ -15,10 +14,6 @@
 namespace quillharbor::test {
 
 namespace fs = std::filesystem;
-
-inline std::string readText(const fs::path& path) {
-    return contentsOf(path.string());
-}
 
 // A run of a built program (QUILLHARBOR_PROGRAM) with its standard output and error in files;
 // with columns, on a terminal that wide (script(1)), whose screen is the output.
@@ -50,34 +45,25 @@ public:
     // within the limit (it is killed when the run is destroyed).
     int wait(std::chrono::seconds limit = std::chrono::seconds(120)) {
         int status = 0;
-        for (auto end = std::chrono::steady_clock::now() + limit; m_pid > 0;) {
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            } else if (std::chrono::steady_clock::now() > end) {
-                return -1;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
+        if (m_pid > 0 &&
+            eventually([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, limit)) {
+            m_pid = -1;
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
-        return m_status;
+        return m_pid > 0 ? -1 : m_status;
     }
     // Waits (a minute at most) until standard output holds text.
     bool waitForOutput(const std::string& text) {
-        for (int attempt = 0; attempt < 3000 && m_pid > 0; ++attempt) {
-            if (output().find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return eventually([&] { return output().find(text) != std::string::npos; },
+                          std::chrono::minutes(1));
     }
     void signal(int number) {
         if (m_pid > 0) {
             ::kill(m_pid, number);
         }
     }
-    std::string output() const { return readText(m_outPath); }
-    std::string errors() const { return readText(m_errPath); }
+    std::string output() const { return contentsOf(m_outPath); }
+    std::string errors() const { return contentsOf(m_errPath); }
 
 private:
     pid_t m_pid = -1;

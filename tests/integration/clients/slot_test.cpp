@@ -88,7 +88,7 @@ protected:
     std::string local(const TDnObj& target) const { return contentsOf(taskDir + target.LocalName); }
 
     TempDirectory work;
-    std::string taskDir = work.make("task") + "/";
+    const std::string& taskDir = work.path();
     MessageLoop loop;
     EngineState state;
     TTask* task = nullptr;
@@ -420,13 +420,13 @@ TEST_F(FtpSlotTest, OnlyAFileTheObjectHoldsAndCountsIsContinued) {
         EXPECT_EQ(local(again), whole) << row.name;
     }
 
-    constexpr std::int64_t have = FtpServers::Beyond2GiB - 1500;
+    constexpr std::int64_t have = kBeyond2GiB - 1500;
     TDnObj& huge = holding(object(servers.pyftpdlibPort, "/pub/huge.bin"), "huge.bin", "", have);
     std::filesystem::resize_file(taskDir + huge.LocalName, have);
     state.BytesWindow = 0;
     ASSERT_TRUE(fetch(huge));
     EXPECT_TRUE(wasSent("REST " + std::to_string(have)));
-    EXPECT_EQ(huge.Received, FtpServers::Beyond2GiB);
+    EXPECT_EQ(huge.Received, kBeyond2GiB);
     EXPECT_EQ(state.BytesWindow, 1500);
     EXPECT_EQ(tailOf(taskDir + huge.LocalName, 1000), pattern(1000));
 

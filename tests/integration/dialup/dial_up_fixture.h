@@ -8,15 +8,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "engine/dial_up_library.h"
 #include "engine/site_grab.h"
@@ -33,21 +30,13 @@ struct PrivateNetwork {
         static PrivateNetwork network;
         return network;
     }
-    const std::string daemonPath = folder.path() + "/pppd", runDirectory = folder.path() + "/run",
-                      signalsPath = folder.path() + "/signals";
+    const std::string daemonPath = folder / "pppd", runDirectory = folder / "run",
+                      signalsPath = folder / "signals";
 };
 
 // Runs ip with these arguments, its output dropped; returns whether it exited with 0.
 inline bool ip(const std::string& args) {
     return std::system(("ip " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Polls what the loop cannot announce (links, processes, files), for at most five seconds.
-inline bool eventually(const std::function<bool()>& done) {
-    for (int attempt = 0; attempt < 500 && !done(); ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
 }
 
 // A stand-in for pppd holding link ppp0: it writes its pid file, and on SIGTERM records the
@@ -106,10 +95,10 @@ protected:
     // The engine over these settings, its dial-up detection run.
     void start(const std::string& settings) {
         grab.reset();
-        std::ofstream(programDir.path() + "/Quillharbor.ini") << "[General]\n" << settings;
+        std::ofstream(programDir / "Quillharbor.ini") << "[General]\n" << settings;
         dialUp = std::make_unique<DialUpLibrary>(QUILLHARBOR_DIALWATCH);
-        grab = std::make_unique<SiteGrab>(programDir.path() + "/",
-                                          programDir.make("downloads") + "/", 2, 0, dialUp.get());
+        grab = std::make_unique<SiteGrab>(programDir.path(), made(programDir / "downloads/"), 2, 0,
+                                          dialUp.get());
     }
     // A link that is up: a dummy one, or a point-to-point tun link where the kernel has no
     // dummy links. The test's links (ppp0, eth7) go with it.
@@ -120,8 +109,7 @@ protected:
     }
     // A task for the document at path on the loopback server at port.
     TTask& document(const std::string& name, std::uint16_t port, const std::string& path) {
-        TTask* task =
-            grab->createDocumentTask(name, "http://127.0.0.1:" + std::to_string(port) + path);
+        TTask* task = grab->createDocumentTask(name, HttpServers::at(port, path));
         return task != nullptr ? *task : throw std::runtime_error("no task " + name);
     }
 

@@ -14,7 +14,7 @@ using ::testing::ElementsAre;
 // A module file that is missing or lacks an entry point is not taken; the real one answers from
 // the links and signals the daemon its pid file names, nobody else.
 TEST_F(DialUpTest, ModuleAnswersFromTheNamespacesLinks) {
-    for (const std::string& unusable : {programDir.path() + "/" + DialUpLibrary::kFileName,
+    for (const std::string& unusable : {programDir / DialUpLibrary::kFileName,
                                         std::string(QUILLHARBOR_DIALWATCH_WITHOUT_HANGUP)}) {
         EXPECT_FALSE(DialUpLibrary(unusable).LoadModule()) << unusable;
     }

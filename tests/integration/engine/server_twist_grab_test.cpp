@@ -25,7 +25,7 @@ std::string grabSite(const std::string& url, const std::string& boundary, std::u
                      const std::function<bool()>& runaway = {}) {
     static TempDirectory programs;
     static int count = 0;
-    const std::string program = programs.make(std::to_string(++count)) + "/";
+    const std::string program = made(programs / std::to_string(++count)) + "/";
     SiteGrab grab(program, program + "downloads/", slots);
     grab.engine().globalOptions().FastDispatch = true;
     configure(grab.engine().globalOptions());
@@ -54,7 +54,7 @@ std::string startLogging(const std::string& name, const std::string& script,
 // fails, at most two connections were open at once.
 TEST(ServerTwistGrab, APageAskedToWaitArrivesAfterTheWaitWithinTheCapPerHost) {
     TempDirectory work;
-    const std::string log = work.path() + "/answers.log";
+    const std::string log = work / "answers.log";
     const std::string site = startLogging("polite", "http_polite.py", log);
     ASSERT_FALSE(site.empty());
     grabSite(
@@ -85,7 +85,7 @@ TEST(ServerTwistGrab, APageAskedToWaitArrivesAfterTheWaitWithinTheCapPerHost) {
 // Over one kept connection, as over a connection per request: the same requests, the same files.
 TEST(ServerTwistGrab, InterimAnswersAndARedirectBodyLeaveTheConnectionKept) {
     TempDirectory work;
-    const std::string log = work.path() + "/requests.log";
+    const std::string log = work / "requests.log";
     const std::string site = startLogging("interim", "http_interim.py", log);
     ASSERT_FALSE(site.empty());
     std::map<bool, std::map<std::string, std::string>> trees;

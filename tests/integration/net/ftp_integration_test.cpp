@@ -38,8 +38,7 @@ TEST(FtpIntegration, ReceiveFetchesTheFileByteForByteFromEachServer) {
             client->setPassWord("secret");
             client->setHostDirName("/pub");
             client->setHostFileName("file.bin");
-            const std::string local =
-                directory.path() + "/" + std::to_string(port) + std::to_string(passive);
+            const std::string local = directory / (std::to_string(port) + std::to_string(passive));
             client->setLocalFileName(local);
             if (passive) {
                 client->setConnectionType(TFtpConnectionType::ftpSocks5);

@@ -20,9 +20,9 @@ inline std::string pattern(std::size_t size, unsigned seed = 0) {
     return bytes;
 }
 
-inline void writeFile(const std::string& path, const std::string& bytes, int mode = 0644) {
+inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
-    std::filesystem::permissions(path, std::filesystem::perms(mode));
+    std::filesystem::permissions(path, std::filesystem::perms(0644));
 }
 
 // The last `size` bytes of a file of kBeyond2GiB bytes; empty when the file is not that long.
@@ -38,27 +38,17 @@ inline std::string tailOf(const std::string& path, std::size_t size) {
 //   /pub/file.bin     300000 bytes of pattern()
 //   /pub/big.bin      20 MiB of pattern()
 //   /pub/huge.bin     Beyond2GiB bytes, sparse: zeros, then pattern(1000) as the last kilobyte
-//   /pub/locked.bin   readable by root alone: vsftpd answers SIZE and refuses RETR with 550
 //   /other/file.bin   5000 bytes of pattern(5000, 7)
-//   /tree/            TreeFiles, with blanks and "&", "%" in names, and an empty /tree/empty/
-// pyftpdlib logs in "anna" with "secret" (331, then PASS) and "guest" by USER alone; vsftpd logs
-// in "anonymous" by USER alone (230). ftp-proxy takes "USER user@host:port" to any of them.
+//   /tree/            files with blanks and "&", "%" in their names, of pattern(size, size),
+//                     and an empty /tree/empty/
+// pyftpdlib logs in "anna" with "secret" (331, then PASS); vsftpd logs in "anonymous" by USER
+// alone (230). ftp-proxy takes "USER user@host:port" to any of them.
 struct FtpServers {
-    static constexpr std::int64_t Beyond2GiB = kBeyond2GiB;
     static constexpr std::size_t FileSize = 300000;
     static constexpr std::size_t BigSize = 20 << 20;
-    struct TreeFile {
-        const char* path;
-        std::size_t size;
-    };
-    static constexpr TreeFile TreeFiles[] = {
-        {"/tree/with space.txt", 100},
-        {"/tree/sub dir/a&b.bin", 2000},
-        {"/tree/sub dir/deeper/100%.txt", 300},
-    };
 
     LoopbackServers& loopback = LoopbackServers::instance();
-    std::string root = loopback.work.make("ftp");
+    std::string root = made(loopback.work / "ftp");
     std::uint16_t pyftpdlibPort = 0;
     std::uint16_t refusingSizePort = 0;
     std::uint16_t vsftpdPort = 0;
@@ -76,12 +66,13 @@ struct FtpServers {
         }
         writeFile(root + "/pub/file.bin", pattern(FileSize));
         writeFile(root + "/pub/big.bin", pattern(BigSize));
-        writeFile(root + "/pub/locked.bin", pattern(1000), 0600);
         writeFile(root + "/other/file.bin", pattern(5000, 7));
-        for (const TreeFile& file : TreeFiles) {
-            writeFile(root + file.path, pattern(file.size, static_cast<unsigned>(file.size)));
+        for (const auto& [path, size] : {std::pair{"/tree/with space.txt", 100u},
+                                         {"/tree/sub dir/a&b.bin", 2000u},
+                                         {"/tree/sub dir/deeper/100%.txt", 300u}}) {
+            writeFile(root + path, pattern(size, size));
         }
-        std::ofstream(root + "/pub/huge.bin", std::ios::binary).seekp(Beyond2GiB - 1000)
+        std::ofstream(root + "/pub/huge.bin", std::ios::binary).seekp(kBeyond2GiB - 1000)
             << pattern(1000);
         std::filesystem::permissions(root + "/pub/huge.bin", std::filesystem::perms(0644));
     }
@@ -93,18 +84,18 @@ struct FtpServers {
     bool startVsftpd() {
         vsftpdPort = loopback.start(
             "vsftpd",
-            LoopbackServers::script("ftp_vsftpd.py", {root, loopback.work.make("vsftpd")}));
+            LoopbackServers::script("ftp_vsftpd.py", {root, made(loopback.work / "vsftpd")}));
         return vsftpdPort != 0;
     }
     // Its default destination is pyftpdlib's port; the user name overrides it.
     bool startProxy() {
-        proxyPort = startPyftpdlib()
-                        ? loopback.start(
-                              "ftp-proxy",
-                              LoopbackServers::script("proxy_servers.py",
-                                                      {"ftp-proxy", loopback.work.make("ftp-proxy"),
-                                                       std::to_string(pyftpdlibPort)}))
-                        : 0;
+        proxyPort =
+            startPyftpdlib()
+                ? loopback.start("ftp-proxy", LoopbackServers::script(
+                                                  "proxy_servers.py",
+                                                  {"ftp-proxy", made(loopback.work / "ftp-proxy"),
+                                                   std::to_string(pyftpdlibPort)}))
+                : 0;
         return proxyPort != 0;
     }
 

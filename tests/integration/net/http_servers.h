@@ -1,7 +1,5 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -12,31 +10,15 @@
 #include <vector>
 
 #include "net/server_process.h"
+#include "platform/temp_directory.h"
 
 namespace quillharbor::test {
 
-// A private working directory, removed afterwards.
-class TempDirectory {
-public:
-    TempDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qh-test-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDirectory() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string make(const std::string& name) const {
-        std::filesystem::create_directories(m_path + "/" + name);
-        return m_path + "/" + name;
-    }
-
-private:
-    std::string m_path;
-};
+// dir, made with its parents when missing.
+inline std::string made(const std::string& dir) {
+    std::filesystem::create_directories(dir);
+    return dir;
+}
 
 // The servers of one test program, each started when first asked for by its name and stopped
 // with the program, over one working directory that every server's user may read.
@@ -55,8 +37,7 @@ public:
             process = std::make_unique<ServerProcess>();
             const std::uint16_t chosen = freePort();
             for (std::string& arg : argv) arg = arg == "PORT" ? std::to_string(chosen) : arg;
-            port =
-                process->start(argv, chosen, work.path() + "/" + name + ".out", ipv6) ? chosen : 0;
+            port = process->start(argv, chosen, work / (name + ".out"), ipv6) ? chosen : 0;
         }
         return port;
     }
@@ -82,7 +63,7 @@ struct HttpServers {
 
     LoopbackServers& loopback = LoopbackServers::instance();
     TempDirectory& work = loopback.work;
-    std::string root = work.make("www");
+    std::string root = made(work / "www");
     std::string document;  // /index.html: 5000 bytes
     std::uint16_t nginxPort = 0;
     std::uint16_t proxyPort = 0;
@@ -99,11 +80,11 @@ struct HttpServers {
 
     bool startNginx() {
         nginxPort = loopback.start(
-            "nginx", LoopbackServers::script("http_nginx.py", {work.make("nginx"), root}));
+            "nginx", LoopbackServers::script("http_nginx.py", {made(work / "nginx"), root}));
         return nginxPort != 0;
     }
     bool startProxy() {
-        const std::string dir = work.make("tinyproxy");
+        const std::string dir = made(work / "tinyproxy");
         std::filesystem::permissions(dir, std::filesystem::perms::all);
         proxyPort = loopback.start(
             "tinyproxy", LoopbackServers::script("proxy_servers.py",
@@ -122,9 +103,9 @@ struct HttpServers {
     }
     // Every request head the scripted server has received, in order.
     std::string scriptedHeads() const { return contentsOf(scriptedHeadsPath()); }
-    std::string scriptedHeadsPath() const { return work.path() + "/scripted-heads.log"; }
+    std::string scriptedHeadsPath() const { return work / "scripted-heads.log"; }
     std::string accessLog(const std::string& nginx = "nginx") const {
-        return contentsOf(work.path() + "/" + nginx + "/access.log");
+        return contentsOf(work / (nginx + "/access.log"));
     }
     static std::string at(std::uint16_t port, const std::string& path) {
         return "http://127.0.0.1:" + std::to_string(port) + path;
@@ -137,7 +118,7 @@ struct HttpServers {
 // redirects to https://127.0.0.1:TLSPORT/NAME.
 struct TlsServers {
     HttpServers& http = HttpServers::instance();
-    std::string certificates = http.work.make("certificates");
+    std::string certificates = made(http.work / "certificates");
     std::map<std::string, std::uint16_t> httpPorts;
 
     static TlsServers& instance() {
@@ -154,18 +135,13 @@ struct TlsServers {
     }
 
     // The TLS port of kind's nginx, 0 when it could not be started; its plain port in httpPort.
-    // With defaultPorts ("127.0.0.2") the "good" certificate is served on that address's ports 80
-    // and 443 too, which only root may open.
-    std::uint16_t start(const std::string& kind, std::uint16_t* httpPort = nullptr,
-                        const std::string& defaultPorts = {}) {
-        const std::string name = "nginx-" + kind + defaultPorts, cert = certificates + "/" + kind;
+    std::uint16_t start(const std::string& kind, std::uint16_t* httpPort = nullptr) {
+        const std::string name = "nginx-" + kind, cert = certificates + "/" + kind;
         const std::uint16_t plain = httpPorts.try_emplace(name, freePort()).first->second;
         std::vector<std::string> argv = LoopbackServers::script(
-            "http_nginx.py", {http.work.make(name), http.root, "--tls", "PORT", cert + ".pem",
-                              cert + ".key", "--default-ports", defaultPorts});
+            "http_nginx.py",
+            {made(http.work / name), http.root, "--tls", "PORT", cert + ".pem", cert + ".key"});
         argv[2] = std::to_string(plain);
-        if (defaultPorts.empty())
-            argv.resize(argv.size() - 2);
         if (httpPort != nullptr)
             *httpPort = plain;
         return certificates.empty() ? 0 : http.loopback.start(name, argv);

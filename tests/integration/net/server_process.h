@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -32,6 +33,18 @@ inline bool generateSite(const std::string& root, int pages) {
     const std::string command = "/usr/bin/python3 '" + serverScript("site_generator.py") + "' '" +
                                 root + "' " + std::to_string(pages);
     return std::system(command.c_str()) == 0;
+}
+
+// Polls done every 10 ms until it holds, for at most limit; whether it held. done is not asked
+// again once it has held.
+inline bool eventually(const std::function<bool()>& done,
+                       std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    for (const auto end = std::chrono::steady_clock::now() + limit; !done();) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 inline std::string contentsOf(const std::string& path) {

@@ -27,7 +27,7 @@ std::uint16_t proxy(const std::string& name) {
     if (name == "scripted")
         return servers.start(name, LoopbackServers::script("socks_scripted.py"));
     const bool login = name == "dante-auth";
-    std::vector<std::string> args{"dante", servers.work.make(name), login ? "username" : "none"};
+    std::vector<std::string> args{"dante", made(servers.work / name), login ? "username" : "none"};
     if (login)
         args.insert(args.end(), {User, Password});
     return servers.start(name, LoopbackServers::script("proxy_servers.py", args));

@@ -2,9 +2,9 @@
 """Starts a private pyftpdlib FTP server for the integration tests, in the foreground.
 
 Usage: ftp_pyftpdlib.py PORT ROOT [--refuse-size] [--ipv6]
-On 127.0.0.1 (::1 with --ipv6), actively and passively: "anna"/"secret" reads and writes ROOT,
-"guest" is logged in by USER alone. --refuse-size answers SIZE "500 SIZE not understood." for a
-file and "213 4096" for a directory, as servers that take a directory for a file do.
+On 127.0.0.1 (::1 with --ipv6), actively and passively: "anna"/"secret" reads and writes ROOT.
+--refuse-size answers SIZE "500 SIZE not understood." for a file and "213 4096" for a directory,
+as servers that take a directory for a file do.
 """
 import logging
 import sys
@@ -17,13 +17,6 @@ from pyftpdlib.servers import FTPServer
 class Handler(FTPHandler):
     refuse_size = False
 
-    def ftp_USER(self, line):
-        if line == "guest" and not self.authenticated:
-            self.username = line
-            self.handle_auth_success(self.authorizer.get_home_dir(line), "", "Guest, no password needed.")
-            return
-        return super().ftp_USER(line)
-
     def ftp_SIZE(self, path):
         if self.refuse_size:
             self.respond("213 4096" if self.fs.isdir(path) else "500 SIZE not understood.")
@@ -34,7 +27,6 @@ class Handler(FTPHandler):
 port, root = int(sys.argv[1]), sys.argv[2]
 authorizer = DummyAuthorizer()
 authorizer.add_user("anna", "secret", root, perm="elradfmwMT")
-authorizer.add_user("guest", "unused", root, perm="elr")
 Handler.authorizer = authorizer
 Handler.refuse_size = "--refuse-size" in sys.argv[3:]
 logging.basicConfig(level=logging.INFO)

@@ -1,12 +1,10 @@
 #!/usr/bin/python3
 """Starts a private nginx for the integration tests, in the foreground.
 
-Usage: http_nginx.py PORT WORKDIR ROOT [--listen ADDRESS] [--tls TLSPORT CERT KEY
-                     [--default-ports ADDRESS]]
-Serves ROOT on ADDRESS:PORT (127.0.0.1 by default) as one process, its files in WORKDIR; with
---tls over TLS on TLSPORT too, where /secure/NAME redirects to; --default-ports also serves
-ADDRESS:80 and :443 (root only). /loop.html redirects to itself. WORKDIR/access.log gives per
-request its line, Range, status, body bytes, user agent, connection and requests on it.
+Usage: http_nginx.py PORT WORKDIR ROOT [--tls TLSPORT CERT KEY]
+Serves ROOT on 127.0.0.1:PORT as one process, its files in WORKDIR; with --tls over TLS on
+TLSPORT too, where /secure/NAME redirects to. /loop.html redirects to itself. WORKDIR/access.log
+gives per request its line, Range, status, body bytes, user agent, connection and requests on it.
 """
 import argparse
 import os
@@ -19,17 +17,13 @@ parser.add_argument("port")
 parser.add_argument("workdir")
 parser.add_argument("root")
 parser.add_argument("--tls", nargs=3, metavar=("TLSPORT", "CERT", "KEY"))
-parser.add_argument("--default-ports")
-parser.add_argument("--listen", default="127.0.0.1")
 args = parser.parse_args()
-workdir, address = args.workdir, args.listen
-default_ports = f"listen {args.default_ports}:80; listen {args.default_ports}:443 ssl;" \
-    if args.default_ports else ""
+workdir, address = args.workdir, "127.0.0.1"
 tls = ""
 if args.tls:
     tls_port, cert, key = args.tls
     tls = f"""
-    listen {address}:{tls_port} ssl; {default_ports}
+    listen {address}:{tls_port} ssl;
     ssl_certificate {cert};
     ssl_certificate_key {key};
     ssl_protocols TLSv1.2 TLSv1.3;

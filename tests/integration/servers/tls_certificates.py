@@ -25,7 +25,7 @@ commonName = supplied
 """
 
 SERVERS = {
-    "good": ("/CN=127.0.0.1", "IP:127.0.0.1,IP:127.0.0.2,DNS:localhost", None),
+    "good": ("/CN=127.0.0.1", "IP:127.0.0.1,DNS:localhost", None),
     "wronghost": ("/CN=other.invalid", "DNS:other.invalid", None),
     "expired": ("/CN=127.0.0.1", "IP:127.0.0.1,DNS:localhost", ("20200101000000Z", "20201231000000Z")),
 }

@@ -28,9 +28,8 @@
 #include <fstream>
 #include <memory>
 
-#include "net/server_process.h"
+#include "net/http_servers.h"
 #include "platform/files.h"
-#include "platform/temp_directory.h"
 #include "ui/qt/desktop_application.h"
 #include "ui/qt/desktop_session.h"
 #include "ui/qt/qt_desktop_shell.h"
@@ -46,8 +45,7 @@ constexpr int kWaitMs = 20000;
 class DesktopFlowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_work = std::make_unique<TempDirectory>();
-        const fs::path root = *s_work / "www";
+        const fs::path root = servers().root;
         // Three levels of pages, for the level limit.
         for (const auto& [path, text] : {std::pair{"big/index.html", "<a href=\"big.bin\">big</a>"},
                                          {"small.html", "<p>small</p>"},
@@ -60,15 +58,11 @@ protected:
         // Large enough that a stop finds it still arriving.
         std::ofstream(root / "big" / "big.bin").close();
         fs::resize_file(root / "big" / "big.bin", std::uintmax_t{2} << 30);
-        fs::create_directories(*s_work / "nginx");
-        s_port = freePort();
-        s_nginx = std::make_unique<ServerProcess>();
-        ASSERT_TRUE(s_nginx->start({"/usr/bin/python3", serverScript("http_nginx.py"),
-                                    std::to_string(s_port), *s_work / "nginx", root.string()},
-                                   s_port, *s_work / "nginx.out"));
+        ASSERT_TRUE(servers().startNginx());
     }
+    static HttpServers& servers() { return HttpServers::instance(); }
     static std::string url(const std::string& path) {
-        return "http://127.0.0.1:" + std::to_string(s_port) + path;
+        return HttpServers::at(servers().nginxPort, path);
     }
 
     std::unique_ptr<DesktopSession> open() {
@@ -128,10 +122,6 @@ protected:
         return finished ? task->Dir : "";
     }
 
-    // Made once for the suite and left to the end of the program (the server first).
-    static inline std::unique_ptr<TempDirectory> s_work;
-    static inline std::unique_ptr<ServerProcess> s_nginx;
-    static inline std::uint16_t s_port = 0;
     TempDirectory m_home;
 };
 

@@ -26,7 +26,7 @@ using ::testing::HasSubstr;
 
 // Whether the process has a handler for the signal: the program is up to its loop.
 bool catches(pid_t pid, int signal) {
-    const std::string status = readText("/proc/" + std::to_string(pid) + "/status");
+    const std::string status = contentsOf("/proc/" + std::to_string(pid) + "/status");
     const std::size_t mask = status.find("SigCgt:");
     return mask != std::string::npos &&
            (std::stoull(status.substr(mask + 7), nullptr, 16) >> (signal - 1) & 1) != 0;
@@ -42,13 +42,13 @@ TEST(DesktopProgramTest, SignalClosesWithEverythingSavedAndTheDialUpModuleIsFoun
     ::unsetenv("QUILLHARBOR_PPPD");
     pid_t pid = 0;
     for (int attempt = 0; attempt < 500 && (pid == 0 || !catches(pid, SIGTERM)); ++attempt) {
-        pid = std::atoi(readText(home / "Quillharbor.lock").c_str());
+        pid = std::atoi(contentsOf(home / "Quillharbor.lock").c_str());
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ASSERT_TRUE(pid != 0 && catches(pid, SIGTERM)) << program.errors();
     program.signal(SIGTERM);
     EXPECT_EQ(program.wait(std::chrono::seconds(30)), 0) << program.errors();
-    EXPECT_THAT(readText(home / "Quillharbor.ini"), HasSubstr("UseRasCtrl=1\r\nNameAuto="));
+    EXPECT_THAT(contentsOf(home / "Quillharbor.ini"), HasSubstr("UseRasCtrl=1\r\nNameAuto="));
 }
 
 TEST(DesktopProgramTest, DirectoryInUseIsLeftUntouched) {
