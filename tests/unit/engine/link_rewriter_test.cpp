@@ -210,16 +210,17 @@ TEST_F(RewriteTaskTest, SaveSeparateCopiesAnotherTasksFileUnderAFreeName) {
     EXPECT_FALSE(fileExists(m_dir / "own/index-2.html"));
 }
 
+// A page deleted since it was saved is passed over; one that cannot be read ends the pass.
 TEST_F(RewriteTaskTest, AnUnreadablePageEndsThePassUnmarked) {
     write(m_dir / "a.html", "<a href='sub/b.html'>");
     ASSERT_TRUE(createDirectories(m_dir / "b.html/").ok());
     write(m_dir / "c.html", "<a href='sub/b.html'>");
-    m_job.objects = {object("http://H/a.html", "a.html"), object("http://H/b.html", "b.html"),
-                     object("http://H/c.html", "c.html")};
+    m_job.objects = {object("http://H/gone.html", "gone.html"), object("http://H/a.html", "a.html"),
+                     object("http://H/b.html", "b.html"), object("http://H/c.html", "c.html")};
     EXPECT_FALSE(RewriteTask(m_job).ok());
-    EXPECT_EQ(m_job.objects[0].ContentType, "text/html Parsed");
-    EXPECT_EQ(m_job.objects[1].ContentType, "text/html");
+    EXPECT_EQ(m_job.objects[1].ContentType, "text/html Parsed");
     EXPECT_EQ(m_job.objects[2].ContentType, "text/html");
+    EXPECT_EQ(m_job.objects[3].ContentType, "text/html");
     EXPECT_EQ(read(m_dir / "c.html"), "<a href='sub/b.html'>");
 }
 
