@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -387,15 +388,29 @@ Error FileReplacement::fail(std::string_view action, int code) {
     return *m_error;
 }
 
-// Renames from several threads at once: a rename that drops the old file waits on the file
-// system's journal, for milliseconds when other programs keep it busy, and those waits overlap.
-// After a failure no further rename starts.
+// Renames in order while renames are quick. A rename that drops the old file waits on the file
+// system's journal, for milliseconds when other programs keep it busy; when the first renames
+// show such waits, the rest go from several threads so that the waits overlap. On a quiet file
+// system the threads would only spin on the directory's lock. After a failure no further rename
+// starts.
 void renameAll(std::vector<FileReplacement>& replacements) {
+    constexpr std::size_t kProbeRenames = 32;
+    constexpr auto kSlowProbe = std::chrono::milliseconds(8);
     constexpr std::size_t kRenamesPerThread = 64;
     constexpr std::size_t kMostThreads = 8;
+    const auto begin = std::chrono::steady_clock::now();
+    const std::size_t probed = std::min(kProbeRenames, replacements.size());
+    for (std::size_t index = 0; index < probed; ++index) {
+        if (!replacements[index].rename()) {
+            return;
+        }
+    }
+    const std::size_t rest = replacements.size() - probed;
     const std::size_t threads =
-        std::min(kMostThreads, (replacements.size() + kRenamesPerThread - 1) / kRenamesPerThread);
-    std::atomic<std::size_t> next = 0;
+        std::chrono::steady_clock::now() - begin < kSlowProbe
+            ? 1
+            : std::min(kMostThreads, (rest + kRenamesPerThread - 1) / kRenamesPerThread);
+    std::atomic<std::size_t> next = probed;
     std::atomic<bool> failed = false;
     const auto renameSome = [&] {
         for (std::size_t index; !failed && (index = next++) < replacements.size();) {

@@ -81,8 +81,8 @@ private:
 
 // Closes every replacement unflushed, flushes their file system once and then renames each over
 // its file: many files replaced at the cost of one flush. A crash leaves every file whole, old or
-// new. A large batch is renamed from several threads at once; after a failure no further rename
-// starts. Returns the first failure in the batch's order; the files not committed then keep their
+// new. A large batch whose first renames wait on the file system is renamed from several
+// threads at once; after a failure no further rename starts. Returns the first failure in the batch's order; the files not committed then keep their
 // old contents.
 Status commitTogether(std::vector<FileReplacement>& replacements);
 

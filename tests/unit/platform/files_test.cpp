@@ -70,7 +70,7 @@ TEST_F(FilesTest, ReplacementsKeepTheModeAndRenamesAndCopiesTakeOnlyAFreeName) {
 }
 
 // A batch commits whole or leaves every file as it was: a missing folder fails before any rename;
-// a batch large enough to be renamed from several threads reports a failed rename while every
+// a large batch (renamed from several threads when the file system is slow) reports a failed rename while every
 // file keeps old or new contents whole. Pieces below and above the write buffer's size take both
 // ways to the file.
 TEST_F(FilesTest, ReplacementsCommitTogetherOrLeaveEveryFileAsItWas) {
