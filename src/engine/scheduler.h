@@ -13,8 +13,8 @@ namespace quillharbor {
 
 // The engine's heartbeat: Timer1Timer runs every 200 ms once the front end has started it. Each
 // tick, in this order: every 10th tick the byte statistics and three status texts; every 900th
-// tick a SaveRunningTasks request posted to the engine; every 2nd tick, when a task changed since
-// its file was written, a SaveChangedTasks request; waiting tasks counted down and started;
+// tick a SaveRunningTasks request posted to the engine; every 25th tick (or later after a slow
+// save), when a task changed since its file was written, a SaveChangedTasks request; waiting tasks counted down and started;
 // each HTTP slot, in index order, either advanced (busy: its time-out; resting: its Pause) or
 // given the first eligible queued object; each FTP slot finished when its transfer ended and
 // given an object when free; and during a Stop All, StopAllDone posted once no slot is busy.
