@@ -19,6 +19,9 @@ namespace quillharbor {
 
 namespace {
 
+// A larger page is read back from its file by the link scan rather than held twice meanwhile.
+constexpr std::size_t kMaxPageBytes = 1024 * 1024;
+
 constexpr int kErrorStatus = 400;
 constexpr int kNotFound = 404;
 
@@ -111,6 +114,7 @@ void THLHTTPClient::Start(TDnObj& object) {
     m_savedErrorPage = false;
     m_startDocument = false;
     m_announcedSize = -1;
+    m_pageBytes.reset();
     m_cli.setURL(object.URL);
     m_cli.setReference(object.Referrer);
     applyTaskOptions(*object.Task);
@@ -187,6 +191,7 @@ bool THLHTTPClient::openForResume(TDnObj& object) {
                 m_cli.Abort();
                 return false;
             }
+            keepPageBytes(object);
             object.Received = 0;
             // The document may have changed since its size was taken.
             object.Size = length;
@@ -229,6 +234,7 @@ bool THLHTTPClient::openFresh(TDnObj& object) {
         fileFailed(object, created.error().code);
         return false;
     }
+    keepPageBytes(object);
     m_savedErrorPage = m_cli.StatusCode() >= kErrorStatus;
     m_announcedSize = m_cli.ContentLength();
     return true;
@@ -254,6 +260,13 @@ void THLHTTPClient::OnDocData(const char* data, std::size_t length) {
     if (Status written = m_file.write(std::string_view(data, length)); !written) {
         fileFailed(object, written.error().code);
         return;
+    }
+    if (m_pageBytes) {
+        if (m_pageBytes->size() + length > kMaxPageBytes) {
+            m_pageBytes.reset();
+        } else {
+            m_pageBytes->append(data, length);
+        }
     }
     m_state.BytesWindow += m_file.size() - object.Received;
     object.Received = m_file.size();
@@ -364,12 +377,28 @@ void THLHTTPClient::correctNames(TDnObj& object) {
     }
 }
 
+void THLHTTPClient::keepPageBytes(const TDnObj& object) {
+    m_pageBytes.reset();
+    if (WouldParse(object, m_cli.ContentType())) {
+        m_pageBytes.emplace();
+    }
+}
+
 void THLHTTPClient::handOver(TDnObj& object) {
+    std::optional<std::string> bytes = std::exchange(m_pageBytes, std::nullopt);
+    if (bytes && static_cast<std::int64_t>(bytes->size()) != object.Received) {
+        bytes.reset();
+    }
     // A cut document waits for its rest: scanned now, it would lose the links of its missing
-    // part and follow the one cut mid-name.
-    if (object.State != ObjectState::Incomplete && ShouldParse(object)) {
+    // part and follow the one cut mid-name. The file of bytes just kept needs no look.
+    if (object.State != ObjectState::Incomplete &&
+        (bytes ? WouldParse(object, object.ContentType) : ShouldParse(object))) {
+        const std::uintptr_t identity = identityOf(object);
+        if (bytes) {
+            m_state.PagesToScan.insert_or_assign(identity, std::move(*bytes));
+        }
         // The link scanner settles the count when it is done.
-        post(EngineMessage::ScanLinks, identityOf(object));
+        post(EngineMessage::ScanLinks, identity);
         return;
     }
     --object.Task->Queued;
@@ -461,6 +490,7 @@ void THLHTTPClient::Finish() {
         }
     }
     m_file.close();
+    m_pageBytes.reset();
     postTaskEndedWhenIdle(task);
     // Only a page this request saved is renamed: a partial file being resumed keeps its name.
     if (code == kNotFound && m_savedErrorPage && ErrorPageNeedsHtmlName(object.LocalName)) {

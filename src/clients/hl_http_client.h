@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "clients/read_hold.h"
@@ -99,6 +100,8 @@ private:
     void robotsDocEnd(TDnObj& object);
     // The redirect and HTML corrections of a saved document's name.
     void correctNames(TDnObj& object);
+    // Starts keeping the bytes of the file just created when it may be scanned.
+    void keepPageBytes(const TDnObj& object);
     void handOver(TDnObj& object);
     void trySlashlessUrl(TDnObj& object);
     // A busy answer with Retry-After puts the object back into the queue instead of settling it
@@ -124,6 +127,9 @@ private:
     ReadHold m_hold;
     FtpLocalFile m_file;
     std::unique_ptr<std::string> m_memory;  // the robots.txt body
+    // The bytes written to a fresh file that may be scanned for links, while they are at most
+    // kMaxPageBytes: handed to the link scan, they spare it reading the file back.
+    std::optional<std::string> m_pageBytes;
     TDnObj* m_obj = nullptr;
     // Between Start and OnRequestDone: a request's completion is still to come.
     bool m_requestOpen = false;

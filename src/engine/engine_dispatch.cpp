@@ -123,6 +123,7 @@ void Engine::onMessage(const Message& message) {
             if (object != nullptr) {
                 m_services.intake.ScanLinks(m_context, *object);
             }
+            m_state.PagesToScan.erase(message.wParam);
             break;
         case EngineMessage::RobotsAnswer: {
             // wParam is the body's ticket and lParam the object; the body is taken even when

@@ -32,9 +32,13 @@ const std::string& documentBase(const TDnObj& page) {
 }
 
 // The page's file behind its sentinel, or nothing when it cannot be read (the user is told). A
-// settled copy's file is the other task's.
+// settled copy's file is the other task's. The bytes its slot kept stand for the file.
 std::optional<HtmlBuffer> readPage(EngineContext& engine, const TDnObj& page) {
     const bool copy = page.State == ObjectState::RetrievedByOther;
+    if (auto kept = engine.state.PagesToScan.find(identityOf(page));
+        kept != engine.state.PagesToScan.end() && !copy) {
+        return HtmlBuffer(kept->second);
+    }
     Result<std::string> bytes =
         readWholeFile(copy ? page.Location : page.Task->Dir + page.LocalName);
     if (!bytes) {

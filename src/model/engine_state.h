@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/download_queue.h"
@@ -38,6 +39,10 @@ struct EngineState {
     quillharbor::DisallowList DisallowList;
     // robots.txt bodies posted by the HTTP slots and not taken yet.
     RobotsBodyStore RobotsBodies;
+    // The bytes of saved pages on their way from an HTTP slot to their link scan, by the
+    // object's identity: the scan takes them instead of reading the file back. Each entry goes
+    // when its ScanLinks arrives, whether or not the page is scanned then.
+    std::unordered_map<std::uintptr_t, std::string> PagesToScan;
 
     std::int64_t BytesWindow = 0;  // received since the last statistics step
     std::int64_t BytesTotal = 0;   // received since start-up

@@ -85,11 +85,14 @@ bool ListingEntryAccepted(std::string_view link, const TTask& task) {
 }
 
 bool ShouldParse(const TDnObj& object) {
-    const TTask& task = *object.Task;
     // The file test last: it is the only one that asks the file system.
+    return WouldParse(object, object.ContentType) &&
+           fileExists(object.Task->Dir + object.LocalName);
+}
+
+bool WouldParse(const TDnObj& object, const std::string& contentType) {
     return !object.LocalName.empty() &&
-           scannable(task, object.Level, object.ContentType, object.URL) &&
-           fileExists(task.Dir + object.LocalName);
+           scannable(*object.Task, object.Level, contentType, object.URL);
 }
 
 bool TakesPageLinks(const TDnObj& page) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "model/dn_obj.h"
@@ -34,6 +35,9 @@ bool ListingEntryAccepted(std::string_view link, const TTask& task);
 // its style sheets (ContentType holding "css", or none and a URL ending in ".css"), for their
 // requisites only (TakesPageLinks).
 bool ShouldParse(const TDnObj& object);
+// The tests of ShouldParse but the file's, with the content type given: for a slot that holds
+// the document's bytes, or has not settled its content type yet.
+bool WouldParse(const TDnObj& object, const std::string& contentType);
 
 // Whether a scanned document's links to other documents are taken (its requisites always are):
 // it stands above the task's last level and is no style sheet.
