@@ -3,19 +3,21 @@
 #include <netdb.h>
 
 #include <cerrno>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "net/buffer.h"
 #include "net/loopback.h"
 #include "net/name_resolution.h"
-#include "net/send_chain.h"
 #include "net/socket_error.h"
 #include "net/socket_exception.h"
+#include "net/socks_negotiator.h"
 
 namespace quillharbor {
 namespace {
 
+using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 
 TEST(SocketError, CodesAndTexts) {
@@ -89,49 +91,140 @@ TEST(NameResolution, HelpersRaiseTheirOwnTexts) {
                                  "'no-such-host.invalid', Error #110"));
 }
 
-TEST(TBuffer, WritesUntilFullStartsOverWhenDrainedAndKeepsUnreadBytesOnResize) {
-    TBuffer buffer(4);
-    EXPECT_EQ(buffer.write("abcdef", 6), 4);
-    EXPECT_EQ(buffer.write("x", 1), 0);
-    EXPECT_EQ(buffer.remove(3), 3);
-    EXPECT_EQ(buffer.remove(10), 1);
-    int length = 7;
-    EXPECT_EQ(buffer.peek(length), nullptr);
-    EXPECT_EQ(length, 0);
-    EXPECT_EQ(buffer.write("wxyz", 4), 4);
-    EXPECT_EQ(TBuffer(0).capacity(), TBuffer::DefaultSize);
+// Writes, reads and chains are the socket's every send; a resize is the buffer's own.
+TEST(TBuffer, KeepsUnreadBytesOnResize) {
+    TBuffer buffer(8);
+    EXPECT_EQ(buffer.write("abcdefghij", 10), 8);
     buffer.remove(2);
     buffer.setSize(16);
-    EXPECT_EQ(buffer.write("abcdefghijklmnopqrstuvwxyz", 26), 14);
+    EXPECT_EQ(buffer.write("klmnopqrstuvwxyz", 16), 10);
     buffer.setSize(3);
+    int length = 0;
     const char* kept = buffer.peek(length);
-    EXPECT_EQ(std::string(kept, static_cast<std::size_t>(length)), "yza");
+    EXPECT_EQ(std::string(kept, static_cast<std::size_t>(length)), "cde");
 }
 
-TEST(SendChain, KeepsOrderAcrossChunksGathersRunsAndReusesTheLastChunk) {
-    SendChain chain(4);
-    chain.append("abcdefghij", 10);
-    EXPECT_EQ(chain.chunkCount(), 3u);
-    iovec runs[8];
-    std::size_t bytes = 0;
-    ASSERT_EQ(chain.gather(runs, 2, bytes), 2);
-    EXPECT_EQ(bytes, 8u);
-    EXPECT_EQ(std::string(static_cast<char*>(runs[1].iov_base), runs[1].iov_len), "efgh");
-    chain.consume(6);
-    std::string rest;
-    int length = 0;
-    while (const char* front = chain.front(length)) {
-        rest.append(front, 1);
-        chain.consume(1);
+// A negotiation toward `host` port 8080 begun and started; SOCKS 4 goes to 10.0.0.1 as "bob", and
+// a password makes "bob" authenticate.
+SocksStep start(SocksNegotiator& socks, const std::string& level, const std::string& host = "h",
+                const std::string& password = "") {
+    SocksRequest r;
+    r.level = level;
+    r.host = host;
+    r.port = 8080;
+    r.address = htonl(0x0a000001);
+    r.usercode = level == "5" ? "" : "bob";
+    if (!password.empty()) {
+        r.authentication = TSocksAuthentication::socksAuthenticateUsercode;
+        r.usercode = "bob";
+        r.password = password;
     }
-    EXPECT_EQ(rest, "ghij");
-    EXPECT_TRUE(chain.empty());
-    EXPECT_EQ(chain.chunkCount(), 1u);
-    chain.append("xyz", 3);
-    EXPECT_EQ(chain.chunkCount(), 1u);
-    chain.clear();
-    EXPECT_EQ(chain.chunkCount(), 0u);
-    EXPECT_EQ(chain.front(length), nullptr);
+    socks.begin(r);
+    return socks.start();
+}
+
+// Replies parted by "|", fed one after the other; the last step.
+SocksStep feed(SocksNegotiator& socks, const std::string& replies) {
+    std::istringstream in(replies);
+    SocksStep step;
+    for (std::string reply; std::getline(in, reply, '|');) step = socks.feed(reply);
+    return step;
+}
+
+// Each row: what the client sends and the server's replies by turns, parted by "|"; the last
+// reply is cut at every byte. Bytes behind the last reply belong to the owner.
+TEST(SocksNegotiator, ConnectsAndHandsOutTrailingBytesWhereverTheLastReplyIsCut) {
+    const std::string ip6 = std::string(15, '\0') + "\x01";
+    const std::string bound = "\x05\x00\x00\x01\x7f\x00\x00\x01\x04\xd2"s;
+    const std::string plain = "\x05\x01\x00|\x05\x00|\x05\x01\x00"s;  // no authentication
+    const struct {
+        std::string level, host, password, turns;
+        std::string outcome;  // the authentication states, then the bound address
+    } rows[] = {
+        // A dotted address goes as a name too.
+        {"5", "10.1.2.3", "", plain + "\3\b10.1.2.3\x1f\x90|"s + bound, "127.0.0.1:1234"},
+        {"5", "::1", "", plain + "\4" + ip6 + "\x1f\x90|\x05\0\0\4"s + ip6 + "\4\xd2", "::1:1234"},
+        {"5", "[::1]", "", plain + "\4" + ip6 + "\x1f\x90|\5\0\0\3\tproxy.lan\0P"s, "proxy.lan:80"},
+        {"5", "h", "secret", "\5\1\2|\5\2|\1\3bob\6secret|\1\0|\5\1\0\3\1h\x1f\x90|"s + bound,
+         "01127.0.0.1:1234"},
+        // A server that needs no authentication although it was offered.
+        {"5", "h", "secret", "\5\1\2|\5\0|\5\1\0\3\1h\x1f\x90|"s + bound, "3127.0.0.1:1234"},
+        {"4", "h", "", "\4\1\x1f\x90\n\0\0\1bob\0|\0\x5a\0\x15\n\0\0\1"s, "10.0.0.1:21"},
+        // SOCKS 4A leaves the name to the server.
+        {"4A", "h", "", "\4\1\x1f\x90\0\0\0\1bob\0h\0|\0\x5a\0\x15\n\0\0\1"s, "10.0.0.1:21"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> turns;
+        std::istringstream in(row.turns);
+        for (std::string turn; std::getline(in, turn, '|');) turns.push_back(turn);
+        const std::string last = turns.back() + "DATA";
+        for (std::size_t cut = 0; cut <= last.size(); ++cut) {
+            SocksNegotiator socks;
+            SocksStep step = start(socks, row.level, row.host, row.password);
+            std::string outcome;
+            for (std::size_t i = 0; i + 1 < turns.size(); i += 2) {
+                ASSERT_EQ(step.send, turns[i]) << row.host << " turn " << i;
+                step = socks.feed(i + 2 < turns.size() ? turns[i + 1] : last.substr(0, cut));
+                for (const TSocksAuthState state : step.authStates)
+                    outcome += std::to_string(static_cast<int>(state));
+            }
+            const std::string early =
+                step.connected ? step.applicationBytes + last.substr(cut) : "";
+            if (!step.connected)
+                step = socks.feed(last.substr(cut));
+            ASSERT_TRUE(step.connected) << row.host << " cut at " << cut;
+            EXPECT_EQ(early.empty() ? step.applicationBytes : early, "DATA");
+            EXPECT_EQ(outcome + socks.boundAddr() + ":" + socks.boundPort(), row.outcome);
+            EXPECT_EQ(socks.phase(), SocksNegotiator::Phase::None);
+        }
+    }
+}
+
+TEST(SocksNegotiator, EveryFailureHasItsCodeAndText) {
+    const std::string z6(6, '\0');
+    const struct {
+        std::string level, replies;  // replies parted by "|"; the last one fails
+        std::string failure, host = "h", password = "";
+    } rows[] = {
+        {"4", "\x01\x5a"s + z6, "20002 socks version error"},
+        {"4", "\x00\x5b"s + z6, "20016 request rejected or failed"},
+        {"4", "\x00\x5c"s + z6, "20008 connection refused"},
+        {"4", "\x00\x5d"s + z6, "20015 authentification failed"},
+        {"4A", "\x00\x63"s + z6, "20012 unassigned error #99"},
+        {"5", "\x05\x00|\x04\x00"s, "20002 socks version error"},
+        {"5", "\x05\x00|\x05\x01"s, "20004 general SOCKS server failure"},
+        {"5", "\x05\x00|\x05\x02"s, "20005 connection not allowed by ruleset"},
+        {"5", "\x05\x00|\x05\x03"s, "20006 network unreachable"},
+        {"5", "\x05\x00|\x05\x04"s, "20007 host unreachable"},
+        {"5", "\x05\x00|\x05\x05"s, "20008 connection refused"},
+        {"5", "\x05\x00|\x05\x06"s, "20009 time to live expired"},
+        {"5", "\x05\x00|\x05\x07"s, "20010 command not supported"},
+        {"5", "\x05\x00|\x05\x08"s, "20011 address type not supported"},
+        {"5", "\x05\x00|\x05\x09"s, "20012 unassigned error #9"},
+        {"5", "\x05\x00|\x05\x00\x00\x05"s, "20011 address type not supported"},
+        {"5", "\x04\x00"s, "20002 socks version error", "h", "p"},
+        {"5", "\x05\xff"s, "20003 authentification method not acceptable", "h", "p"},
+        {"5", "\x05\x02|\x02\x00"s, "20002 socks version error", "h", "p"},
+        {"5", "\x05\x02|\x01\x01"s, "20015 socks authentication failed", "h", "p"},
+        {"5", "\x05\x02|\x01\x00\x00"s, "20001 too much data availaible", "h", "p"},
+        // Fields too long for their length byte fail rather than being cut.
+        {"5", "\x05\x00"s, "20011 address type not supported", std::string(256, 'h')},
+        {"5", "\x05\x02"s, "20015 socks authentication failed", "h", std::string(300, 'p')},
+    };
+    for (const auto& row : rows) {
+        SocksNegotiator socks;
+        start(socks, row.level, row.host, row.password);
+        const SocksStep step = feed(socks, row.replies);
+        EXPECT_EQ(std::to_string(step.errorCode) + " " + step.errorText, row.failure);
+        EXPECT_FALSE(step.connected);
+    }
+    // Nothing is expected before the negotiation, nor a method reply from a SOCKS 4 server.
+    EXPECT_EQ(SocksNegotiator().feed("x").errorCode, SocksInternalError);
+    SocksNegotiator four;
+    SocksRequest request;
+    request.level = "4";
+    four.begin(request);
+    EXPECT_EQ(four.feed("\x00"s).errorText, "TWSocket logic error");
 }
 
 }  // namespace
