@@ -54,9 +54,7 @@ inline std::string raised(const std::function<void()>& call) {
 class RawListener {
 public:
     RawListener() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(m_fd, 8);
         socklen_t length = sizeof address;
@@ -78,11 +76,6 @@ private:
     int m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     std::uint16_t m_port = 0;
 };
-
-// A port nobody listens on: bound once and closed again.
-inline std::string closedPort() {
-    return RawListener().portText();
-}
 
 // The test's end of one connection, closed with it; reads wait at most two seconds per piece.
 class Peer {

@@ -1,13 +1,27 @@
+// Wire formats and URLs: HTTP responses, chunked bodies, request heads, Retry-After, URL parts,
+// targets and redirects; FTP replies, commands and listings.
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "net/ftp_commands.h"
+#include "net/ftp_listing.h"
+#include "net/ftp_reply.h"
+#include "net/http_base64.h"
 #include "net/http_chunked_decoder.h"
+#include "net/http_doc_name.h"
+#include "net/http_redirect.h"
+#include "net/http_referer.h"
 #include "net/http_request_header.h"
 #include "net/http_response_parser.h"
 #include "net/http_retry_after.h"
+#include "net/http_target.h"
+#include "net/http_tunnel.h"
+#include "net/http_url_parts.h"
 
 namespace quillharbor {
 namespace {
@@ -214,6 +228,196 @@ TEST(HttpRetryAfterTest, ReadsSecondsAndTheThreeDateFormsOfTheLastResponse) {
               "3");
     EXPECT_EQ(lastRetryAfter({"HTTP/1.1 302 Found", "Retry-After: 9", "HTTP/1.1 429 Slow"}),
               std::nullopt);
+}
+
+TEST(HttpUrlTest, SplitsUrlsProxiesAndOddForms) {
+    const struct {
+        const char* text;
+        const char* parts;  // protocol|user|password|host|port|path
+    } cases[] = {
+        {"", "|||||"},
+        {"http://u:pw@h.org:81/a/b?x=1", "http|u|pw|h.org|81|/a/b?x=1"},
+        {"proxy.lan:3128", "|||proxy.lan|3128|"},
+        {"a:b@c:d@e", "|a|b@c:d|e||"},  // last "@" and last ":" decide
+        {"//h/x", "http|||||/h/x"},
+        {"HTTP:ab/c", "http|||||ab/c"},
+        {"mailto:a@b.org", "mailto|a||b.org||"},
+        {"http://h:81?q=/x", "http|||h|81|/?q=/x"},
+        {"http://u@[::1]:81/x", "http|u||[::1]|81|/x"},
+    };
+    for (const auto& c : cases) {
+        const HttpUrlParts p = splitHttpUrl(c.text);
+        EXPECT_EQ(p.protocol + "|" + p.user + "|" + p.password + "|" + p.host + "|" + p.port + "|" +
+                      p.path,
+                  c.parts)
+            << c.text;
+    }
+}
+
+TEST(HttpUrlTest, DocNamesReferersAndBase64) {
+    // A query never names the document; a referer loses only the user information.
+    const std::pair<std::string, std::string> rows[] = {
+        {docNameFromPath("/a?x=/b"), "a"},
+        {docNameFromPath("/" + std::string(300, 'n')), std::string(255, 'n')},
+        {htmlDocName("setup.EXE", "text/html") + htmlDocName("a.exe.zip", "text/html"),
+         "setup.htma.exe.zip"},
+        {refererWithoutUserInfo("http://a@b:c@h.org/x"), "http://h.org/x"},
+        {refererWithoutUserInfo("http://u:p@h.org?q=a@b"), "http://h.org?q=a@b"},
+        {refererWithoutUserInfo("page@x.html") + refererWithoutUserInfo("http://h.org/#a@b"),
+         "page@x.htmlhttp://h.org/#a@b"},
+        {base64Encode("f") + base64Encode("\xff\xfe\xfd"), "Zg==//79"},
+    };
+    for (const auto& [got, expected] : rows) EXPECT_EQ(got, expected);
+}
+
+TEST(HttpUrlTest, WhatGoesOnTheWireDirectThroughAProxyAndThroughATunnel) {
+    // Where it connects, the request path, the host line and what a proxy is asked to tunnel to.
+    const std::string_view rows[][3] = {
+        {"http://h/index.html#intro", "", "h:80 /index.html h "},
+        {"http://h:8080/a b.html", "", "h:8080 /a%20b.html h:8080 "},
+        {"http://h:80/a%20b.html?q=x y#f", "", "h:80 /a%20b.html?q=x%20y h "},
+        {"http://h/\xc3\xa9.html", "", "h:80 /%C3%A9.html h "},
+        {"h.org:81/p", "proxy.lan:3128", "proxy.lan:3128 http://h.org:81/p h.org:81 "},
+        {"http://h/a b#y", "proxy", "proxy:8000 http://h/a%20b h "},
+        {"https://h:443/x", "", "h:443 /x h "},
+        {"HTTPS://h:8443/x", "", "h:8443 /x h:8443 "},
+        // Inside a tunnel the request is the server's own.
+        {"https://h/a b", "proxy:3128", "proxy:3128 /a%20b h h:443"},
+        {"http://[::1]:8080/x", "", "::1:8080 /x [::1]:8080 "},
+        {"http://[::1]/x", "[::2]:3128", "::2:3128 http://[::1]/x [::1] "}};
+    for (const auto& [url, proxy, wire] : rows) {
+        const HttpTarget t = makeHttpTarget(url, proxy, "8000");
+        EXPECT_EQ(t.connectHost + ":" + t.connectPort + " " + t.requestPath + " " + t.hostField +
+                      " " + t.tunnel,
+                  wire);
+        EXPECT_EQ(t.secure, url.substr(0, 5) == "https" || url.substr(0, 5) == "HTTPS");
+        EXPECT_EQ(t.url.find('#'), std::string::npos) << url;
+    }
+    const HttpTarget t = makeHttpTarget("http://u:p@h.org", "", "80");
+    EXPECT_EQ(t.url + " " + t.user + ":" + t.password, "http://h.org/ u:p");
+    EXPECT_EQ(makeHttpTarget("http://h/", "proxy", "").connectPort, "80");
+}
+
+TEST(HttpUrlTest, TunnelRequestsCarryTheProxyCredentialsOnOneLine) {
+    EXPECT_EQ(composeConnectRequest("h:443", "u", "p\r\nX: 1"),
+              "CONNECT h:443 HTTP/1.0\r\nHost: h:443\r\n"
+              "Proxy-Authorization: Basic dTpwWDogMQ==\r\n\r\n");
+    EXPECT_EQ(composeConnectRequest("h:443", "", ""),
+              "CONNECT h:443 HTTP/1.0\r\nHost: h:443\r\n\r\n");
+}
+
+TEST(HttpUrlTest, RedirectsResolveAgainstTheCurrentUrl) {
+    const std::string base = "http://h:81/a/b/c.html?q";
+    const struct {
+        std::string_view from;
+        std::string_view location;
+        std::string_view resolved;  // empty: not followed
+        bool followHttps = false;
+    } cases[] = {
+        {base, "http://o/z", "http://o/z"},
+        {base, "HTTP://O:82", "http://O:82/"},
+        {base, "//cdn/x", "http://cdn/x"},
+        {base, "/x/../y", "http://h:81/y"},
+        {base, "./", "http://h:81/a/b/"},
+        {base, "../../../../d", "http://h:81/d"},
+        {base, "?r", "http://h:81/a/b/c.html?r"},
+        {base, " x#frag ", "http://h:81/a/b/x"},
+        {base, "d?u=/../v", "http://h:81/a/b/d?u=/../v"},
+        {"http://[::1]:82/a/b", "c", "http://[::1]:82/a/c"},
+        {base, "https://h/", ""},
+        {base, "ftp://h/", ""},
+        {base, "mailto:x@y", ""},
+        {base, "", ""},
+        {base, "#top", ""},
+        {base, "http:f", ""},
+        {base, "http://[::1]x:1/", ""},
+        {base, "HTTPS://h/x", "https://h/x", true},
+        {base, "ftp://h/x", "", true},
+        // A relative location stays on the scheme it came from.
+        {"https://h/a/b", "c", "https://h/a/c"},
+        {"https://h/a/b", "//o/c", "https://o/c"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(resolveHttpRedirect(c.from, c.location, c.followHttps).value_or(""), c.resolved)
+            << c.location;
+    }
+}
+
+std::string show(std::int64_t value) {
+    return std::to_string(value);
+}
+std::string show(const std::string& value) {
+    return value;
+}
+template <class Value>
+std::string show(const std::optional<Value>& value) {
+    return value ? show(*value) : "-";
+}
+// What `parse` makes of each line, each followed by a blank.
+template <class Parse>
+std::string each(Parse parse, std::initializer_list<const char*> lines) {
+    std::string out;
+    for (const char* line : lines) out += show(parse(line)) + " ";
+    return out;
+}
+
+TEST(FtpWire, RepliesAndCommands) {
+    const std::pair<std::string, std::string> rows[] = {
+        {each(replyCode, {"226 Transfer complete", "220", " 220", "", "99999999999999999999 x"}),
+         "226 220 -1 -1 2147483647 "},
+        {each(opensMultiLineReply, {"220-hi", "220 hi", "-220"}), "1 0 0 "},
+        // The size is the second number and holds 64 bits.
+        {each(sizeFromReply,
+              {"213 3221225472", "213 size is 77 bytes", "213", "213 99999999999999999999"}),
+         "3221225472 77 - - "},
+        {each(directoryFromReply, {"257 \"/pub/a\"\"b\" is current", "250 \"\" empty",
+                                   "250 CWD command successful", "257 \"/unterminated"}),
+         "/pub/a\"b  - - "},
+        // The 227 numbers must be bytes; 229 needs its whole form.
+        {each(passivePortFromReply,
+              {"227 Entering Passive Mode (127,0,0,1,195,80).",
+               "227 Entering Passive Mode 10,1,2,3,4,1", "227 (127, 0, 0, 1, 0, 21)",
+               "227 (127,0,0,1,256,1)", "227 (127,0,0,1,0,0)", "227"}),
+         "50000 1025 21 - - - "},
+        {each(extendedPassivePortFromReply,
+              {"229 Entering Extended Passive Mode (|||6446|)", "229 (!!!65535!)", "229 (|||0|)",
+               "229 (|||65536|)", "229 (|||6446)", "229 (||6446|)", "229 (1116446|)", "229 (|||",
+               "229"}),
+         "6446 65535 - - - - - - - "},
+        {portCommand(0x7F000001, 50000), "PORT 127,0,0,1,195,80"},
+        {extendedPortCommand("::1", 50000), "EPRT |2|::1|50000|"},
+        {restartCommand(2147483748LL), "REST 2147483748"},
+        {controlFailureReply(11001), "500 Host not found (Winsock error #11001)"},
+        {transferStatistics(1000, 0), "! 1000 bytes received/sent in 0 seconds"},
+        {transferStatistics(1000, 3), "! 1000 bytes received/sent in 0 seconds (333333 Bytes/sec)"},
+        // From 32768 bytes on the rate is divided first.
+        {transferStatistics(40000, 3000),
+         "! 40000 bytes received/sent in 3 seconds (13000 Bytes/sec)"},
+    };
+    for (const auto& [got, expected] : rows) EXPECT_EQ(got, expected);
+}
+
+TEST(FtpListingTest, EntriesAreSafeNamesOfFilesOrDirectories) {
+    using Entries = std::vector<FtpListingEntry>;
+    // MLSD tells files from directories and leaves the rest out.
+    EXPECT_EQ(ParseMlsdListing(
+                  "type=cdir;perm=el; /pub\r\ntype=pdir;perm=el; /\r\n"
+                  "type=file;size=5;modify=20260101000000; with space.txt\r\n"
+                  "Type=DIR;perm=el; sub dir\r\ntype=OS.unix=slink:/etc; link\r\nsize=3; untyped\n"
+                  "type=file; semi;colon; x\r\ntype=file;  leading blank\r\nno-blank-no-name\r\n"
+                  "type=file; \r\ntype=dir; ..\r\ntype=file; a/b\r\ntype=file; cr\rinside\r\n"
+                  "type=file; last-without-line-end"),
+              (Entries{{"with space.txt", false},
+                       {"sub dir", true},
+                       {"untyped", false},
+                       {"semi;colon; x", false},
+                       {" leading blank", false},
+                       {"last-without-line-end", false}}));
+    // NLST names are files until fetched.
+    EXPECT_EQ(
+        ParseNlstListing(std::string("a.txt\r\nsub\n.\r\n..\r\n\r\nx/y\r\nn\0ul\r\nb c\r\n", 36)),
+        (Entries{{"a.txt", false}, {"sub", false}, {"b c", false}}));
+    EXPECT_TRUE(ParseNlstListing("").empty());
 }
 
 }  // namespace
