@@ -50,11 +50,4 @@ void SendChain::consume(int length) {
     }
 }
 
-bool SendChain::empty() const {
-    for (const TBuffer& chunk : m_chunks)
-        if (!chunk.empty())
-            return false;
-    return true;
-}
-
 }  // namespace quillharbor

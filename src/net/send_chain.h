@@ -30,9 +30,6 @@ public:
     // Marks the oldest `length` bytes as sent; drained chunks are freed, except the last one.
     void consume(int length);
 
-    // True when no unsent byte is queued.
-    bool empty() const;
-
     // Drops every chunk and every unsent byte.
     void clear() { m_chunks.clear(); }
 
