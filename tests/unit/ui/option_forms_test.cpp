@@ -140,9 +140,8 @@ TEST(DefaultTaskOptionsFormTest, OkStoresWhatWasShown) {
     EXPECT_FALSE(DefaultTaskOptionsForm(options).dirTemplateEnabled());
 }
 
-// Pause is shown in fifths; the task root ends with a slash; Notify is the sum of the boxes;
-// every shown value is stored; the dial-up boxes follow what start-up found, and a disabled box
-// still stores its state.
+// Pause is shown in fifths; the task root ends with a slash; Notify is the sum of the boxes; the
+// dial-up boxes follow what start-up found, and a disabled box still stores its state.
 TEST(GlobalOptionsFormTest, ShownValuesEnablingAndWhatOkStores) {
     // Pause, shown, stored; task root typed and stored; dial-up; whether UseRasCtrl and
     // BreakConnection are enabled.
@@ -175,24 +174,6 @@ TEST(GlobalOptionsFormTest, ShownValuesEnablingAndWhatOkStores) {
     form.notify = {true, false, false, false, true, false};
     form.store(options);
     EXPECT_EQ(options.Notify, 17);
-
-    options.TaskRoot = "/srv/grabs/";
-    options.NameAuto = false;
-    options.UseHTTPProxy = options.SavePassword = options.FastDispatch = true;
-    options.HTTPS = options.VerifyCertificates = false;
-    options.HTTPProxyName = "proxy";
-    options.HTTPProxyPort = "3128";
-    options.MaxFTPConns = 7;
-    options.MaxConnsPerHost = 3;
-    GlobalOptions stored;
-    GlobalOptionsForm(options, DialUpSupport::Off).store(stored);
-    options.NameAuto = true;
-    EXPECT_EQ(stored, options);
-    EXPECT_EQ(GlobalOptionsForm(stored, DialUpSupport::Off).otherChoiceCaption(),
-              "Copy the local file");
-    stored.SaveSeparate = false;
-    EXPECT_EQ(GlobalOptionsForm(stored, DialUpSupport::Off).otherChoiceCaption(),
-              "Link to the local file");
     EXPECT_EQ(chooserStartDirectory("/srv/grabs/", true) + chooserStartDirectory("/gone/", false),
               "/srv/grabs//");
     EXPECT_EQ(chosenDirectory("/srv/grabs") + chosenDirectory("/"), "/srv/grabs//");
