@@ -148,8 +148,6 @@ TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
           {"Task few stopped at the file limit of 3: raise it with --files\n"}},
          // A second grab of the site copies the first one's files and follows their links.
          {{"get", url("/site/index.html"), "-l", "infinity", "--name", "twice"}, 0},
-         // A starting document that is no page keeps the name of its URL.
-         {{"get", url("/site/images/logo.png"), "--name", "picture"}, 0},
          // Missing pages and an overlong link: status 1, each listed with its reason.
          {{"get", url("/broken/index.html"), "--levels", "infinity", "--verbose", "--name",
            "missing"},
@@ -174,7 +172,6 @@ TEST_F(CliTest, GrabsListsSettingsAndFailuresInOneProgramDirectory) {
     EXPECT_FALSE(fs::exists(home / "again.tsf"));
     EXPECT_TRUE(fs::exists(home / "My Downloads" / "again"));
     EXPECT_EQ(namesOf(task(home, "twice")), kSiteFiles);
-    EXPECT_EQ(task(home, "picture"), (std::map<std::string, std::string>{{"logo.png", logo}}));
     EXPECT_EQ(task(home, "missing").count("install.html"), 1u) << "the other pages still came";
     EXPECT_THAT(servers().accessLog(), Not(HasSubstr("GET /broken/long-")));
     EXPECT_EQ(occurrences(servers().accessLog(), "GET /loop.html "), 21)

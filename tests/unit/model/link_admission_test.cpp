@@ -1,4 +1,4 @@
-// A task's own expressions and the pace of its reads.
+// Which links and listing entries a task accepts, and the pace of its reads.
 
 #include <gtest/gtest.h>
 
@@ -77,15 +77,6 @@ TEST(ListingEntryAcceptedTest, BoundaryOrFollowFtpAndExtensionsForFilesOnly) {
 }
 
 using namespace std::chrono_literals;
-
-TEST(GrabOptions, FilterAdmitsWhatIncludeFindsAndExcludeDoesNot) {
-    const UrlFilter filter = UrlFilter::make("/docs/", "\\.pdf$").value();
-    EXPECT_TRUE(filter.admits("http://h/docs/a.html"));
-    EXPECT_FALSE(filter.admits("http://h/docs/a.pdf"));
-    EXPECT_FALSE(filter.admits("http://h/blog/a.html"));
-    EXPECT_FALSE(UrlFilter::make("", "").value().active());
-    EXPECT_FALSE(UrlFilter::make("", "[").ok());
-}
 
 // The pace spreads the task's bytes over its rate without credit for idle time.
 TEST(GrabOptions, PaceSpreadsTheTasksBytesOverItsRate) {

@@ -280,48 +280,10 @@ TEST(CommandRulesTest, EachRuleOverFocusSelectionsAndStates) {
     EXPECT_EQ(run(cases[12], false), "110 00000 11 1 0010");
 }
 
-TEST(DetailsPanelTest, LabelsOfATask) {
-    LooseTask loose("a");
-    TTask& task = *loose.task;
-    task.Queued = 3;
-    task.Total = 10;
-    task.MaxLevels = 4;
-    EXPECT_EQ(detailsLabelsOf(task),
-              (DetailsLabels{"URL: http://h/a/", "Download from anywhere", "Files queued: 3",
-                             "Files read: 7", "Max files: infinity", "Max levels: 4",
-                             "Start after 0 minutes"}));
-    task.BoundaryPrefix = "http://h/a/";
-    task.MaxFiles = 50;
-    EXPECT_EQ(detailsLabelsOf(task)[1] + "|" + detailsLabelsOf(task)[4],
-              "Download from http://h/a/|Max files: 50");
-
-    // Whole minutes of 300 ticks, ties to even.
-    for (const auto& [ticks, minutes] : {std::pair{450, "2"}, {750, "2"}, {449, "1"}}) {
-        task.StartCountdown = ticks;
-        EXPECT_EQ(detailsLabelsOf(task)[6], std::string("Start after ") + minutes + " minutes");
-    }
-}
-
-// The list, cells and status image of a row by its object's state.
-TEST(ObjectRowTest, ListCellsAndStatusImagesByState) {
+// The status image of a row by its object's state.
+TEST(ObjectRowTest, StatusImagesByState) {
     LooseTask task("a");
-    TDnObj& object = task.add("http://h/a/x.html", ObjectState::Retrieving, "x.html");
-    object.Received = 500;
-    EXPECT_EQ(pageOfObject(object), ObjectListPage::BeingRetrieved);
-    EXPECT_THAT(objectRowCells(ObjectListPage::BeingRetrieved, object),
-                ElementsAre("http://h/a/x.html", "x.html", "500", "?"));
-    object.Size = 900;
-    EXPECT_THAT(objectRowCells(ObjectListPage::Queued, object),
-                ElementsAre("http://h/a/x.html", "500", "900"));
-    EXPECT_THAT(objectRowCells(ObjectListPage::Saved, object),
-                ElementsAre("x.html", "http://h/a/x.html", "500"));
-    object.LocalName.clear();
-    object.State = ObjectState::Removed;
-    EXPECT_EQ(pageOfObject(object), ObjectListPage::Saved);
-    EXPECT_EQ(objectRowCaption(ObjectListPage::Saved, object), "Removed from queue");
-    object.State = ObjectState::RobotsRequest;
-    EXPECT_EQ(pageOfObject(object), std::nullopt);
-
+    TDnObj& object = task.add("http://h/a/x.html", ObjectState::Queued);
     using S = ObjectState;
     // State, bytes received, size, status: the image.
     const std::tuple<ObjectState, std::int64_t, std::int64_t, std::int32_t, int> cases[] = {
