@@ -72,7 +72,16 @@ protected:
         target.Received = received == -1 ? static_cast<std::int64_t>(bytes.size()) : received;
         return target;
     }
-    virtual void start(Slot& on, TDnObj& target) { on.Start(target); }
+    // As the scheduler starts an object: out of the queue, into the seen list.
+    void start(Slot& on, TDnObj& target) {
+        if (target.InList == GlobalList::Queue) {
+            state.Queue.QueueRemove(target);
+        }
+        if (target.InList == GlobalList::None) {
+            state.SeenList.SeenInsert(target);
+        }
+        on.Start(target);
+    }
     bool runUntil(const std::function<bool()>& done) {
         for (int i = 0; i < 600 && !done(); ++i) loop.runOnce(std::chrono::milliseconds(50));
         loop.processPending();
@@ -114,16 +123,6 @@ protected:
         task = &state.TaskList.TaskInsert(NewTask("t", "http://h/", taskDir, 0, "", 0, 0, "", ""));
         slot = std::make_unique<THLHTTPClient>(
             loop, 0, SlotContext{"Mozilla/3.0(compatible)", reportTo, &state});
-    }
-    // As the scheduler starts an object: out of the queue, into the seen list.
-    void start(THLHTTPClient& on, TDnObj& target) override {
-        if (target.InList == GlobalList::Queue) {
-            state.Queue.QueueRemove(target);
-        }
-        if (target.InList == GlobalList::None) {
-            state.SeenList.SeenInsert(target);
-        }
-        on.Start(target);
     }
     std::string nginx(const std::string& path) const {
         return HttpServers::at(servers.nginxPort, path);

@@ -13,7 +13,6 @@
 #include "parser/url_helpers.h"
 #include "platform/files.h"
 #include "platform/temp_directory.h"
-#include "storage/task_file.h"
 
 namespace quillharbor {
 namespace {
@@ -115,54 +114,6 @@ TEST_F(LinkRewriterTest, ATaskQueuedAgainPassesAgainFromTheNewestCopy) {
     ASSERT_EQ(jobs[2].objects.size(), 3u);
     EXPECT_EQ(jobs[2].objects[1].ContentType + ", " + c.ContentType + ", " + read(index),
               "text/html Parsed, text/html Parsed, <a href='b.html'><a href='c.html'>");
-}
-
-TEST_F(LinkRewriterTest, StopEndsAfterTheRunningPassAndAppliesIt) {
-    TTask& task = addTask("t");
-    TDnObj& index = addPage(task, "index.html", "<a href=x.html>");
-    TTask& later = addTask("later");
-    addPage(later, "index.html", "<a href=x.html>");
-    m_rewriter.QueueTaskForParsing(task);
-    m_gate.waitUntilStarted(1);
-    m_rewriter.QueueTaskForParsing(later);
-    m_gate.open();
-    m_rewriter.stop();  // no loop turn: the results are applied by stop() itself
-
-    EXPECT_EQ(index.ContentType, "text/html Parsed");
-    EXPECT_FALSE(m_rewriter.isPending());
-    m_rewriter.QueueTaskForParsing(later);
-    EXPECT_FALSE(m_rewriter.isPending());
-}
-
-// Run under ThreadSanitizer too: the loop's thread keeps reading, changing and saving the task
-// while the worker rewrites its pages.
-TEST_F(LinkRewriterTest, TheTaskCanBeReadAndSavedWhileItIsRewritten) {
-    TTask& task = addTask("site");
-    std::string html;
-    for (int i = 0; i < 40; ++i) {
-        html += "<a href='../d/p" + std::to_string(i) + ".html'>";
-    }
-    for (int i = 0; i < 40; ++i) {
-        addPage(task, "d/p" + std::to_string(i) + ".html", html);
-    }
-    m_gate.open();
-    m_rewriter.QueueTaskForParsing(task);
-    for (int round = 0; round < 20000 && m_rewriter.isPending(); ++round) {
-        for (TDnObj& object : task.Objects) {
-            ++object.Icon;
-        }
-        ASSERT_TRUE(WriteTaskFile(task, m_dir.path()).ok());
-        m_loop.runOnce(std::chrono::milliseconds(1));
-    }
-    ASSERT_FALSE(m_rewriter.isPending());
-
-    ASSERT_TRUE(WriteTaskFile(task, m_dir.path()).ok());
-    const std::string saved = readWholeFile(m_dir / "site.tsf").valueOr("");
-    for (const TDnObj& object : task.Objects) {
-        EXPECT_EQ(object.ContentType, "text/html Parsed");
-        EXPECT_EQ(read(object).find("../"), std::string::npos);
-    }
-    EXPECT_NE(saved.find("text/html Parsed"), std::string::npos);
 }
 
 using Object = RewriteJob::Object;

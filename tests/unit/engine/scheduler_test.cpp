@@ -233,8 +233,8 @@ TEST_F(SchedulerTest, AFreeSlotTakesTheNextEligibleObjectOfItsKeptHost) {
 }
 
 // A task ends when its last queued object settles: a rewriting one passes through state 5 to
-// 6; a stale end report changes nothing; the last running task's end hangs the line up; the
-// last of all (waiting ones count) says so.
+// 6; a stale end report changes nothing; the last running task's end hangs the line up, as does
+// an unexpected error; the last of all (waiting ones count) says so.
 TEST_F(SchedulerTest, TaskEndsRewriteNotifyAndHangUp) {
     startWith("Notify=10\nBreakConnection=1\n");
     state().RasConnected = true;
@@ -269,6 +269,10 @@ TEST_F(SchedulerTest, TaskEndsRewriteNotifyAndHangUp) {
     EXPECT_EQ(m_dialUp.hangups, 1) << "a waiting task does not keep the line";
     EXPECT_EQ(m_view.status[1], "RAS disconnected");
     EXPECT_FALSE(state().RasConnected);
+    engine().HangUpAfterError();
+    state().RasConnected = true;
+    engine().HangUpAfterError();
+    EXPECT_EQ(m_dialUp.hangups, 2) << "an unexpected error hangs an open line up";
     m_taskFiles.failWith.reset();
 
     waiting.State = TaskState::Running;

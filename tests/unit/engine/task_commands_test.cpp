@@ -36,36 +36,15 @@ protected:
     }
 };
 
-// Stop reports at once only a task without a running transfer; abort marks the served
-// objects incomplete and aborts their transfers; the HTTP abort completes from the loop.
-TEST_F(TaskCommandsTest, StopAndAbortOfTheSelectedTasks) {
-    TTask* served = create("served");
-    TTask* idle = create("idle");
-    serve(*served, *state().HttpSlots[0]);
-    onSelected(&Engine::StopSelectedTasks, {idle, served});
-    EXPECT_EQ(served->State, TaskState::Stopped);
-    EXPECT_EQ(idle->State, TaskState::Stopped);
-    EXPECT_THAT(m_view.notifications, ElementsAre("Task idle is stopped."));
-
-    TTask* overFtp = create("ftp", "ftp://h/file");
-    TDnObj& ftpObject = serve(*overFtp, *state().FtpSlots[0]);
-    onSelected(&Engine::AbortSelectedTasks, {served, overFtp});
-    EXPECT_EQ(overFtp->State, TaskState::Aborted);
-    EXPECT_EQ(served->Objects.head()->State, ObjectState::Incomplete) << "until its completion";
-    EXPECT_EQ(ftpObject.State, ObjectState::Incomplete) << "over what the FTP abort left";
-    EXPECT_THAT(m_slots.log, ElementsAre("abort http", "abort ftp"));
-    pump();
-    EXPECT_EQ(served->Objects.head()->State, ObjectState::Removed);
-    EXPECT_THAT(m_view.calls, Contains("RefreshObjectRow http://h/docs/"));
-}
-
+// The commands over all tasks leave stopped, aborted and finished tasks alone. An abort marks the
+// served objects incomplete and aborts their transfers; the HTTP abort completes from the loop.
 TEST_F(TaskCommandsTest, StopAllAndAbortAllLeaveStoppedAbortedAndFinishedTasksAlone) {
     using enum TaskState;
-    const std::vector<TaskState> before = {Running,        Stopped,  Aborted,
-                                           RewritePending, Finished, Waiting};
+    const std::vector<TaskState> before = {Running,  Stopped, Aborted, RewritePending,
+                                           Finished, Waiting, Running};
     std::vector<TTask*> tasks;
     for (std::size_t i = 0; i < before.size(); ++i) {
-        tasks.push_back(create("t" + std::to_string(i)));
+        tasks.push_back(create("t" + std::to_string(i), i == 6 ? "ftp://h/file" : "http://h/"));
     }
     const auto statesAfter = [&](void (Engine::*command)()) {
         for (std::size_t i = 0; i < before.size(); ++i) {
@@ -79,12 +58,18 @@ TEST_F(TaskCommandsTest, StopAllAndAbortAllLeaveStoppedAbortedAndFinishedTasksAl
         return now;
     };
     EXPECT_THAT(statesAfter(&Engine::StopAllTasks),
-                ElementsAre(Stopped, Stopped, Aborted, Stopped, Finished, Stopped));
+                ElementsAre(Stopped, Stopped, Aborted, Stopped, Finished, Stopped, Stopped));
     EXPECT_TRUE(state().StopAllPending);
-    serve(*tasks[0], *state().HttpSlots[0]);
+    TDnObj& overHttp = serve(*tasks[0], *state().HttpSlots[0]);
+    TDnObj& overFtp = serve(*tasks[6], *state().FtpSlots[0]);
     EXPECT_THAT(statesAfter(&Engine::AbortAllTasks),
-                ElementsAre(Aborted, Stopped, Aborted, Aborted, Finished, Aborted));
-    EXPECT_THAT(m_slots.log, ElementsAre("abort http"));
+                ElementsAre(Aborted, Stopped, Aborted, Aborted, Finished, Aborted, Aborted));
+    EXPECT_THAT(m_slots.log, ElementsAre("abort http", "abort ftp"));
+    EXPECT_EQ(overFtp.State, ObjectState::Incomplete) << "over what the FTP abort left";
+    EXPECT_EQ(overHttp.State, ObjectState::Incomplete) << "until its completion";
+    pump();
+    EXPECT_EQ(overHttp.State, ObjectState::Removed);
+    EXPECT_THAT(m_view.calls, Contains("RefreshObjectRow http://h/"));
 }
 
 // Removal frees the task (selected twice, removed once) and its task file but keeps its saved
