@@ -16,6 +16,7 @@
 
 #include "clients/hl_ftp_client.h"
 #include "clients/hl_http_client.h"
+#include "model/message_identity.h"
 #include "net/ftp_servers.h"
 #include "net/tls_failure.h"
 
@@ -138,7 +139,8 @@ protected:
 // One object per row on one slot, in turn; an empty body or name is left unchecked. A row with
 // bytes `have` starts from a partial file of them: continued with a range (over TLS too), never
 // written into by an error answer, started again by a whole answer. The slot's last word on each
-// request comes once it is free again, so a fast dispatch gives it its next object at once.
+// request comes once it is free again, so a fast dispatch gives it its next object at once. A
+// whole page up to 1 MiB written from its start is left for the link scan as the file holds it.
 TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
     std::uint16_t httpPort = 0;
     const std::uint16_t tlsPort = tls.start("good", &httpPort);
@@ -149,6 +151,8 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
     for (int i = 0; i < 5000; ++i) document += static_cast<char>(i * 31 + i / 7);
     writeFile(servers.root + "/doc.bin", document);
     const std::string partialPage(6000, 'p');
+    const std::string large = std::string(1024 * 1024, ' ') + kDocument;
+    writeFile(servers.root + "/large.html", large);
     const struct {
         std::string url;
         bool https;  // the setting that allows https
@@ -190,6 +194,10 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
         // A whole answer shorter than an earlier one announced is whole, so handed to the scanner.
         {scripted("/target.html"), false, "target.html", ObjectState::Retrieved, 200, kDocument,
          EngineMessage::ObjectDone, -2, "", 99999},
+        {nginx("/index.html?resumed"), false, "resumed.html", ObjectState::Retrieved, 206,
+         servers.document, EngineMessage::ObjectDone, -2, servers.document.substr(0, 1000), 5000},
+        {nginx("/large.html"), false, "large.html", ObjectState::Retrieved, 200, large,
+         EngineMessage::ObjectDone, -2},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.url);
@@ -207,7 +215,12 @@ TEST_F(HttpSlotTest, EachAnswerEndsTheObjectWithItsNameStateAndReports) {
         EXPECT_TRUE(row.counted == -1 || state.BytesWindow == row.counted) << state.BytesWindow;
         EXPECT_TRUE(row.size == 0 || target.Size == static_cast<std::int64_t>(row.body.size()));
         EXPECT_TRUE(admissionLast && freeAtAdmission);
+        if (const auto kept = state.PagesToScan.find(identityOf(target));
+            kept != state.PagesToScan.end()) {
+            EXPECT_EQ(kept->second, local(target));
+        }
     }
+    EXPECT_EQ(state.PagesToScan.size(), 6u) << "none of the resumed page or the large one";
     EXPECT_EQ(state.Queue.head(), nullptr) << "nothing was queued again";
     for (const char* log : {"nginx", "nginx-good"}) {
         EXPECT_NE(servers.accessLog(log).find("GET /doc.bin HTTP/1.0 \"bytes=1000-5000\" 206 4000"),
